@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test:
+#   1. the normal build (build/),
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/),
+#   3. ThreadSanitizer for the threaded core tests (build-tsan/),
+#   4. each libFuzzer target for a short while (build-fuzz/, clang).
+# Fails when any test fails; ends with the test runners' summary lines.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+JOBS=${QVX_JOBS:-$(nproc)}
+FUZZ_SECONDS=${QVX_FUZZ_SECONDS:-15}
+
+bash scripts/setup.sh
+
+summary=()
+status=0
+
+run_ctest() {  # name build-dir [ctest args...]
+  local name=$1 dir=$2
+  shift 2
+  local log="$dir/ctest-output.txt"
+  set +e
+  (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@") 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  set -e
+  local line
+  line=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1 || true)
+  summary+=("-- $name" "${line:-no ctest summary (failed before testing)}")
+  if [ "$rc" -ne 0 ]; then status=1; fi
+}
+
+configure_and_build() {  # dir [cmake args...]
+  local dir=$1
+  shift
+  cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+echo "== normal build"
+configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_ctest "normal" build
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=address,undefined
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_ctest "asan+ubsan" build-asan
+
+echo "== ThreadSanitizer (threaded core tests)"
+configure_and_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=thread -DQVX_BUILD_UI=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "tsan" build-tsan -L threaded
+
+if [ -d fuzz ] && ls fuzz/fuzz_*.cpp >/dev/null 2>&1; then
+  echo "== libFuzzer targets (${FUZZ_SECONDS}s each)"
+  CC=clang CXX=clang++ configure_and_build build-fuzz -DCMAKE_BUILD_TYPE=Debug -DQVX_BUILD_FUZZ=ON \
+    -DQVX_BUILD_UI=OFF -DQVX_BUILD_TESTS=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  fuzz_pass=0
+  fuzz_fail=0
+  for bin in build-fuzz/fuzz/fuzz_*; do
+    [ -x "$bin" ] || continue
+    name=$(basename "$bin")
+    corpus="build-fuzz/corpus-$name"
+    mkdir -p "$corpus"
+    seeds="fuzz/seeds/${name#fuzz_}"
+    [ -d "$seeds" ] || seeds=""
+    if (cd build-fuzz && "../$bin" -max_total_time="$FUZZ_SECONDS" -max_len=65536 -rss_limit_mb=2048 \
+          -print_final_stats=0 "../$corpus" ${seeds:+"../$seeds"} >"../$corpus.log" 2>&1); then
+      fuzz_pass=$((fuzz_pass + 1))
+    else
+      fuzz_fail=$((fuzz_fail + 1))
+      status=1
+      tail -n 40 "$corpus.log"
+    fi
+  done
+  summary+=("fuzz: $fuzz_pass passed, $fuzz_fail failed")
+fi
+
+echo
+echo "== summary"
+for s in "${summary[@]}"; do echo "$s"; done
+exit $status
