@@ -328,11 +328,11 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
             if (!inTarget) continue;
             if (c.kind != LineKind::kBlank) lastContent = i;
             if (c.kind == LineKind::kKey && EqualsNoCase(c.name, key)) {
-                // Keep the key as the file spells it; only the line's content changes.
+                // Keep the indent and the key as the file spells them.
                 std::string_view raw = std::string_view(text).substr(lines[i].begin, lines[i].length);
                 size_t keyPos = raw.find_first_not_of(" \t\r\v\f");
                 std::string replaced =
-                    std::string(raw.substr(keyPos, c.name.size())) + "=" + StoredValue(value);
+                    std::string(raw.substr(0, keyPos + c.name.size())) + "=" + StoredValue(value);
                 std::string out;
                 out.reserve(text.size() + replaced.size());
                 out.append(text, 0, lines[i].begin);

@@ -216,6 +216,11 @@ TEST(IniFileWrite, UnwritableFolderFailsAndKeepsFile) {
     EXPECT_EQ(qvxtest::ReadFile(path), "[A]\nk=1\n");
 }
 
+TEST(IniFileWrite, MissingFolderFails) {
+    qvxtest::TempDir dir;
+    EXPECT_FALSE(CIniFile::WriteValue(dir.File("no/such/a.ini"), "A", "k", "v"));
+}
+
 TEST(IniFileWrite, KeepsEveryOtherByteOfOddFile) {
     qvxtest::TempDir dir;
     std::string path = dir.File("a.ini");
