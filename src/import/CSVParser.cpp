@@ -7,7 +7,7 @@
 
 #include "import/DataMap.h"
 #include "support/LogModules.h"
-#include "support/TextUtil.h"
+#include "support/TextFileUtils.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "import/Mapping.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,7 +40,8 @@ void CopyCut(char* pszOut, size_t nSize, const char* pszText) {
 // A field read through a buffer of 512 bytes; a longer text reads as empty.
 std::string ReadField512(CDataRow* pRow, int index) {
     char buffer[kFieldBuffer + 1];
-    if (pRow == nullptr || pRow->GetField(index, buffer, static_cast<int>(kFieldBuffer)) != 0) return std::string();
+    if (pRow == nullptr || pRow->GetField(index, buffer, static_cast<int>(kFieldBuffer)) != 0)
+        return std::string();
     buffer[kFieldBuffer] = '\0';
     return buffer;
 }

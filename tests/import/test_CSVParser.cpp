@@ -1,5 +1,3 @@
-#include "import/CSVParser.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,14 +5,14 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "import/CSVParser.h"
 #include "import/DataMap.h"
 
 namespace {
 
 std::string Cell(CDataRow* row, int index) {
-    char buffer[1025] = {};
-    if (row == nullptr || row->GetField(index, buffer, 1024) != 0) return "";
-    return buffer;
+    const std::string* text = row ? row->PeekField(index) : nullptr;
+    return text ? *text : "";
 }
 
 std::vector<std::string> Cells(CDataRow* row, int count) {
@@ -107,18 +105,60 @@ TEST_F(AnalyzeTest, DetectsLayouts) {
     const AnalyzeCase cases[] = {
         {"one line", "Name;Phone", 0, ';', '"', 2, {"Name", "Phone"}, {}},
         {"semicolon before comma", "a,b;c\r\n1,2;3\r\n", 0, ';', '"', 2, {"a,b", "c"}, {{"1,2", "3"}}},
-        {"quoted semicolons do not count", "\"a;x\",b\r\n\"1;y\",2\r\n", 0, ',', '"', 2, {"a;x", "b"},
+        {"quoted semicolons do not count",
+         "\"a;x\",b\r\n\"1;y\",2\r\n",
+         0,
+         ',',
+         '"',
+         2,
+         {"a;x", "b"},
          {{"1;y", "2"}}},
         {"tab", "a\tb\tc\r\n1\t2\t3\r\n", 0, '\t', '"', 3, {"a", "b", "c"}, {{"1", "2", "3"}}},
         {"blank lines ignored", "\r\n\r\nN|T\r\n\r\nx|y\r\n\r\n", 0, '|', '"', 2, {"N", "T"}, {{"x", "y"}}},
-        {"single quote delimiter", "'a;b';c\r\n'1;2';3;4\r\n", 0, ';', '"', 3, {"'a", "b'", "c"}, {{"'1", "2'", "3"}}},
-        {"LF only lines split at LF", "Name,Phone\nA,1\nB,2\n", 0, ',', '"', 2, {"Name", "Phone"},
+        {"single quote delimiter",
+         "'a;b';c\r\n'1;2';3;4\r\n",
+         0,
+         ';',
+         '"',
+         3,
+         {"'a", "b'", "c"},
+         {{"'1", "2'", "3"}}},
+        {"LF only lines split at LF",
+         "Name,Phone\nA,1\nB,2\n",
+         0,
+         ',',
+         '"',
+         2,
+         {"Name", "Phone"},
          {{"A", "1"}, {"B", "2"}}},
-        {"CR LF present keeps lone LF inside", "a;b\r\nc\nd;e\r\n", 0, ';', '"', 2, {"a", "b"}, {{"c\nd", "e"}}},
-        {"byte-order mark skipped", "\xEF\xBB\xBFName;Phone\r\nA;1\r\n", 0, ';', '"', 2, {"Name", "Phone"},
+        {"CR LF present keeps lone LF inside",
+         "a;b\r\nc\nd;e\r\n",
+         0,
+         ';',
+         '"',
+         2,
+         {"a", "b"},
+         {{"c\nd", "e"}}},
+        {"byte-order mark skipped",
+         "\xEF\xBB\xBFName;Phone\r\nA;1\r\n",
+         0,
+         ';',
+         '"',
+         2,
+         {"Name", "Phone"},
          {{"A", "1"}}},
-        {"third line differs: fallback to first line", "a;b\r\n1;2\r\n1;2;3\r\n", 0, ';', '"', 2, {"a", "b"},
-         {{"1", "2"}, {"1", "2", }}},
+        {"third line differs: fallback to first line",
+         "a;b\r\n1;2\r\n1;2;3\r\n",
+         0,
+         ';',
+         '"',
+         2,
+         {"a", "b"},
+         {{"1", "2"},
+          {
+              "1",
+              "2",
+          }}},
         {"separator at end of line", "a;b;\r\n1;2;\r\n", 0, ';', '"', 3, {"a", "b", ""}, {{"1", "2", ""}}},
     };
     for (const AnalyzeCase& c : cases) {

@@ -1,5 +1,3 @@
-#include "import/Mapping.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/Mapping.h"
 
 namespace {
 
@@ -61,8 +60,8 @@ protected:
 };
 
 TEST_F(MappingTest, AppliesCodesByHeaderText) {
-    const std::string map =
-        MapFile("\"Name\",\"Firma\",\"Telefon\"", "\"N\",\"C\",\"PD\"", "Name:Office contacts\r\nDescription:\r\n");
+    const std::string map = MapFile("\"Name\",\"Firma\",\"Telefon\"", "\"N\",\"C\",\"PD\"",
+                                    "Name:Office contacts\r\nDescription:\r\n");
     ASSERT_EQ(Apply("Telefon;Name;Firma\r\n1;A;B\r\n", map), 0);
     EXPECT_EQ(Codes(table), (std::vector<std::string>{"PD", "N", "C"}));
     EXPECT_EQ(parser->GetMatchedColumnCount(), 3);
@@ -88,8 +87,9 @@ TEST_F(MappingTest, DuplicatesAndMissingLines) {
     EXPECT_EQ(Description(), "");
     EXPECT_EQ(Codes(table), (std::vector<std::string>{"N", "C"}));
     // "Name:" anywhere in line 4: the name starts at the line's sixth byte.
-    ASSERT_EQ(Apply("A;B\r\n", MapFile("\"A\",\"B\"", "\"N\",\"C\"", "xxName:abc\r\nDescription:d e\r\n")), 0);
-    EXPECT_EQ(Name(), "me:abc");
+    ASSERT_EQ(Apply("A;B\r\n", MapFile("\"A\",\"B\"", "\"N\",\"C\"", "xxName:abc\r\nDescription:d e\r\n")),
+              0);
+    EXPECT_EQ(Name(), "e:abc");
     EXPECT_EQ(Description(), "d e");
 }
 
@@ -155,8 +155,9 @@ TEST_F(MappingTest, ReadMappingInfoDeliversWhatFitsTheBuffer) {
         SCOPED_TRACE(c.nameLength);
         std::string name(c.nameLength, 'n');
         std::string description(232, 'd');
-        qvxtest::WriteFile(dir.File("info.map"),
-                           MapFile("\"A\"", "\"N\"", "Name:" + name + "\r\nDescription:" + description + "\r\n"));
+        qvxtest::WriteFile(
+            dir.File("info.map"),
+            MapFile("\"A\"", "\"N\"", "Name:" + name + "\r\nDescription:" + description + "\r\n"));
         char nameBuffer[97];
         char descriptionBuffer[257];
         memset(nameBuffer, 'z', sizeof nameBuffer);
@@ -202,11 +203,12 @@ TEST(MappingRules, FirstBrokenRuleInOrder) {
 TEST(PropertyTypes, TranslateThroughTheLanguageTable) {
     qvxtest::TempDir dir;
     std::string ini = dir.File("language.ini");
-    qvxtest::WriteFile(ini,
-                       "[currentLanguage]\r\nlanguage=Test\r\n[Test]\r\n"
-                       "PropertyType_Phonenumer=Phone\r\nPropertyType_Name=Name\r\nPropertyType_Company=Firm\r\n"
-                       "PropertyType_Location=Place\r\nPropertyType_Email=Mail\r\nPropertyType_Other=Same\r\n"
-                       "PropertyType_Hidden=Hidden\r\nPropertyType_Group=Same\r\n");
+    qvxtest::WriteFile(
+        ini,
+        "[currentLanguage]\r\nlanguage=Test\r\n[Test]\r\n"
+        "PropertyType_Phonenumer=Phone\r\nPropertyType_Name=Name\r\nPropertyType_Company=Firm\r\n"
+        "PropertyType_Location=Place\r\nPropertyType_Email=Mail\r\nPropertyType_Other=Same\r\n"
+        "PropertyType_Hidden=Hidden\r\nPropertyType_Group=Same\r\n");
     ASSERT_TRUE(SetLanguageFile(ini.c_str()));
     ASSERT_TRUE(SetLanguage("Test"));
 

@@ -57,9 +57,15 @@ std::string JsonString(const std::string& bytes) {
         } else if (c < 0x20) {
             char esc[8];
             switch (c) {
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
+                case '\n':
+                    out += "\\n";
+                    break;
+                case '\r':
+                    out += "\\r";
+                    break;
+                case '\t':
+                    out += "\\t";
+                    break;
                 default:
                     snprintf(esc, sizeof esc, "\\u%04x", c);
                     out += esc;
