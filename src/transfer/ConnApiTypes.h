@@ -92,7 +92,7 @@ struct CONA_DEVICE_RECORD {
 
 // Names the package for CONAInstallApplication; the caller owns the strings.
 struct CONA_INSTALL_RECORD {
-    const char16_t* pstrPackageFile;  // a plain file name in the source folder
+    const char16_t* pstrPackageFile;     // a plain file name in the source folder
     const char16_t* pstrDescriptorFile;  // unused, may be null
 };
 
@@ -156,5 +156,6 @@ typedef uint32_t (*PFN_CONACopyFile)(CONAHANDLE hFS, uint32_t dwOptions, const c
                                      const char16_t* pstrSourcePath, const char16_t* pstrTargetPath);
 typedef uint32_t (*PFN_CONAInstallApplication)(CONAHANDLE hFS, uint32_t dwInstallType,
                                                const CONA_INSTALL_RECORD* pRecord, uint32_t dwOptions,
-                                               const char16_t* pstrSourcePath, const char16_t* pstrTargetPath);
+                                               const char16_t* pstrSourcePath,
+                                               const char16_t* pstrTargetPath);
 }

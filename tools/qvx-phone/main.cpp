@@ -133,7 +133,9 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
     return 0;
 }
 
-std::string Bytes(int64_t v) { return v < 0 ? "-" : std::to_string(v); }
+std::string Bytes(int64_t v) {
+    return v < 0 ? "-" : std::to_string(v);
+}
 
 int List(const std::string& phonesDir) {
     const auto phones = qvxdev::ScanPhones(phonesDir);
@@ -143,7 +145,8 @@ int List(const std::string& phonesDir) {
         if (p.copySpeed > 0) settings += "speed=" + std::to_string(p.copySpeed) + "B/s ";
         if (p.disconnectAfter >= 0) settings += "disconnect-after=" + std::to_string(p.disconnectAfter) + " ";
         if (p.installFails) settings += "install-fails ";
-        if (IsDirectory(p.path + "/C/Quorvex") && IsDirectory(p.path + "/C/Data/Quorvex")) settings += "installed";
+        if (IsDirectory(p.path + "/C/Quorvex") && IsDirectory(p.path + "/C/Data/Quorvex"))
+            settings += "installed";
         std::printf("%-20s %-18s %-14s %-14s %s\n", p.folderName.c_str(), p.serial.c_str(),
                     Bytes(p.freeMemory).c_str(), Bytes(p.totalMemory).c_str(), settings.c_str());
     }

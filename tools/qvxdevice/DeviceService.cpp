@@ -75,8 +75,9 @@ bool DeviceService::Ready(Group group) const {
 }
 
 uint32_t DeviceService::Initialize(Group group, uint32_t version) {
-    const uint32_t highest =
-        group == Group::CF ? CONA_CFAPI_VERSION : group == Group::DM ? CONA_DMAPI_VERSION : CONA_FSAPI_VERSION;
+    const uint32_t highest = group == Group::CF   ? CONA_CFAPI_VERSION
+                             : group == Group::DM ? CONA_DMAPI_VERSION
+                                                  : CONA_FSAPI_VERSION;
     if (version == 0 || version > highest) return ECONA_UNSUPPORTED_API_VERSION;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_nCF + m_nDM + m_nFS == 0) m_phonesDir = ResolvePhonesDir();
@@ -233,7 +234,8 @@ uint32_t DeviceService::RegisterDMNotify(CONAHANDLE hDM, uint32_t state, DMNotif
     auto session = FindDM(hDM, &result);
     if (!session) return result;
     if (!pNotify) return ECONA_INVALID_POINTER;
-    if (state == CONA_API_REGISTER) return session->listeners.Add(pNotify) ? CONA_OK : ECONA_REGISTER_ALREADY_DONE;
+    if (state == CONA_API_REGISTER)
+        return session->listeners.Add(pNotify) ? CONA_OK : ECONA_REGISTER_ALREADY_DONE;
     if (state == CONA_API_UNREGISTER) return session->listeners.Remove(pNotify) ? CONA_OK : ECONA_NOT_FOUND;
     return ECONA_INVALID_PARAMETER;
 }

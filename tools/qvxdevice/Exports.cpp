@@ -87,7 +87,8 @@ QVX_EXPORT uint32_t CONACloseFS(CONAHANDLE hFS) {
 QVX_EXPORT uint32_t CONARegisterFSNotifyIF(CONAHANDLE hFS, uint32_t dwState, FSNotifyIF* pNotify) {
     return WithFS(hFS, [&](qvxdev::FsSession& fs) -> uint32_t {
         if (!pNotify) return ECONA_INVALID_POINTER;
-        if (dwState == CONA_API_REGISTER) return fs.Listeners().Add(pNotify) ? CONA_OK : ECONA_REGISTER_ALREADY_DONE;
+        if (dwState == CONA_API_REGISTER)
+            return fs.Listeners().Add(pNotify) ? CONA_OK : ECONA_REGISTER_ALREADY_DONE;
         if (dwState == CONA_API_UNREGISTER) return fs.Listeners().Remove(pNotify) ? CONA_OK : ECONA_NOT_FOUND;
         return ECONA_INVALID_PARAMETER;
     });
@@ -114,8 +115,9 @@ QVX_EXPORT uint32_t CONACopyFile(CONAHANDLE hFS, uint32_t dwOptions, const char1
                            pstrTargetPath ? &target : nullptr);
     });
 }
-QVX_EXPORT uint32_t CONAInstallApplication(CONAHANDLE hFS, uint32_t dwInstallType, const CONA_INSTALL_RECORD* pRecord,
-                                           uint32_t /*dwOptions*/, const char16_t* pstrSourcePath,
+QVX_EXPORT uint32_t CONAInstallApplication(CONAHANDLE hFS, uint32_t dwInstallType,
+                                           const CONA_INSTALL_RECORD* pRecord, uint32_t /*dwOptions*/,
+                                           const char16_t* pstrSourcePath,
                                            const char16_t* /*pstrTargetPath*/) {
     return WithFS(hFS, [&](qvxdev::FsSession& fs) -> uint32_t {
         if (!pRecord || !pRecord->pstrPackageFile || !pstrSourcePath) return ECONA_INVALID_POINTER;

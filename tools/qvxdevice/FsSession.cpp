@@ -201,7 +201,8 @@ uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, cons
         PhonePath folder = current;
         if (targetPath && !ResolvePhonePath(current, *targetPath, folder)) return ECONA_INVALID_NAME;
         t.targetDir = HostPath(folder);
-        if (!IsDirectory(t.targetDir)) return targetPath ? ECONA_FOLDER_NOT_FOUND : ECONA_CURRENT_FOLDER_NOT_FOUND;
+        if (!IsDirectory(t.targetDir))
+            return targetPath ? ECONA_FOLDER_NOT_FOUND : ECONA_CURRENT_FOLDER_NOT_FOUND;
     } else {
         if (!IsPlainName(fileName) || !targetPath || targetPath->empty()) return ECONA_INVALID_PARAMETER;
         PhonePath folder = current;
@@ -216,7 +217,8 @@ uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, cons
         struct stat st {};
         int64_t free = 0, total = 0;
         ComputeMemory(info, free, total);
-        if (stat(t.source.c_str(), &st) == 0 && static_cast<int64_t>(st.st_size) > free) return ECONA_MEMORY_FULL;
+        if (stat(t.source.c_str(), &st) == 0 && static_cast<int64_t>(st.st_size) > free)
+            return ECONA_MEMORY_FULL;
     }
     return Run(t, info);
 }
@@ -322,8 +324,9 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
         done += n;
         if (!Report(t.operation, done, size)) return fail(ECONA_CANCELLED);
         if (info.copySpeed > 0) {
-            std::this_thread::sleep_until(start + std::chrono::duration<double>(static_cast<double>(done) /
-                                                                                static_cast<double>(info.copySpeed)));
+            std::this_thread::sleep_until(start +
+                                          std::chrono::duration<double>(static_cast<double>(done) /
+                                                                        static_cast<double>(info.copySpeed)));
         }
     }
     close(in);

@@ -55,7 +55,8 @@ void IniSection::Parse(std::string_view text, std::string_view section) {
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             size_t close = line.find(']');
-            std::string_view name = close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
+            std::string_view name =
+                close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
             bool match = EqualsNoCase(Trim(name), section);
             inSection = match && !seenSection;
             if (match) seenSection = true;
@@ -66,7 +67,8 @@ void IniSection::Parse(std::string_view text, std::string_view section) {
         if (eq == std::string_view::npos) continue;
         std::string_view key = Trim(line.substr(0, eq));
         std::string_view value = Trim(line.substr(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
         if (key.empty()) continue;
@@ -123,9 +125,8 @@ bool ParseCount(std::string_view text, int64_t& value) {
 
 bool IsPlainName(std::string_view name) {
     if (name.empty() || name.size() > 255 || name == "." || name == "..") return false;
-    return std::none_of(name.begin(), name.end(), [](char c) {
-        return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-    });
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
 }
 
 bool ReadPhone(const std::string& dir, const std::string& folderName, PhoneInfo& info) {
