@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 // Stores the path of language.ini; false (nothing changes) for a path over 260 characters.
@@ -12,6 +13,8 @@ bool SetLanguageFile(const char* pszPath);
 bool GetCurrentLanguage(char* pszOut, size_t nSize);
 // Makes a language current and stores the choice in the file; see the module for the rules.
 bool SetLanguage(const char* pszLanguage);
+// The current language's name as used by lookups (empty before one was made current).
+std::string GetCurrentLanguageName();
 // The text of `pszKey` in the current language, cut to nSize - 1 bytes; a
 // missing key gives an empty text and false.
 bool GetText(const char* pszKey, char* pszOut, size_t nSize);
@@ -25,3 +28,20 @@ void FreeLanguages(char** ppszLanguages, int nCount);
 // Chooses the language at start-up (stored name, else the locale); false
 // when no usable language section exists ("language.ini not found").
 bool ChooseStartupLanguage();
+
+// Safe use of texts that serve as formats. A text of language.ini is never
+// handed to printf or strftime as it stands: a broken file must not crash
+// the program or overflow a buffer.
+
+// printf-style use with one string argument: when `fmt` holds exactly one
+// "%s" and otherwise only "%%", the result is fmt with "%s" replaced by `arg`
+// and "%%" by "%"; any other text (no "%s", two of them, "%d", "%n", a lone
+// '%' at the end ...) is returned as it stands.
+std::string FormatTextWithString(const std::string& fmt, const std::string& arg);
+
+// strftime-style use: the ordinary date and time conversions are formatted
+// (%a %A %b %B %c %C %d %D %e %F %g %G %h %H %I %j %m %M %p %r %R %S %T %u %U
+// %V %w %W %x %X %y %Y %z %Z %%); any other conversion - line breaks and tabs
+// (%n %t), GNU extensions, E/O modifiers, flags and field widths - is shown as
+// its literal text. The result has no length limit of its own.
+std::string FormatTime(const std::string& fmt, const struct tm& time);
