@@ -217,8 +217,8 @@ uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, cons
         struct stat st {};
         int64_t free = 0, total = 0;
         ComputeMemory(info, free, total);
-        if (stat(t.source.c_str(), &st) == 0 && static_cast<int64_t>(st.st_size) > free)
-            return ECONA_MEMORY_FULL;
+        if (stat(t.source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ECONA_FILE_NOT_FOUND;
+        if (static_cast<int64_t>(st.st_size) > free) return ECONA_MEMORY_FULL;
     }
     return Run(t, info);
 }
@@ -262,33 +262,14 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
     }
     int64_t size = st.st_size;
 
-    std::string target, temp;
-    int out = -1;
-    if (writing) {
-        target = t.targetDir + "/" + t.name;
-        struct stat tst {};
-        if (stat(target.c_str(), &tst) == 0 && (!t.overwrite || S_ISDIR(tst.st_mode))) {
-            close(in);
-            return ECONA_FILE_ALREADY_EXIST;
-        }
-        // The file appears under its name only once complete.
-        temp = t.targetDir + "/." + t.name + ".part-" + std::to_string(getpid()) + "-" +
-               std::to_string(g_tempCounter.fetch_add(1));
-        out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (out < 0) {
-            const int err = errno;
-            close(in);
-            PhoneInfo now;
-            if (!Present(now)) return Lost();
-            return err == ENOSPC ? ECONA_MEMORY_FULL : err == ENOENT ? ECONA_FOLDER_NOT_FOUND : ECONA_FAILED;
-        }
-    }
-
+    std::string temp;
+    int dir = -1, out = -1;
     auto fail = [&](uint32_t code) {
-        close(in);
-        if (out >= 0) {
-            close(out);
-            unlink(temp.c_str());
+        if (in >= 0) close(in);
+        if (out >= 0) close(out);
+        if (dir >= 0) {
+            if (!temp.empty()) unlinkat(dir, temp.c_str(), 0);
+            close(dir);
         }
         return code == ECONA_CONNECTION_LOST ? Lost() : code;
     };
@@ -296,6 +277,28 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
         struct stat pst {};
         return stat((m_phonePath + "/" + kPhoneIni).c_str(), &pst) != 0;
     };
+
+    if (writing) {
+        // Everything happens relative to the target folder's descriptor, so
+        // that the partial file is found and removed even when the phone's
+        // folder has moved away meanwhile.
+        dir = open(t.targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) return fail(ECONA_FOLDER_NOT_FOUND);
+        struct stat tst {};
+        if (fstatat(dir, t.name.c_str(), &tst, 0) == 0 && (!t.overwrite || S_ISDIR(tst.st_mode))) {
+            return fail(ECONA_FILE_ALREADY_EXIST);
+        }
+        // The file appears under its name only once complete.
+        const std::string part = "." + t.name + ".part-" + std::to_string(getpid()) + "-" +
+                                 std::to_string(g_tempCounter.fetch_add(1));
+        out = openat(dir, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (out < 0) {
+            const int err = errno;
+            if (gone()) return fail(ECONA_CONNECTION_LOST);
+            return fail(err == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);
+        }
+        temp = part;
+    }
 
     const std::u16string name16 = qvxconn::ToUtf16(t.name);
     m_listeners.ForEach([&](FSNotifyIF* p) { p->OnFSOperationInfo(t.operation, name16.c_str()); });
@@ -318,15 +321,16 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
             return fail(ECONA_CONNECTION_LOST);
         }
         if (writing && !WriteAll(out, buffer.data(), static_cast<size_t>(n))) {
+            const int err = errno;
             if (gone()) return fail(ECONA_CONNECTION_LOST);
-            return fail(errno == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);
+            return fail(err == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);
         }
         done += n;
         if (!Report(t.operation, done, size)) return fail(ECONA_CANCELLED);
         if (info.copySpeed > 0) {
-            std::this_thread::sleep_until(start +
-                                          std::chrono::duration<double>(static_cast<double>(done) /
-                                                                        static_cast<double>(info.copySpeed)));
+            const std::chrono::duration<double> due(static_cast<double>(done) /
+                                                    static_cast<double>(info.copySpeed));
+            std::this_thread::sleep_until(start + due);
         }
     }
     close(in);
@@ -334,14 +338,10 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
     if (writing) {
         const bool closed = close(out) == 0;
         out = -1;
-        if (gone()) {
-            unlink(temp.c_str());
-            return Lost();
-        }
-        if (!closed || rename(temp.c_str(), target.c_str()) != 0) {
-            unlink(temp.c_str());
-            return ECONA_FAILED;
-        }
+        if (gone()) return fail(ECONA_CONNECTION_LOST);
+        if (!closed) return fail(ECONA_FAILED);
+        if (renameat(dir, temp.c_str(), dir, t.name.c_str()) != 0) return fail(ECONA_FAILED);
+        close(dir);
     }
     return CONA_OK;
 }
