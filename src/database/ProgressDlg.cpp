@@ -142,5 +142,7 @@ void CProgressDlg::SetInfoText(const char* pszText) {
 
 void CProgressDlg::CloseProgress() {
     m_hInitEvent.Reset();
-    UpdateWindow([this] { QDialog::done(QDialog::Rejected); });
+    // Always queued: called during the initialisation, ending at once would
+    // come before the modal loop has started and so never end it.
+    qvxui::PostToUiThread(this, [this] { QDialog::done(QDialog::Rejected); });
 }
