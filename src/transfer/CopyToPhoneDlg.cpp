@@ -281,18 +281,8 @@ void CCopyToPhoneDlg::closeEvent(QCloseEvent* pEvent) {
 
 void CCopyToPhoneDlg::keyPressEvent(QKeyEvent* pEvent) {
     const int nKey = pEvent->key();
-    if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
-        // On one of the buttons Enter presses it; anywhere else it leaves like Back.
-        QWidget* pFocus = focusWidget();
-        if ((pFocus == m_pCopy || pFocus == m_pBack) && pFocus->isEnabled()) {
-            static_cast<QPushButton*>(pFocus)->click();
-        } else {
-            RequestLeave();
-        }
-        pEvent->accept();
-        return;
-    }
-    if (nKey == Qt::Key_Escape) {
+    // Enter and Escape both leave like Back (the buttons answer to the space bar).
+    if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter || nKey == Qt::Key_Escape) {
         RequestLeave();
         pEvent->accept();
         return;

@@ -5,7 +5,7 @@
 // On opening it takes last.db under its own timestamped name and writes the
 // semaphore file beside it; on leaving it moves the database back to last.db
 // and deletes the semaphore file. It leaves only that way: Back, Escape,
-// Enter (outside the two buttons) and the window's close button all take
+// Enter and the window's close button all take
 // these steps, and all are refused while a run is active. A dialog
 // destroyed without leaving (the program ending) takes them too.
 //
