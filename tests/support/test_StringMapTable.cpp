@@ -76,6 +76,9 @@ TEST(StringMapTable, KeysAndCodes) {
     EXPECT_EQ(entry->GetLength(), 3);
     EXPECT_EQ(entry->GetCapacity(), 4);
 
+    EXPECT_EQ(table.AddNewEntry(0), KT_ERR_KEY_PRESENT) << "a key below the last one is found too";
+    EXPECT_EQ(table.GetCount(), 2);
+
     EXPECT_EQ(table.GetEntry(9, &entry), KT_ERR_KEY_NOT_FOUND);
     EXPECT_EQ(entry, nullptr);
     EXPECT_EQ(table.GetEntry(0, nullptr), KT_ERR_STRING_MISSING);
