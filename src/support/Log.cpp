@@ -75,7 +75,7 @@ int SwitchFile(LogState& s) {
     if (s.nFileIndex == s.nFiles) s.nFileIndex = 0;
     size_t len = strlen(s.szFileName);
     if (len > 0) {
-        char digit[4];
+        char digit[16];
         snprintf(digit, sizeof digit, "%01d", s.nFileIndex);
         s.szFileName[len - 1] = digit[0];
     }
@@ -107,19 +107,20 @@ int LOG_START(const LOG_CONFIG* pConfig) {
     if (pConfig == nullptr) return LOG_ERR_MODE;
     LockGuard lock;
     if (s.bOpen) {
-        // Starting again while open: leave the old file cleanly first.
-        LOG_CLOSE(s.nDescriptor);
+        // A start while open keeps the running configuration and reopens the
+        // first file of the set; the old descriptor must not stay open.
+        if (s.nDescriptor >= 0) LOG_CLOSE(s.nDescriptor);
         s.nDescriptor = -1;
-        s.bOpen = 0;
+    } else {
+        int nFiles = pConfig->nFiles;
+        if (nFiles == 0) nFiles = 2;
+        if (nFiles > 10) nFiles = 10;
+        s.nFiles = nFiles;
+        s.nMode = pConfig->nMode;
+        s.nFlags = pConfig->nFlags;
+        s.nMaxSize = pConfig->nMaxSize;
+        std::memcpy(s.szFileName, pConfig->szFileName, sizeof s.szFileName);
     }
-    int nFiles = pConfig->nFiles;
-    if (nFiles == 0) nFiles = 2;
-    if (nFiles > 10) nFiles = 10;
-    s.nFiles = nFiles;
-    s.nMode = pConfig->nMode;
-    s.nFlags = pConfig->nFlags;
-    s.nMaxSize = pConfig->nMaxSize;
-    std::memcpy(s.szFileName, pConfig->szFileName, sizeof s.szFileName);
     if (s.nMode != kModeFiles) return LOG_ERR_MODE;
 
     s.szFileName[198] = '\0';

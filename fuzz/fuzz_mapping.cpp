@@ -1,0 +1,55 @@
+// Feeds arbitrary bytes as a mapping file: applied to an analysed CSV file,
+// read for its name and description, and written back out.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+#include "import/Mapping.h"
+
+namespace {
+
+std::string TempPath(const char* suffix) {
+    return "/tmp/qvxfuzz-" + std::to_string(getpid()) + suffix;
+}
+
+bool WriteBytes(const std::string& path, const void* data, size_t size) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(data, 1, size, f) == size;
+    return fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string csvPath = TempPath(".csv");
+    static const std::string mapPath = TempPath(".map");
+    static const std::string outPath = TempPath("-out.map");
+    static bool csvWritten = false;
+    if (!csvWritten) {
+        static const char kCsv[] = "Name;Firma;Telefon;\"Mo\"\"bil\"\r\nA;B;1;2\r\n";
+        csvWritten = WriteBytes(csvPath, kCsv, sizeof kCsv - 1);
+    }
+    if (!WriteBytes(mapPath, data, size)) return 0;
+
+    CCSVParser parser;
+    CDataMap table;
+    parser.SetCSVFileName(csvPath.c_str());
+    parser.SetTable(&table);
+    if (parser.AnalyzeCsvData() != 0 || parser.ParseData(1) != 0) return 0;
+    parser.SetMappingFileName(mapPath.c_str());
+    if (parser.ParseAdditionalInformation() == 0) {
+        if (parser.GetMatchedColumnCount() < 0) __builtin_trap();
+        FirstBrokenMappingRule(CountMappingCodes(table));
+        WriteMappingFile(outPath.c_str(), table, "n", "d");
+    }
+    char name[97];
+    char description[257];
+    parser.ReadMappingInfo(mapPath.c_str(), name, sizeof name, description, sizeof description);
+    return 0;
+}

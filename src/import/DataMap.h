@@ -1,0 +1,78 @@
+// The analysed CSV file in memory: data rows keyed in file order, the header
+// row (column names), the mapping row (one property code per column), and the
+// mapping's name and description.
+//
+// Every operation takes the table's own lock. The lock guards the row map,
+// the cursor, the column count, the header and mapping rows and the texts,
+// not the contents of a row once handed out. There is one cursor per table:
+// two threads must not walk one table at the same time. Rows handed out stay
+// owned by the table and are valid until the table is reset or they are
+// deleted.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "import/DataRow.h"
+
+class CDataMap {
+public:
+    CDataMap();
+    CDataMap(const CDataMap&) = delete;
+    CDataMap& operator=(const CDataMap&) = delete;
+    ~CDataMap();
+
+    // Column count back to 0, all data rows destroyed; with bFull also the
+    // header and mapping rows.
+    void Reset(bool bFull);
+
+    // Fixes the column count when it is still 0 and n > 0; returns the count
+    // when it equals n afterwards, else -1 (the count is never changed once set).
+    int SetColumnCount(int n);
+    int GetColumnCount();
+    int GetRowCount();
+
+    // Adds a row with column-count slots under nKey and points the cursor at
+    // it: 0, -15903 for a key already present, -15901 / -15904 when it cannot
+    // be created or inserted.
+    int AddRow(int nKey);
+    // Destroys the row with this key; a missing key is no error.
+    void DeleteRow(int nKey);
+
+    // Cursor to the row with the smallest key.
+    void Rewind();
+    // The row at the cursor, advancing the cursor; null at the end.
+    CDataRow* NextRow();
+
+    // The header / mapping row, created with column-count slots when absent
+    // (null only when it cannot be created).
+    CDataRow* GetHeaderRow();
+    CDataRow* GetMappingRow();
+    // Destroys the mapping row; the next GetMappingRow gives one with all slots absent.
+    void DeleteMappingRow();
+
+    // Stored copies of the mapping's name and description; -15001 when no
+    // copy can be made. A null text removes the stored one.
+    int SetName(const char* pszText);
+    int SetDescription(const char* pszText);
+    // As CDataRow::GetField: -15802 when none is stored, -15801 when longer than nSize.
+    int GetName(char* pBuffer, int nSize);
+    int GetDescription(char* pBuffer, int nSize);
+
+private:
+    using RowMap = std::map<int, std::unique_ptr<CDataRow>>;
+
+    static int StoreText(std::unique_ptr<std::string>& slot, const char* pszText);
+    CDataRow* GetOrCreateRow(std::unique_ptr<CDataRow>& row);
+
+    std::recursive_mutex m_lock;
+    int m_nColumnCount = 0;
+    RowMap m_rows;
+    RowMap::iterator m_cursor;
+    std::unique_ptr<CDataRow> m_headerRow;
+    std::unique_ptr<CDataRow> m_mappingRow;
+    std::unique_ptr<std::string> m_name;
+    std::unique_ptr<std::string> m_description;
+};

@@ -1,0 +1,167 @@
+#include "import/Mapping.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "i18n/LanguageTable.h"
+#include "import/DataMap.h"
+#include "support/LogModules.h"
+
+const PropertyType g_PropertyTypes[9] = {
+    {"PD", "PropertyType_Phonenumer"}, {"N", "PropertyType_Name"},  {"C", "PropertyType_Company"},
+    {"L", "PropertyType_Location"},    {"E", "PropertyType_Email"}, {"-", "PropertyType_Other"},
+    {"X", "PropertyType_Hidden"},      {"G", "PropertyType_Group"}, {"I", "PropertyType_GroupInfo"},
+};
+
+const PropertyType g_OfferedPropertyTypes[7] = {
+    {"PD", "PropertyType_Phonenumer"}, {"N", "PropertyType_Name"},  {"C", "PropertyType_Company"},
+    {"L", "PropertyType_Location"},    {"E", "PropertyType_Email"}, {"-", "PropertyType_Other"},
+    {"X", "PropertyType_Hidden"},
+};
+
+namespace {
+
+constexpr size_t kConversionBuffer = 1025;
+constexpr size_t kFieldBuffer = 512;
+
+void CopyCut(char* pszOut, size_t nSize, const char* pszText) {
+    size_t n = strlen(pszText);
+    if (n > nSize - 1) n = nSize - 1;
+    memmove(pszOut, pszText, n);
+    pszOut[n] = '\0';
+}
+
+// A field read through a buffer of 512 bytes; a longer text reads as empty.
+std::string ReadField512(CDataRow* pRow, int index) {
+    char buffer[kFieldBuffer + 1];
+    if (pRow == nullptr || pRow->GetField(index, buffer, static_cast<int>(kFieldBuffer)) != 0)
+        return std::string();
+    buffer[kFieldBuffer] = '\0';
+    return buffer;
+}
+
+void AppendQuoted(std::string& out, const std::string& text) {
+    out.push_back('"');
+    for (char c : text) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+bool WriteWhole(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void PropertyTypeToCode(char* pszBuffer, size_t nSize) {
+    if (pszBuffer == nullptr || nSize < 2) return;
+    const char* code = nullptr;
+    char text[kConversionBuffer];
+    for (const PropertyType& type : g_PropertyTypes) {
+        GetText(type.pszTextKey, text, sizeof text);
+        if (strcmp(text, pszBuffer) == 0) code = type.pszCode;
+    }
+    if (code) CopyCut(pszBuffer, nSize, code);
+}
+
+void CodeToPropertyType(char* pszBuffer, size_t nSize) {
+    if (pszBuffer == nullptr || nSize == 0) return;
+    for (const PropertyType& type : g_PropertyTypes) {
+        if (strcmp(type.pszCode, pszBuffer) == 0) {
+            GetText(type.pszTextKey, pszBuffer, nSize);
+            return;
+        }
+    }
+}
+
+MappingCounts CountMappingCodes(CDataMap& table, size_t nCodeBuffer) {
+    MappingCounts counts;
+    CDataRow* mapping = table.GetMappingRow();
+    if (mapping == nullptr) return counts;
+    counts.bHasMappingRow = true;
+    std::string code(nCodeBuffer + 1, '\0');
+    const int nColumns = table.GetColumnCount();
+    for (int j = 0; j < nColumns; ++j) {
+        mapping->GetField(j, code.data(), static_cast<int>(nCodeBuffer));
+        const char* text = code.c_str();
+        if (strcmp(text, "N") == 0) ++counts.nName;
+        if (strcmp(text, "C") == 0) ++counts.nCompany;
+        if (text[0] == '\0') ++counts.nEmpty;
+    }
+    return counts;
+}
+
+const char* FirstBrokenMappingRule(const MappingCounts& counts) {
+    if (counts.nName == 0) return "MappingDlg_Info_No_Name";
+    if (counts.nName > 1) return "MappingDlg_Info_ToMany_Name";
+    if (counts.nCompany == 0) return "MappingDlg_Info_No_Company";
+    if (counts.nCompany > 1) return "MappingDlg_Info_ToMany_Company";
+    if (counts.nEmpty > 0) return "MappingDlg_Info_Empty_Entry";
+    return nullptr;
+}
+
+bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName, const char* pszDescription) {
+    if (pszName == nullptr) pszName = "";
+    if (pszDescription == nullptr) pszDescription = "";
+    if (pszPath == nullptr || *pszPath == '\0') {
+        LOG_WARN(qvxlog::MapDlg, "SaveMapping() Open file(%s) failed !", pszPath ? pszPath : "");
+        return false;
+    }
+
+    std::string content = "Quorvex mapping file\r\n";
+    const int nColumns = table.GetColumnCount();
+    CDataRow* header = table.GetHeaderRow();
+    CDataRow* mapping = table.GetMappingRow();
+    for (int j = 0; j < nColumns; ++j) {
+        if (j > 0) content.push_back(',');
+        AppendQuoted(content, ReadField512(header, j));
+    }
+    content += "\r\n";
+    for (int j = 0; j < nColumns; ++j) {
+        if (j > 0) content.push_back(',');
+        AppendQuoted(content, ReadField512(mapping, j));
+    }
+    content += "\r\n";
+    content += "Name:";
+    content += pszName;
+    content += "\r\nDescription:";
+    content += pszDescription;
+    content += "\r\n";
+
+    // Write beside the target, then rename over it: an interrupted save never
+    // leaves a half-written mapping behind.
+    std::string temp = std::string(pszPath) + ".tmpXXXXXX";
+    int fd = mkstemp(temp.data());
+    bool ok = fd >= 0;
+    if (ok) {
+        fchmod(fd, 0644);
+        ok = WriteWhole(fd, content);
+        ok = (close(fd) == 0) && ok;
+        ok = ok && rename(temp.c_str(), pszPath) == 0;
+        if (!ok) unlink(temp.c_str());
+    }
+    if (!ok) {
+        LOG_WARN(qvxlog::MapDlg, "SaveMapping() Open file(%s) failed !", pszPath);
+        return false;
+    }
+    table.SetName(pszName);
+    table.SetDescription(pszDescription);
+    return true;
+}

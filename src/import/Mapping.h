@@ -1,0 +1,49 @@
+// The mapping model: property codes and their texts, the rules of a complete
+// mapping, and the writer of the five-line mapping file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class CDataMap;
+
+// A property code with the language key of the text the user sees for it.
+struct PropertyType {
+    const char* pszCode;
+    const char* pszTextKey;
+};
+
+// The nine codes in their fixed order: PD, N, C, L, E, -, X, G, I.
+extern const PropertyType g_PropertyTypes[9];
+// The seven codes the user can choose ("G" and "I" are shown but not offered).
+extern const PropertyType g_OfferedPropertyTypes[7];
+
+// Shown text -> code, in place: the text is compared with the text of each of
+// the nine keys in order and the last match wins; a text that matches none
+// stays unchanged. A size below 2 does nothing.
+void PropertyTypeToCode(char* pszBuffer, size_t nSize);
+// Code -> shown text, in place (cut to nSize - 1 bytes); a code that is not
+// one of the nine stays unchanged.
+void CodeToPropertyType(char* pszBuffer, size_t nSize);
+
+struct MappingCounts {
+    int nName = 0;     // columns with "N"
+    int nCompany = 0;  // columns with "C"
+    int nEmpty = 0;    // columns without a code
+    bool bHasMappingRow = false;
+};
+
+// Counts the codes over the table's columns, each read through a buffer of
+// `nCodeBuffer` bytes and compared exactly.
+MappingCounts CountMappingCodes(CDataMap& table, size_t nCodeBuffer = 512);
+// The language key of the first rule a mapping breaks, or null when it is
+// complete: MappingDlg_Info_No_Name, _ToMany_Name, _No_Company,
+// _ToMany_Company, _Empty_Entry, in that order.
+const char* FirstBrokenMappingRule(const MappingCounts& counts);
+
+// Writes the mapping file for `table`: the fixed first line, the header
+// texts, the codes (each quoted, with an inner quote doubled), "Name:" and
+// "Description:" lines, each ended by CR LF. Also stores name and description
+// into the table. The file is replaced atomically; false (and the warning
+// "SaveMapping() Open file(%s) failed !") when it cannot be written.
+bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName, const char* pszDescription);

@@ -1,0 +1,42 @@
+// Text files into lines for the contact import.
+//
+// A zero byte hides nothing beyond its own line: the search for the next
+// line end looks past zero bytes. The stored text of a line still ends at
+// its first zero byte.
+#pragma once
+
+#include <cstdint>
+
+class CFileAccess;
+class CStringMapTable;
+
+namespace qvxsupport {
+
+enum : int {
+    KT_NOT_FOUND = -15000,
+};
+
+}  // namespace qvxsupport
+
+// Offset in the open file of the first occurrence of pszText (compared
+// ignoring ASCII case) at or after nStart, or -15000 when there is none or
+// it lies beyond nLimit (when nLimit > 0). Other failures: -15202, -15203
+// (no text), -15210, -15214 (size unknown, e.g. no file open), -15215
+// (negative start). Reads the file block by block and logs under "KTSF".
+int64_t SearchStringInFile(CFileAccess& file, const char* pszText, int64_t nStart, int64_t nLimit);
+
+// Appends the non-empty lines of the file at pszPath to table under the keys
+// GetCount(), GetCount() + 1, ... (callers clear the table first). Lines end
+// at CR LF when bCrLf, else at LF; a lone CR or LF stays inside a CR LF line,
+// empty lines use no key, a separator at the very end adds no line. Returns
+// 0, a code of CFileAccess (open, -15210 read failed, -15211 file shrank
+// while read), -15202, -15214 or a code of the table; lines stored before a
+// failure stay in the table. The file is read once, front to back.
+int SplitFileLines(const char* pszPath, CStringMapTable& table, bool bCrLf);
+
+// Like SplitFileLines for the CSV and mapping readers, which also meet files
+// written on Linux: a file that holds no CR LF at all but does hold LF is
+// split at LF, a file with at least one CR LF at CR LF (a lone LF then stays
+// inside its line). A UTF-8 byte-order mark EF BB BF at the very start of
+// the file is skipped.
+int SplitTextFileLines(const char* pszPath, CStringMapTable& table);

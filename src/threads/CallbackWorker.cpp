@@ -1,0 +1,5 @@
+#include "threads/CallbackWorker.h"
+
+CCallbackWorker::~CCallbackWorker() {
+    StopAndWait();
+}

@@ -1,0 +1,69 @@
+// Checks the shipped language.ini against the keys the code uses.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+const std::string kShipped = std::string(QVX_SOURCE_DIR) + "/src/resources/language.ini";
+
+// Texts used as printf formats with one string argument.
+const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
+                                              qvxtext::kProgressDlg_Info_Details,
+                                              qvxtext::kError_PCSuite_Current_Version};
+
+// Texts read into 513-byte or larger buffers (message boxes); all others are
+// kept within the 128 bytes of the smallest buffer, so no text is ever cut
+// in the middle of a UTF-8 character.
+const std::set<std::string> kLongTexts = {qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed};
+
+class ShippedLanguage : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_ini.Load(kShipped)) << kShipped; }
+    CIniFile m_ini;
+};
+
+TEST_P(ShippedLanguage, HoldsExactlyTheKnownKeys) {
+    std::set<std::string> known(qvxtext::kAllTextKeys.begin(), qvxtext::kAllTextKeys.end());
+    ASSERT_EQ(known.size(), 95u);
+    std::set<std::string> present;
+    for (const auto& [key, value] : m_ini.GetSection(GetParam())) {
+        EXPECT_TRUE(known.count(key)) << "unknown key " << key;
+        EXPECT_FALSE(value.empty()) << key;
+        present.insert(key);
+    }
+    for (const std::string& key : known) EXPECT_TRUE(present.count(key)) << "missing key " << key;
+}
+
+TEST_P(ShippedLanguage, FormatsAndLengthsFitTheirUse) {
+    for (std::string_view key : qvxtext::kAllTextKeys) {
+        std::string value;
+        ASSERT_TRUE(m_ini.GetValue(GetParam(), key, value)) << key;
+        EXPECT_LE(value.size(), kLongTexts.count(std::string(key)) ? 512u : 128u) << key;
+        if (kStringFormats.count(std::string(key))) {
+            EXPECT_NE(FormatTextWithString(value, "ARG"), value) << key << " is no usable format";
+        } else if (key == qvxtext::kTimeFormat_DateAndTime) {
+            EXPECT_EQ(FormatTime(value, {}).find('%'), std::string::npos) << key;
+        } else {
+            EXPECT_EQ(value.find('%'), std::string::npos) << key << " is shown as it stands";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sections, ShippedLanguage, ::testing::Values("Deutsch", "English"));
+
+TEST(ShippedLanguageFile, StartsWithEmptyChoiceAndListsBothLanguages) {
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(kShipped));
+    EXPECT_EQ(ini.GetSectionNames(), (std::vector<std::string>{"currentLanguage", "Deutsch", "English"}));
+    std::string language = "x";
+    EXPECT_TRUE(ini.GetValue("currentLanguage", "language", language));
+    EXPECT_EQ(language, "");
+}
+
+}  // namespace

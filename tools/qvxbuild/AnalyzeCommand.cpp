@@ -1,0 +1,167 @@
+// qvxbuild analyze FILE.csv [--map FILE.map] [--json]
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "import/AnalysisStep.h"
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+
+namespace {
+
+struct AnalysisReport {
+    int nResult = 0;
+    char cSeparator = 0;
+    char cDelimiter = 0;
+    int nColumns = 0;
+    int nLines = 0;
+    std::vector<std::string> headers;
+    bool bMapping = false;
+    int nMappingResult = 0;
+    int nMappingState = 0;
+    int nMatched = 0;
+    std::string name;
+    std::string description;
+    std::vector<std::string> codes;
+};
+
+std::string ReadCell(CDataRow* pRow, int index) {
+    if (pRow == nullptr) return std::string();
+    std::string buffer(1025, '\0');
+    if (pRow->GetField(index, buffer.data(), 1024) != 0) return std::string();
+    buffer.resize(strlen(buffer.c_str()));
+    return buffer;
+}
+
+std::string ReadText(CDataMap& table, bool bName) {
+    std::string buffer(1025, '\0');
+    int result = bName ? table.GetName(buffer.data(), 1024) : table.GetDescription(buffer.data(), 1024);
+    if (result != 0) return std::string();
+    buffer.resize(strlen(buffer.c_str()));
+    return buffer;
+}
+
+std::string CharText(char c) {
+    if (c == '\t') return "\\t";
+    if (c == 0) return "";
+    return std::string(1, c);
+}
+
+void PrintText(const AnalysisReport& r) {
+    printf("result: %d\n", r.nResult);
+    printf("separator: %s\n", CharText(r.cSeparator).c_str());
+    printf("delimiter: %s\n", CharText(r.cDelimiter).c_str());
+    printf("columns: %d\n", r.nColumns);
+    printf("lines: %d\n", r.nLines);
+    printf("headers:\n");
+    for (size_t i = 0; i < r.headers.size(); ++i) printf("  %zu: %s\n", i + 1, r.headers[i].c_str());
+    if (!r.bMapping) return;
+    static const char* const kStates[] = {"failed", "chosen", "complete", "incomplete"};
+    printf("mapping:\n");
+    printf("  result: %d\n", r.nMappingResult);
+    printf("  state: %d (%s)\n", r.nMappingState, kStates[r.nMappingState & 3]);
+    printf("  matched: %d\n", r.nMatched);
+    printf("  name: %s\n", r.name.c_str());
+    printf("  description: %s\n", r.description.c_str());
+    printf("  codes:\n");
+    for (size_t i = 0; i < r.codes.size(); ++i) {
+        printf("    %zu: %s = %s\n", i + 1, i < r.headers.size() ? r.headers[i].c_str() : "",
+               r.codes[i].c_str());
+    }
+}
+
+void PrintJson(const AnalysisReport& r) {
+    std::string out = "{";
+    out += "\"result\":" + std::to_string(r.nResult);
+    out += ",\"separator\":" + JsonString(r.cSeparator ? std::string(1, r.cSeparator) : std::string());
+    out += ",\"delimiter\":" + JsonString(r.cDelimiter ? std::string(1, r.cDelimiter) : std::string());
+    out += ",\"columns\":" + std::to_string(r.nColumns);
+    out += ",\"lines\":" + std::to_string(r.nLines);
+    out += ",\"headers\":[";
+    for (size_t i = 0; i < r.headers.size(); ++i) out += (i ? "," : "") + JsonString(r.headers[i]);
+    out += "]";
+    if (r.bMapping) {
+        out += ",\"mapping\":{";
+        out += "\"result\":" + std::to_string(r.nMappingResult);
+        out += ",\"state\":" + std::to_string(r.nMappingState);
+        out += ",\"matched\":" + std::to_string(r.nMatched);
+        out += ",\"name\":" + JsonString(r.name);
+        out += ",\"description\":" + JsonString(r.description);
+        out += ",\"codes\":[";
+        for (size_t i = 0; i < r.codes.size(); ++i) out += (i ? "," : "") + JsonString(r.codes[i]);
+        out += "]}";
+    }
+    out += "}\n";
+    fputs(out.c_str(), stdout);
+}
+
+}  // namespace
+
+int RunAnalyze(int argc, char** argv) {
+    const char* csv = nullptr;
+    const char* map = nullptr;
+    bool json = false;
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--json") == 0) {
+            json = true;
+        } else if (strcmp(argv[i], "--map") == 0 && i + 1 < argc) {
+            map = argv[++i];
+        } else if (argv[i][0] == '-' || csv != nullptr) {
+            fprintf(stderr, "qvxbuild analyze: unexpected argument '%s'\n", argv[i]);
+            PrintUsage();
+            return EXIT_USAGE;
+        } else {
+            csv = argv[i];
+        }
+    }
+    if (csv == nullptr) {
+        PrintUsage();
+        return EXIT_USAGE;
+    }
+    PrepareLanguage(nullptr);
+
+    CCSVParser parser;
+    CDataMap table;
+    AnalysisReport report;
+    report.nResult = parser.SetCSVFileName(csv);
+    int csvState = report.nResult == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
+    int mappingState = MAPPING_STATE_NONE;
+    if (map != nullptr) {
+        report.bMapping = true;
+        report.nMappingResult = parser.SetMappingFileName(map);
+        if (report.nMappingResult == 0) mappingState = MAPPING_STATE_CHOSEN;
+    }
+    if (csvState == CSV_STATE_CHOSEN) {
+        AnalyzeCSVFile(parser, table, csvState, mappingState, &report.nResult,
+                       report.nMappingResult == 0 ? &report.nMappingResult : nullptr);
+    }
+    bool analyzed = csvState == CSV_STATE_ANALYZED;
+    if (analyzed) {
+        report.cSeparator = parser.m_cSeparator;
+        report.cDelimiter = parser.m_cDelimiter;
+        report.nColumns = parser.m_nColumnCount;
+        report.nLines = parser.m_nLineCount;
+        CDataRow* header = table.GetHeaderRow();
+        for (int j = 0; j < report.nColumns; ++j) report.headers.push_back(ReadCell(header, j));
+    }
+    if (report.bMapping) {
+        report.nMappingState = analyzed ? mappingState : MAPPING_STATE_NONE;
+        if (analyzed && mappingState != MAPPING_STATE_NONE) {
+            report.nMatched = parser.GetMatchedColumnCount();
+            report.name = ReadText(table, true);
+            report.description = ReadText(table, false);
+            CDataRow* mapping = table.GetMappingRow();
+            for (int j = 0; j < report.nColumns; ++j) report.codes.push_back(ReadCell(mapping, j));
+        }
+    }
+    if (json) {
+        PrintJson(report);
+    } else {
+        PrintText(report);
+    }
+    if (!analyzed) return EXIT_ANALYSIS_FAILED;
+    if (report.bMapping && report.nMappingState != MAPPING_STATE_COMPLETE) return EXIT_MAPPING_FAILED;
+    return EXIT_OK;
+}
