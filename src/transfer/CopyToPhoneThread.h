@@ -1,12 +1,11 @@
-// CCopyToPhoneThread: the phone-side work of one transfer, on a worker
-// thread. It makes sure the phone application is installed (installing its
-// package after the receiver agreed), then copies the database file and,
-// only when that succeeded, its semaphore file into the application's data
-// folder on the phone. It reports to its receiver (the copy-to-phone dialog)
-// with CB::COPY_ABORTED, COPY_PROGRESS, COPY_FINISHED, PROG_NOT_FOUND,
-// INSTALL_PROGRESS, INSTALL_DONE, INSTALL_FAILED and always last
-// CB::END_THREAD. It listens to the file-system events of the phone while a
-// run is active; an abort request takes effect at the next copy report.
+// The copy-to-phone worker: makes sure the phone application is installed
+// (asking the receiver, which may call AllowInstall while it handles
+// PROG_NOT_FOUND), copies the database and then its semaphore file into the
+// application's data folder on the phone, and reports every event to its
+// receiver (the copy-to-phone dialog): COPY_PROGRESS during the database
+// copy, COPY_ABORTED, PROG_NOT_FOUND, INSTALL_*, COPY_FINISHED when nothing
+// failed, and END_THREAD always last. It listens to the phone's file-system
+// events itself; those calls may come on the service's thread.
 #pragma once
 
 #include <atomic>
@@ -25,10 +24,10 @@ public:
     void SetFSHandle(CONAHANDLE hFS) { m_hFS = hFS; }
     void SetDevice(const CONA_DEVICE_RECORD* pDevice) { m_pDevice = pDevice; }
     void SetDBBuilder(CQVXDBBuilder* pBuilder) { m_pDBBuilder = pBuilder; }
-    // From the dialog's thread while a run is active.
-    void RequestAbort() { m_bAbortRequest.store(1); }
-    // From the receiver while it handles CB::PROG_NOT_FOUND.
-    void AllowInstall() { m_bInstallAllowed.store(1); }
+    // Takes effect at the next state report of a copy.
+    void RequestAbort() { m_bAbortRequest = true; }
+    // Called by the receiver while it handles PROG_NOT_FOUND.
+    void AllowInstall() { m_bInstallAllowed = true; }
 
     bool StartWork() override;
     void DoWork() override;
@@ -36,7 +35,7 @@ public:
 
     bool CheckInstalledPrograms();
     bool InstallProgram();
-    // The connectivity result of copying one PC file into the data folder.
+    // Copies a PC file into the phone's data folder; the API's result.
     uint32_t CopyFile(const char* pszPath);
 
     uint32_t OnFSOperationState(uint32_t dwOperation, uint32_t dwStatus, int64_t llDone,
@@ -48,8 +47,8 @@ private:
     std::atomic<CONAHANDLE> m_hFS{0};
     std::atomic<const CONA_DEVICE_RECORD*> m_pDevice{nullptr};
     CQVXDBBuilder* m_pDBBuilder = nullptr;
-    std::atomic<uint8_t> m_bAbortRequest{0};
-    std::atomic<uint8_t> m_bFailed{0};
-    std::atomic<uint8_t> m_bInstallAllowed{0};
-    std::atomic<uint8_t> m_bDBCopied{0};
+    std::atomic<bool> m_bAbortRequest{false};
+    std::atomic<bool> m_bFailed{false};
+    std::atomic<bool> m_bInstallAllowed{false};
+    std::atomic<bool> m_bDBCopied{false};
 };
