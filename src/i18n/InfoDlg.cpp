@@ -69,7 +69,9 @@ CInfoDlg::CInfoDlg(QWidget* pParent) : QDialog(pParent) {
     m_pVersion = new QLabel(VersionText(), this);
     m_pVersion->setObjectName(QString::number(kIdVersion));
     m_pVersion->setTextFormat(Qt::PlainText);
-    qvxui::PlaceByDialogUnits(m_pVersion, 7, 122, 64, 14);
+    // Up to the OK button rather than the template's 64 units: fonts wider
+    // than the template's would cut the build number.
+    qvxui::PlaceByDialogUnits(m_pVersion, 7, 122, 69, 14);
     m_pVersion->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_pOk = new CIconButton(this);

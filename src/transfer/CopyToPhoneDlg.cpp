@@ -1,10 +1,15 @@
 #include "transfer/CopyToPhoneDlg.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QProgressBar>
+#include <QTextDocument>
+#include <QTextOption>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +32,44 @@ namespace {
 constexpr size_t kTextSize = 261;
 constexpr size_t kAnimateBuffer = 260;
 constexpr size_t kMaxSerial = 259;
+
+// The info field. The memory report puts a tab between each label and its
+// figure; the tab stop is set just past the longest label, so that the
+// figures line up in one column whatever the font.
+class CInfoLabel : public QLabel {
+public:
+    explicit CInfoLabel(QWidget* pParent) : QLabel(pParent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        const QFontMetricsF metrics(font());
+        qreal dTabStop = 0;
+        for (const QString& line : text().split('\n')) {
+            const qsizetype nTab = line.indexOf('\t');
+            if (nTab >= 0) dTabStop = std::max(dTabStop, metrics.horizontalAdvance(line.left(nTab)));
+        }
+        QTextOption option(alignment());
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        if (dTabStop > 0) option.setTabStopDistance(dTabStop + metrics.averageCharWidth());
+        QTextDocument document;
+        document.setDocumentMargin(0);
+        document.setDefaultFont(font());
+        document.setDefaultTextOption(option);
+        document.setPlainText(text());
+        document.setTextWidth(area.width());
+        painter.translate(area.topLeft());
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette = palette();
+        context.palette.setColor(
+            QPalette::Text,
+            palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        context.clip = QRectF(0, 0, area.width(), area.height());
+        painter.setClipRect(context.clip);
+        document.documentLayout()->draw(&painter, context);
+    }
+};
 
 std::string Text(const char* pszKey) {
     return GetText(pszKey, kTextSize);
@@ -53,7 +96,7 @@ CCopyToPhoneDlg::CCopyToPhoneDlg(QWidget* pParent) : QDialog(pParent) {
     qvxui::PlaceByDialogUnits(m_pDeviceList, 7, 17, 134, 36);
     connect(m_pDeviceList, &QListWidget::itemSelectionChanged, this, [this] { OnDeviceSelected(); });
 
-    m_pInfo = new QLabel(this);
+    m_pInfo = new CInfoLabel(this);
     m_pInfo->setObjectName(QString::number(kIdInfo));
     m_pInfo->setTextFormat(Qt::PlainText);
     m_pInfo->setWordWrap(true);
