@@ -31,9 +31,13 @@ QPixmap IconFromId(int nId, qreal dRatio) {
 
 }  // namespace
 
-CIconButton::CIconButton(QWidget* pParent) : QPushButton(pParent) { Init(); }
+CIconButton::CIconButton(QWidget* pParent) : QPushButton(pParent) {
+    Init();
+}
 
-CIconButton::CIconButton(const QString& caption, QWidget* pParent) : QPushButton(caption, pParent) { Init(); }
+CIconButton::CIconButton(const QString& caption, QWidget* pParent) : QPushButton(caption, pParent) {
+    Init();
+}
 
 CIconButton::~CIconButton() = default;
 
@@ -279,7 +283,8 @@ void CIconButton::paintEvent(QPaintEvent*) {
     // Icons made from ids are re-rendered when the window moves to a screen
     // with another pixel ratio, so they never get blurred by scaling.
     const qreal dRatio = devicePixelRatioF();
-    if (m_nNormalId > 0 && !m_normalIcon.isNull() && !qFuzzyCompare(m_normalIcon.devicePixelRatio(), dRatio)) {
+    if (m_nNormalId > 0 && !m_normalIcon.isNull() &&
+        !qFuzzyCompare(m_normalIcon.devicePixelRatio(), dRatio)) {
         m_normalIcon = IconFromId(m_nNormalId, dRatio);
         m_hoverIcon = m_normalIcon;
         m_disabledIcon = IconFromId(m_nDisabledId, dRatio);
@@ -406,4 +411,6 @@ QSize CIconButton::sizeHint() const {
     return QSize(std::max(w, h), h);
 }
 
-QSize CIconButton::minimumSizeHint() const { return QSize(kIconSide + 2 * m_nGap, kIconSide + 2 * m_nGap); }
+QSize CIconButton::minimumSizeHint() const {
+    return QSize(kIconSide + 2 * m_nGap, kIconSide + 2 * m_nGap);
+}

@@ -67,8 +67,14 @@ public:
 
     void SetFlatStyle(bool bFlat);
     bool IsFlatStyle() const { return m_bFlat; }
-    void SetDrawBorder(bool bDraw) { m_bDrawBorder = bDraw; update(); }
-    void SetDrawFlatFocus(bool bDraw) { m_bDrawFlatFocus = bDraw; update(); }
+    void SetDrawBorder(bool bDraw) {
+        m_bDrawBorder = bDraw;
+        update();
+    }
+    void SetDrawFlatFocus(bool bDraw) {
+        m_bDrawFlatFocus = bDraw;
+        update();
+    }
     // Show the hover state also while the dialog is not the active window.
     void SetAlwaysTrack(bool bAlways) { m_bAlwaysTrack = bAlways; }
     void SetIconAlignment(Alignment eAlign);
