@@ -98,6 +98,9 @@ QColor CIconButton::GetButtonColour(int nIndex) const {
 }
 
 void CIconButton::SetDefaultColours(bool bRepaint) {
+    const QPalette app = QApplication::palette(this);
+    m_systemFace = app.color(QPalette::Active, QPalette::Button).rgb();
+    m_systemText = app.color(QPalette::Active, QPalette::ButtonText).rgb();
     const QColor face = palette().color(QPalette::Active, QPalette::Button).toRgb();
     const QColor text = palette().color(QPalette::Active, QPalette::ButtonText).toRgb();
     for (int i = 0; i < kColourCount; i += 2) {
@@ -390,7 +393,14 @@ void CIconButton::changeEvent(QEvent* pEvent) {
 }
 
 bool CIconButton::event(QEvent* pEvent) {
-    if (pEvent->type() == QEvent::ApplicationPaletteChange) SetDefaultColours(true);
+    // Only a change of the system colours resets the six colours; a dialog
+    // that gives itself another palette keeps the colours it set.
+    if (pEvent->type() == QEvent::ApplicationPaletteChange || pEvent->type() == QEvent::PaletteChange) {
+        const QPalette app = QApplication::palette(this);
+        const QRgb face = app.color(QPalette::Active, QPalette::Button).rgb();
+        const QRgb text = app.color(QPalette::Active, QPalette::ButtonText).rgb();
+        if (face != m_systemFace || text != m_systemText) SetDefaultColours(true);
+    }
     return QPushButton::event(pEvent);
 }
 

@@ -120,6 +120,8 @@ private:
     int m_nNormalId = 0;
     int m_nDisabledId = 0;
     QColor m_colours[kColourCount];
+    QRgb m_systemFace = 0;  // the application's colours the six were last reset to
+    QRgb m_systemText = 0;
     bool m_bFlat = true;
     bool m_bDrawBorder = true;
     bool m_bDrawFlatFocus = false;
