@@ -168,8 +168,11 @@ void CMappingDlg::LayoutControls() {
     qvxui::PlaceByDialogUnits(m_pName, 69, 7, 140, 14);
     qvxui::PlaceByDialogUnits(m_pDescriptionLabel, 7, 30, 58, 14);
     qvxui::PlaceByDialogUnits(m_pDescription, 69, 30, 140, 36);
-    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 202, 103);
-    qvxui::PlaceByDialogUnits(m_pInfo, 7, 181, 202, 18);
+    // The info label holds four lines: three rules can be broken at once,
+    // and a long text may wrap (the template's two and a quarter lines cut
+    // them off). The list gives up the room.
+    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 202, 86);
+    qvxui::PlaceByDialogUnits(m_pInfo, 7, 164, 202, 35);
     qvxui::PlaceByDialogUnits(m_pOk, 93, 204, 55, 14);
     qvxui::PlaceByDialogUnits(m_pCancel, 154, 204, 55, 14);
 }

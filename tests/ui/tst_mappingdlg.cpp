@@ -670,6 +670,9 @@ void TestMappingDlg::renderForReview() {
         pDlg->resize(pDlg->width() + 150, pDlg->height() + 80);
         QTest::qWait(50);
         pDlg->grab().save(QString::fromUtf8(dir) + "/mappingdlg-" + pszLanguage + "-wide.png");
+        pDlg = OpenDialog(table.get(), true, m_mappings + "/");
+        QVERIFY(pDlg);
+        pDlg->grab().save(QString::fromUtf8(dir) + "/mappingdlg-" + pszLanguage + "-new.png");
         m_pDlg.reset();
     }
 }
