@@ -102,6 +102,7 @@ private slots:
     void listShowsCodes();
     void boxesAndColumnWidths();
     void scrollingRebindsPool();
+    void keyboardOpensRowDropDown();
     void manyColumns();
     void languageChangeKeepsChoices();
     void mappingPathAndResultBuffers();
@@ -592,6 +593,26 @@ void TestMappingDlg::scrollingRebindsPool() {
     QVERIFY(Choose(pList->Box(0), kEmail));
     QCOMPARE(Code(*table, 1), std::string("E"));
     QCOMPARE(Code(*table, 0), std::string("PD"));
+}
+
+void TestMappingDlg::keyboardOpensRowDropDown() {
+    std::vector<std::string> headers;
+    for (int i = 0; i < 20; ++i) headers.push_back("col" + std::to_string(i));
+    auto table = MakeTable(headers, std::vector<const char*>(20, "N"));
+    CMappingDlg* pDlg = OpenDialog(table.get(), false, m_mappings + "/x.map");
+    QVERIFY(pDlg);
+    CPropertyListCtrl* pList = pDlg->PropertyList();
+    pList->setFocus();
+    pList->setCurrentCell(15, 0);
+    QTest::keyClick(pList, Qt::Key_F4);
+    CListCtrlComboBox* pBox = pList->BoxForRow(15);
+    QVERIFY(pBox);
+    QTRY_VERIFY(pBox->view()->isVisible());
+    QTest::keyClick(pBox->view(), Qt::Key_Down);
+    QTest::keyClick(pBox->view(), Qt::Key_Return);
+    QTRY_VERIFY(!pBox->view()->isVisible());
+    QCOMPARE(Code(*table, 15), std::string("C"));
+    QCOMPARE(Code(*table, 14), std::string("N"));
 }
 
 void TestMappingDlg::manyColumns() {
