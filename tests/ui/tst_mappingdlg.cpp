@@ -106,7 +106,6 @@ private slots:
     void manyColumns();
     void languageChangeKeepsChoices();
     void mappingPathAndResultBuffers();
-    void renderForReview();
 
 private:
     CMappingDlg* OpenDialog(CDataMap* pTable, bool bNewMode, const QString& mappingPath);
@@ -672,30 +671,6 @@ void TestMappingDlg::mappingPathAndResultBuffers() {
     m_boxes.QueueFileName(QString());
     QVERIFY(!dlg.SaveMapping());
     QCOMPARE(m_boxes.Last().options.fileName, QStringLiteral("abc"));
-}
-
-void TestMappingDlg::renderForReview() {
-    // Pictures for a look by eye: QVX_RENDER_DIR=/tmp ./ui_tst_mappingdlg renderForReview
-    const QByteArray dir = qgetenv("QVX_RENDER_DIR");
-    if (dir.isEmpty()) QSKIP("QVX_RENDER_DIR not set");
-    for (const char* pszLanguage : {"English", "Deutsch"}) {
-        QVERIFY(SetLanguage(pszLanguage));
-        auto table = MakeTable({"Name", "Firma", "Telefon privat", "Mobil", "E-Mail", "Ort", "Notiz",
-                                "Geburtstag", "Webseite mit einem sehr langen Spaltennamen"},
-                               {"N", "", "PD", "PD", "E", "L", "G", "X", ""});
-        table->SetName("Beispielkontakte");
-        table->SetDescription("Passt zu samples/contacts-example.csv");
-        CMappingDlg* pDlg = OpenDialog(table.get(), false, m_mappings + "/x.map");
-        QVERIFY(pDlg);
-        pDlg->grab().save(QString::fromUtf8(dir) + "/mappingdlg-" + pszLanguage + ".png");
-        pDlg->resize(pDlg->width() + 150, pDlg->height() + 80);
-        QTest::qWait(50);
-        pDlg->grab().save(QString::fromUtf8(dir) + "/mappingdlg-" + pszLanguage + "-wide.png");
-        pDlg = OpenDialog(table.get(), true, m_mappings + "/");
-        QVERIFY(pDlg);
-        pDlg->grab().save(QString::fromUtf8(dir) + "/mappingdlg-" + pszLanguage + "-new.png");
-        m_pDlg.reset();
-    }
 }
 
 QTEST_MAIN(TestMappingDlg)
