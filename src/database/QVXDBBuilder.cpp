@@ -74,9 +74,12 @@ void BindText(sqlite3_stmt* pStmt, int nIndex, const char* pszText) {
     sqlite3_bind_text(pStmt, nIndex, OrEmpty(pszText), -1, SQLITE_STATIC);
 }
 
-// Errors after which the file cannot hold the complete data any more.
+// Errors after which the file cannot hold the complete data any more (as
+// opposed to a statement that fails for its own row only).
 bool IsWriteFailure(int nRc) {
     switch (nRc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
         case SQLITE_FULL:
         case SQLITE_IOERR:
         case SQLITE_NOMEM:
@@ -85,7 +88,6 @@ bool IsWriteFailure(int nRc) {
         case SQLITE_READONLY:
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
-        case SQLITE_TOOBIG:
             return true;
         default:
             return false;
