@@ -134,7 +134,20 @@ CQVXDBBuilder::~CQVXDBBuilder() {
 
 int CQVXDBBuilder::CreateTables() {
     int nResult = qvxdb::kOk;
-    for (const char* pszStatement : kSchema) nResult = ExecuteSQL("%s", pszStatement);
+    for (const char* pszStatement : kSchema) {
+        nResult = ExecuteSQL("%s", pszStatement);
+        if (nResult == qvxdb::kErrExecute) NoteFailure(GetLastFailure());
+    }
+    return nResult;
+}
+
+void CQVXDBBuilder::NoteFailure(int nRc) {
+    if (IsWriteFailure(nRc) && m_nWriteError == 0) m_nWriteError = nRc;
+}
+
+int CQVXDBBuilder::PrepareInsert(size_t nSlot, const char* pszSql, sqlite3_stmt** ppStmt) {
+    int nResult = GetStatement(nSlot, pszSql, ppStmt);
+    if (nResult == qvxdb::kErrExecute) NoteFailure(GetLastFailure());
     return nResult;
 }
 
@@ -142,13 +155,13 @@ int CQVXDBBuilder::StepInsert(sqlite3_stmt* pStmt) {
     int nRc = sqlite3_step(pStmt);
     sqlite3_reset(pStmt);
     if (nRc == SQLITE_DONE) return qvxdb::kOk;
-    if (IsWriteFailure(nRc) && m_nWriteError == 0) m_nWriteError = nRc;
+    NoteFailure(nRc);
     return qvxdb::kErrExecute;
 }
 
 int CQVXDBBuilder::InsertContactBook(int nId, const char* pszName, const char* pszDescription) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotBook, kInsertBook, &pStmt);
+    int nResult = PrepareInsert(kSlotBook, kInsertBook, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
     sqlite3_bind_int(pStmt, 1, nId);
     BindText(pStmt, 2, pszName);
@@ -159,7 +172,7 @@ int CQVXDBBuilder::InsertContactBook(int nId, const char* pszName, const char* p
 int CQVXDBBuilder::InsertContactGroup(int nGroupId, int nBookId, const char* pszName,
                                       const char* pszDescription) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotGroup, kInsertGroup, &pStmt);
+    int nResult = PrepareInsert(kSlotGroup, kInsertGroup, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
     sqlite3_bind_int(pStmt, 1, nGroupId);
     sqlite3_bind_int(pStmt, 2, nBookId);
@@ -171,7 +184,7 @@ int CQVXDBBuilder::InsertContactGroup(int nGroupId, int nBookId, const char* psz
 int CQVXDBBuilder::InsertContact(int nContactId, const char* pszName, const char* pszCompany, int nBookId,
                                  int nGroupId) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotContact, kInsertContact, &pStmt);
+    int nResult = PrepareInsert(kSlotContact, kInsertContact, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
 
     char szParts[qvxdb::kNameParts][kCellChars + 1];
@@ -192,7 +205,7 @@ int CQVXDBBuilder::InsertContact(int nContactId, const char* pszName, const char
 int CQVXDBBuilder::InsertDetailRow(int nContactId, const char* pszKey, const char* pszValue,
                                    const char* pszType, int nPosition) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotDetail, kInsertDetail, &pStmt);
+    int nResult = PrepareInsert(kSlotDetail, kInsertDetail, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
     sqlite3_bind_int(pStmt, 1, nContactId);
     BindText(pStmt, 2, pszKey);
