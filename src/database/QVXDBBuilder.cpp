@@ -308,8 +308,8 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
 
     // Ends a build that cannot write its data completely: nothing of it may
     // count as done.
-    auto fail = [this](int nLine, int nCode) {
-        LOG_WARN(qvxlog::CrDBThr, "BuildDb() writing the database failed <%d> <%d>", nLine, nCode);
+    auto fail = [this](int nCode) {
+        LOG_WARN(qvxlog::CrDBThr, "BuildDb() writing the database failed <%d>", nCode);
         if (sqlite3_get_autocommit(GetHandle()) == 0) ExecuteSQL("ROLLBACK;");
         CloseDB();
         return -1;
@@ -339,7 +339,7 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
 
     ApplyBuildSettings();
     int nRc = BeginTransaction();
-    if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
+    if (nRc != SQLITE_OK) return fail(nRc);
     CreateTables();
 
     char szName[kTextBuffer];
@@ -386,8 +386,8 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
             ++nInserts;
         }
         nRc = nextTransaction();
-        if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
-        if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+        if (nRc != SQLITE_OK) return fail(nRc);
+        if (m_nWriteError != 0) return fail(m_nWriteError);
         if (stopRequested()) return stop("Abort while entry contacts");
         step();
     }
@@ -419,16 +419,16 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
                 ++nInserts;
             }
             nRc = nextTransaction();
-            if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
-            if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+            if (nRc != SQLITE_OK) return fail(nRc);
+            if (m_nWriteError != 0) return fail(m_nWriteError);
             if (stopRequested()) return stop("Abort while entry details");
             step();
         }
     }
 
     nRc = CommitTransaction();
-    if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
-    if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+    if (nRc != SQLITE_OK) return fail(nRc);
+    if (m_nWriteError != 0) return fail(m_nWriteError);
     if (CloseDB() != qvxdb::kOk) {
         LOG_WARN(qvxlog::CrDBThr, "BuildDb() closing the database failed");
         return -1;
