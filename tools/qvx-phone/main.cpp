@@ -1,0 +1,211 @@
+// qvx-phone: attaches, lists and removes the phones that the device service
+// (libqvxdevice.so) simulates as folders. A phone appears and disappears
+// atomically (it is prepared, and removed, under a hidden name), so a running
+// service never sees half a phone.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "PhoneFolder.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: qvx-phone [--phones DIR] COMMAND\n"
+    "  add NAME [--free BYTES] [--total BYTES] [--serial S] [--speed BYTES_PER_S]\n"
+    "           [--disconnect-after BYTES] [--install-fails] [--installed]\n"
+    "      attach a phone; --installed also creates the phone application's folders\n"
+    "  list\n"
+    "      list the attached phones\n"
+    "  remove NAME|SERIAL\n"
+    "      detach a phone and delete its folder\n"
+    "The phones folder is --phones DIR, else $QVX_PHONES_DIR, else the value PhonesFolder of\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API] in registry.ini beside the\n"
+    "program, else the folder 'phones' beside the program.\n";
+
+int Usage(const char* problem) {
+    if (problem) std::fprintf(stderr, "qvx-phone: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SerialInUse(const std::vector<qvxdev::PhoneInfo>& phones, const std::string& serial) {
+    for (const auto& p : phones) {
+        if (p.serial == serial) return true;
+    }
+    return false;
+}
+
+std::string NewSerial(const std::vector<qvxdev::PhoneInfo>& phones) {
+    std::random_device rd;
+    std::mt19937_64 gen((static_cast<uint64_t>(rd()) << 32) ^ rd() ^ static_cast<uint64_t>(getpid()));
+    for (;;) {
+        std::string serial = "35";
+        for (int i = 0; i < 13; ++i) serial += static_cast<char>('0' + gen() % 10);
+        if (!SerialInUse(phones, serial)) return serial;
+    }
+}
+
+bool ParseBytes(const char* option, const char* text, int64_t& value) {
+    if (text && qvxdev::ParseCount(text, value)) return true;
+    std::fprintf(stderr, "qvx-phone: %s needs a number of bytes\n", option);
+    return false;
+}
+
+int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
+    if (args.empty()) return Usage("add needs a NAME");
+    qvxdev::PhoneInfo info;
+    info.name = args[0];
+    if (!qvxdev::IsPlainName(info.name) || info.name[0] == '.') {
+        std::fprintf(stderr, "qvx-phone: '%s' cannot be a phone name\n", info.name.c_str());
+        return 1;
+    }
+    bool installed = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const char* next = i + 1 < args.size() ? args[i + 1].c_str() : nullptr;
+        if (a == "--free" || a == "--total" || a == "--speed" || a == "--disconnect-after") {
+            int64_t v = 0;
+            if (!ParseBytes(a.c_str(), next, v)) return 2;
+            ++i;
+            if (a == "--free") info.freeMemory = v;
+            if (a == "--total") info.totalMemory = v;
+            if (a == "--speed") info.copySpeed = v;
+            if (a == "--disconnect-after") info.disconnectAfter = v;
+        } else if (a == "--serial") {
+            if (!next || !qvxdev::IsPlainName(next)) return Usage("--serial needs a serial number");
+            info.serial = next;
+            ++i;
+        } else if (a == "--install-fails") {
+            info.installFails = true;
+        } else if (a == "--installed") {
+            installed = true;
+        } else {
+            return Usage(("unknown option " + a).c_str());
+        }
+    }
+    const auto phones = qvxdev::ScanPhones(phonesDir);
+    if (info.serial.empty()) {
+        info.serial = NewSerial(phones);
+    } else if (SerialInUse(phones, info.serial)) {
+        std::fprintf(stderr, "qvx-phone: serial number %s is already in use\n", info.serial.c_str());
+        return 1;
+    }
+    if (!IsDirectory(phonesDir) && mkdir(phonesDir.c_str(), 0755) != 0) {
+        std::fprintf(stderr, "qvx-phone: cannot create %s: %s\n", phonesDir.c_str(), std::strerror(errno));
+        return 1;
+    }
+    const std::string target = phonesDir + "/" + info.name;
+    if (access(target.c_str(), F_OK) == 0) {
+        std::fprintf(stderr, "qvx-phone: %s already exists\n", target.c_str());
+        return 1;
+    }
+    const std::string stage = phonesDir + "/." + info.name + ".adding-" + std::to_string(getpid());
+    std::error_code ec;
+    std::vector<std::string> folders = {"/C", "/C/Data"};
+    if (installed) folders.insert(folders.end(), {"/C/Quorvex", "/C/Data/Quorvex"});
+    bool ok = mkdir(stage.c_str(), 0755) == 0;
+    for (const auto& f : folders) ok = ok && mkdir((stage + f).c_str(), 0755) == 0;
+    if (ok) {
+        std::ofstream ini(stage + "/" + qvxdev::kPhoneIni, std::ios::binary);
+        ini << qvxdev::FormatPhoneIni(info);
+        ini.close();
+        ok = static_cast<bool>(ini);
+    }
+    if (!ok || rename(stage.c_str(), target.c_str()) != 0) {
+        std::fprintf(stderr, "qvx-phone: cannot create %s: %s\n", target.c_str(), std::strerror(errno));
+        std::filesystem::remove_all(stage, ec);
+        return 1;
+    }
+    std::printf("%s\t%s\n", info.name.c_str(), info.serial.c_str());
+    return 0;
+}
+
+std::string Bytes(int64_t v) {
+    return v < 0 ? "-" : std::to_string(v);
+}
+
+int List(const std::string& phonesDir) {
+    const auto phones = qvxdev::ScanPhones(phonesDir);
+    std::printf("%-20s %-18s %-14s %-14s %s\n", "NAME", "SERIAL", "FREE", "TOTAL", "SETTINGS");
+    for (const auto& p : phones) {
+        std::string settings;
+        if (p.copySpeed > 0) settings += "speed=" + std::to_string(p.copySpeed) + "B/s ";
+        if (p.disconnectAfter >= 0) settings += "disconnect-after=" + std::to_string(p.disconnectAfter) + " ";
+        if (p.installFails) settings += "install-fails ";
+        if (IsDirectory(p.path + "/C/Quorvex") && IsDirectory(p.path + "/C/Data/Quorvex"))
+            settings += "installed";
+        std::printf("%-20s %-18s %-14s %-14s %s\n", p.folderName.c_str(), p.serial.c_str(),
+                    Bytes(p.freeMemory).c_str(), Bytes(p.totalMemory).c_str(), settings.c_str());
+    }
+    return 0;
+}
+
+int Remove(const std::string& phonesDir, const std::vector<std::string>& args) {
+    if (args.size() != 1) return Usage("remove needs one NAME or SERIAL");
+    const auto phones = qvxdev::ScanPhones(phonesDir);
+    const qvxdev::PhoneInfo* found = nullptr;
+    for (const auto& p : phones) {
+        if (p.folderName == args[0]) found = &p;
+    }
+    for (const auto& p : phones) {
+        if (!found && p.serial == args[0]) found = &p;
+    }
+    if (!found) {
+        std::fprintf(stderr, "qvx-phone: no phone %s in %s\n", args[0].c_str(), phonesDir.c_str());
+        return 1;
+    }
+    const std::string doomed = phonesDir + "/." + found->folderName + ".removing-" + std::to_string(getpid());
+    if (rename(found->path.c_str(), doomed.c_str()) != 0) {
+        std::fprintf(stderr, "qvx-phone: cannot remove %s: %s\n", found->path.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(doomed, ec);
+    if (ec) std::fprintf(stderr, "qvx-phone: %s left behind: %s\n", doomed.c_str(), ec.message().c_str());
+    std::printf("removed %s\t%s\n", found->folderName.c_str(), found->serial.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string phonesDir;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--phones") == 0) {
+            if (i + 1 >= argc) return Usage("--phones needs a folder");
+            phonesDir = argv[++i];
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else {
+            args.emplace_back(argv[i]);
+        }
+    }
+    if (args.empty()) return Usage(nullptr);
+    if (phonesDir.empty()) phonesDir = qvxdev::ResolvePhonesDir();
+    const std::string command = args[0];
+    args.erase(args.begin());
+    try {
+        if (command == "add") return Add(phonesDir, args);
+        if (command == "list") return args.empty() ? List(phonesDir) : Usage("list takes no arguments");
+        if (command == "remove") return Remove(phonesDir, args);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qvx-phone: %s\n", e.what());
+        return 1;
+    }
+    return Usage(("unknown command " + command).c_str());
+}

@@ -1,0 +1,349 @@
+#include "FsSession.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "transfer/Utf16Text.h"
+
+namespace qvxdev {
+
+namespace {
+
+constexpr int64_t kChunk = 256 * 1024;
+std::atomic<unsigned> g_tempCounter{0};
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string JoinHostPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void ComputeMemory(const PhoneInfo& info, int64_t& free, int64_t& total) {
+    int64_t fsTotal = 0, fsFree = 0;
+    struct statvfs vfs {};
+    if (statvfs(info.path.c_str(), &vfs) == 0) {
+        fsTotal = static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize);
+        fsFree = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+    }
+    free = info.freeMemory >= 0 ? info.freeMemory : fsFree;
+    total = info.totalMemory >= 0 ? info.totalMemory : fsTotal;
+    if (total < free) total = free;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ResolvePhonePath(const PhonePath& current, std::string_view text, PhonePath& out) {
+    if (text.empty()) return false;
+    if (text.substr(0, 2) == "\\\\") text.remove_prefix(2);
+    if (text.size() >= 2 && text[1] == ':' &&
+        ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
+        char drive = text[0] >= 'a' ? static_cast<char>(text[0] - 'a' + 'A') : text[0];
+        out = PhonePath{std::string(1, drive)};
+        text.remove_prefix(2);
+    } else if (!text.empty() && text.front() == '\\') {
+        if (current.empty()) return false;
+        out = PhonePath{current.front()};
+    } else {
+        if (current.empty()) return false;
+        out = current;
+    }
+    while (!text.empty()) {
+        size_t sep = text.find('\\');
+        std::string_view part = text.substr(0, sep);
+        text = sep == std::string_view::npos ? std::string_view() : text.substr(sep + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (out.size() <= 1) return false;
+            out.pop_back();
+            continue;
+        }
+        if (!IsPlainName(part)) return false;
+        out.emplace_back(part);
+    }
+    return true;
+}
+
+FsSession::FsSession(std::string serial, std::string phonePath)
+    : m_serial(std::move(serial)), m_phonePath(std::move(phonePath)) {
+    PhoneInfo info;
+    if (ReadPhone(m_phonePath, BaseName(m_phonePath), info)) {
+        ComputeMemory(info, m_free, m_total);
+        m_used = m_total - m_free;
+    }
+}
+
+bool FsSession::Present(PhoneInfo& info) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_lost) return false;
+    }
+    // The folder may have been replaced by another phone meanwhile.
+    return ReadPhone(m_phonePath, BaseName(m_phonePath), info) && info.serial == m_serial;
+}
+
+uint32_t FsSession::Lost() {
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        first = !m_lost;
+        m_lost = true;
+    }
+    if (first) m_listeners.ForEach([](FSNotifyIF* p) { p->OnFSConnectionLost(ECONA_CONNECTION_LOST); });
+    return ECONA_CONNECTION_LOST;
+}
+
+std::string FsSession::HostPath(const PhonePath& path) const {
+    std::string host = m_phonePath;
+    for (const auto& part : path) host += "/" + part;
+    return host;
+}
+
+uint32_t FsSession::SetCurrentFolder(std::string_view folder) {
+    std::lock_guard<std::mutex> op(m_opMutex);
+    PhoneInfo info;
+    if (!Present(info)) return Lost();
+    PhonePath resolved;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!ResolvePhonePath(m_current, folder, resolved)) return ECONA_INVALID_NAME;
+    }
+    if (!IsDirectory(HostPath(resolved))) return ECONA_FOLDER_NOT_FOUND;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_current = std::move(resolved);
+    return CONA_OK;
+}
+
+uint32_t FsSession::RefreshMemory() {
+    std::lock_guard<std::mutex> op(m_opMutex);
+    PhoneInfo info;
+    if (!Present(info)) return Lost();
+    int64_t free = 0, total = 0;
+    ComputeMemory(info, free, total);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_free = free;
+    m_total = total;
+    m_used = total - free;
+    return CONA_OK;
+}
+
+uint32_t FsSession::GetMemory(int64_t* pFree, int64_t* pTotal, int64_t* pUsed) {
+    if (!pFree && !pTotal && !pUsed) return ECONA_INVALID_POINTER;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_lost) return ECONA_CONNECTION_LOST;
+    if (pFree) *pFree = m_free;
+    if (pTotal) *pTotal = m_total;
+    if (pUsed) *pUsed = m_used;
+    return CONA_OK;
+}
+
+bool FsSession::Report(uint32_t operation, int64_t done, int64_t total) {
+    const uint32_t percent = total > 0 ? static_cast<uint32_t>(done * 100 / total) : 100;
+    bool cancel = false;
+    m_listeners.ForEach([&](FSNotifyIF* p) {
+        if (p->OnFSOperationState(operation, percent, done, total) == ECONA_CANCELLED) cancel = true;
+    });
+    return !cancel;
+}
+
+uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, const std::string& sourcePath,
+                             const std::string* targetPath) {
+    const uint32_t direction = options & (CONA_DIRECT_PC_TO_PHONE | CONA_DIRECT_PHONE_TO_PC);
+    if (direction != CONA_DIRECT_PC_TO_PHONE && direction != CONA_DIRECT_PHONE_TO_PC) {
+        return ECONA_INVALID_PARAMETER;
+    }
+    std::lock_guard<std::mutex> op(m_opMutex);
+    PhoneInfo info;
+    if (!Present(info)) return Lost();
+    PhonePath current;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        current = m_current;
+    }
+
+    Transfer t;
+    t.overwrite = (options & CONA_OVERWRITE) != 0;
+    t.operation = CONA_OPERATION_COPY_FILE;
+    if (direction == CONA_DIRECT_PC_TO_PHONE) {
+        if (sourcePath.empty()) return ECONA_INVALID_PARAMETER;
+        t.source = fileName.empty() ? sourcePath : JoinHostPath(sourcePath, fileName);
+        t.name = BaseName(t.source);
+        if (!IsPlainName(t.name)) return ECONA_INVALID_NAME;
+        PhonePath folder = current;
+        if (targetPath && !ResolvePhonePath(current, *targetPath, folder)) return ECONA_INVALID_NAME;
+        t.targetDir = HostPath(folder);
+        if (!IsDirectory(t.targetDir))
+            return targetPath ? ECONA_FOLDER_NOT_FOUND : ECONA_CURRENT_FOLDER_NOT_FOUND;
+    } else {
+        if (!IsPlainName(fileName) || !targetPath || targetPath->empty()) return ECONA_INVALID_PARAMETER;
+        PhonePath folder = current;
+        if (!sourcePath.empty() && !ResolvePhonePath(current, sourcePath, folder)) return ECONA_INVALID_NAME;
+        t.source = HostPath(folder) + "/" + fileName;
+        t.name = fileName;
+        t.targetDir = *targetPath;
+        if (!IsDirectory(t.targetDir)) return ECONA_FOLDER_NOT_FOUND;
+    }
+    const bool toPhone = direction == CONA_DIRECT_PC_TO_PHONE;
+    if (toPhone) {
+        struct stat st {};
+        int64_t free = 0, total = 0;
+        ComputeMemory(info, free, total);
+        if (stat(t.source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ECONA_FILE_NOT_FOUND;
+        if (static_cast<int64_t>(st.st_size) > free) return ECONA_MEMORY_FULL;
+    }
+    return Run(t, info);
+}
+
+uint32_t FsSession::Install(const std::string& packageName, const std::string& sourceFolder) {
+    if (!IsPlainName(packageName)) return ECONA_INVALID_NAME;
+    std::lock_guard<std::mutex> op(m_opMutex);
+    PhoneInfo info;
+    if (!Present(info)) return Lost();
+    Transfer t;
+    t.source = JoinHostPath(sourceFolder, packageName);
+    t.name = packageName;
+    t.operation = CONA_OPERATION_INSTALL;
+    struct stat st {};
+    if (stat(t.source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ECONA_FILE_NOT_FOUND;
+    int64_t free = 0, total = 0;
+    ComputeMemory(info, free, total);
+    if (static_cast<int64_t>(st.st_size) > free) return ECONA_MEMORY_FULL;
+
+    uint32_t result = Run(t, info);
+    if (result != CONA_OK) return result;
+    if (info.installFails) return ECONA_INSTALLATION_FAILED;
+    for (const char* folder : {"/C", "/C/Quorvex", "/C/Data", "/C/Data/Quorvex"}) {
+        const std::string path = m_phonePath + folder;
+        if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+            PhoneInfo now;
+            return Present(now) ? ECONA_FAILED : Lost();
+        }
+    }
+    return CONA_OK;
+}
+
+uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
+    const bool writing = !t.targetDir.empty();
+    int in = open(t.source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno == ENOENT || errno == ENOTDIR ? ECONA_FILE_NOT_FOUND : ECONA_FAILED;
+    struct stat st {};
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(in);
+        return ECONA_FILE_NOT_FOUND;
+    }
+    int64_t size = st.st_size;
+
+    std::string temp;
+    int dir = -1, out = -1;
+    auto fail = [&](uint32_t code) {
+        if (in >= 0) close(in);
+        if (out >= 0) close(out);
+        if (dir >= 0) {
+            if (!temp.empty()) unlinkat(dir, temp.c_str(), 0);
+            close(dir);
+        }
+        return code == ECONA_CONNECTION_LOST ? Lost() : code;
+    };
+    auto gone = [&] {
+        struct stat pst {};
+        return stat((m_phonePath + "/" + kPhoneIni).c_str(), &pst) != 0;
+    };
+
+    if (writing) {
+        // Everything happens relative to the target folder's descriptor, so
+        // that the partial file is found and removed even when the phone's
+        // folder has moved away meanwhile.
+        dir = open(t.targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) return fail(ECONA_FOLDER_NOT_FOUND);
+        struct stat tst {};
+        if (fstatat(dir, t.name.c_str(), &tst, 0) == 0 && (!t.overwrite || S_ISDIR(tst.st_mode))) {
+            return fail(ECONA_FILE_ALREADY_EXIST);
+        }
+        // The file appears under its name only once complete.
+        const std::string part = "." + t.name + ".part-" + std::to_string(getpid()) + "-" +
+                                 std::to_string(g_tempCounter.fetch_add(1));
+        out = openat(dir, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (out < 0) {
+            const int err = errno;
+            if (gone()) return fail(ECONA_CONNECTION_LOST);
+            return fail(err == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);
+        }
+        temp = part;
+    }
+
+    const std::u16string name16 = qvxconn::ToUtf16(t.name);
+    m_listeners.ForEach([&](FSNotifyIF* p) { p->OnFSOperationInfo(t.operation, name16.c_str()); });
+
+    const int64_t chunk = info.copySpeed > 0 ? std::clamp<int64_t>(info.copySpeed / 10, 1, kChunk) : kChunk;
+    std::vector<char> buffer(static_cast<size_t>(chunk));
+    const auto start = std::chrono::steady_clock::now();
+    int64_t done = 0;
+    if (size == 0 && !Report(t.operation, 0, 0)) return fail(ECONA_CANCELLED);
+    while (done < size) {
+        ssize_t n = read(in, buffer.data(), static_cast<size_t>(std::min(chunk, size - done)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(ECONA_FAILED);
+        if (n == 0) {  // the source shrank while being copied
+            size = done;
+            if (!Report(t.operation, done, size)) return fail(ECONA_CANCELLED);
+            break;
+        }
+        if ((info.disconnectAfter >= 0 && done + n > info.disconnectAfter) || gone()) {
+            return fail(ECONA_CONNECTION_LOST);
+        }
+        if (writing && !WriteAll(out, buffer.data(), static_cast<size_t>(n))) {
+            const int err = errno;
+            if (gone()) return fail(ECONA_CONNECTION_LOST);
+            return fail(err == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);
+        }
+        done += n;
+        if (!Report(t.operation, done, size)) return fail(ECONA_CANCELLED);
+        if (info.copySpeed > 0) {
+            const std::chrono::duration<double> due(static_cast<double>(done) /
+                                                    static_cast<double>(info.copySpeed));
+            std::this_thread::sleep_until(start + due);
+        }
+    }
+    close(in);
+    in = -1;
+    if (writing) {
+        const bool closed = close(out) == 0;
+        out = -1;
+        if (gone()) return fail(ECONA_CONNECTION_LOST);
+        if (!closed) return fail(ECONA_FAILED);
+        if (renameat(dir, temp.c_str(), dir, t.name.c_str()) != 0) return fail(ECONA_FAILED);
+        close(dir);
+    }
+    return CONA_OK;
+}
+
+}  // namespace qvxdev
