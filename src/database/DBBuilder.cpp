@@ -55,7 +55,11 @@ int CDBBuilder::OpenDB() {
         return qvxdb::kErrNoFileName;
     }
     sqlite3* pDB = nullptr;
-    if (sqlite3_open(m_lpszDBFileName.c_str(), &pDB) != SQLITE_OK) {
+    // The connection is used by the opening thread only (see the lock), so
+    // SQLite's own per-call locking is left out.
+    if (sqlite3_open_v2(m_lpszDBFileName.c_str(), &pDB,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         LOG_WARN(qvxlog::DBBld, "CDBBuilder::OpenDB() sqlite3_open( %s ) failed !", m_lpszDBFileName.c_str());
         sqlite3_close(pDB);  // SQLite may hand out a handle with the failure
         ReleaseLock();
@@ -125,20 +129,22 @@ int CDBBuilder::CommitTransaction() {
     return sqlite3_exec(m_lpDB, "COMMIT;", nullptr, nullptr, nullptr);
 }
 
-int CDBBuilder::PrepareStatement(const char* pszSql, sqlite3_stmt** ppStmt) {
+int CDBBuilder::GetStatement(size_t nSlot, const char* pszSql, sqlite3_stmt** ppStmt) {
     *ppStmt = nullptr;
     if (m_lpDB == nullptr) return qvxdb::kErrNotOpen;
-    sqlite3_stmt* pStmt = nullptr;
-    if (sqlite3_prepare_v2(m_lpDB, pszSql, -1, &pStmt, nullptr) != SQLITE_OK || pStmt == nullptr) {
-        sqlite3_finalize(pStmt);
-        return qvxdb::kErrExecute;
-    }
     try {
-        m_statements.push_back(pStmt);
+        if (nSlot >= m_statements.size()) m_statements.resize(nSlot + 1, nullptr);
     } catch (...) {
-        sqlite3_finalize(pStmt);
         return qvxdb::kErrExecute;
     }
-    *ppStmt = pStmt;
+    if (m_statements[nSlot] == nullptr) {
+        sqlite3_stmt* pStmt = nullptr;
+        if (sqlite3_prepare_v2(m_lpDB, pszSql, -1, &pStmt, nullptr) != SQLITE_OK || pStmt == nullptr) {
+            sqlite3_finalize(pStmt);
+            return qvxdb::kErrExecute;
+        }
+        m_statements[nSlot] = pStmt;
+    }
+    *ppStmt = m_statements[nSlot];
     return qvxdb::kOk;
 }

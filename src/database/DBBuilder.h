@@ -61,8 +61,9 @@ public:
     int CommitTransaction();
 
 protected:
-    // Prepares a statement that lives until CloseDB: 0, -110 or -210.
-    int PrepareStatement(const char* pszSql, sqlite3_stmt** ppStmt);
+    // The statement of slot nSlot, prepared from pszSql on first use in this
+    // connection and finalized by CloseDB: 0, -110 or -210.
+    int GetStatement(size_t nSlot, const char* pszSql, sqlite3_stmt** ppStmt);
     sqlite3* GetHandle() const { return m_lpDB; }
 
 private:

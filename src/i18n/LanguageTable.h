@@ -1,6 +1,12 @@
 // The language table: every text the user sees is looked up by key in
 // language.ini beside the program, in the section of the current language.
 // Process-wide state: the file path and the current language's name.
+//
+// Lookups read a parsed copy of the file that is read again after the
+// module's own write and whenever the file changed (identity, size or
+// modification time); the state and the copy are guarded by one mutex, as
+// lookups run on worker threads while the user-interface thread may switch.
+// None of the operations writes to the log.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +17,12 @@
 bool SetLanguageFile(const char* pszPath);
 // The stored `language` value of [currentLanguage], cut to nSize - 1 bytes; true when not empty.
 bool GetCurrentLanguage(char* pszOut, size_t nSize);
-// Makes a language current and stores the choice in the file; see the module for the rules.
+// Makes a language current. A name of 261 characters or more: false, nothing
+// changes. A name whose section holds at least one line becomes current and is
+// written as `language` of [currentLanguage] (on every successful call; a
+// failing write is not reported); another name: false, and the stored name
+// becomes current. An empty name: the stored name becomes current; true when
+// its section holds a line, otherwise the current language is cleared.
 bool SetLanguage(const char* pszLanguage);
 // The current language's name as used by lookups (empty before one was made current).
 std::string GetCurrentLanguageName();
@@ -21,12 +32,17 @@ bool GetText(const char* pszKey, char* pszOut, size_t nSize);
 // Convenience for callers that keep texts in std::string: the same lookup and
 // cut as GetText with a buffer of nBufferSize bytes.
 std::string GetText(const char* pszKey, size_t nBufferSize = 261);
-// The language sections in file order (newly allocated copies), or -1 and no
-// list when the first section is not exactly "currentLanguage".
+// The language sections in file order (newly allocated copies, free them with
+// FreeLanguages), or -1 and no list when the first section is not exactly
+// "currentLanguage". Section names are seen as through a 1,025-byte buffer of
+// zero-ended names: only names that fit whole are listed (a cut name would
+// name no section), and an empty name ends the list.
 int GetLanguages(char*** pppszLanguages);
 void FreeLanguages(char** ppszLanguages, int nCount);
-// Chooses the language at start-up (stored name, else the locale); false
-// when no usable language section exists ("language.ini not found").
+// Chooses the language at start-up: the stored name, else "Deutsch" when the
+// locale's language (LC_ALL, else LC_MESSAGES, else LANG, the first non-empty
+// one) begins with "de", else "English"; false when that language has no
+// section with a line ("language.ini not found").
 bool ChooseStartupLanguage();
 
 // Safe use of texts that serve as formats. A text of language.ini is never

@@ -10,6 +10,22 @@
 // Writing a value changes only that key's line (adding the key, or the
 // section, when missing), keeps every other byte of the file, and replaces
 // the file atomically (temporary file, then rename).
+//
+// Settled details:
+// - blanks are space, tab, CR, VT and FF; a trailing CR belongs to the line end;
+// - key lines before the first section header belong to no section;
+// - a line of a key without '=' counts as a key with an empty value;
+// - a line starting with '[' but without a closing ']' is ignored; the name
+//   of a header runs to its last ']';
+// - a file over 64 MiB is not read (Load fails);
+// - WriteValue keeps the indent and spelling of an existing key, puts a new
+//   key after the last non-blank line of the first section of that name and
+//   a new section at the end, uses the file's first line end (LF when it has
+//   none), creates a missing file, keeps the file mode and follows a symbolic
+//   link. A value with outer blanks or enclosing quotes of its own is written
+//   in double quotes, so that it reads back unchanged. Names and values that
+//   cannot be stored faithfully (line breaks, an empty or blank-padded name,
+//   '=' or a leading ';' or '[' in a key, ']' in a section) are refused.
 #pragma once
 
 #include <string>

@@ -109,6 +109,9 @@ TEST(IniFile, LoadMissingFileGivesEmptyDocument) {
     EXPECT_FALSE(ini.Load(dir.File("none.ini")));
     EXPECT_TRUE(ini.GetSectionNames().empty());
     EXPECT_FALSE(ini.Load(dir.Path()));  // a folder is no file
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(ini.Load(dir.File("fifo")));  // and a FIFO must not block
+    EXPECT_FALSE(CIniFile::WriteValue(dir.File("fifo"), "A", "k", "v"));
 }
 
 struct WriteCase {

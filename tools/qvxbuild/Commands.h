@@ -13,6 +13,8 @@ enum ExitStatus {
 };
 
 int RunAnalyze(int argc, char** argv);
+int RunBuild(int argc, char** argv);
+int RunSend(int argc, char** argv);
 
 // Shared helpers.
 void PrintUsage();

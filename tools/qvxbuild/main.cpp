@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
     }
     const char* command = argv[1];
     if (strcmp(command, "analyze") == 0) return RunAnalyze(argc - 2, argv + 2);
+    if (strcmp(command, "build") == 0) return RunBuild(argc - 2, argv + 2);
+    if (strcmp(command, "send") == 0) return RunSend(argc - 2, argv + 2);
     if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0) {
         PrintUsage();
         return EXIT_OK;

@@ -1,0 +1,98 @@
+#include "database/CreateDBThread.h"
+
+#include <cstring>
+
+#include "i18n/LanguageTable.h"
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+#include "support/LogModules.h"
+
+CCreateDBThread::~CCreateDBThread() = default;
+
+bool CCreateDBThread::StartWork() {
+    SendCallback(CB::START_THREAD);
+    int total = 1;
+    if (m_pImportData && m_pImportData->m_pCSVParser && m_pImportData->m_pDataMap) {
+        long long lines = m_pImportData->m_pCSVParser->m_nLineCount;
+        long long perLine = m_pImportData->m_pDataMap->GetColumnCount() - CountHiddenPropTypes() + 1;
+        long long product = lines * perLine;
+        total = product < 1 ? 1 : product > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(product);
+    }
+    SendCallback(CB::SET_RANGE, &total);
+    char text[261];
+    GetText("ProgressDlg_Info_Parse", text, sizeof text);
+    SendCallback(CB::INFO_TEXT, text);
+    return true;
+}
+
+int CCreateDBThread::ParseProgress(void* pWorker) {
+    return static_cast<CCreateDBThread*>(pWorker)->SendCallback(CB::STEP);
+}
+
+void CCreateDBThread::DoWork() {
+    LOG_INFO(qvxlog::CrDBThr, "DoWork() begin");
+    m_nLastResult = 1;
+    {
+        CQVXDBBuilder builder;
+        CCSVParser* parser = m_pImportData ? m_pImportData->m_pCSVParser : nullptr;
+        int parsed = parser ? parser->ParseData(2, &CCreateDBThread::ParseProgress, this) : -1;
+        if (parsed == -1) {
+            LOG_WARN(qvxlog::CrDBThr, "DoWork() : ParseData() failed !");
+        } else {
+            LOG_INFO(qvxlog::CrDBThr, "ParseData() succeeded");
+            if (m_bStop.load() == 0) {
+                if (BuildDb(builder) != 0) {
+                    LOG_WARN(qvxlog::CrDBThr, "DoWork() : BuildDb() failed !");
+                    builder.DeleteDBFile();
+                    m_nLastResult = -1;
+                } else {
+                    LOG_INFO(qvxlog::CrDBThr, "BuildDb() succeeded");
+                    builder.SetLastDB();
+                    m_nLastResult = 0;
+                }
+            }
+        }
+        LOG_INFO(qvxlog::CrDBThr, "DoWork() finish");
+        StopWork();
+    }
+}
+
+void CCreateDBThread::EndWork() {
+    SendCallback(CB::END_THREAD);
+}
+
+int CCreateDBThread::BuildDb(CQVXDBBuilder& builder) {
+    if (m_pImportData == nullptr || m_pImportData->m_pDataMap == nullptr) return -1;
+    Hooks hooks(*this);
+    return builder.BuildDb(*m_pImportData->m_pDataMap, &hooks);
+}
+
+int CCreateDBThread::CountHiddenPropTypes() {
+    LOG_INFO(qvxlog::CrDBThr, "CountHiddenPropTypes() begin");
+    int hidden = 0;
+    CDataMap* table = m_pImportData ? m_pImportData->m_pDataMap : nullptr;
+    if (table != nullptr) {
+        CDataRow* mapping = table->GetMappingRow();
+        const int columns = table->GetColumnCount();
+        for (int j = 0; j < columns && mapping; ++j) {
+            char code[3];
+            mapping->GetField(j, code, 2);
+            code[2] = '\0';
+            if (strcmp(code, "X") == 0 || strcmp(code, "C") == 0) ++hidden;
+        }
+    }
+    LOG_INFO(qvxlog::CrDBThr, "CountHiddenPropTypes() finish");
+    return hidden;
+}
+
+void CCreateDBThread::Hooks::ReportStep() {
+    m_worker.SendCallback(CB::STEP);
+}
+
+bool CCreateDBThread::Hooks::IsStopRequested() {
+    return m_worker.m_bStop.load() != 0;
+}
+
+void CCreateDBThread::Hooks::SendInfoText(const char* pszText) {
+    m_worker.SendCallback(CB::INFO_TEXT, const_cast<char*>(pszText));
+}

@@ -1,0 +1,59 @@
+// The create-database worker: parses every data line of the analysed CSV file
+// into the table, writes the contact database and, on success, makes it the
+// new last.db. Reports to its receiver (the create-database dialog):
+// START_THREAD, SET_RANGE, INFO_TEXT, one STEP per line parsed and per row of
+// each pass, further INFO_TEXTs, END_THREAD. A stop request is honoured
+// between rows; a stopped or failed build leaves no database file behind.
+#pragma once
+
+#include "database/QVXDBBuilder.h"
+#include "threads/CallbackWorker.h"
+
+class CCSVParser;
+class CDataMap;
+
+// What the main dialog lends the worker for one build; not owned.
+struct CImportData {
+    CDataMap* m_pDataMap = nullptr;
+    CCSVParser* m_pCSVParser = nullptr;
+};
+
+class CCreateDBThread : public CCallbackWorker {
+public:
+    CCreateDBThread() = default;
+    ~CCreateDBThread() override;
+
+    void SetImportData(CImportData* pImportData) { m_pImportData = pImportData; }
+
+    bool StartWork() override;
+    void DoWork() override;
+    void EndWork() override;
+
+    // Runs the two passes of the writer with this worker's hooks.
+    int BuildDb(CQVXDBBuilder& builder);
+    // Columns whose code is "X" or "C": they get no details pass of their own.
+    int CountHiddenPropTypes();
+    // The parse callback: one STEP; -1 (also without a receiver) stops parsing.
+    static int ParseProgress(void* pWorker);
+
+    // The result of the last run's build: 0 built, -1 failed or stopped,
+    // 1 not built (parsing stopped or stop requested before the build).
+    int GetLastResult() const { return m_nLastResult; }
+
+private:
+    // The writer's hooks: steps and info texts go to the receiver; the stop
+    // request is this worker's.
+    class Hooks : public CBuildDbHooks {
+    public:
+        explicit Hooks(CCreateDBThread& worker) : m_worker(worker) {}
+        void ReportStep() override;
+        bool IsStopRequested() override;
+        void SendInfoText(const char* pszText) override;
+
+    private:
+        CCreateDBThread& m_worker;
+    };
+
+    CImportData* m_pImportData = nullptr;
+    int m_nLastResult = 1;
+};

@@ -1,0 +1,448 @@
+#include "database/QVXDBBuilder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+
+#include "i18n/LanguageTable.h"
+#include "import/DataMap.h"
+#include "support/LogModules.h"
+
+namespace {
+
+constexpr const char* kSchema[] = {
+    "CREATE TABLE ContactBook (ContactBookId INTEGER PRIMARY KEY, Name TEXT, Description TEXT, Visible "
+    "INTEGER)",
+    "CREATE TABLE ContactGroup (ContactGroupId INTEGER PRIMARY KEY, ContactBookId INTEGER, Name TEXT, "
+    "Description "
+    "TEXT)",
+    "CREATE TABLE Contact (ContactId INTEGER, Name TEXT, Company TEXT, UpdateDate DATETIME, ContactBookId "
+    "INTEGER, "
+    "ContactGroupId INTEGER, NPart0 TEXT, NPart1 TEXT, NPart2 TEXT, NPart3 TEXT, NPart4 TEXT, NPart5 TEXT, "
+    "NPart6 "
+    "TEXT, NPart7 TEXT, NPart8 TEXT, NPart9 TEXT, UNIQUE (ContactId, ContactGroupId, ContactBookId) ON "
+    "CONFLICT "
+    "REPLACE)",
+    "CREATE TABLE ContactDetail (ContactId INTEGER, PropertyKey TEXT, Value TEXT, PropertyType TEXT, "
+    "Position "
+    "INTEGER, UNIQUE (ContactId, PropertyKey) ON CONFLICT REPLACE)",
+    "DELETE FROM ContactBook",
+    "DELETE FROM ContactGroup",
+    "DELETE FROM Contact",
+    "DELETE FROM ContactDetail",
+    "CREATE INDEX [Contact_index2] ON Contact ([Name])",
+    "CREATE INDEX [Contact_index3] ON Contact ([ContactGroupId])",
+    "CREATE INDEX [Value_index] ON ContactDetail([Value])",
+    "CREATE INDEX [Prop_index] ON ContactDetail([PropertyType])",
+    "CREATE INDEX [Prop_index2] ON ContactDetail([PropertyKey])",
+    "CREATE INDEX [Id_index] ON ContactDetail([ContactId])",
+    "CREATE INDEX [Group_index2] ON ContactGroup([ContactGroupId])",
+    "CREATE INDEX [Book_index] ON ContactBook([ContactBookId])",
+    "CREATE INDEX [Group_index4] ON ContactGroup([ContactBookId])",
+};
+
+enum StatementSlot : size_t { kSlotBook, kSlotGroup, kSlotContact, kSlotDetail };
+
+constexpr const char* kInsertBook = "INSERT INTO ContactBook (ContactBookId,Name,Description) VALUES(?,?,?)";
+constexpr const char* kInsertGroup =
+    "INSERT INTO ContactGroup (ContactGroupId,ContactBookId,Name,Description) VALUES(?,?,?,?)";
+constexpr const char* kInsertContact =
+    "INSERT INTO Contact "
+    "(ContactId,Name,Company,UpdateDate,ContactBookId,ContactGroupId,NPart0,NPart1,NPart2,"
+    "NPart3,NPart4,NPart5,NPart6,NPart7,NPart8,NPart9) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+constexpr const char* kInsertDetail =
+    "INSERT INTO ContactDetail (ContactId,PropertyKey,Value,PropertyType,Position) VALUES(?,?,?,?,?)";
+
+// Cells are read with room for this many characters; longer ones read as empty.
+constexpr int kCellChars = 1024;
+constexpr int kValueChars = 1025;
+constexpr int kTextBuffer = 261;
+
+constexpr int kContactBookId = 100;
+constexpr int kContactGroupId = 1000;
+constexpr int kContactRowBookId = 1;
+constexpr int kContactRowGroupId = 100;
+
+const char* OrEmpty(const char* psz) {
+    return psz != nullptr ? psz : "";
+}
+
+void BindText(sqlite3_stmt* pStmt, int nIndex, const char* pszText) {
+    // The texts outlive the step that uses them, so SQLite need not copy them.
+    sqlite3_bind_text(pStmt, nIndex, OrEmpty(pszText), -1, SQLITE_STATIC);
+}
+
+// Errors after which the file cannot hold the complete data any more.
+bool IsWriteFailure(int nRc) {
+    switch (nRc & 0xff) {
+        case SQLITE_FULL:
+        case SQLITE_IOERR:
+        case SQLITE_NOMEM:
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_READONLY:
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_TOOBIG:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The language text pszFormat with its one "%s" replaced by pszArg, cut to
+// nSize - 1 bytes. The format comes from language.ini and is never handed to
+// printf: "%%" gives "%", every other conversion is kept as it stands.
+void FormatOneText(const char* pszFormat, const char* pszArg, char* pszOut, size_t nSize) {
+    std::string text;
+    bool bArgUsed = false;
+    for (const char* p = pszFormat; *p != '\0'; ++p) {
+        if (p[0] == '%' && p[1] == '%') {
+            text += '%';
+            ++p;
+        } else if (p[0] == '%' && p[1] == 's' && !bArgUsed) {
+            text += pszArg;
+            bArgUsed = true;
+            ++p;
+        } else {
+            text += *p;
+        }
+    }
+    size_t n = text.size() < nSize - 1 ? text.size() : nSize - 1;
+    std::memcpy(pszOut, text.data(), n);
+    pszOut[n] = '\0';
+}
+
+// A cell of a row read through a buffer of nChars + 1 bytes: empty when the
+// row or cell is missing or the text is longer.
+// (The same outcome as GetField into such a buffer, without clearing it
+// for every cell.)
+void ReadCell(CDataRow* pRow, int nColumn, char* pBuffer, int nChars) {
+    const std::string* pText = pRow != nullptr ? pRow->PeekField(nColumn) : nullptr;
+    if (pText == nullptr || pText->size() > static_cast<size_t>(nChars)) {
+        pBuffer[0] = '\0';
+        return;
+    }
+    std::memcpy(pBuffer, pText->c_str(), pText->size() + 1);
+}
+
+// Pushes the written data to the disk, so that an I/O error left over from
+// writing without syncing is seen before the build counts as done.
+bool SyncFile(const char* pszPath) {
+    int fd = open(pszPath, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool bOk = fsync(fd) == 0;
+    close(fd);
+    return bOk;
+}
+
+}  // namespace
+
+CQVXDBBuilder::CQVXDBBuilder() {
+    Init(static_cast<int32_t>(time(nullptr)));
+}
+
+CQVXDBBuilder::CQVXDBBuilder(int32_t nSeconds) {
+    Init(nSeconds);
+}
+
+CQVXDBBuilder::~CQVXDBBuilder() {
+    // Closed here, while the statements' owner is still whole.
+    if (IsOpen()) CloseDB();
+}
+
+int CQVXDBBuilder::CreateTables() {
+    int nResult = qvxdb::kOk;
+    for (const char* pszStatement : kSchema) nResult = ExecuteSQL("%s", pszStatement);
+    return nResult;
+}
+
+int CQVXDBBuilder::StepInsert(sqlite3_stmt* pStmt) {
+    int nRc = sqlite3_step(pStmt);
+    sqlite3_reset(pStmt);
+    if (nRc == SQLITE_DONE) return qvxdb::kOk;
+    if (IsWriteFailure(nRc) && m_nWriteError == 0) m_nWriteError = nRc;
+    return qvxdb::kErrExecute;
+}
+
+int CQVXDBBuilder::InsertContactBook(int nId, const char* pszName, const char* pszDescription) {
+    sqlite3_stmt* pStmt = nullptr;
+    int nResult = GetStatement(kSlotBook, kInsertBook, &pStmt);
+    if (nResult != qvxdb::kOk) return nResult;
+    sqlite3_bind_int(pStmt, 1, nId);
+    BindText(pStmt, 2, pszName);
+    BindText(pStmt, 3, pszDescription);
+    return StepInsert(pStmt);
+}
+
+int CQVXDBBuilder::InsertContactGroup(int nGroupId, int nBookId, const char* pszName,
+                                      const char* pszDescription) {
+    sqlite3_stmt* pStmt = nullptr;
+    int nResult = GetStatement(kSlotGroup, kInsertGroup, &pStmt);
+    if (nResult != qvxdb::kOk) return nResult;
+    sqlite3_bind_int(pStmt, 1, nGroupId);
+    sqlite3_bind_int(pStmt, 2, nBookId);
+    BindText(pStmt, 3, pszName);
+    BindText(pStmt, 4, pszDescription);
+    return StepInsert(pStmt);
+}
+
+int CQVXDBBuilder::InsertContact(int nContactId, const char* pszName, const char* pszCompany, int nBookId,
+                                 int nGroupId) {
+    sqlite3_stmt* pStmt = nullptr;
+    int nResult = GetStatement(kSlotContact, kInsertContact, &pStmt);
+    if (nResult != qvxdb::kOk) return nResult;
+
+    char szParts[qvxdb::kNameParts][kCellChars + 1];
+    char* ppszParts[qvxdb::kNameParts];
+    for (int i = 0; i < qvxdb::kNameParts; ++i) ppszParts[i] = szParts[i];
+    SplitName(OrEmpty(pszName), ppszParts, kCellChars + 1);
+
+    sqlite3_bind_int(pStmt, 1, nContactId);
+    BindText(pStmt, 2, pszName);
+    BindText(pStmt, 3, pszCompany);
+    BindText(pStmt, 4, m_szUpdateDate);
+    sqlite3_bind_int(pStmt, 5, nBookId);
+    sqlite3_bind_int(pStmt, 6, nGroupId);
+    for (int i = 0; i < qvxdb::kNameParts; ++i) BindText(pStmt, 7 + i, szParts[i]);
+    return StepInsert(pStmt);
+}
+
+int CQVXDBBuilder::InsertDetailRow(int nContactId, const char* pszKey, const char* pszValue,
+                                   const char* pszType, int nPosition) {
+    sqlite3_stmt* pStmt = nullptr;
+    int nResult = GetStatement(kSlotDetail, kInsertDetail, &pStmt);
+    if (nResult != qvxdb::kOk) return nResult;
+    sqlite3_bind_int(pStmt, 1, nContactId);
+    BindText(pStmt, 2, pszKey);
+    BindText(pStmt, 3, pszValue);
+    BindText(pStmt, 4, pszType);
+    sqlite3_bind_int(pStmt, 5, nPosition);
+    return StepInsert(pStmt);
+}
+
+int CQVXDBBuilder::InsertContactDetail(int nContactId, const char* pszKey, const char* pszValue,
+                                       const char* pszType, int nPosition) {
+    pszType = OrEmpty(pszType);
+    if (std::strcmp(pszType, "PD") == 0) {
+        int nResult = InsertDialNumber(nContactId, pszKey, pszValue);
+        if (nResult != qvxdb::kOk) return nResult;
+    }
+    if (std::strcmp(pszType, "-") == 0) pszType = "";
+    return InsertDetailRow(nContactId, pszKey, pszValue, pszType, nPosition);
+}
+
+int CQVXDBBuilder::InsertDialNumber(int nContactId, const char* pszKey, const char* pszValue) {
+    pszValue = OrEmpty(pszValue);
+    size_t nLength = std::strlen(pszValue);
+    if (nLength < 2) return qvxdb::kErrDialNumber;
+    std::string number(nLength + 1, '\0');
+    int nDigits = NormalizeDialNumber(pszValue, number.data(), static_cast<int>(number.size()));
+    if (nDigits < 2) return qvxdb::kErrDialNumber;
+    std::string key = std::string("qVx_") + OrEmpty(pszKey);
+    return InsertDetailRow(nContactId, key.c_str(), number.c_str(), "P", qvxdb::kDialNumberPosition);
+}
+
+int CQVXDBBuilder::SplitName(const char* pszName, char* const ppszParts[qvxdb::kNameParts], int nPartSize) {
+    if (ppszParts == nullptr) return qvxdb::kErrSplitName;
+    if (nPartSize >= 1) {
+        for (int i = 0; i < qvxdb::kNameParts; ++i)
+            if (ppszParts[i] != nullptr) ppszParts[i][0] = '\0';
+    }
+    if (nPartSize < qvxdb::kMinPartSize) return qvxdb::kErrSplitName;
+    pszName = OrEmpty(pszName);
+    if (strnlen(pszName, qvxdb::kMinPartSize + 1) > static_cast<size_t>(qvxdb::kMinPartSize))
+        return qvxdb::kErrSplitName;
+
+    int nPart = 0;
+    const char* p = pszName;
+    while (*p != '\0' && nPart < qvxdb::kNameParts) {
+        while (*p == ' ' || *p == '-') ++p;
+        if (*p == '\0') break;
+        const char* pEnd = p;
+        while (*pEnd != '\0' && *pEnd != ' ' && *pEnd != '-') ++pEnd;
+        size_t nLength = static_cast<size_t>(pEnd - p);
+        if (nLength > static_cast<size_t>(nPartSize - 1)) nLength = static_cast<size_t>(nPartSize - 1);
+        if (ppszParts[nPart] != nullptr) {
+            std::memcpy(ppszParts[nPart], p, nLength);
+            ppszParts[nPart][nLength] = '\0';
+        }
+        ++nPart;
+        p = pEnd;
+    }
+    return qvxdb::kOk;
+}
+
+int CQVXDBBuilder::NormalizeDialNumber(const char* pszValue, char* pszOut, int nOutSize) {
+    if (pszOut == nullptr || nOutSize < 1) return qvxdb::kErrDialNumber;
+    pszValue = OrEmpty(pszValue);
+    int nLength = 0;
+    bool bTaken = false;
+    auto take = [&](char c) {
+        if (nLength < nOutSize - 1) pszOut[nLength++] = c;
+        bTaken = true;
+    };
+    for (const char* p = pszValue; *p != '\0'; ++p) {
+        if (*p == ' ') continue;
+        if (*p == '+' && !bTaken) {
+            take(*p);
+        } else if (p[0] == '(' && p[1] == '0' && p[2] == ')') {
+            p += 2;
+        } else if (*p >= '0' && *p <= '9') {
+            take(*p);
+        }
+    }
+    pszOut[nLength] = '\0';
+    return nLength >= 2 ? nLength : qvxdb::kErrDialNumber;
+}
+
+int CQVXDBBuilder::ApplyBuildSettings() {
+    // Settings of this connection only; they change nothing that is stored.
+    // The rollback journal stays in memory, so no journal file is ever left
+    // beside the database; the file is synced once at the end instead of at
+    // every commit; the cache holds the index pages that random values touch.
+    int nResult = ExecuteSQL("PRAGMA journal_mode=MEMORY");
+    if (nResult == qvxdb::kOk) nResult = ExecuteSQL("PRAGMA synchronous=OFF");
+    if (nResult == qvxdb::kOk) nResult = ExecuteSQL("PRAGMA cache_size=-65536");
+    return nResult;
+}
+
+int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
+    LOG_INFO(qvxlog::CrDBThr, "BuildDb() begin");
+    m_nWriteError = 0;
+    if (OpenDB() != qvxdb::kOk) return -1;
+
+    // Ends a build that cannot write its data completely: nothing of it may
+    // count as done.
+    auto fail = [this](int nLine, int nCode) {
+        LOG_WARN(qvxlog::CrDBThr, "BuildDb() writing the database failed <%d> <%d>", nLine, nCode);
+        if (sqlite3_get_autocommit(GetHandle()) == 0) ExecuteSQL("ROLLBACK;");
+        CloseDB();
+        return -1;
+    };
+    auto stop = [this](const char* pszPass) {
+        LOG_INFO(qvxlog::CrDBThr, "%s", pszPass);
+        ExecuteSQL("COMMIT;");
+        CloseDB();
+        return -1;
+    };
+    auto step = [pHooks] {
+        if (pHooks != nullptr) pHooks->ReportStep();
+    };
+    auto stopRequested = [pHooks] { return pHooks != nullptr && pHooks->IsStopRequested(); };
+    auto info = [pHooks](const char* pszText) {
+        if (pHooks != nullptr) pHooks->SendInfoText(pszText);
+    };
+    int nInserts = 0;
+    // The transaction boundary after every 25000 insert calls.
+    auto nextTransaction = [this, &nInserts] {
+        if (nInserts < qvxdb::kInsertsPerTransaction) return SQLITE_OK;
+        nInserts = 0;
+        int nRc = CommitTransaction();
+        if (nRc == SQLITE_OK) nRc = BeginTransaction();
+        return nRc;
+    };
+
+    ApplyBuildSettings();
+    int nRc = BeginTransaction();
+    if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
+    CreateTables();
+
+    char szName[kTextBuffer];
+    char szDescription[kTextBuffer];
+    GetText("DB_ContactBook_Name", szName, sizeof szName);
+    GetText("DB_ContactBook_Description", szDescription, sizeof szDescription);
+    InsertContactBook(kContactBookId, szName, szDescription);
+    GetText("DB_ContactGroup_Name", szName, sizeof szName);
+    GetText("DB_ContactGroup_Description", szDescription, sizeof szDescription);
+    InsertContactGroup(kContactGroupId, kContactBookId, szName, szDescription);
+
+    const int nColumns = map.GetColumnCount();
+    CDataRow* pHeader = map.GetHeaderRow();
+    CDataRow* pMapping = map.GetMappingRow();
+    char szCode[kCellChars + 1];
+    int nNameColumn = -1;
+    int nCompanyColumn = -1;
+    for (int i = 0; i < nColumns; ++i) {
+        ReadCell(pMapping, i, szCode, kCellChars);
+        if (std::strcmp(szCode, "N") == 0) nNameColumn = i;
+        if (std::strcmp(szCode, "C") == 0) nCompanyColumn = i;
+    }
+
+    char szText[kTextBuffer];
+    char szCell[kValueChars + 1];
+    char szCompany[kCellChars + 1];
+    // Names are read the same way in both passes, so that details are written
+    // exactly for the rows that got a contact.
+    char szContactName[kCellChars + 1];
+
+    map.Rewind();
+    GetText("ProgressDlg_Info_Contacts", szText, sizeof szText);
+    info(szText);
+    LOG_INFO(qvxlog::CrDBThr, "Entry contacts start");
+    const int nRows = map.GetRowCount();
+    for (int r = 0; r < nRows; ++r) {
+        CDataRow* pRow = map.NextRow();
+        if (pRow == nullptr) break;
+        ReadCell(pRow, nNameColumn, szContactName, kCellChars);
+        szCompany[0] = '\0';
+        if (nCompanyColumn >= 0) ReadCell(pRow, nCompanyColumn, szCompany, kCellChars);
+        if (szContactName[0] != '\0') {
+            InsertContact(pRow->GetKey(), szContactName, szCompany, kContactRowBookId, kContactRowGroupId);
+            ++nInserts;
+        }
+        nRc = nextTransaction();
+        if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
+        if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+        if (stopRequested()) return stop("Abort while entry contacts");
+        step();
+    }
+
+    LOG_INFO(qvxlog::CrDBThr, "Entry details start");
+    char szKey[kCellChars + 1];
+    for (int i = 0; i < nColumns; ++i) {
+        if (i == nNameColumn || i == nCompanyColumn) continue;
+        ReadCell(pHeader, i, szKey, kCellChars);
+        ReadCell(pMapping, i, szCode, kCellChars);
+        if (std::strcmp(szCode, "X") == 0) continue;
+
+        GetText("ProgressDlg_Info_Details", szText, sizeof szText);
+        char szInfo[kTextBuffer];
+        FormatOneText(szText, szKey, szInfo, sizeof szInfo);
+        info(szInfo);
+
+        map.Rewind();
+        for (int r = 0; r < nRows; ++r) {
+            CDataRow* pRow = map.NextRow();
+            if (pRow == nullptr) break;
+            ReadCell(pRow, nNameColumn, szContactName, kCellChars);
+            if (szContactName[0] == '\0') continue;
+            ReadCell(pRow, i, szCell, kValueChars);
+            if (szCell[0] != '\0') {
+                InsertContactDetail(pRow->GetKey(), szKey, szCell, szCode, i);
+                ++nInserts;
+            }
+            nRc = nextTransaction();
+            if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
+            if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+            if (stopRequested()) return stop("Abort while entry details");
+            step();
+        }
+    }
+
+    nRc = CommitTransaction();
+    if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
+    if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+    if (CloseDB() != qvxdb::kOk) {
+        LOG_WARN(qvxlog::CrDBThr, "BuildDb() closing the database failed");
+        return -1;
+    }
+    if (!SyncFile(GetDBFilePath())) {
+        LOG_WARN(qvxlog::CrDBThr, "BuildDb() syncing the database failed");
+        return -1;
+    }
+    LOG_INFO(qvxlog::CrDBThr, "BuildDb() finish");
+    return 0;
+}

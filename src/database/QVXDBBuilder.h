@@ -1,0 +1,125 @@
+// The writer of the Quorvex contact database and owner of its file names.
+//
+// One builder serves one database file and one build: its construction fixes
+// the update date written into every contact and the timestamped file base
+// "<program folder>/<seconds>000_<YYYY-MM-DD>_full" (.db, .sem).
+//
+// Values are bound to prepared statements, never spliced into statement
+// text: the stored text equals the cell text byte for byte, apostrophes and
+// all, and no statement length limit applies.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "database/DBBuilder.h"
+
+class CDataMap;
+
+namespace qvxdb {
+inline constexpr int kErrSplitName = -10000;   // name too long, or part buffers too small
+inline constexpr int kErrDialNumber = -10001;  // fewer than two dial characters
+inline constexpr int kNameParts = 10;
+inline constexpr int kMinPartSize = 1024;
+inline constexpr int kInsertsPerTransaction = 25000;
+inline constexpr int kDialNumberPosition = 2147483647;
+}  // namespace qvxdb
+
+// What a build reports to the worker that runs it, and how it learns of a
+// stop request. Every hook runs on the building thread.
+class CBuildDbHooks {
+public:
+    virtual ~CBuildDbHooks() = default;
+    // One progress step (a row of a pass).
+    virtual void ReportStep() = 0;
+    // True when the user asked to stop; looked at after every row.
+    virtual bool IsStopRequested() = 0;
+    // A text for the progress display.
+    virtual void SendInfoText(const char* pszText) = 0;
+};
+
+class CQVXDBBuilder : public CDBBuilder {
+public:
+    // Names the files after the current time.
+    CQVXDBBuilder();
+    // Names the files after the given moment (seconds since 1970 UTC).
+    explicit CQVXDBBuilder(int32_t nSeconds);
+    ~CQVXDBBuilder() override;
+
+    // --- schema and rows (0, -110, -100 or -210 unless noted) ---
+
+    // The four tables and nine indexes; single results are ignored, the
+    // last one is returned.
+    int CreateTables();
+    int InsertContactBook(int nId, const char* pszName, const char* pszDescription);
+    int InsertContactGroup(int nGroupId, int nBookId, const char* pszName, const char* pszDescription);
+    // The name's first ten parts (SplitName) fill NPart0 ... NPart9.
+    int InsertContact(int nContactId, const char* pszName, const char* pszCompany, int nBookId, int nGroupId);
+    // Type "-" is stored as the empty text; type "PD" first adds the dial
+    // number row and stores nothing when that fails (its result is returned).
+    int InsertContactDetail(int nContactId, const char* pszKey, const char* pszValue, const char* pszType,
+                            int nPosition);
+    // The row ("qVx_" + key, normalised number, "P", 2147483647); -10001
+    // without writing when the value or its normalised form is shorter than
+    // two characters.
+    int InsertDialNumber(int nContactId, const char* pszKey, const char* pszValue);
+
+    // Cuts the name at spaces and hyphens into ten part buffers of nPartSize
+    // bytes (later tokens are dropped, missing parts empty): 0, or -10000
+    // (all parts empty) when nPartSize is below 1024 or the name has 1025
+    // characters or more.
+    static int SplitName(const char* pszName, char* const ppszParts[qvxdb::kNameParts], int nPartSize);
+    // The dial characters of a value: a leading "+", digits; spaces, "(0)"
+    // and everything else skipped. Returns the length, or -10001 when fewer
+    // than two characters result. The result is cut to nOutSize - 1 bytes.
+    static int NormalizeDialNumber(const char* pszValue, char* pszOut, int nOutSize);
+
+    // Writes one complete database from the table: 0 on success; -1 when the
+    // file cannot be opened, the user stopped, or the data could not be
+    // written completely (disk full, file size limit, I/O error). The
+    // connection is closed on return in every case.
+    int BuildDb(CDataMap& map, CBuildDbHooks* pHooks);
+
+    // --- files ---
+
+    // The path of the database / semaphore file into a buffer of nSize
+    // bytes (zero-filled first; left empty when the path does not fit).
+    void GetDBFileName(char* pBuffer, int nSize);
+    void GetSemFileName(char* pBuffer, int nSize);
+    // Size of a file in bytes, or -1 when it cannot be opened.
+    static int64_t GetDBFileSize(const char* pszPath);
+    // Measures the database file, stores the low 32 bits of the result and
+    // writes them as "%d" into the semaphore file: the size, or -1 when the
+    // semaphore file cannot be written.
+    int CreateSemFile();
+    // The value CreateSemFile stored: 0 before; a missing file reads as
+    // 4294967295, since only the low 32 bits are filled.
+    int64_t GetDBSize() const { return m_nDBFileSize; }
+    // Delete the file; a failure is ignored. Always 0.
+    int DeleteDBFile();
+    int DeleteSemFile();
+    // Moves this builder's database file over last.db in the program folder
+    // in one step: on failure the previous last.db stays as it was.
+    bool SetLastDB();
+    // Moves last.db to this builder's database path (never over an existing file).
+    bool GetLastDB();
+
+    const char* GetUpdateDate() const { return m_szUpdateDate; }
+    const char* GetFileBase() const { return m_szFileBase; }
+
+protected:
+    int64_t m_nDBFileSize = 0;
+    char m_szUpdateDate[11] = {};
+    char m_szFileBase[261] = {};
+
+private:
+    void Init(int32_t nSeconds);
+    int ApplyBuildSettings();
+    int StepInsert(sqlite3_stmt* pStmt);
+    int InsertDetailRow(int nContactId, const char* pszKey, const char* pszValue, const char* pszType,
+                        int nPosition);
+    bool LastDBPath(std::string& path, const char* pszWarning);
+
+    // The first error that means the file cannot be written completely.
+    int m_nWriteError = 0;
+};

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "DbTestUtil.h"
+#include "TestUtil.h"
+#include "database/CreateDBThread.h"
+#include "i18n/LanguageTable.h"
+#include "import/AnalysisStep.h"
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+#include "platform/ProgramPath.h"
+#include "threads/CallbackReceiver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Records the worker's reports; can raise a stop request at a chosen step.
+class Recorder : public CCallbackReceiver {
+public:
+    int OnReceiveCallback(unsigned code, void* param) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        codes.push_back(code);
+        if (code == CB::SET_RANGE && param) total = *static_cast<int*>(param);
+        if (code == CB::INFO_TEXT && param) texts.push_back(static_cast<const char*>(param));
+        if (code == CB::STEP) {
+            ++steps;
+            if (stopAtStep > 0 && steps == stopAtStep) worker->StopWork();
+            return steps;
+        }
+        return 0;
+    }
+    std::mutex m_lock;
+    std::vector<unsigned> codes;
+    std::vector<std::string> texts;
+    int total = 0;
+    int steps = 0;
+    int stopAtStep = 0;
+    CCreateDBThread* worker = nullptr;
+};
+
+class CreateDBThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qvxplatform::SetProgramFolder(dir.Path());
+        fs::copy_file(std::string(QVX_PROGRAM_DIR) + "/language.ini", dir.File("language.ini"));
+        ASSERT_TRUE(SetLanguageFile(dir.File("language.ini").c_str()));
+        ASSERT_TRUE(SetLanguage("English"));
+    }
+    void TearDown() override { qvxplatform::SetProgramFolder(""); }
+
+    void Analyze(const std::string& csv, const std::string& map) {
+        qvxtest::WriteFile(dir.File("in.csv"), csv);
+        qvxtest::WriteFile(dir.File("in.map"), map);
+        parser.SetCSVFileName(dir.File("in.csv").c_str());
+        parser.SetMappingFileName(dir.File("in.map").c_str());
+        int csvState = CSV_STATE_CHOSEN;
+        int mappingState = MAPPING_STATE_CHOSEN;
+        ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
+        ASSERT_EQ(mappingState, MAPPING_STATE_COMPLETE);
+    }
+
+    void Run(Recorder& recorder) {
+        recorder.worker = &worker;
+        import.m_pDataMap = &table;
+        import.m_pCSVParser = &parser;
+        worker.SetImportData(&import);
+        worker.SetReceiver(&recorder);
+        ASSERT_TRUE(worker.StartThread(0, 0, 0));
+        ASSERT_TRUE(worker.WaitForDone(60000));
+    }
+
+    std::vector<std::string> DatabaseFiles() {
+        std::vector<std::string> names;
+        for (auto& entry : fs::directory_iterator(dir.Path())) {
+            std::string name = entry.path().filename().string();
+            if (name.size() > 3 && name.compare(name.size() - 3, 3, ".db") == 0) names.push_back(name);
+        }
+        return names;
+    }
+
+    qvxtest::TempDir dir;
+    CCSVParser parser;
+    CDataMap table;
+    CImportData import;
+    CCreateDBThread worker;
+};
+
+const char kMap[] =
+    "Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\",\"Mail\",\"Skip\"\r\n"
+    "\"N\",\"C\",\"PD\",\"E\",\"X\"\r\nName:t\r\nDescription:\r\n";
+
+std::string Contacts(int n) {
+    std::string csv = "Name;Firma;Telefon;Mail;Skip\r\n";
+    for (int i = 0; i < n; ++i) {
+        csv += "Person " + std::to_string(i) + ";Firm;+49 711 " + std::to_string(1000 + i) + ";p" +
+               std::to_string(i) + "@example.org;x\r\n";
+    }
+    return csv;
+}
+
+TEST_F(CreateDBThreadTest, BuildsAndReplacesLastDb) {
+    Analyze(Contacts(3) + ";no name;1;2;3\r\n", kMap);
+    Recorder recorder;
+    Run(recorder);
+    // 5 lines x (5 columns - X - C + 1) = 20
+    EXPECT_EQ(recorder.total, 20);
+    ASSERT_GE(recorder.codes.size(), 4u);
+    EXPECT_EQ(recorder.codes.front(), CB::START_THREAD);
+    EXPECT_EQ(recorder.codes[1], CB::SET_RANGE);
+    EXPECT_EQ(recorder.codes[2], CB::INFO_TEXT);
+    EXPECT_EQ(recorder.codes.back(), CB::END_THREAD);
+    EXPECT_EQ(worker.GetLastResult(), 0);
+    EXPECT_TRUE(worker.IsStopRequested());
+
+    // Only last.db is left; it holds the three named contacts.
+    EXPECT_EQ(DatabaseFiles(), std::vector<std::string>{"last.db"});
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("last.db"), "SELECT COUNT(*) FROM Contact"), "3");
+    // Parse texts first, then contacts, then one details text per detail column.
+    ASSERT_EQ(recorder.texts.size(), 4u);
+    EXPECT_NE(recorder.texts[3].find("Mail"), std::string::npos);
+}
+
+TEST_F(CreateDBThreadTest, StopDuringParsingOrBuildLeavesNoFileAndKeepsLastDb) {
+    qvxtest::WriteFile(dir.File("last.db"), "previous");
+    // 50 data lines: 50 parse steps, then one step per row of the contact
+    // pass, then one per named row of each details column.
+    struct {
+        const char* name;
+        int stopAtStep;
+    } cases[] = {
+        {"during parsing", 2},
+        {"during the contact pass", 50 + 3},
+        {"during the details pass", 50 + 50 + 5},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        table.Reset(true);
+        Analyze(Contacts(50), kMap);
+        Recorder recorder;
+        recorder.stopAtStep = c.stopAtStep;
+        Run(recorder);
+        EXPECT_NE(worker.GetLastResult(), 0);
+        EXPECT_EQ(DatabaseFiles(), std::vector<std::string>{"last.db"});
+        EXPECT_EQ(qvxtest::ReadFile(dir.File("last.db")), "previous");
+        EXPECT_EQ(recorder.codes.back(), CB::END_THREAD);
+    }
+}
+
+TEST_F(CreateDBThreadTest, WithoutReceiverNothingIsBuilt) {
+    Analyze(Contacts(3), kMap);
+    import.m_pDataMap = &table;
+    import.m_pCSVParser = &parser;
+    worker.SetImportData(&import);
+    ASSERT_TRUE(worker.StartThread(0, 0, 0));
+    ASSERT_TRUE(worker.WaitForDone(60000));
+    EXPECT_EQ(worker.GetLastResult(), 1);
+    EXPECT_TRUE(DatabaseFiles().empty());
+}
+
+TEST_F(CreateDBThreadTest, HeaderOnlyFileGivesAnEmptyBookAndCountsHiddenColumns) {
+    Analyze("Name;Firma;Telefon;Mail;Skip\r\n", kMap);
+    import.m_pDataMap = &table;
+    import.m_pCSVParser = &parser;
+    worker.SetImportData(&import);
+    EXPECT_EQ(worker.CountHiddenPropTypes(), 2);
+    Recorder recorder;
+    Run(recorder);
+    EXPECT_EQ(recorder.total, 1 * (5 - 2 + 1));
+    EXPECT_EQ(worker.GetLastResult(), 0);
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("last.db"), "SELECT COUNT(*) FROM Contact"), "0");
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("last.db"), "SELECT COUNT(*) FROM ContactBook"), "1");
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// A progress bar on standard error, drawn only when standard error is a
+// terminal, and redrawn only when the percentage or the text changes.
+#pragma once
+
+#include <string>
+
+class ProgressLine {
+public:
+    ProgressLine();
+    void Show(int nPercent, const std::string& text);
+    // Ends the line so that later output starts on a fresh one.
+    void Finish();
+    bool IsTerminal() const { return m_bTerminal; }
+
+private:
+    bool m_bTerminal;
+    bool m_bDrawn = false;
+    int m_nPercent = -1;
+    std::string m_text;
+};
+
+// The percentage the progress dialog shows after `count` of `total` steps
+// when the highest computed percentage so far is `shown`: one ahead, at most 100.
+int DialogPercent(long long count, long long total, int& shown);
+
+// SIGINT turns into a request that the command's wait loop picks up.
+void InstallInterruptHandler();
+bool InterruptRequested();
