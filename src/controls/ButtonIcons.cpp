@@ -7,7 +7,9 @@
 
 // The resources live in a static library: their registration must be pulled
 // in explicitly, and outside any namespace.
-static void InitPictureResources() { Q_INIT_RESOURCE(qvxwizard); }
+static void InitPictureResources() {
+    Q_INIT_RESOURCE(qvxwizard);
+}
 
 namespace qvxicons {
 namespace {

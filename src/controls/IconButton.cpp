@@ -31,9 +31,13 @@ QPixmap IconFromId(int nId, qreal dRatio) {
 
 }  // namespace
 
-CIconButton::CIconButton(QWidget* pParent) : QPushButton(pParent) { Init(); }
+CIconButton::CIconButton(QWidget* pParent) : QPushButton(pParent) {
+    Init();
+}
 
-CIconButton::CIconButton(const QString& caption, QWidget* pParent) : QPushButton(caption, pParent) { Init(); }
+CIconButton::CIconButton(const QString& caption, QWidget* pParent) : QPushButton(caption, pParent) {
+    Init();
+}
 
 CIconButton::~CIconButton() = default;
 
@@ -94,6 +98,9 @@ QColor CIconButton::GetButtonColour(int nIndex) const {
 }
 
 void CIconButton::SetDefaultColours(bool bRepaint) {
+    const QPalette app = QApplication::palette(this);
+    m_systemFace = app.color(QPalette::Active, QPalette::Button).rgb();
+    m_systemText = app.color(QPalette::Active, QPalette::ButtonText).rgb();
     const QColor face = palette().color(QPalette::Active, QPalette::Button).toRgb();
     const QColor text = palette().color(QPalette::Active, QPalette::ButtonText).toRgb();
     for (int i = 0; i < kColourCount; i += 2) {
@@ -279,7 +286,8 @@ void CIconButton::paintEvent(QPaintEvent*) {
     // Icons made from ids are re-rendered when the window moves to a screen
     // with another pixel ratio, so they never get blurred by scaling.
     const qreal dRatio = devicePixelRatioF();
-    if (m_nNormalId > 0 && !m_normalIcon.isNull() && !qFuzzyCompare(m_normalIcon.devicePixelRatio(), dRatio)) {
+    if (m_nNormalId > 0 && !m_normalIcon.isNull() &&
+        !qFuzzyCompare(m_normalIcon.devicePixelRatio(), dRatio)) {
         m_normalIcon = IconFromId(m_nNormalId, dRatio);
         m_hoverIcon = m_normalIcon;
         m_disabledIcon = IconFromId(m_nDisabledId, dRatio);
@@ -385,7 +393,14 @@ void CIconButton::changeEvent(QEvent* pEvent) {
 }
 
 bool CIconButton::event(QEvent* pEvent) {
-    if (pEvent->type() == QEvent::ApplicationPaletteChange) SetDefaultColours(true);
+    // Only a change of the system colours resets the six colours; a dialog
+    // that gives itself another palette keeps the colours it set.
+    if (pEvent->type() == QEvent::ApplicationPaletteChange || pEvent->type() == QEvent::PaletteChange) {
+        const QPalette app = QApplication::palette(this);
+        const QRgb face = app.color(QPalette::Active, QPalette::Button).rgb();
+        const QRgb text = app.color(QPalette::Active, QPalette::ButtonText).rgb();
+        if (face != m_systemFace || text != m_systemText) SetDefaultColours(true);
+    }
     return QPushButton::event(pEvent);
 }
 
@@ -406,4 +421,6 @@ QSize CIconButton::sizeHint() const {
     return QSize(std::max(w, h), h);
 }
 
-QSize CIconButton::minimumSizeHint() const { return QSize(kIconSide + 2 * m_nGap, kIconSide + 2 * m_nGap); }
+QSize CIconButton::minimumSizeHint() const {
+    return QSize(kIconSide + 2 * m_nGap, kIconSide + 2 * m_nGap);
+}

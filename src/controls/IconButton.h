@@ -67,8 +67,14 @@ public:
 
     void SetFlatStyle(bool bFlat);
     bool IsFlatStyle() const { return m_bFlat; }
-    void SetDrawBorder(bool bDraw) { m_bDrawBorder = bDraw; update(); }
-    void SetDrawFlatFocus(bool bDraw) { m_bDrawFlatFocus = bDraw; update(); }
+    void SetDrawBorder(bool bDraw) {
+        m_bDrawBorder = bDraw;
+        update();
+    }
+    void SetDrawFlatFocus(bool bDraw) {
+        m_bDrawFlatFocus = bDraw;
+        update();
+    }
     // Show the hover state also while the dialog is not the active window.
     void SetAlwaysTrack(bool bAlways) { m_bAlwaysTrack = bAlways; }
     void SetIconAlignment(Alignment eAlign);
@@ -114,6 +120,8 @@ private:
     int m_nNormalId = 0;
     int m_nDisabledId = 0;
     QColor m_colours[kColourCount];
+    QRgb m_systemFace = 0;  // the application's colours the six were last reset to
+    QRgb m_systemText = 0;
     bool m_bFlat = true;
     bool m_bDrawBorder = true;
     bool m_bDrawFlatFocus = false;

@@ -1,0 +1,58 @@
+#include "app/LanguageTextUi.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+#include <vector>
+
+#include "app/DialogUi.h"
+#include "controls/IconButton.h"
+#include "i18n/LanguageTable.h"
+
+namespace qvxui {
+
+QString LanguageText(const char* pszKey, size_t nBufferSize) {
+    if (!pszKey || nBufferSize == 0) return QString();
+    std::vector<char> buffer(nBufferSize, '\0');
+    GetText(pszKey, buffer.data(), buffer.size());
+    buffer.back() = '\0';
+    return FromLocalText(buffer.data());
+}
+
+void ApplyText(QWidget* pWidget, const QString& text) {
+    if (!pWidget) return;
+    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
+        pButton->setText(text);
+    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
+        pLabel->setText(text);
+    else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
+        pEdit->setText(text);
+    else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget))
+        pGroup->setTitle(text);
+    else if (pWidget->isWindow())
+        pWidget->setWindowTitle(text);
+}
+
+void ApplyToolTip(QWidget* pWidget, const QString& text) {
+    if (!pWidget) return;
+    if (auto* pButton = qobject_cast<CIconButton*>(pWidget))
+        pButton->SetButtonTooltip(text);
+    else
+        pWidget->setToolTip(text);
+}
+
+void ApplyTextKey(QWidget* pWidget, const char* pszKey, size_t nBufferSize) {
+    ApplyText(pWidget, LanguageText(pszKey, nBufferSize));
+}
+
+void ApplyToolTipKey(QWidget* pWidget, const char* pszKey, size_t nBufferSize) {
+    ApplyToolTip(pWidget, LanguageText(pszKey, nBufferSize));
+}
+
+void ApplyWindowTitleKey(QWidget* pWidget, const char* pszKey, size_t nBufferSize) {
+    if (pWidget) pWidget->setWindowTitle(LanguageText(pszKey, nBufferSize));
+}
+
+}  // namespace qvxui
