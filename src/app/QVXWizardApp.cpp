@@ -58,7 +58,9 @@ bool CQVXWizardApp::InitInstance() {
     return false;
 }
 
-void CQVXWizardApp::RunMainDialog(CQVXWizardDlg& dlg) { dlg.exec(); }
+void CQVXWizardApp::RunMainDialog(CQVXWizardDlg& dlg) {
+    dlg.exec();
+}
 
 void CQVXWizardApp::RunPCSuiteDialog() {
 #ifdef QVX_HAVE_PCSUITE_DLG

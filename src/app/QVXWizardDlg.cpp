@@ -78,8 +78,14 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
     return *a == *b;
 }
 
+// Copies a text that fits; one that does not fit leaves the buffer empty.
 void CopyText(char* pszOut, size_t nSize, const char* pszIn) {
-    std::snprintf(pszOut, nSize, "%s", pszIn ? pszIn : "");
+    const size_t n = pszIn ? std::strlen(pszIn) : 0;
+    if (n >= nSize) {
+        pszOut[0] = '\0';
+        return;
+    }
+    std::memcpy(pszOut, pszIn ? pszIn : "", n + 1);
 }
 
 std::string Text(const char* pszKey, size_t nBufferSize) {
@@ -109,11 +115,9 @@ private:
 CQVXWizardDlg::CQVXWizardDlg(QWidget* pParent) : QDialog(pParent) {
     if (!GetProgramPath(m_szProgramPath, sizeof m_szProgramPath))
         LOG_WARN(qvxlog::WizDlg, "Get program path failed!");
-    std::snprintf(m_szMappingSearch, sizeof m_szMappingSearch, "%s/%s/*%s", m_szProgramPath, "mappings",
-                  ".map");
-    char szLanguageFile[kPathSize];
-    std::snprintf(szLanguageFile, sizeof szLanguageFile, "%s/%s", m_szProgramPath, "language.ini");
-    SetLanguageFile(szLanguageFile);
+    const std::string folder = m_szProgramPath;
+    CopyText(m_szMappingSearch, sizeof m_szMappingSearch, (folder + "/mappings/*.map").c_str());
+    SetLanguageFile((folder + "/language.ini").c_str());
 
     m_AnalyzeThread.SetReceiver(this);
     m_lpDataMap = new (std::nothrow) CDataMap();
@@ -193,7 +197,8 @@ void CQVXWizardDlg::CreateControls() {
     m_ComboBoxMapping->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_pButtonBrowseMap =
         iconButton(IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
-    m_pButtonEditMap = iconButton(IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14, qvxicons::kEdit, qvxicons::kEditDisabled);
+    m_pButtonEditMap =
+        iconButton(IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14, qvxicons::kEdit, qvxicons::kEditDisabled);
     m_pButtonCreateMap =
         iconButton(IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14, qvxicons::kCreate, qvxicons::kCreateDisabled);
     m_pRadioLastDB = new QRadioButton(m_pClient);
@@ -295,23 +300,23 @@ int CQVXWizardDlg::SetMappingFile(const char* pszPath) {
     }
     CopyText(m_szParserMappingFile, sizeof m_szParserMappingFile, pszPath);
     m_nMappingState = m_lpCSVParser->SetMappingFileName(m_szParserMappingFile) == 0 ? MAPPING_STATE_CHOSEN
-                                                                                     : MAPPING_STATE_NONE;
+                                                                                    : MAPPING_STATE_NONE;
     return m_nMappingState;
 }
 
 bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
-    int fd = open(pszPath, O_RDONLY | O_CLOEXEC);
+    int fd = ::open(pszPath, O_RDONLY | O_CLOEXEC);
     struct stat st {};
     // A folder opens for reading on Linux, but it is no file to read.
     if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        close(fd);
+        ::close(fd);
         fd = -1;
     }
     if (fd < 0) {
         LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", pszPath);
         return false;
     }
-    if (close(fd) != 0) LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
+    if (::close(fd) != 0) LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
     return true;
 }
 
@@ -377,7 +382,8 @@ void CQVXWizardDlg::UpdateControls() {
 
 void CQVXWizardDlg::UpdateInfotext() {
     LOG_INFO(qvxlog::WizDlg, "Update infotext");
-    static const char* const kCsvKeys[] = {qvxtext::kMainDlg_Info_NoCSVFile, qvxtext::kMainDlg_Info_ReadCSVFile,
+    static const char* const kCsvKeys[] = {qvxtext::kMainDlg_Info_NoCSVFile,
+                                           qvxtext::kMainDlg_Info_ReadCSVFile,
                                            qvxtext::kMainDlg_Info_CSVFileOK};
     static const char* const kMappingKeys[] = {
         qvxtext::kMainDlg_Info_MappingFileNotOK, qvxtext::kMainDlg_Info_ReadMappingFile,
@@ -412,7 +418,9 @@ void CQVXWizardDlg::UpdateInfotext() {
 // ---------------------------------------------------------------------------
 // CSV file
 
-void CQVXWizardDlg::OnChangeEditCsv() { SelectCSVText(m_pEditCSV->text()); }
+void CQVXWizardDlg::OnChangeEditCsv() {
+    SelectCSVText(m_pEditCSV->text());
+}
 
 void CQVXWizardDlg::SelectCSVText(const QString& text) {
     if (m_bBusy || m_AnalyzeThread.IsRunning()) {
@@ -480,9 +488,11 @@ void CQVXWizardDlg::AnalyzeCSVFile() {
     m_nCSVState = nCsv;
     m_nMappingState = nMapping;
     if (nResult != 0) {
-        const QString text = qvxui::FromLocalText(Text(qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize));
-        CWizardDlgAdapter(this).Call(
-            [this, &text] { qvxui::MessageBox(this, text, qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok); });
+        const QString text =
+            qvxui::FromLocalText(Text(qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize));
+        CWizardDlgAdapter(this).Call([this, &text] {
+            qvxui::MessageBox(this, text, qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
+        });
     }
 }
 
@@ -550,7 +560,7 @@ void CQVXWizardDlg::RunCreateDBDialog() {
         return;
     }
     // The worker keeps a reference to the record until the dialog has closed.
-    CImportData importData(*m_lpDataMap, *m_lpCSVParser);
+    CImportData importData{m_lpDataMap, m_lpCSVParser};
     m_lpCreateDBThread->SetImportData(&importData);
     CCreateDBDlg dlg(this);
     dlg.SetWorker(m_lpCreateDBThread);
@@ -600,9 +610,13 @@ void CQVXWizardDlg::closeEvent(QCloseEvent* pEvent) {
     QDialog::closeEvent(pEvent);
 }
 
-void CQVXWizardDlg::accept() { CloseWithCleanUp(QDialog::Accepted); }
+void CQVXWizardDlg::accept() {
+    CloseWithCleanUp(QDialog::Accepted);
+}
 
-void CQVXWizardDlg::reject() { CloseWithCleanUp(QDialog::Rejected); }
+void CQVXWizardDlg::reject() {
+    CloseWithCleanUp(QDialog::Rejected);
+}
 
 bool CQVXWizardDlg::CloseWithCleanUp(int nResult) {
     if (m_bBusy) {

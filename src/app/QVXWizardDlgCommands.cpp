@@ -2,6 +2,8 @@
 // menu and the info entry (a menu bar of the dialog, since Linux window
 // managers offer no extendable window menu), help, the web address and
 // dropped files.
+#include <strings.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -17,7 +19,6 @@
 #include <QUrl>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "app/DialogUi.h"
 #include "app/LanguageTextUi.h"
@@ -131,8 +132,8 @@ void CQVXWizardDlg::UpdateTexts() {
 void CQVXWizardDlg::OnButtonHelp() {
     char szStored[kTextSize] = {};
     GetCurrentLanguage(szStored, sizeof szStored);
-    const char* pszGuide =
-        std::strcmp(szStored, "Deutsch") == 0 ? "Quorvex Benutzerdokumentation.pdf" : "Quorvex User Guide.pdf";
+    const char* pszGuide = std::strcmp(szStored, "Deutsch") == 0 ? "Quorvex Benutzerdokumentation.pdf"
+                                                                 : "Quorvex User Guide.pdf";
     char szPath[kTextSize + 64];
     std::snprintf(szPath, sizeof szPath, "%s/%s", m_szProgramPath, pszGuide);
     if (IsFileReadable(szPath)) OpenDocument(szPath, ".pdf", 5);
@@ -140,7 +141,7 @@ void CQVXWizardDlg::OnButtonHelp() {
 
 void CQVXWizardDlg::OnButtonWeb() {
 #ifdef QVX_HAVE_PRODUCT_INFO
-    OpenDocument(qvxproduct::kWebAddress, ".htm", 5);
+    OpenDocument(qvxproduct::kMakerWebAddress, ".htm", 5);
 #else
     OpenDocument("https://www.quorvex.example", ".htm", 5);
 #endif
@@ -160,7 +161,7 @@ void CQVXWizardDlg::OpenDocument(const std::string& target, const char* pszExten
 void CQVXWizardDlg::RunInfoDialog() {
 #ifdef QVX_HAVE_INFO_DLG
     CInfoDlg dlg(this);
-    dlg.SetOwner(this);
+    dlg.SetOwner([this] { UpdateTexts(); });
     dlg.exec();
 #else
     LOG_WARN(qvxlog::WizDlg, "No info dialog");
@@ -173,12 +174,17 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
     CMappingDlg dlg(this);
     dlg.SetNewMode(bNewMode);
     dlg.SetDataMap(m_lpDataMap);
-    const std::string& target = bNewMode ? folder : file;
-    dlg.SetMappingPath(target.c_str(), static_cast<int>(target.size()) + 1);
+    char szTarget[261] = {};
+    std::snprintf(szTarget, sizeof szTarget, "%s", (bNewMode ? folder : file).c_str());
+    dlg.SetMappingPath(szTarget, sizeof szTarget);
     if (dlg.exec() != QDialog::Accepted) return false;
-    savedName = dlg.GetFileName();
-    savedPath = dlg.GetFilePath();
-    return true;
+    char szName[261] = {};
+    char szPath[261] = {};
+    dlg.GetFileName(szName, sizeof szName);
+    dlg.GetFilePath(szPath, sizeof szPath);
+    savedName = szName;
+    savedPath = szPath;
+    return !savedPath.empty();
 #else
     (void)bNewMode, (void)folder, (void)file, (void)savedName, (void)savedPath;
     LOG_WARN(qvxlog::WizDlg, "No mapping editor");
@@ -223,7 +229,8 @@ void CQVXWizardDlg::HandleDroppedFiles(const std::vector<std::string>& files) {
         const char* pszExtension = file.c_str() + nDot;
         if (mapping.empty() && strcasecmp(pszExtension, ".map") == 0) {
             mapping = file;
-        } else if (csv.empty() && (strcasecmp(pszExtension, ".csv") == 0 || strcasecmp(pszExtension, ".txt") == 0)) {
+        } else if (csv.empty() &&
+                   (strcasecmp(pszExtension, ".csv") == 0 || strcasecmp(pszExtension, ".txt") == 0)) {
             csv = file;
         }
     }
@@ -232,7 +239,8 @@ void CQVXWizardDlg::HandleDroppedFiles(const std::vector<std::string>& files) {
         std::memset(&entry, 0, sizeof entry);
         std::snprintf(entry.szPath, sizeof entry.szPath, "%s", mapping.c_str());
         const char* pszSlash = std::strrchr(entry.szPath, '/');
-        std::snprintf(entry.szFileName, sizeof entry.szFileName, "%s", pszSlash ? pszSlash + 1 : entry.szPath);
+        std::snprintf(entry.szFileName, sizeof entry.szFileName, "%s",
+                      pszSlash ? pszSlash + 1 : entry.szPath);
         if (m_lpCSVParser && m_lpCSVParser->ReadMappingInfo(entry.szPath, entry.szName, sizeof entry.szName,
                                                             entry.szDescription, sizeof entry.szDescription))
             AddMapping(entry);

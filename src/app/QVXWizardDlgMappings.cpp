@@ -2,6 +2,7 @@
 // beside the program, and files added by browsing, by the mapping editor and
 // by dropping, offered in the combo box by the name stored in each file.
 #include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <QComboBox>
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "app/DialogUi.h"
 #include "app/MessageBoxesUi.h"
@@ -23,7 +23,9 @@
 
 namespace {
 
-void ClearEntry(QVXW_MAPPING& entry) { std::memset(&entry, 0, sizeof entry); }
+void ClearEntry(QVXW_MAPPING& entry) {
+    std::memset(&entry, 0, sizeof entry);
+}
 
 bool SetText(char* pszOut, size_t nSize, const std::string& text) {
     if (text.size() >= nSize) {
@@ -47,7 +49,9 @@ QString LeftChars(const QString& text, int nChars) {
     return QString::fromUcs4(reinterpret_cast<const char32_t*>(codePoints.constData()), nChars);
 }
 
-int CharCount(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
+int CharCount(const QString& text) {
+    return static_cast<int>(text.toUcs4().size());
+}
 
 }  // namespace
 
@@ -111,7 +115,8 @@ bool CQVXWizardDlg::AddMapping(QVXW_MAPPING entry) {
             if (std::strcmp(existing.szName, entry.szName) != 0)
                 std::snprintf(existing.szName, sizeof existing.szName, "%s", entry.szName);
             if (std::strcmp(existing.szDescription, entry.szDescription) != 0)
-                std::snprintf(existing.szDescription, sizeof existing.szDescription, "%s", entry.szDescription);
+                std::snprintf(existing.szDescription, sizeof existing.szDescription, "%s",
+                              entry.szDescription);
             UpdateComboBox();
             return true;
         }
@@ -191,7 +196,8 @@ void CQVXWizardDlg::OnMappingSelected() {
     if (m_nMappings == 0 || nPos < 0) return;
     const int nIndex = m_ComboBoxMapping->itemData(nPos).toInt();
     if (nIndex < 0 || nIndex >= static_cast<int>(m_pMappings.size())) return;
-    std::snprintf(m_szMappingFile, sizeof m_szMappingFile, "%s", m_pMappings[static_cast<size_t>(nIndex)].szPath);
+    std::snprintf(m_szMappingFile, sizeof m_szMappingFile, "%s",
+                  m_pMappings[static_cast<size_t>(nIndex)].szPath);
     LOG_INFO(qvxlog::WizDlg, "New mapping selected: %s", m_szMappingFile);
     if (m_bBusy || m_AnalyzeThread.IsRunning()) {
         LOG_WARN(qvxlog::WizDlg, "Mapping ignored: analysis running");
@@ -207,7 +213,9 @@ void CQVXWizardDlg::OnMappingSelected() {
     }
 }
 
-void CQVXWizardDlg::OnSelchangeComboMapping() { OnMappingSelected(); }
+void CQVXWizardDlg::OnSelchangeComboMapping() {
+    OnMappingSelected();
+}
 
 void CQVXWizardDlg::OnButtonBrowseMap() {
     qvxui::FileDialogOptions options;
@@ -230,14 +238,16 @@ void CQVXWizardDlg::OnButtonBrowseMap() {
 void CQVXWizardDlg::OnButtonCreateMap() {
     const std::string folder = std::string(m_szProgramPath) + "/mappings/";
     std::string savedName, savedPath;
-    if (RunMappingEditor(true, folder, std::string(), savedName, savedPath)) AddEditedMapping(savedName, savedPath);
+    if (RunMappingEditor(true, folder, std::string(), savedName, savedPath))
+        AddEditedMapping(savedName, savedPath);
     OnMappingSelected();
 }
 
 void CQVXWizardDlg::OnButtonEditMap() {
     const std::string folder = std::string(m_szProgramPath) + "/mappings/";
     std::string savedName, savedPath;
-    if (RunMappingEditor(m_nMappingState == MAPPING_STATE_NONE, folder, m_szMappingFile, savedName, savedPath))
+    if (RunMappingEditor(m_nMappingState == MAPPING_STATE_NONE, folder, m_szMappingFile, savedName,
+                         savedPath))
         AddEditedMapping(savedName, savedPath);
     OnMappingSelected();
 }
