@@ -212,7 +212,7 @@ void CQVXWizardDlg::CreateControls() {
     m_pStaticInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pStaticInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pStaticInfo->setWordWrap(true);
-    m_pStaticInfo->setMargin(1);
+    m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
     m_pButtonHelp = iconButton(IDC_BUTTON_HELP, 7, 143, 15, 14, qvxicons::kHelp, qvxicons::kHelpDisabled);
     m_pButtonWeb = iconButton(IDC_BUTTON_WEB, 25, 143, 15, 14, qvxicons::kWeb, qvxicons::kWebDisabled);
     m_pButtonComplete =

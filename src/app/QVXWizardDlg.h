@@ -158,6 +158,7 @@ private:
     void CreateControls();
     void OnInitDialog();
     void InitMenu();
+    void FitButtonRow();
 
     int SetCSVFile(const char* pszPath);
     int SetMappingFile(const char* pszPath);

@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QRadioButton>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -127,6 +128,25 @@ void CQVXWizardDlg::UpdateTexts() {
     qvxui::ApplyTextKey(m_pStaticCSV, qvxtext::kMainDlg_Static_CSV);
     qvxui::ApplyTextKey(m_pStaticMapping, qvxtext::kMainDlg_Static_Mapping);
     qvxui::ApplyTextKey(m_pStaticCopyright, qvxtext::kMainDlg_Static_Copyright);
+    FitButtonRow();
+}
+
+// Complete and Cancel keep their right edges; a caption that does not fit
+// the template width (a longer language, a wider font) widens its button to
+// the left, into the free middle of the row, instead of being cut.
+void CQVXWizardDlg::FitButtonRow() {
+    const QRect complete = qvxui::DialogUnitsToPixels(font(), 145, 143, 55, 14);
+    const QRect cancel = qvxui::DialogUnitsToPixels(font(), 206, 143, 55, 14);
+    const QRect web = qvxui::DialogUnitsToPixels(font(), 25, 143, 15, 14);
+    const int nGap = cancel.left() - complete.right() - 1;
+    const int nCancelWidth = std::max(cancel.width(), m_pButtonCancel->sizeHint().width());
+    const int nCancelLeft = cancel.right() + 1 - nCancelWidth;
+    const int nCompleteRight = nCancelLeft - nGap;
+    int nCompleteWidth = std::max(complete.width(), m_pButtonComplete->sizeHint().width());
+    nCompleteWidth = std::min(nCompleteWidth, nCompleteRight - web.right() - nGap);
+    m_pButtonCancel->setGeometry(nCancelLeft, cancel.top(), nCancelWidth, cancel.height());
+    m_pButtonComplete->setGeometry(nCompleteRight - nCompleteWidth, complete.top(), nCompleteWidth,
+                                   complete.height());
 }
 
 void CQVXWizardDlg::OnButtonHelp() {

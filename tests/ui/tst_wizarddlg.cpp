@@ -127,6 +127,7 @@ private slots:
     void languageMenuRelabels();
     void helpOpensGuideOfStoredLanguage_data();
     void helpOpensGuideOfStoredLanguage();
+    void captionsFitInBothLanguages();
 
 private:
     // Opens the dialog on the current program folder, in English.
@@ -566,6 +567,21 @@ void TestWizardDlg::helpOpensGuideOfStoredLanguage() {
     QFile::remove(m_folder->File(guide));
     QTest::mouseClick(m_c->button("1056"), Qt::LeftButton);
     QCOMPARE(m_dlg->m_opened.size(), size_t(1));
+}
+
+void TestWizardDlg::captionsFitInBothLanguages() {
+    Open();
+    for (const char* language : {"English", "Deutsch"}) {
+        for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
+            if (a->text() == language) a->trigger();
+        for (const char* id : {"1010", "2"}) {
+            QPushButton* pButton = m_c->button(id);
+            QVERIFY2(pButton->width() >= pButton->sizeHint().width(), qPrintable(pButton->text()));
+            QVERIFY(pButton->geometry().right() < m_dlg->width());
+        }
+        QVERIFY(m_c->button("1010")->geometry().right() < m_c->button("2")->geometry().left());
+        QVERIFY(m_c->button("1057")->geometry().right() < m_c->button("1010")->geometry().left());
+    }
 }
 
 QTEST_MAIN(TestWizardDlg)
