@@ -92,29 +92,6 @@ bool IsWriteFailure(int nRc) {
     }
 }
 
-// The language text pszFormat with its one "%s" replaced by pszArg, cut to
-// nSize - 1 bytes. The format comes from language.ini and is never handed to
-// printf: "%%" gives "%", every other conversion is kept as it stands.
-void FormatOneText(const char* pszFormat, const char* pszArg, char* pszOut, size_t nSize) {
-    std::string text;
-    bool bArgUsed = false;
-    for (const char* p = pszFormat; *p != '\0'; ++p) {
-        if (p[0] == '%' && p[1] == '%') {
-            text += '%';
-            ++p;
-        } else if (p[0] == '%' && p[1] == 's' && !bArgUsed) {
-            text += pszArg;
-            bArgUsed = true;
-            ++p;
-        } else {
-            text += *p;
-        }
-    }
-    size_t n = text.size() < nSize - 1 ? text.size() : nSize - 1;
-    std::memcpy(pszOut, text.data(), n);
-    pszOut[n] = '\0';
-}
-
 // A cell of a row read through a buffer of nChars + 1 bytes: empty when the
 // row or cell is missing or the text is longer.
 // (The same outcome as GetField into such a buffer, without clearing it
@@ -409,9 +386,11 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
         if (std::strcmp(szCode, "X") == 0) continue;
 
         GetText("ProgressDlg_Info_Details", szText, sizeof szText);
-        char szInfo[kTextBuffer];
-        FormatOneText(szText, szKey, szInfo, sizeof szInfo);
-        info(szInfo);
+        // The text comes from language.ini: formatted safely, and cut as a
+        // 261-byte buffer would cut it.
+        std::string infoText = FormatTextWithString(szText, szKey);
+        if (infoText.size() > kTextBuffer - 1) infoText.resize(kTextBuffer - 1);
+        info(infoText.c_str());
 
         map.Rewind();
         for (int r = 0; r < nRows; ++r) {

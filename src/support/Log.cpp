@@ -106,12 +106,11 @@ int LOG_START(const LOG_CONFIG* pConfig) {
     if (!s.bInitialised) return LOG_ERR_NOT_INITIALISED;
     if (pConfig == nullptr) return LOG_ERR_MODE;
     LockGuard lock;
-    if (s.bOpen) {
-        // A start while open keeps the running configuration and reopens the
-        // first file of the set; the old descriptor must not stay open.
-        if (s.nDescriptor >= 0) LOG_CLOSE(s.nDescriptor);
-        s.nDescriptor = -1;
-    } else {
+    // A start while open keeps the running configuration and reopens the
+    // first file of the set; the old descriptor must not stay open.
+    if (s.nDescriptor >= 0) LOG_CLOSE(s.nDescriptor);
+    s.nDescriptor = -1;
+    if (!s.bOpen) {
         int nFiles = pConfig->nFiles;
         if (nFiles == 0) nFiles = 2;
         if (nFiles > 10) nFiles = 10;

@@ -2,7 +2,10 @@
 
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <tuple>
+#include <utility>
 
 #include "support/LogModules.h"
 
@@ -15,16 +18,21 @@ CStringMapTable::~CStringMapTable() {
 }
 
 int CStringMapTable::AddNewEntryLocked(int nKey) {
-    if (m_entries.find(nKey) != m_entries.end()) return KT_ERR_KEY_PRESENT;
+    // Lines arrive in ascending key order: a key past the last one goes
+    // straight to the end without a search.
+    EntryMap::iterator hint = m_entries.end();
+    if (!m_entries.empty() && std::prev(hint)->first >= nKey) hint = m_entries.lower_bound(nKey);
+    if (hint != m_entries.end() && hint->first == nKey) return KT_ERR_KEY_PRESENT;
     try {
-        m_entries.try_emplace(nKey);
+        m_cursor = m_entries.emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(nKey),
+                                          std::forward_as_tuple());
     } catch (const std::bad_alloc&) {
         LOG_WARN(qvxlog::KTSMT, "AddNewEntry() ERROR OUT OF MEMORY!");
         return KT_ERR_ENTRY_NO_MEMORY;
     }
-    m_cursor = m_entries.find(nKey);
-    if (m_cursor == m_entries.end()) {
+    if (m_cursor == m_entries.end() || m_cursor->first != nKey) {
         LOG_WARN(qvxlog::KTSMT, "AddNewEntry() ERROR could nopt add new entry!");
+        m_cursor = m_entries.end();
         return KT_ERR_ENTRY_NOT_ADDED;
     }
     return 0;
@@ -50,16 +58,12 @@ int CStringMapTable::AddEntry(int nKey, const char* pText, int nLength) {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     int rc = AddNewEntryLocked(nKey);
     if (rc != 0) return rc;
-    CGuardedString* entry = nullptr;
-    if (GetEntry(nKey, &entry) != 0 || entry == nullptr) {
-        LOG_WARN(qvxlog::KTSMT, "AddNewEntry() ERROR could nopt add new entry!");
-        return KT_ERR_ENTRY_NOT_ADDED;
-    }
-    // The text goes straight into the entry: a temporary copy first would
-    // double the allocations of every line of a file.
-    rc = entry->Assign(pText, nLength);
+    // AddNewEntry left the cursor at the new entry. The text goes straight
+    // into it: a temporary copy first would double the allocations of every
+    // line of a file.
+    rc = m_cursor->second.Assign(pText, nLength);
     if (rc != 0) {
-        m_entries.erase(nKey);
+        m_entries.erase(m_cursor);
         m_cursor = m_entries.end();
     }
     return rc;

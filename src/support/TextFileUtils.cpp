@@ -1,5 +1,6 @@
 #include "support/TextFileUtils.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>

@@ -139,11 +139,13 @@ void CConnApiGroup::StopWatcher() {
 void CConnApiGroup::Watch(std::string folder) {
     const std::string stopMarker = folder + "/" + qvxconn::kStopSignal;
     const std::string startMarker = folder + "/" + qvxconn::kStartSignal;
+    bool reloadFailed = false;  // try again only on a fresh start signal
     std::unique_lock<std::mutex> wait(m_watchMutex);
     while (!m_watchWake.wait_for(wait, kWatchInterval, [this] { return m_bStopWatch; })) {
         wait.unlock();
         const bool stopping = Exists(stopMarker);
         const bool started = !stopping && Exists(startMarker);
+        if (!started) reloadFailed = false;
         // Never block here: Terminate holds m_init while it waits for this thread.
         std::unique_lock<std::mutex> init(m_init, std::try_to_lock);
         if (init.owns_lock() && (stopping || started)) {
@@ -152,9 +154,9 @@ void CConnApiGroup::Watch(std::string folder) {
                 if (stopping && m_hLib) {
                     LOG_INFO(ConnAPI, "%s: service stopping", m_name.c_str());
                     Unload(0);
-                } else if (started && !m_hLib && m_nCount > 0) {
+                } else if (started && !m_hLib && m_nCount > 0 && !reloadFailed) {
                     LOG_INFO(ConnAPI, "%s: service started", m_name.c_str());
-                    Load(m_dwVersion, 0, true);
+                    reloadFailed = Load(m_dwVersion, 0, true) != CONA_OK;
                 }
             }
         }

@@ -100,7 +100,7 @@ TEST_F(ShellOpenTest, MissingOpenerMeansNoAssociation) {
 
 TEST_F(ShellOpenTest, OpenerStillRunningCountsAsStarted) {
     const std::string path = m_dir.File("xdg-open");
-    qvxtest::WriteFile(path, "#!/bin/sh\n/bin/sleep 2\nexit 4\n");
+    qvxtest::WriteFile(path, "#!/bin/sh\nexec >/dev/null 2>&1\n/bin/sleep 2\nexit 4\n");
     chmod(path.c_str(), 0755);
     EXPECT_EQ(ShellOpen("https://example.org", 50), qvxplatform::kShellOpenOk);
 }

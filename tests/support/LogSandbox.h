@@ -12,7 +12,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -105,18 +104,37 @@ private:
     int m_saved = -1;
 };
 
+// Length of the thread identifier and time stamp that begin a record line
+// ("0F3C [0612 083215 4711] "), or 0 when the line does not begin so.
+inline size_t RecordHeaderLength(const std::string& line) {
+    auto digits = [&line](size_t pos, size_t n) {
+        if (pos + n > line.size()) return false;
+        for (size_t i = pos; i < pos + n; ++i) {
+            if (line[i] < '0' || line[i] > '9') return false;
+        }
+        return true;
+    };
+    size_t p = 0;
+    while (p < line.size() && ((line[p] >= '0' && line[p] <= '9') || (line[p] >= 'A' && line[p] <= 'F'))) ++p;
+    if (p < 4 || line.compare(p, 2, " [") != 0) return 0;
+    p += 2;
+    if (!digits(p, 4) || line.compare(p + 4, 1, " ") != 0 || !digits(p + 5, 6) ||
+        line.compare(p + 11, 1, " ") != 0 || !digits(p + 12, 4) || line.compare(p + 16, 2, "] ") != 0) {
+        return 0;
+    }
+    return p + 18;
+}
+
 // The records of a log text with thread and time stamp taken off: each
 // entry starts at the bracketed tag ("[KTFI]     WARNING: ..."). Lines
 // without header are left out.
 inline std::vector<std::string> RecordBodies(const std::string& log) {
-    static const std::regex header(R"(^[0-9A-F]{4,} \[[0-9]{4} [0-9]{6} [0-9]{4}\] (.*)$)");
     std::vector<std::string> bodies;
     size_t pos = 0;
     while (pos < log.size()) {
         size_t nl = log.find('\n', pos);
         std::string line = log.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        std::smatch m;
-        if (std::regex_match(line, m, header)) bodies.push_back(m[1]);
+        if (size_t n = RecordHeaderLength(line)) bodies.push_back(line.substr(n));
         if (nl == std::string::npos) break;
         pos = nl + 1;
     }
@@ -128,11 +146,16 @@ inline std::vector<std::string> WarningTexts(const std::string& log, const std::
     std::string lead = "[" + tag + "]";
     lead.resize(lead.size() < 10 ? 10 : lead.size(), ' ');
     lead += " WARNING: ";
-    static const std::regex lineNumber(R"( \([0-9]+\)$)");
     std::vector<std::string> texts;
     for (const std::string& body : RecordBodies(log)) {
         if (body.compare(0, lead.size(), lead) != 0) continue;
-        texts.push_back(std::regex_replace(body.substr(lead.size()), lineNumber, ""));
+        std::string text = body.substr(lead.size());
+        size_t open = text.rfind(" (");
+        if (open != std::string::npos && text.back() == ')' &&
+            text.find_first_not_of("0123456789", open + 2) == text.size() - 1 && text.size() - open > 3) {
+            text.resize(open);
+        }
+        texts.push_back(text);
     }
     return texts;
 }

@@ -418,3 +418,38 @@ TEST_F(DeviceService, LargeFileArrivesIdentical) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DeviceService, SpeedLimitMakesSmallerSteps) {
+    m_world.AddPhone("slow", "SerialNumber=5\nCopySpeed=100000\n", true);
+    const std::string source = m_world.Pc() + "/contacts.db";
+    qvxtest::WriteFile(source, std::string(50000, 's'));
+    CONAHANDLE fs = OpenFS("5");
+    RecordingFSListener listener;
+    ASSERT_EQ(CONARegisterFSNotifyIF(fs, CONA_API_REGISTER, &listener), CONA_OK);
+    ASSERT_EQ(CopyToData(fs, source), CONA_OK);
+    // A tenth of a second's worth per step.
+    const auto states = listener.States();
+    ASSERT_EQ(states.size(), 5u);
+    for (size_t i = 0; i < states.size(); ++i) EXPECT_EQ(states[i].done, static_cast<int64_t>(i + 1) * 10000);
+}
+
+TEST(DeviceServiceStart, PhonesPresentAtStartAreNotAnnounced) {
+    PhoneWorld world;
+    world.AddPhone("early", "SerialNumber=1\n");
+    ASSERT_EQ(DMAPI_Initialize(32, 0), CONA_OK);
+    CONAHANDLE dm = 0;
+    ASSERT_EQ(CONAOpenDM(&dm), CONA_OK);
+    DeviceEvents events;
+    ASSERT_EQ(CONARegisterDMNotifyIF(dm, CONA_API_REGISTER, &events), CONA_OK);
+    world.AddPhone("late", "SerialNumber=2\n");
+    ASSERT_TRUE(events.WaitForCount(1));
+    EXPECT_EQ(events.Events(), std::vector<std::string>{"+2"});
+    // Closing the handle drops its listeners; terminating stops the watch.
+    EXPECT_EQ(CONACloseDM(dm), CONA_OK);
+    EXPECT_EQ(CONARegisterDMNotifyIF(dm, CONA_API_UNREGISTER, &events), ECONA_INVALID_HANDLE);
+    EXPECT_EQ(DMAPI_Terminate(0), CONA_OK);
+}
+
+}  // namespace

@@ -1,0 +1,430 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BuildTestUtil.h"
+#include "DbTestUtil.h"
+#include "database/QVXDBBuilder.h"
+
+namespace {
+
+using qvxdbtest::Cell;
+using qvxdbtest::CRecordingHooks;
+using qvxdbtest::FillTable;
+using qvxdbtest::Query;
+using qvxdbtest::Row;
+using qvxdbtest::Scalar;
+
+class BuildDb : public qvxdbtest::CBuildSandbox {
+protected:
+    // Builds the table into the sandbox's database file; the result of BuildDb.
+    int Build(CRecordingHooks* pHooks = nullptr) {
+        CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
+        int rc = builder.BuildDb(m_map, pHooks != nullptr ? pHooks : &m_hooks);
+        EXPECT_FALSE(builder.IsOpen());
+        return rc;
+    }
+    std::vector<Row> Contacts() {
+        return Query(
+            DbPath(),
+            "SELECT ContactId, Name, Company, UpdateDate, ContactBookId, ContactGroupId, NPart0, NPart1, "
+            "NPart2, NPart3, NPart4, NPart5, NPart6, NPart7, NPart8, NPart9 FROM Contact ORDER BY rowid");
+    }
+    std::vector<Row> Details() {
+        return Query(
+            DbPath(),
+            "SELECT ContactId, PropertyKey, Value, PropertyType, Position FROM ContactDetail ORDER BY rowid");
+    }
+
+    CDataMap m_map;
+    CRecordingHooks m_hooks;
+};
+
+// A contact row as the table holds it: id, name, company, then the parts.
+Row ContactRow(const std::string& id, const std::string& name, const std::string& company,
+               std::vector<std::string> parts) {
+    Row row{id, name, company, "2008-06-15", "1", "100"};
+    parts.resize(10);
+    row.insert(row.end(), parts.begin(), parts.end());
+    return row;
+}
+
+TEST_F(BuildDb, HeaderOnlyGivesSchemaAndTheTwoHeaderRows) {
+    FillTable(m_map, {"Name", "Firma"}, {"N", "C"}, {});
+    ASSERT_EQ(Build(), 0);
+
+    auto schema = Query(
+        DbPath(), "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+    std::vector<Row> expected = {
+        {"table", "ContactBook", "ContactBook",
+         "CREATE TABLE ContactBook (ContactBookId INTEGER PRIMARY KEY, Name TEXT, Description TEXT, Visible "
+         "INTEGER)"},
+        {"table", "ContactGroup", "ContactGroup",
+         "CREATE TABLE ContactGroup (ContactGroupId INTEGER PRIMARY KEY, ContactBookId INTEGER, Name TEXT, "
+         "Description TEXT)"},
+        {"table", "Contact", "Contact",
+         "CREATE TABLE Contact (ContactId INTEGER, Name TEXT, Company TEXT, UpdateDate DATETIME, "
+         "ContactBookId "
+         "INTEGER, ContactGroupId INTEGER, NPart0 TEXT, NPart1 TEXT, NPart2 TEXT, NPart3 TEXT, NPart4 TEXT, "
+         "NPart5 "
+         "TEXT, NPart6 TEXT, NPart7 TEXT, NPart8 TEXT, NPart9 TEXT, UNIQUE (ContactId, ContactGroupId, "
+         "ContactBookId) ON CONFLICT REPLACE)"},
+        {"table", "ContactDetail", "ContactDetail",
+         "CREATE TABLE ContactDetail (ContactId INTEGER, PropertyKey TEXT, Value TEXT, PropertyType TEXT, "
+         "Position "
+         "INTEGER, UNIQUE (ContactId, PropertyKey) ON CONFLICT REPLACE)"},
+        {"index", "Contact_index2", "Contact", "CREATE INDEX [Contact_index2] ON Contact ([Name])"},
+        {"index", "Contact_index3", "Contact", "CREATE INDEX [Contact_index3] ON Contact ([ContactGroupId])"},
+        {"index", "Value_index", "ContactDetail", "CREATE INDEX [Value_index] ON ContactDetail([Value])"},
+        {"index", "Prop_index", "ContactDetail",
+         "CREATE INDEX [Prop_index] ON ContactDetail([PropertyType])"},
+        {"index", "Prop_index2", "ContactDetail",
+         "CREATE INDEX [Prop_index2] ON ContactDetail([PropertyKey])"},
+        {"index", "Id_index", "ContactDetail", "CREATE INDEX [Id_index] ON ContactDetail([ContactId])"},
+        {"index", "Group_index2", "ContactGroup",
+         "CREATE INDEX [Group_index2] ON ContactGroup([ContactGroupId])"},
+        {"index", "Book_index", "ContactBook", "CREATE INDEX [Book_index] ON ContactBook([ContactBookId])"},
+        {"index", "Group_index4", "ContactGroup",
+         "CREATE INDEX [Group_index4] ON ContactGroup([ContactBookId])"},
+    };
+    EXPECT_EQ(schema, expected);
+
+    EXPECT_EQ(
+        Query(DbPath(), "SELECT ContactBookId, Name, Description, Visible, typeof(Name) FROM ContactBook"),
+        (std::vector<Row>{{"100", "Max's contacts", "Imported; 'quoted'", "<null>", "text"}}));
+    EXPECT_EQ(Query(DbPath(), "SELECT ContactGroupId, ContactBookId, Name, Description FROM ContactGroup"),
+              (std::vector<Row>{{"1000", "100", "Imported contacts", "Contacts from the CSV file"}}));
+    EXPECT_TRUE(Contacts().empty());
+    EXPECT_TRUE(Details().empty());
+    EXPECT_EQ(m_hooks.m_nSteps, 0);
+    // A normal, complete database: nothing of a journal is left beside it.
+    EXPECT_FALSE(qvxtest::FileExists(DbPath() + "-journal"));
+    EXPECT_FALSE(qvxtest::FileExists(DbPath() + "-wal"));
+    EXPECT_EQ(Scalar(DbPath(), "PRAGMA integrity_check"), "ok");
+}
+
+TEST_F(BuildDb, ContentOfEveryColumn) {
+    FillTable(m_map, {"Name", "Firma", "Mobil", "E-Mail", "Notiz", "Geheim", "Ort"},
+              {"N", "C", "PD", "E", "-", "X", "L"},
+              {
+                  {"Anna-Lena van der Berg", "ACME", "+49 (0)171 123-456", "anna@x.de", "note 1", "secret",
+                   "Berlin"},
+                  {"", "Ghost Inc", "0171/999", "g@x", "n", "s", "Hamburg"},
+                  {"Bob", std::nullopt, "n/a", "", std::nullopt, "s", "K\xc3\xb6ln"},
+                  {"Carl", "C'orp", "1", "c@x", "x", "", ""},
+              });
+    ASSERT_EQ(Build(), 0);
+
+    EXPECT_EQ(Contacts(),
+              (std::vector<Row>{
+                  ContactRow("0", "Anna-Lena van der Berg", "ACME", {"Anna", "Lena", "van", "der", "Berg"}),
+                  ContactRow("2", "Bob", "", {"Bob"}),
+                  ContactRow("3", "Carl", "C'orp", {"Carl"}),
+              }));
+    // Column by column, rows in key order; the dial number row comes first.
+    EXPECT_EQ(Details(), (std::vector<Row>{
+                             {"0", "qVx_Mobil", "+49171123456", "P", "2147483647"},
+                             {"0", "Mobil", "+49 (0)171 123-456", "PD", "2"},
+                             {"0", "E-Mail", "anna@x.de", "E", "3"},
+                             {"3", "E-Mail", "c@x", "E", "3"},
+                             {"0", "Notiz", "note 1", "", "4"},
+                             {"3", "Notiz", "x", "", "4"},
+                             {"0", "Ort", "Berlin", "L", "6"},
+                             {"2", "Ort", "K\xc3\xb6ln", "L", "6"},
+                         }));
+    // Texts are stored as text, never NULL; numbers as integers.
+    EXPECT_EQ(
+        Scalar(DbPath(),
+               "SELECT count(*) FROM Contact WHERE typeof(ContactId)!='integer' OR typeof(Name)!='text' OR "
+               "typeof(Company)!='text' OR typeof(UpdateDate)!='text' OR typeof(NPart9)!='text' OR "
+               "typeof(ContactBookId)!='integer'"),
+        "0");
+    EXPECT_EQ(
+        Scalar(DbPath(),
+               "SELECT count(*) FROM ContactDetail WHERE typeof(ContactId)!='integer' OR "
+               "typeof(PropertyKey)!='text' OR typeof(Value)!='text' OR typeof(PropertyType)!='text' OR "
+               "typeof(Position)!='integer'"),
+        "0");
+
+    // Contact pass: one step per row; details pass: one per named row and column.
+    EXPECT_EQ(m_hooks.m_nSteps, 4 + 4 * 3);
+    EXPECT_EQ(m_hooks.m_infoTexts,
+              (std::vector<std::string>{"Writing the contacts ...", "Details of Mobil (100%)",
+                                        "Details of E-Mail (100%)", "Details of Notiz (100%)",
+                                        "Details of Ort (100%)"}));
+}
+
+TEST_F(BuildDb, LaterNameAndCompanyColumnsWin) {
+    FillTable(m_map, {"A", "B", "C1", "C2", "P"}, {"N", "N", "C", "C", "-"},
+              {{"a1", "b1 b2", "c1", "c2", "p"}});
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Contacts(), (std::vector<Row>{ContactRow("0", "b1 b2", "c2", {"b1", "b2"})}));
+    EXPECT_EQ(Details(), (std::vector<Row>{
+                             {"0", "A", "a1", "N", "0"},
+                             {"0", "C1", "c1", "C", "2"},
+                             {"0", "P", "p", "", "4"},
+                         }));
+}
+
+TEST_F(BuildDb, WithoutNameColumnNothingIsWritten) {
+    FillTable(m_map, {"Firma", "Tel", "Mail"}, {"C", "PD", "E"},
+              {{"f1", "0301234", "m1"}, {"f2", "0305678", "m2"}, {"f3", "0309", "m3"}});
+    ASSERT_EQ(Build(), 0);
+    EXPECT_TRUE(Contacts().empty());
+    EXPECT_TRUE(Details().empty());
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM ContactBook"), "1");
+    EXPECT_EQ(m_hooks.m_nSteps, 3);
+}
+
+TEST_F(BuildDb, SameHeaderTwiceKeepsTheLaterValue) {
+    FillTable(m_map, {"Name", "Tel", "Tel"}, {"N", "E", "L"}, {{"n", "first", "second"}, {"m", "only", ""}});
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Query(DbPath(),
+                    "SELECT ContactId, PropertyKey, Value, PropertyType, Position FROM ContactDetail "
+                    "ORDER BY ContactId"),
+              (std::vector<Row>{{"0", "Tel", "second", "L", "2"}, {"1", "Tel", "only", "E", "1"}}));
+}
+
+TEST_F(BuildDb, TwelveWordNameKeepsTenParts) {
+    std::string name = "w1 w2 w3 w4 w5 w6 w7 w8 w9 w10 w11 w12";
+    FillTable(m_map, {"Name"}, {"N"}, {{name}});
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Contacts(),
+              (std::vector<Row>{
+                  ContactRow("0", name, "", {"w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8", "w9", "w10"})}));
+}
+
+// Values are stored exactly as the cells hold them, whatever they contain.
+TEST_F(BuildDb, ValuesAreStoredByteForByte) {
+    const std::vector<std::string> values = {
+        "O'Brien",
+        "'); DROP TABLE Contact;--",
+        "''",
+        "%s%n%d %%",
+        "a\"b\\c;",
+        "\xff\xfe raw bytes \x80",
+        "line\nbreak\ttab",
+        std::string(1025, 'v'),  // the longest value read
+    };
+    std::vector<std::vector<Cell>> rows;
+    for (size_t i = 0; i < values.size(); ++i)
+        rows.push_back({"Name " + std::to_string(i), values[i], values[i]});
+    rows.push_back({"Too long", std::string(1026, 'v'), "kept"});
+    rows.push_back({std::string(1024, 'n'), "max name", ""});
+    rows.push_back({std::string(1025, 'n'), "name too long", "no details either"});
+    FillTable(m_map, {"Name", "Firma", "Memo'"}, {"N", "C", "-"}, rows);
+    ASSERT_EQ(Build(), 0);
+
+    auto contacts = Query(DbPath(), "SELECT ContactId, Name, Company FROM Contact ORDER BY ContactId");
+    ASSERT_EQ(contacts.size(), values.size() + 2);
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(contacts[i][1], "Name " + std::to_string(i));
+        // The company is read with room for 1024 characters.
+        EXPECT_EQ(contacts[i][2], values[i].size() <= 1024 ? values[i] : "");
+    }
+    EXPECT_EQ(contacts[values.size()][2], "");
+    EXPECT_EQ(contacts[values.size() + 1][1], std::string(1024, 'n'));
+
+    auto details =
+        Query(DbPath(), "SELECT ContactId, PropertyKey, Value FROM ContactDetail ORDER BY ContactId");
+    ASSERT_EQ(details.size(), values.size() + 1);
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(details[i][1], "Memo'");
+        EXPECT_EQ(details[i][2], values[i]);
+    }
+    EXPECT_EQ(details[values.size()][2], "kept");
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM sqlite_master WHERE type='table'"), "4");
+}
+
+TEST_F(BuildDb, TransactionClosesAfter25000InsertCalls) {
+    std::vector<std::vector<Cell>> rows;
+    for (int i = 0; i < 25001; ++i) rows.push_back({"n" + std::to_string(i)});
+    FillTable(m_map, {"Name"}, {"N"}, rows);
+    // What another connection sees of the file right after the 24999th and
+    // the 25000th row of the contact pass.
+    std::string seenBefore, seenAfter;
+    m_hooks.m_onStep = [&](int step) {
+        if (step == 24999) seenBefore = Scalar(DbPath(), "SELECT count(*) FROM Contact");
+        if (step == 25000) seenAfter = Scalar(DbPath(), "SELECT count(*) FROM Contact");
+    };
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(seenBefore, "<none>");  // nothing committed yet, not even the tables
+    EXPECT_EQ(seenAfter, "25000");
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM Contact"), "25001");
+}
+
+TEST_F(BuildDb, InsertCountRunsOnAcrossBothPasses) {
+    // 20000 contacts, then details: the 25000th call is the 5000th detail.
+    std::vector<std::vector<Cell>> rows;
+    for (int i = 0; i < 20000; ++i) rows.push_back({"n", "d"});
+    FillTable(m_map, {"Name", "Memo"}, {"N", "-"}, rows);
+    std::string seen;
+    m_hooks.m_onStep = [&](int step) {
+        if (step == 20000 + 5000) seen = Scalar(DbPath(), "SELECT count(*) FROM ContactDetail");
+    };
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(seen, "5000");
+}
+
+TEST_F(BuildDb, StopCommitsWhatWasWrittenAndCloses) {
+    struct Case {
+        const char* name;
+        int stopAtStep;
+        const char* contacts;
+        const char* details;
+    };
+    for (const Case& c : {Case{"contacts", 2, "3", "0"}, Case{"details", 6, "4", "3"}}) {
+        SCOPED_TRACE(c.name);
+        FillTable(m_map, {"Name", "Memo"}, {"N", "E"}, {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}});
+        CRecordingHooks hooks;
+        hooks.m_stopWhen = [&](int steps) { return steps >= c.stopAtStep; };
+        EXPECT_EQ(Build(&hooks), -1);
+        EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM Contact"), c.contacts);
+        EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM ContactDetail"), c.details);
+        EXPECT_EQ(hooks.m_nSteps, c.stopAtStep);
+        std::remove(DbPath().c_str());
+    }
+}
+
+TEST_F(BuildDb, UnopenableFileFailsWithoutWriting) {
+    // A folder in the way of the database file.
+    ASSERT_EQ(mkdir(DbPath().c_str(), 0700), 0);
+    FillTable(m_map, {"Name"}, {"N"}, {{"a"}});
+    EXPECT_EQ(Build(), -1);
+    EXPECT_EQ(m_hooks.m_nSteps, 0);
+    EXPECT_TRUE(m_hooks.m_infoTexts.empty());
+}
+
+TEST_F(BuildDb, NoHooksStillBuilds) {
+    FillTable(m_map, {"Name", "Tel"}, {"N", "PD"}, {{"a", "030 1"}});
+    CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
+    ASSERT_EQ(builder.BuildDb(m_map, nullptr), 0);
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM ContactDetail"), "2");
+}
+
+// The single operations, on an open connection with the schema.
+class Inserts : public qvxdbtest::CBuildSandbox {
+protected:
+    void SetUp() override {
+        CBuildSandbox::SetUp();
+        m_pBuilder = std::make_unique<CQVXDBBuilder>(qvxdbtest::kBuildSeconds);
+        ASSERT_EQ(m_pBuilder->OpenDB(), 0);
+        ASSERT_EQ(m_pBuilder->CreateTables(), 0);
+    }
+    std::vector<Row> Details() {
+        m_pBuilder->CloseDB();
+        return Query(DbPath(),
+                     "SELECT ContactId, PropertyKey, Value, PropertyType, Position FROM ContactDetail");
+    }
+    // Made in SetUp, once the program folder points into the sandbox.
+    std::unique_ptr<CQVXDBBuilder> m_pBuilder;
+};
+
+TEST_F(Inserts, DialNumberRules) {
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "Mobil", "n/a", "PD", 3), qvxdb::kErrDialNumber);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "Fax", "1", "PD", 4), qvxdb::kErrDialNumber);
+    EXPECT_EQ(m_pBuilder->InsertDialNumber(1, "Tel", "+"), qvxdb::kErrDialNumber);
+    EXPECT_EQ(m_pBuilder->InsertDialNumber(1, "Tel", "x1"), qvxdb::kErrDialNumber);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(2, "Tel", "030 12", "PD", 5), 0);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(2, "Other", "o", "-", 6), 0);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(2, "Custom", "c", "Z9", 7), 0);
+    EXPECT_EQ(Details(), (std::vector<Row>{
+                             {"2", "qVx_Tel", "03012", "P", "2147483647"},
+                             {"2", "Tel", "030 12", "PD", "5"},
+                             {"2", "Other", "o", "", "6"},
+                             {"2", "Custom", "c", "Z9", "7"},
+                         }));
+}
+
+TEST_F(Inserts, ClosedConnectionAnswersMinus110) {
+    m_pBuilder->CloseDB();
+    EXPECT_EQ(m_pBuilder->InsertContactBook(1, "a", "b"), qvxdb::kErrNotOpen);
+    EXPECT_EQ(m_pBuilder->InsertContactGroup(1, 2, "a", "b"), qvxdb::kErrNotOpen);
+    EXPECT_EQ(m_pBuilder->InsertContact(1, "a", "b", 1, 100), qvxdb::kErrNotOpen);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "k", "v", "E", 0), qvxdb::kErrNotOpen);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "k", "030 1", "PD", 0), qvxdb::kErrNotOpen);
+    EXPECT_EQ(m_pBuilder->CreateTables(), qvxdb::kErrNotOpen);
+}
+
+TEST_F(Inserts, SchemaOnAnExistingFileFailsButReplacesNothing) {
+    ASSERT_EQ(m_pBuilder->InsertContact(5, "Old", "", 1, 100), 0);
+    EXPECT_EQ(m_pBuilder->InsertContact(5, "New", "x", 1, 100), 0);  // same key: replaced
+    // CREATE INDEX on an existing index fails; the last statement's result is returned.
+    EXPECT_EQ(m_pBuilder->CreateTables(), qvxdb::kErrExecute);
+    m_pBuilder->CloseDB();
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM Contact"), "0");  // emptied by the DELETEs
+}
+
+TEST(SplitName, Table) {
+    struct Case {
+        std::string name;
+        int partSize;
+        int result;
+        std::vector<std::string> parts;
+    };
+    const std::string long1024(1024, 'x');
+    const std::vector<Case> cases = {
+        {"Anna-Lena van der Berg", 1025, 0, {"Anna", "Lena", "van", "der", "Berg"}},
+        {"", 1025, 0, {}},
+        {"  --Max-- ", 1025, 0, {"Max"}},
+        {"a b c d e f g h i j k l", 1025, 0, {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}},
+        {"tab\tstays", 1025, 0, {"tab\tstays"}},
+        {"M\xc3\xbcller-L\xc3\xbc", 1025, 0, {"M\xc3\xbcller", "L\xc3\xbc"}},
+        {long1024, 1025, 0, {long1024}},
+        {long1024, 1024, 0, {std::string(1023, 'x')}},  // cut to the part buffer
+        {std::string(1025, 'x'), 1025, qvxdb::kErrSplitName, {}},
+        {"Anna", 1023, qvxdb::kErrSplitName, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 40) + " / " + std::to_string(c.partSize));
+        std::vector<std::vector<char>> buffers(qvxdb::kNameParts, std::vector<char>(c.partSize, 'z'));
+        char* parts[qvxdb::kNameParts];
+        for (int i = 0; i < qvxdb::kNameParts; ++i) parts[i] = buffers[i].data();
+        EXPECT_EQ(CQVXDBBuilder::SplitName(c.name.c_str(), parts, c.partSize), c.result);
+        std::vector<std::string> expected = c.parts;
+        expected.resize(qvxdb::kNameParts);
+        for (int i = 0; i < qvxdb::kNameParts; ++i) EXPECT_EQ(std::string(parts[i]), expected[i]) << i;
+    }
+    char* parts[qvxdb::kNameParts] = {};
+    std::vector<std::vector<char>> buffers(qvxdb::kNameParts, std::vector<char>(1025, 'z'));
+    for (int i = 0; i < qvxdb::kNameParts; ++i) parts[i] = buffers[i].data();
+    EXPECT_EQ(CQVXDBBuilder::SplitName(nullptr, parts, 1025), 0);
+    EXPECT_STREQ(parts[0], "");
+}
+
+TEST(NormalizeDialNumber, Table) {
+    struct Case {
+        const char* value;
+        int result;
+        const char* number;
+    };
+    const std::vector<Case> cases = {
+        {"+49 (0)171 123-456", 12, "+49171123456"},
+        {"0171/123456", 10, "0171123456"},
+        {"++49", 3, "+49"},
+        {"0+49", 3, "049"},
+        {"(0)12", 2, "12"},
+        {"(0 )12", 3, "012"},
+        {"Tel. 030 (0) 1", 4, "0301"},
+        {"  +4", 2, "+4"},
+        {"n/a", qvxdb::kErrDialNumber, ""},
+        {"1", qvxdb::kErrDialNumber, "1"},
+        {"+", qvxdb::kErrDialNumber, "+"},
+        {"", qvxdb::kErrDialNumber, ""},
+        {"\xef\xbc\x91\xef\xbc\x92", qvxdb::kErrDialNumber, ""},  // full-width digits are not digits
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        char out[64];
+        EXPECT_EQ(CQVXDBBuilder::NormalizeDialNumber(c.value, out, sizeof out), c.result);
+        EXPECT_STREQ(out, c.number);
+    }
+    char small[4];
+    EXPECT_EQ(CQVXDBBuilder::NormalizeDialNumber("12345", small, sizeof small), 3);
+    EXPECT_STREQ(small, "123");
+    EXPECT_EQ(CQVXDBBuilder::NormalizeDialNumber("12", nullptr, 4), qvxdb::kErrDialNumber);
+}
+
+}  // namespace
