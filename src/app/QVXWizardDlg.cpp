@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <new>
 
 #include "app/DialogUi.h"
@@ -97,7 +98,8 @@ std::string Text(const char* pszKey, size_t nBufferSize) {
 
 // The one way the dialog's reports reach its windows: a worker's report runs
 // on the worker's thread and hands every window action to the dialog's
-// thread, waiting for it where the worker must not go on before it is done.
+// thread, waiting for it (Call) only where the worker must not go on before
+// it is done, and posting it (Post) where it only shows a new state.
 class CWizardDlgAdapter {
 public:
     explicit CWizardDlgAdapter(QObject* pDialog) : m_pDialog(pDialog) {}
@@ -105,6 +107,7 @@ public:
     void Call(F&& fn) {
         qvxui::CallOnUiThread(m_pDialog, std::forward<F>(fn));
     }
+    void Post(std::function<void()> fn) { qvxui::PostToUiThread(m_pDialog, std::move(fn)); }
 
 private:
     QObject* m_pDialog;
@@ -504,7 +507,7 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
     switch (nCode) {
         case CB::START_THREAD:
             m_bBusy = 1;
-            ui.Call([this] { UpdateControls(); });
+            ui.Post([this] { UpdateControls(); });
             break;
         case CB::RESULT:
             if (!pParam) {
@@ -517,7 +520,8 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             AnalyzeCSVFile();
             break;
         case CB::END_THREAD:
-            ui.Call([this] {
+            // Busy until the dialog shows the end: closing stays refused so long.
+            ui.Post([this] {
                 m_bBusy = 0;
                 CheckLastDB();
                 UpdateControls();
