@@ -24,6 +24,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <new>
 
 #include "app/DialogUi.h"
@@ -212,7 +213,7 @@ void CQVXWizardDlg::CreateControls() {
     place(m_pStaticLastDB, IDC_STATIC_LASTDB, 12, 92, 226, 8);
     m_pStaticInfo = new QLabel(m_pClient);
     place(m_pStaticInfo, IDC_STATIC_INFO, 7, 110, 254, 27);
-    m_pStaticInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pStaticInfo->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     m_pStaticInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pStaticInfo->setWordWrap(true);
     m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
@@ -547,41 +548,51 @@ void CQVXWizardDlg::OnRadioNewDB() {
 
 void CQVXWizardDlg::OnButtonComplete() {
     if (m_bBusy) return;
+    // Both dialogs are made first; each runs only when its way needs it.
+    std::unique_ptr<QDialog> pCreateDlg(NewCreateDBDialog());
+    std::unique_ptr<QDialog> pCopyDlg(NewCopyToPhoneDialog());
     if (m_nMode == 0) {
+#ifdef QVX_HAVE_CREATEDB_THREAD
+        // The worker keeps a reference to the record until the dialog has closed.
+        CImportData importData{m_lpDataMap, m_lpCSVParser};
+        if (m_lpCreateDBThread) m_lpCreateDBThread->SetImportData(&importData);
+#endif
         m_nCreateDBResult = 0;
-        RunCreateDBDialog();
-        if (m_nCreateDBResult == 1) RunCopyToPhoneDialog();
-    } else if (m_nMode == 1) {
-        RunCopyToPhoneDialog();
+        if (pCreateDlg) {
+            pCreateDlg->exec();
+        } else {
+            LOG_WARN(qvxlog::WizDlg, "Complete: no create-database dialog");
+        }
+#ifdef QVX_HAVE_CREATEDB_THREAD
+        if (m_lpCreateDBThread) {
+            m_lpCreateDBThread->SetReceiver(nullptr);
+            m_lpCreateDBThread->SetImportData(nullptr);
+        }
+#endif
+        if (m_nCreateDBResult == 1 && pCopyDlg) pCopyDlg->exec();
+    } else if (m_nMode == 1 && pCopyDlg) {
+        pCopyDlg->exec();
     }
     UpdateControls();
 }
 
-void CQVXWizardDlg::RunCreateDBDialog() {
+QDialog* CQVXWizardDlg::NewCreateDBDialog() {
 #if defined(QVX_HAVE_CREATEDB_THREAD) && defined(QVX_HAVE_CREATEDB_DLG)
-    if (!m_lpCreateDBThread || !m_lpCSVParser || !m_lpDataMap) {
-        LOG_WARN(qvxlog::WizDlg, "Complete: no create-database worker");
-        return;
-    }
-    // The worker keeps a reference to the record until the dialog has closed.
-    CImportData importData{m_lpDataMap, m_lpCSVParser};
-    m_lpCreateDBThread->SetImportData(&importData);
-    CCreateDBDlg dlg(this);
-    dlg.SetWorker(m_lpCreateDBThread);
-    dlg.m_Owner.SetReceiver(this);
-    dlg.exec();
-    dlg.m_Owner.SetReceiver(nullptr);
+    if (!m_lpCreateDBThread || !m_lpCSVParser || !m_lpDataMap) return nullptr;
+    auto* pDlg = new CCreateDBDlg(this);
+    pDlg->SetWorker(m_lpCreateDBThread);
+    pDlg->m_Owner.SetReceiver(this);
+    return pDlg;
 #else
-    LOG_WARN(qvxlog::WizDlg, "Complete: no create-database dialog");
+    return nullptr;
 #endif
 }
 
-void CQVXWizardDlg::RunCopyToPhoneDialog() {
+QDialog* CQVXWizardDlg::NewCopyToPhoneDialog() {
 #ifdef QVX_HAVE_COPY_DLG
-    CCopyToPhoneDlg dlg(this);
-    dlg.exec();
+    return new CCopyToPhoneDlg(this);
 #else
-    LOG_WARN(qvxlog::WizDlg, "Complete: no copy-to-phone dialog");
+    return nullptr;
 #endif
 }
 

@@ -118,10 +118,12 @@ public:
     bool IsAnalysisIdle() const { return !m_AnalyzeThread.IsRunning(); }
 
 protected:
-    // The dialogs that Complete, the mapping buttons and the info entry open.
-    // Each runs modally and returns when it has closed; tests replace them.
-    virtual void RunCreateDBDialog();
-    virtual void RunCopyToPhoneDialog();
+    // The two dialogs of Complete, made ready to run (the create-database
+    // dialog drives the create-database worker and reports to this dialog);
+    // the caller owns them. Null when one cannot be made. Tests replace them.
+    virtual QDialog* NewCreateDBDialog();
+    virtual QDialog* NewCopyToPhoneDialog();
+    // The mapping editor and the info dialog, run modally; tests replace them.
     // The mapping editor on the table: in new mode it saves into `folder`,
     // else into `file`. True after OK, with the saved file's name and path.
     virtual bool RunMappingEditor(bool bNewMode, const std::string& folder, const std::string& file,

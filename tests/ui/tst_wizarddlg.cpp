@@ -31,31 +31,81 @@ using wiztest::WriteBytes;
 
 namespace {
 
-// The wizard with its sub-dialogs replaced by recorders. The create-database
-// dialog is played by a thread that reports like the real worker does.
+// Plays the create-database dialog: the worker's reports come from a thread
+// of their own, passed on to the owner as the real dialog does.
+class CFakeCreateDBDlg : public QDialog {
+public:
+    CFakeCreateDBDlg(CQVXWizardDlg* pOwner, int nResult, bool bReportResult, std::vector<std::string>* pShown)
+        : QDialog(pOwner),
+          m_pOwner(pOwner),
+          m_nResult(nResult),
+          m_bReportResult(bReportResult),
+          m_pShown(pShown) {}
+
+protected:
+    void showEvent(QShowEvent* pEvent) override {
+        QDialog::showEvent(pEvent);
+        m_pShown->push_back("createdb");
+        QTimer::singleShot(0, this, [this] { Run(); });
+    }
+
+private:
+    void Run() {
+        std::atomic<bool> bDone{false};
+        std::thread worker([this, &bDone] {
+            m_pOwner->OnReceiveCallback(CB::START_THREAD, nullptr);
+            int nResult = m_nResult;
+            if (m_bReportResult) m_pOwner->OnReceiveCallback(CB::RESULT, &nResult);
+            m_pOwner->OnReceiveCallback(CB::END_THREAD, nullptr);
+            bDone = true;
+        });
+        while (!bDone) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        worker.join();
+        accept();
+    }
+    CQVXWizardDlg* m_pOwner;
+    int m_nResult;
+    bool m_bReportResult;
+    std::vector<std::string>* m_pShown;
+};
+
+// Records that it was shown and closes again.
+class CFakeDlg : public QDialog {
+public:
+    CFakeDlg(QWidget* pParent, const char* pszName, std::vector<std::string>* pShown)
+        : QDialog(pParent), m_name(pszName), m_pShown(pShown) {}
+
+protected:
+    void showEvent(QShowEvent* pEvent) override {
+        QDialog::showEvent(pEvent);
+        m_pShown->push_back(m_name);
+        QTimer::singleShot(0, this, &QDialog::reject);
+    }
+
+private:
+    std::string m_name;
+    std::vector<std::string>* m_pShown;
+};
+
+// The wizard with its sub-dialogs replaced by recorders.
 class CTestWizardDlg : public CQVXWizardDlg {
 public:
     std::vector<std::string> m_dialogs;
     int m_nResultToReport = 1;
     bool m_bReportResult = true;
+    int m_nMade = 0;
     std::vector<std::string> m_opened;
     std::function<bool(std::string&, std::string&)> m_editor;
 
 protected:
-    void RunCreateDBDialog() override {
-        m_dialogs.push_back("createdb");
-        std::atomic<bool> bDone{false};
-        std::thread worker([this, &bDone] {
-            OnReceiveCallback(CB::START_THREAD, nullptr);
-            int nResult = m_nResultToReport;
-            if (m_bReportResult) OnReceiveCallback(CB::RESULT, &nResult);
-            OnReceiveCallback(CB::END_THREAD, nullptr);
-            bDone = true;
-        });
-        while (!bDone) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        worker.join();
+    QDialog* NewCreateDBDialog() override {
+        ++m_nMade;
+        return new CFakeCreateDBDlg(this, m_nResultToReport, m_bReportResult, &m_dialogs);
     }
-    void RunCopyToPhoneDialog() override { m_dialogs.push_back("copy"); }
+    QDialog* NewCopyToPhoneDialog() override {
+        ++m_nMade;
+        return new CFakeDlg(this, "copy", &m_dialogs);
+    }
     bool RunMappingEditor(bool bNewMode, const std::string&, const std::string&, std::string& name,
                           std::string& path) override {
         m_dialogs.push_back(bNewMode ? "editor-new" : "editor-edit");
@@ -375,6 +425,7 @@ void TestWizardDlg::completeNewDatabase() {
     for (const auto& d : m_dlg->m_dialogs) shown << QString::fromStdString(d);
     QCOMPARE(shown.join(' '), dialogs);
     QCOMPARE(m_dlg->GetCreateDBResult(), result);
+    QCOMPARE(m_dlg->m_nMade, 2);
     QTRY_COMPARE(m_c->enabledStates(), QString("1111111110"));
 }
 
