@@ -168,8 +168,11 @@ void CMappingDlg::LayoutControls() {
     qvxui::PlaceByDialogUnits(m_pName, 69, 7, 140, 14);
     qvxui::PlaceByDialogUnits(m_pDescriptionLabel, 7, 30, 58, 14);
     qvxui::PlaceByDialogUnits(m_pDescription, 69, 30, 140, 36);
-    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 202, 103);
-    qvxui::PlaceByDialogUnits(m_pInfo, 7, 181, 202, 18);
+    // The info label holds four lines: three rules can be broken at once,
+    // and a long text may wrap (the template's two and a quarter lines cut
+    // them off). The list gives up the room.
+    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 202, 86);
+    qvxui::PlaceByDialogUnits(m_pInfo, 7, 164, 202, 35);
     qvxui::PlaceByDialogUnits(m_pOk, 93, 204, 55, 14);
     qvxui::PlaceByDialogUnits(m_pCancel, 154, 204, 55, 14);
 }
@@ -258,19 +261,21 @@ void CMappingDlg::UpdateInfo() {
     if (m_pDataMap == nullptr) return;
     const MappingCounts counts = CountMappingCodes(*m_pDataMap, kInfoCodeBuffer);
     if (!counts.bHasMappingRow) return;
-    std::string text;
+    // Each text is cut by its own buffer; joined as shown texts, so that a
+    // character cut at the end of one text does not garble the next line.
+    QString text;
     char buffer[kInfoBuffer];
     auto add = [&](const char* pszKey, bool bLineBreak) {
         GetText(pszKey, buffer, sizeof buffer);
-        text += buffer;
-        if (bLineBreak) text += '\n';
+        text += qvxui::FromLocalText(buffer);
+        if (bLineBreak) text += QLatin1Char('\n');
     };
     if (counts.nName == 0) add("MappingDlg_Info_No_Name", true);
     if (counts.nName > 1) add("MappingDlg_Info_ToMany_Name", true);
     if (counts.nCompany == 0) add("MappingDlg_Info_No_Company", true);
     if (counts.nCompany > 1) add("MappingDlg_Info_ToMany_Company", true);
     if (counts.nEmpty > 0) add("MappingDlg_Info_Empty_Entry", false);
-    m_pInfo->setText(qvxui::FromLocalText(text));
+    if (m_pInfo->text() != text) m_pInfo->setText(text);
 }
 
 QString CMappingDlg::InfoText() const {

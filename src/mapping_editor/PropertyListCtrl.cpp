@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <algorithm>
 #include <iterator>
@@ -227,4 +228,20 @@ void CPropertyListCtrl::changeEvent(QEvent* pEvent) {
         UpdateRowHeight();
         OnSizeChanged();
     }
+}
+
+void CPropertyListCtrl::keyPressEvent(QKeyEvent* pEvent) {
+    // The keys that open a drop-down open the one of the current row, so the
+    // list can be worked through with the keyboard alone.
+    const bool bOpen = pEvent->key() == Qt::Key_F4 || pEvent->key() == Qt::Key_Space ||
+                       (pEvent->key() == Qt::Key_Down && (pEvent->modifiers() & Qt::AltModifier));
+    const int nRow = currentRow();
+    if (bOpen && nRow >= 0) {
+        if (CListCtrlComboBox* pBox = ShowRow(nRow)) {
+            pBox->setFocus();
+            pBox->showPopup();
+            return;
+        }
+    }
+    QTableWidget::keyPressEvent(pEvent);
 }

@@ -73,6 +73,7 @@ protected:
     bool viewportEvent(QEvent* pEvent) override;
     void scrollContentsBy(int dx, int dy) override;
     void changeEvent(QEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     void CreateBox(int i);
