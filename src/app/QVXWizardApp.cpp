@@ -7,10 +7,7 @@
 #include "i18n/LanguageTable.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
-#if __has_include("transfer/PCSuiteDlg.h")
 #include "transfer/PCSuiteDlg.h"
-#define QVX_HAVE_PCSUITE_DLG 1
-#endif
 
 bool CQVXWizardApp::InitInstance() {
     // The main dialog exists also when it never runs: its construction
@@ -63,10 +60,6 @@ void CQVXWizardApp::RunMainDialog(CQVXWizardDlg& dlg) {
 }
 
 void CQVXWizardApp::RunPCSuiteDialog() {
-#ifdef QVX_HAVE_PCSUITE_DLG
     CPCSuiteDlg notice;
     notice.exec();
-#else
-    LOG_WARN(qvxlog::WizApp, "No PC Suite notice");
-#endif
 }

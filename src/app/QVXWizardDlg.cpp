@@ -31,8 +31,11 @@
 #include "app/LanguageTextUi.h"
 #include "app/MessageBoxesUi.h"
 #include "app/UiThreadAdapter.h"
+#include "app/WorkerWaitUi.h"
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
+#include "database/CreateDBDlg.h"
+#include "database/CreateDBThread.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
@@ -41,18 +44,7 @@
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
-#if __has_include("database/CreateDBThread.h")
-#include "database/CreateDBThread.h"
-#define QVX_HAVE_CREATEDB_THREAD 1
-#endif
-#if __has_include("database/CreateDBDlg.h")
-#include "database/CreateDBDlg.h"
-#define QVX_HAVE_CREATEDB_DLG 1
-#endif
-#if __has_include("transfer/CopyToPhoneDlg.h")
 #include "transfer/CopyToPhoneDlg.h"
-#define QVX_HAVE_COPY_DLG 1
-#endif
 
 namespace {
 
@@ -128,9 +120,7 @@ CQVXWizardDlg::CQVXWizardDlg(QWidget* pParent) : QDialog(pParent) {
     if (!m_lpDataMap) LOG_WARN(qvxlog::WizDlg, "m_lpDataMap == NULL");
     m_lpCSVParser = new (std::nothrow) CCSVParser();
     if (!m_lpCSVParser) LOG_WARN(qvxlog::WizDlg, "m_lpCSVParser == NULL");
-#ifdef QVX_HAVE_CREATEDB_THREAD
     m_lpCreateDBThread = new (std::nothrow) CCreateDBThread();
-#endif
     if (!m_lpCreateDBThread) LOG_WARN(qvxlog::WizDlg, "m_lpCreateDBThread == NULL");
 
     CreateControls();
@@ -552,23 +542,19 @@ void CQVXWizardDlg::OnButtonComplete() {
     std::unique_ptr<QDialog> pCreateDlg(NewCreateDBDialog());
     std::unique_ptr<QDialog> pCopyDlg(NewCopyToPhoneDialog());
     if (m_nMode == 0) {
-#ifdef QVX_HAVE_CREATEDB_THREAD
         // The worker keeps a reference to the record until the dialog has closed.
         CImportData importData{m_lpDataMap, m_lpCSVParser};
         if (m_lpCreateDBThread) m_lpCreateDBThread->SetImportData(&importData);
-#endif
         m_nCreateDBResult = 0;
         if (pCreateDlg) {
             pCreateDlg->exec();
         } else {
             LOG_WARN(qvxlog::WizDlg, "Complete: no create-database dialog");
         }
-#ifdef QVX_HAVE_CREATEDB_THREAD
         if (m_lpCreateDBThread) {
             m_lpCreateDBThread->SetReceiver(nullptr);
             m_lpCreateDBThread->SetImportData(nullptr);
         }
-#endif
         if (m_nCreateDBResult == 1 && pCopyDlg) pCopyDlg->exec();
     } else if (m_nMode == 1 && pCopyDlg) {
         pCopyDlg->exec();
@@ -577,23 +563,16 @@ void CQVXWizardDlg::OnButtonComplete() {
 }
 
 QDialog* CQVXWizardDlg::NewCreateDBDialog() {
-#if defined(QVX_HAVE_CREATEDB_THREAD) && defined(QVX_HAVE_CREATEDB_DLG)
     if (!m_lpCreateDBThread || !m_lpCSVParser || !m_lpDataMap) return nullptr;
-    auto* pDlg = new CCreateDBDlg(this);
+    auto* pDlg = new (std::nothrow) CCreateDBDlg(this);
+    if (!pDlg) return nullptr;
     pDlg->SetWorker(m_lpCreateDBThread);
     pDlg->m_Owner.SetReceiver(this);
     return pDlg;
-#else
-    return nullptr;
-#endif
 }
 
 QDialog* CQVXWizardDlg::NewCopyToPhoneDialog() {
-#ifdef QVX_HAVE_COPY_DLG
-    return new CCopyToPhoneDlg(this);
-#else
-    return nullptr;
-#endif
+    return new (std::nothrow) CCopyToPhoneDlg(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -649,13 +628,12 @@ void CQVXWizardDlg::CleanUp() {
     hide();
     // After its end report the analysis run only ends its thread; serve the
     // event loop meanwhile rather than block.
-    while (!m_AnalyzeThread.WaitForDone(5)) QCoreApplication::processEvents();
+    qvxui::WaitServingEvents([this] { return !m_AnalyzeThread.IsRunning(); });
+    m_AnalyzeThread.WaitForDone(0);
     delete m_lpDataMap;
     m_lpDataMap = nullptr;
     delete m_lpCSVParser;
     m_lpCSVParser = nullptr;
-#ifdef QVX_HAVE_CREATEDB_THREAD
     delete m_lpCreateDBThread;
-#endif
     m_lpCreateDBThread = nullptr;
 }

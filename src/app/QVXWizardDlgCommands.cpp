@@ -23,30 +23,20 @@
 
 #include "app/DialogUi.h"
 #include "app/LanguageTextUi.h"
+#include "app/ProductInfo.h"
 #include "app/QVXWizardDlg.h"
 #include "controls/IconButton.h"
+#include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/CSVParser.h"
+#include "mapping_editor/MappingDlg.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
-#if __has_include("app/ProductInfo.h")
-#include "app/ProductInfo.h"
-#define QVX_HAVE_PRODUCT_INFO 1
-#endif
-#if __has_include("i18n/InfoDlg.h")
-#include "i18n/InfoDlg.h"
-#define QVX_HAVE_INFO_DLG 1
-#endif
-#if __has_include("mapping_editor/MappingDlg.h")
-#include "mapping_editor/MappingDlg.h"
-#define QVX_HAVE_MAPPING_DLG 1
-#endif
 
 namespace {
 
 constexpr size_t kTextSize = 261;
-constexpr int kVersionMajor = 1, kVersionMinor = 0, kVersionBuild = 0;
 
 std::string Text(const char* pszKey) {
     char szText[kTextSize] = {};
@@ -105,11 +95,20 @@ bool CQVXWizardDlg::SelectLanguage(int nCommand) {
 
 void CQVXWizardDlg::UpdateTexts() {
     if (m_pInfoAction) m_pInfoAction->setText(qvxui::LanguageText(qvxtext::kInfoDlg_WindowText));
-    if (m_menuLanguages) m_menuLanguages->setTitle(qvxui::LanguageText(qvxtext::kSysMenu_Languages));
+    if (m_menuLanguages) {
+        m_menuLanguages->setTitle(qvxui::LanguageText(qvxtext::kSysMenu_Languages));
+        // The info dialog switches the language too: the mark follows the stored one.
+        char szStored[kTextSize] = {};
+        GetCurrentLanguage(szStored, sizeof szStored);
+        for (QAction* pAction : m_menuLanguages->actions()) {
+            const size_t nIndex = static_cast<size_t>(pAction->data().toInt() - kCmdLanguageBase);
+            if (nIndex < m_languageNames.size()) pAction->setChecked(m_languageNames[nIndex] == szStored);
+        }
+    }
 
     char szTitle[kTextSize + 32];
     std::snprintf(szTitle, sizeof szTitle, "%s %d.%d.%d", Text(qvxtext::kMainDlg_WindowText).c_str(),
-                  kVersionMajor, kVersionMinor, kVersionBuild);
+                  qvxproduct::kVersionMajor, qvxproduct::kVersionMinor, qvxproduct::kVersionRelease);
     setWindowTitle(qvxui::FromLocalText(szTitle));
 
     qvxui::ApplyToolTipKey(m_pButtonCreateMap, qvxtext::kMainDlg_ButtonToolTip_CreateMap);
@@ -160,11 +159,7 @@ void CQVXWizardDlg::OnButtonHelp() {
 }
 
 void CQVXWizardDlg::OnButtonWeb() {
-#ifdef QVX_HAVE_PRODUCT_INFO
     OpenDocument(qvxproduct::kMakerWebAddress, ".htm", 5);
-#else
-    OpenDocument("https://www.quorvex.example", ".htm", 5);
-#endif
 }
 
 // Documents open with the desktop's associated program (xdg-open, the path as
@@ -179,18 +174,13 @@ void CQVXWizardDlg::OpenDocument(const std::string& target, const char* pszExten
 }
 
 void CQVXWizardDlg::RunInfoDialog() {
-#ifdef QVX_HAVE_INFO_DLG
     CInfoDlg dlg(this);
     dlg.SetOwner([this] { UpdateTexts(); });
     dlg.exec();
-#else
-    LOG_WARN(qvxlog::WizDlg, "No info dialog");
-#endif
 }
 
 bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, const std::string& file,
                                      std::string& savedName, std::string& savedPath) {
-#ifdef QVX_HAVE_MAPPING_DLG
     CMappingDlg dlg(this);
     dlg.SetNewMode(bNewMode);
     dlg.SetDataMap(m_lpDataMap);
@@ -205,11 +195,6 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
     savedName = szName;
     savedPath = szPath;
     return !savedPath.empty();
-#else
-    (void)bNewMode, (void)folder, (void)file, (void)savedName, (void)savedPath;
-    LOG_WARN(qvxlog::WizDlg, "No mapping editor");
-    return false;
-#endif
 }
 
 // ---------------------------------------------------------------------------
