@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -267,6 +268,8 @@ void CQVXWizardDlg::OnInitDialog() {
     UpdateTexts();
     UpdateInfotext();
     UpdateControls();
+    // The menu bar appeared after the layout was first set up.
+    if (layout()) layout()->activate();
 }
 
 // ---------------------------------------------------------------------------
