@@ -23,7 +23,9 @@
 #include "WizardTestUtil.h"
 #include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
+#include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
+#include "mapping_editor/MappingDlg.h"
 #include "threads/CallbackCodes.h"
 
 using qvxui::CScriptedMessageBoxes;
@@ -96,6 +98,7 @@ public:
     int m_nMade = 0;
     std::vector<std::string> m_opened;
     std::function<bool(std::string&, std::string&)> m_editor;
+    bool m_bRealEditor = false;
 
 protected:
     QDialog* NewCreateDBDialog() override {
@@ -106,9 +109,10 @@ protected:
         ++m_nMade;
         return new CFakeDlg(this, "copy", &m_dialogs);
     }
-    bool RunMappingEditor(bool bNewMode, const std::string&, const std::string&, std::string& name,
-                          std::string& path) override {
+    bool RunMappingEditor(bool bNewMode, const std::string& folder, const std::string& file,
+                          std::string& name, std::string& path) override {
         m_dialogs.push_back(bNewMode ? "editor-new" : "editor-edit");
+        if (m_bRealEditor) return CQVXWizardDlg::RunMappingEditor(bNewMode, folder, file, name, path);
         return m_editor ? m_editor(name, path) : false;
     }
     void OpenDocument(const std::string& target, const char*, int) override { m_opened.push_back(target); }
@@ -171,6 +175,8 @@ private slots:
     void mappingList();
     void mappingBrowseAddsOnce();
     void mappingCreateAddsAndSelects();
+    void realEditorCancelledAppliesMappingAgain();
+    void infoDialogSwitchesLanguageOfMainDialog();
     void dropTakesFirstOfEachKind();
     void dropOfMappingAndCsvAnalysesOnce();
     void dropWhileBusyIsIgnored();
@@ -527,6 +533,47 @@ void TestWizardDlg::mappingCreateAddsAndSelects() {
     QVERIFY(m_c->combo->currentText().endsWith(" [neu.map]"));
     QCOMPARE(QString(m_dlg->GetMappingFile()), saved);
     QCOMPARE(m_dlg->GetMappingState(), 2);
+}
+
+void TestWizardDlg::realEditorCancelledAppliesMappingAgain() {
+    QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
+    QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
+    Open();
+    TypeCsv(m_folder->File("c.csv"));
+    WaitIdle();
+    m_dlg->m_bRealEditor = true;
+    bool bNewMode = false;
+    QTimer::singleShot(0, [&] {
+        auto* pEditor = qobject_cast<CMappingDlg*>(QApplication::activeModalWidget());
+        if (!pEditor) return;
+        bNewMode = pEditor->IsNewMode();
+        QTest::keyClick(pEditor, Qt::Key_Escape);
+    });
+    QTest::mouseClick(m_c->button("1037"), Qt::LeftButton);
+    QCOMPARE(m_dlg->m_dialogs, std::vector<std::string>{"editor-new"});
+    QVERIFY(bNewMode);
+    // The new mode emptied the table's mapping row: the file is applied again.
+    WaitIdle();
+    QCOMPARE(m_folder->CountInLog("CQVXWAnalyzeCSVThread::StartWork()"), 2);
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(m_c->combo->count(), 1);
+}
+
+void TestWizardDlg::infoDialogSwitchesLanguageOfMainDialog() {
+    Open();
+    bool bSeen = false;
+    QTimer::singleShot(0, [&] {
+        auto* pInfo = qobject_cast<CInfoDlg*>(QApplication::activeModalWidget());
+        if (!pInfo) return;
+        bSeen = true;
+        auto* pLanguages = pInfo->findChild<QComboBox*>("1048");
+        if (pLanguages) pLanguages->setCurrentIndex(pLanguages->findText("Deutsch"));
+        pInfo->reject();
+    });
+    m_dlg->GetInfoAction()->trigger();
+    QVERIFY(bSeen);
+    QCOMPARE(m_dlg->windowTitle(), QString("Quorvex Assistent 1.0.0"));
+    for (QAction* a : m_dlg->GetLanguagesMenu()->actions()) QCOMPARE(a->isChecked(), a->text() == "Deutsch");
 }
 
 void TestWizardDlg::dropTakesFirstOfEachKind() {
