@@ -1,11 +1,14 @@
 // The whole way through the real dialogs: a CSV file typed into the main
-// dialog, the mapping from the mappings folder, Complete, the build behind
-// the create-database dialog, then the copy-to-phone dialog with a simulated
-// phone made by qvx-phone; the database and the semaphore file that arrive
-// on the phone are checked, and last.db is back in the program folder.
+// dialog, the mapping from the mappings folder (or made in the mapping
+// editor), Complete, the build behind the create-database dialog, then the
+// copy-to-phone dialog with a simulated phone made by qvx-phone; the database
+// and the semaphore file that arrive on the phone are checked, and last.db is
+// back in the program folder.
 #include <sqlite3.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +22,10 @@
 #include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
 #include "i18n/LanguageTable.h"
+#include "import/Mapping.h"
+#include "mapping_editor/ListCtrlComboBox.h"
+#include "mapping_editor/MappingDlg.h"
+#include "mapping_editor/PropertyListCtrl.h"
 #include "transfer/CopyToPhoneDlg.h"
 
 using qvxui::CScriptedMessageBoxes;
@@ -50,6 +57,82 @@ QStringList FilesIn(const QString& folder) {
     return files;
 }
 
+// The device library and one simulated phone with room and Quorvex installed.
+bool SetUpPhone(const wiztest::ProgramFolder& folder) {
+    const QString phones = folder.File("phones");
+    const QByteArray device = QVX_PROGRAM_DIR "/libqvxdevice.so";
+    if (!wiztest::WriteBytes(folder.File("registry.ini"),
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API]\n"
+                             "DMAPI=" +
+                                 device + "\nFSAPI=" + device + "\nCFAPI=" + device +
+                                 "\nOptions=1\nPhonesFolder=" + QFile::encodeName(phones) + "\n"))
+        return false;
+    if (!QDir().mkpath(phones)) return false;
+    qputenv("QVX_PHONES_DIR", QFile::encodeName(phones));
+    QProcess tool;
+    tool.start(QStringLiteral(QVX_PROGRAM_DIR "/qvx-phone"),
+               {"--phones", phones, "add", "Testphone", "--free", "100000000", "--installed"});
+    return tool.waitForFinished(30000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+// Presses Complete and runs the copy dialog it opens in its own modal loop:
+// the one phone is selected and Copy pressed. False when the dialog never
+// came or Copy could not be pressed.
+bool CompleteAndCopy(QPushButton* pComplete) {
+    int nStep = 0;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* pCopyDlg = qobject_cast<CCopyToPhoneDlg*>(QApplication::activeModalWidget());
+        if (!pCopyDlg) return;
+        auto* pList = pCopyDlg->findChild<QListWidget*>(QString::number(CCopyToPhoneDlg::kIdDevices));
+        auto* pCopy = pCopyDlg->findChild<QPushButton*>(QString::number(CCopyToPhoneDlg::kIdCopy));
+        if (!pList || !pCopy) return;
+        if (nStep == 0 && pList->count() == 1) {
+            pList->setCurrentRow(0);
+            nStep = 1;
+        } else if (nStep == 1 && pCopy->isEnabled()) {
+            QTest::mouseClick(pCopy, Qt::LeftButton);
+            nStep = 2;
+        }
+    });
+    driver.start();
+    QTest::mouseClick(pComplete, Qt::LeftButton);
+    driver.stop();
+    return nStep == 2;
+}
+
+// What arrived on the phone: the database with its contacts and the
+// semaphore file holding its size; last.db in the program folder is the
+// same database.
+void CheckArrived(const wiztest::ProgramFolder& folder) {
+    const QStringList arrived = FilesIn(folder.File("phones") + "/Testphone/C/Data/Quorvex");
+    QCOMPARE(arrived.size(), 2);
+    QVERIFY(arrived[0].endsWith(".db"));
+    QVERIFY(arrived[1].endsWith(".sem"));
+    QCOMPARE(QFileInfo(arrived[0]).completeBaseName(), QFileInfo(arrived[1]).completeBaseName());
+    QCOMPARE(wiztest::ReadBytes(arrived[1]).trimmed(), QByteArray::number(QFileInfo(arrived[0]).size()));
+    QCOMPARE(CountRows(arrived[0], "Contact"), 2);
+    QVERIFY(CountRows(arrived[0], "ContactDetail") >= 2);
+    QCOMPARE(wiztest::ReadBytes(folder.File("last.db")), wiztest::ReadBytes(arrived[0]));
+    QVERIFY(FilesIn(folder.Path()).filter(".sem").isEmpty());
+}
+
+// Picks the item of pszCode the way a user does: open the drop-down, click.
+bool ChooseCode(CListCtrlComboBox* pBox, const char* pszCode) {
+    int nIndex = -1;
+    for (int i = 0; i < 7; ++i)
+        if (strcmp(g_OfferedPropertyTypes[i].pszCode, pszCode) == 0) nIndex = i;
+    if (pBox == nullptr || nIndex < 0 || !pBox->isVisible()) return false;
+    pBox->showPopup();
+    QAbstractItemView* pView = pBox->view();
+    if (!QTest::qWaitFor([&] { return pView->isVisible(); })) return false;
+    const QRect rect = pView->visualRect(pView->model()->index(nIndex, 0));
+    QTest::mouseMove(pView->viewport(), rect.center());
+    QTest::mouseClick(pView->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    return QTest::qWaitFor([&] { return !pView->isVisible(); }) && pBox->currentIndex() == nIndex;
+}
+
 }  // namespace
 
 class TestEndToEnd : public QObject {
@@ -57,24 +140,12 @@ class TestEndToEnd : public QObject {
 
 private slots:
     void newDatabaseArrivesOnPhone();
+    void mappingMadeInEditorArrivesOnPhone();
 };
 
 void TestEndToEnd::newDatabaseArrivesOnPhone() {
     wiztest::ProgramFolder folder;
-    const QString phones = folder.File("phones");
-    const QByteArray device = QVX_PROGRAM_DIR "/libqvxdevice.so";
-    QVERIFY(wiztest::WriteBytes(folder.File("registry.ini"),
-                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API]\n"
-                                "DMAPI=" +
-                                    device + "\nFSAPI=" + device + "\nCFAPI=" + device +
-                                    "\nOptions=1\nPhonesFolder=" + QFile::encodeName(phones) + "\n"));
-    QVERIFY(QDir().mkpath(phones));
-    qputenv("QVX_PHONES_DIR", QFile::encodeName(phones));
-    QProcess tool;
-    tool.start(QStringLiteral(QVX_PROGRAM_DIR "/qvx-phone"),
-               {"--phones", phones, "add", "Testphone", "--free", "100000000", "--installed"});
-    QVERIFY(tool.waitForFinished(30000));
-    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY(SetUpPhone(folder));
     QVERIFY(wiztest::WriteBytes(folder.File("mappings/kontakte.map"), wiztest::ContactsMapping()));
     QVERIFY(wiztest::WriteBytes(folder.File("kontakte.csv"), wiztest::ContactsCsv()));
 
@@ -95,50 +166,111 @@ void TestEndToEnd::newDatabaseArrivesOnPhone() {
     QCOMPARE(dlg->GetMappingState(), 2);
     QVERIFY(pComplete->isEnabled());
 
-    // The copy dialog runs in its own modal loop: drive it from a timer.
-    int nStep = 0;
-    bool bSawCopyDialog = false;
-    QTimer driver;
-    driver.setInterval(20);
-    connect(&driver, &QTimer::timeout, [&] {
-        auto* pCopyDlg = qobject_cast<CCopyToPhoneDlg*>(QApplication::activeModalWidget());
-        if (!pCopyDlg) return;
-        bSawCopyDialog = true;
-        auto* pList = pCopyDlg->findChild<QListWidget*>(QString::number(CCopyToPhoneDlg::kIdDevices));
-        auto* pCopy = pCopyDlg->findChild<QPushButton*>(QString::number(CCopyToPhoneDlg::kIdCopy));
-        if (!pList || !pCopy) return;
-        if (nStep == 0 && pList->count() == 1) {
-            pList->setCurrentRow(0);
-            nStep = 1;
-        } else if (nStep == 1 && pCopy->isEnabled()) {
-            QTest::mouseClick(pCopy, Qt::LeftButton);
-            nStep = 2;
-        }
-    });
-    driver.start();
-    QTest::mouseClick(pComplete, Qt::LeftButton);
-    driver.stop();
-
-    QVERIFY(bSawCopyDialog);
-    QCOMPARE(nStep, 2);
+    QVERIFY(CompleteAndCopy(pComplete));
     QCOMPARE(dlg->GetCreateDBResult(), 1);
     QTRY_VERIFY(!dlg->IsBusy());
 
-    // On the phone: the database and its semaphore file with the size.
-    const QStringList arrived = FilesIn(phones + "/Testphone/C/Data/Quorvex");
-    QCOMPARE(arrived.size(), 2);
-    QVERIFY(arrived[0].endsWith(".db"));
-    QVERIFY(arrived[1].endsWith(".sem"));
-    QCOMPARE(QFileInfo(arrived[0]).completeBaseName(), QFileInfo(arrived[1]).completeBaseName());
-    QCOMPARE(wiztest::ReadBytes(arrived[1]).trimmed(), QByteArray::number(QFileInfo(arrived[0]).size()));
-    QCOMPARE(CountRows(arrived[0], "Contact"), 2);
-    QVERIFY(CountRows(arrived[0], "ContactDetail") >= 2);
-    // Back in the program folder: last.db, the same bytes, no semaphore file.
-    QCOMPARE(wiztest::ReadBytes(folder.File("last.db")), wiztest::ReadBytes(arrived[0]));
-    QVERIFY(FilesIn(folder.Path()).filter(".sem").isEmpty());
+    CheckArrived(folder);
+    if (QTest::currentTestFailed()) return;
     // The wizard found the new last.db without a restart.
     QVERIFY(dlg->LastDBExists());
     QVERIFY(dlg->findChild<QWidget*>("1000")->isEnabled());
+
+    dlg.reset();
+    qvxui::SetMessageBoxes(nullptr);
+    qunsetenv("QVX_PHONES_DIR");
+}
+
+void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
+    wiztest::ProgramFolder folder;
+    QVERIFY(SetUpPhone(folder));
+    QVERIFY(wiztest::WriteBytes(folder.File("kontakte.csv"), wiztest::ContactsCsv()));
+    // The only mapping at hand leaves a column out.
+    QVERIFY(wiztest::WriteBytes(folder.File("mappings/alt.map"), wiztest::IncompleteMapping()));
+    const QString saved = folder.File("mappings/eigene.map");
+
+    CScriptedMessageBoxes boxes;
+    qvxui::SetMessageBoxes(&boxes);
+    // The editor's save dialog with Yes to creating the new file, then No to
+    // sending to another phone.
+    boxes.QueueFileName(saved);
+    boxes.QueueAnswer(MsgAnswer::Yes);
+    boxes.QueueAnswer(MsgAnswer::No);
+
+    auto dlg = std::make_unique<CQVXWizardDlg>();
+    QVERIFY(SetLanguage("English"));
+    dlg->show();
+    auto* pEdit = dlg->findChild<QLineEdit*>("1003");
+    auto* pCreate = dlg->findChild<QPushButton*>("1037");
+    auto* pComplete = dlg->findChild<QPushButton*>("1010");
+    auto* pMappings = dlg->findChild<QComboBox*>("1007");
+    QVERIFY(pEdit && pCreate && pComplete && pMappings);
+    pEdit->setFocus();
+    QTest::keyClicks(pEdit, folder.File("kontakte.csv"));
+    QTRY_VERIFY(!dlg->IsBusy() && dlg->IsAnalysisIdle());
+    QCOMPARE(dlg->GetMappingState(), 3);
+    QCOMPARE(pMappings->count(), 1);
+    QVERIFY(!pComplete->isEnabled());
+    QVERIFY(pCreate->isEnabled());
+
+    // The editor runs in its own modal loop: script it once it is up.
+    bool bEditorSeen = false;
+    bool bChosen = false;
+    bool bOkEnabled = false;
+    QTimer driver;
+    driver.setInterval(20);
+    connect(&driver, &QTimer::timeout, [&] {
+        auto* pEditor = qobject_cast<CMappingDlg*>(QApplication::activeModalWidget());
+        if (!pEditor || !pEditor->isVisible()) return;
+        driver.stop();
+        bEditorSeen = true;
+        CPropertyListCtrl* pList = pEditor->PropertyList();
+        // Name, company, phone number for the three columns.
+        const char* codes[] = {"N", "C", "PD"};
+        bChosen = pList->RowCount() == 3;
+        for (int nRow = 0; bChosen && nRow < 3; ++nRow)
+            bChosen = ChooseCode(pList->ShowRow(nRow), codes[nRow]);
+        auto* pName = pEditor->findChild<QLineEdit*>(QString::number(CMappingDlg::kIdName));
+        auto* pOk = pEditor->findChild<QPushButton*>(QString::number(CMappingDlg::kIdOk));
+        if (pName && pOk) {
+            pName->setFocus();
+            QTest::keyClicks(pName, "Eigene Kontakte");
+            bOkEnabled = pOk->isEnabled();
+            QTest::mouseClick(pOk, Qt::LeftButton);
+        }
+        // A refused OK leaves the editor open: close it so the test ends.
+        if (QApplication::activeModalWidget() == pEditor) pEditor->reject();
+    });
+    driver.start();
+    QTest::mouseClick(pCreate, Qt::LeftButton);
+    driver.stop();
+    QVERIFY(bEditorSeen);
+    QVERIFY(bChosen);
+    QVERIFY(bOkEnabled);
+    QTRY_VERIFY(!qobject_cast<CMappingDlg*>(QApplication::activeModalWidget()));
+
+    // The save dialog and its question for a new file; the file holds
+    // the columns with their codes and the name.
+    const auto shown = boxes.History();
+    QCOMPARE(shown.size(), size_t(2));
+    QCOMPARE(shown[0].eKind, CScriptedMessageBoxes::Kind::SaveFile);
+    QCOMPARE(shown[1].eKind, CScriptedMessageBoxes::Kind::Message);
+    QCOMPARE(shown[1].eButtons, qvxui::MsgButtons::YesNo);
+    QCOMPARE(wiztest::ReadBytes(saved), wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\"",
+                                                             "\"N\",\"C\",\"PD\"", "Eigene Kontakte", ""));
+
+    // Listed, selected and ready for Complete.
+    QTRY_VERIFY(!dlg->IsBusy() && dlg->IsAnalysisIdle());
+    QCOMPARE(pMappings->count(), 2);
+    QCOMPARE(pMappings->currentText(), QString("Eigene Kontakte [eigene.map]"));
+    QCOMPARE(QString(dlg->GetMappingFile()), saved);
+    QCOMPARE(dlg->GetMappingState(), 2);
+    QTRY_VERIFY(pComplete->isEnabled());
+
+    QVERIFY(CompleteAndCopy(pComplete));
+    QCOMPARE(dlg->GetCreateDBResult(), 1);
+    QTRY_VERIFY(!dlg->IsBusy());
+    CheckArrived(folder);
 
     dlg.reset();
     qvxui::SetMessageBoxes(nullptr);
