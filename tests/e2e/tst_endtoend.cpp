@@ -249,11 +249,14 @@ void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
     QVERIFY(bOkEnabled);
     QTRY_VERIFY(!qobject_cast<CMappingDlg*>(QApplication::activeModalWidget()));
 
-    // The save dialog and its question for a new file; the file holds
+    // The save dialog, opened in the mappings folder, and its question for a
+    // new file; the file holds
     // the columns with their codes and the name.
     const auto shown = boxes.History();
     QCOMPARE(shown.size(), size_t(2));
     QCOMPARE(shown[0].eKind, CScriptedMessageBoxes::Kind::SaveFile);
+    QCOMPARE(QDir(shown[0].options.startFolder).canonicalPath(),
+             QDir(folder.File("mappings")).canonicalPath());
     QCOMPARE(shown[1].eKind, CScriptedMessageBoxes::Kind::Message);
     QCOMPARE(shown[1].eButtons, qvxui::MsgButtons::YesNo);
     QCOMPARE(wiztest::ReadBytes(saved), wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\"",
