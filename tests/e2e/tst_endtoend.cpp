@@ -118,6 +118,18 @@ void CheckArrived(const wiztest::ProgramFolder& folder) {
     QVERIFY(FilesIn(folder.Path()).filter(".sem").isEmpty());
 }
 
+// Installs the scripted boxes for one test and undoes what the test set up
+// process-wide, also when a check gave up early.
+struct ScriptedBoxesScope {
+    explicit ScriptedBoxesScope(CScriptedMessageBoxes* pBoxes) { qvxui::SetMessageBoxes(pBoxes); }
+    ~ScriptedBoxesScope() {
+        qvxui::SetMessageBoxes(nullptr);
+        qunsetenv("QVX_PHONES_DIR");
+    }
+    ScriptedBoxesScope(const ScriptedBoxesScope&) = delete;
+    ScriptedBoxesScope& operator=(const ScriptedBoxesScope&) = delete;
+};
+
 // Picks the item of pszCode the way a user does: open the drop-down, click.
 bool ChooseCode(CListCtrlComboBox* pBox, const char* pszCode) {
     int nIndex = -1;
@@ -150,7 +162,7 @@ void TestEndToEnd::newDatabaseArrivesOnPhone() {
     QVERIFY(wiztest::WriteBytes(folder.File("kontakte.csv"), wiztest::ContactsCsv()));
 
     CScriptedMessageBoxes boxes;
-    qvxui::SetMessageBoxes(&boxes);
+    ScriptedBoxesScope scope(&boxes);
     // After the copy the wizard asks whether to send to another phone: No leaves.
     boxes.QueueAnswer(MsgAnswer::No);
 
@@ -175,10 +187,6 @@ void TestEndToEnd::newDatabaseArrivesOnPhone() {
     // The wizard found the new last.db without a restart.
     QVERIFY(dlg->LastDBExists());
     QVERIFY(dlg->findChild<QWidget*>("1000")->isEnabled());
-
-    dlg.reset();
-    qvxui::SetMessageBoxes(nullptr);
-    qunsetenv("QVX_PHONES_DIR");
 }
 
 void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
@@ -190,7 +198,7 @@ void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
     const QString saved = folder.File("mappings/eigene.map");
 
     CScriptedMessageBoxes boxes;
-    qvxui::SetMessageBoxes(&boxes);
+    ScriptedBoxesScope scope(&boxes);
     // The editor's save dialog with Yes to creating the new file, then No to
     // sending to another phone.
     boxes.QueueFileName(saved);
@@ -250,8 +258,7 @@ void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
     QTRY_VERIFY(!qobject_cast<CMappingDlg*>(QApplication::activeModalWidget()));
 
     // The save dialog, opened in the mappings folder, and its question for a
-    // new file; the file holds
-    // the columns with their codes and the name.
+    // new file; the file holds the columns with their codes and the name.
     const auto shown = boxes.History();
     QCOMPARE(shown.size(), size_t(2));
     QCOMPARE(shown[0].eKind, CScriptedMessageBoxes::Kind::SaveFile);
@@ -274,10 +281,6 @@ void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
     QCOMPARE(dlg->GetCreateDBResult(), 1);
     QTRY_VERIFY(!dlg->IsBusy());
     CheckArrived(folder);
-
-    dlg.reset();
-    qvxui::SetMessageBoxes(nullptr);
-    qunsetenv("QVX_PHONES_DIR");
 }
 
 QTEST_MAIN(TestEndToEnd)
