@@ -236,6 +236,10 @@ void CQVXWizardDlg::CreateControls() {
     connect(m_pRadioLastDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioLastDB);
     connect(m_pRadioNewDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioNewDB);
     connect(m_ComboBoxMapping, &QComboBox::activated, this, &CQVXWizardDlg::OnSelchangeComboMapping);
+    // A long mapping name with its file name does not fit into the closed
+    // box: the tool tip shows the whole entry.
+    connect(m_ComboBoxMapping, &QComboBox::currentTextChanged, m_ComboBoxMapping,
+            [this](const QString& text) { m_ComboBoxMapping->setToolTip(text); });
     connect(m_pButtonBrowseMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseMap);
     connect(m_pButtonEditMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonEditMap);
     connect(m_pButtonCreateMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonCreateMap);
