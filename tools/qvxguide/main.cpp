@@ -35,6 +35,16 @@ const Guide kGuides[] = {
     {"Deutsch", "de.html", "Quorvex Benutzerdokumentation.pdf", "Quorvex Benutzerdokumentation"},
 };
 
+// The offscreen platform's notes about window features it lacks say nothing
+// about the guides; everything else is passed on.
+QtMessageHandler g_defaultHandler = nullptr;
+void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("propagateSizeHints")) ||
+        message.contains(QLatin1String("XDG_RUNTIME_DIR")))
+        return;
+    if (g_defaultHandler) g_defaultHandler(type, context, message);
+}
+
 int Usage() {
     std::fputs("usage: qvxguide --source SOURCE_DIR --program BUILT_PROGRAM_DIR --out DIR [--shots DIR]\n",
                stderr);
@@ -47,6 +57,7 @@ int main(int argc, char** argv) {
     // No display is needed; pictures are drawn at twice the size for print.
     if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!getenv("QT_SCALE_FACTOR")) setenv("QT_SCALE_FACTOR", "2", 1);
+    g_defaultHandler = qInstallMessageHandler(FilterMessages);
     QApplication application(argc, argv);
 
     QString source, program, out, shotsDir;

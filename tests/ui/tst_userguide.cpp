@@ -1,0 +1,188 @@
+// The user guides that the build prints into the program folder, and the
+// program folder that `cmake --install` lays out.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kProgramDir = QStringLiteral(QVX_PROGRAM_DIR);
+
+// The dialogs of this build, each shown once in every guide.
+int DialogsInBuild() {
+    int n = 0;
+#if __has_include("app/QVXWizardDlg.h")
+    ++n;
+#endif
+#if __has_include("mapping_editor/MappingDlg.h")
+    ++n;
+#endif
+#if __has_include("database/CreateDBDlg.h")
+    ++n;
+#endif
+#if __has_include("transfer/CopyToPhoneDlg.h")
+    ++n;
+#endif
+#if __has_include("i18n/InfoDlg.h")
+    ++n;
+#endif
+#if __has_include("transfer/PCSuiteDlg.h")
+    ++n;
+#endif
+    return n;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int CountMatches(const QByteArray& bytes, const char* pszPattern) {
+    const QString text = QString::fromLatin1(bytes);
+    int n = 0;
+    for (auto it = QRegularExpression(QString::fromLatin1(pszPattern)).globalMatch(text); it.hasNext();
+         it.next())
+        ++n;
+    return n;
+}
+
+// The value of a key of the [Desktop Entry] group, with the string escapes undone.
+QString DesktopValue(const QByteArray& entry, const QString& key) {
+    for (const QByteArray& line : entry.split('\n')) {
+        const QString text = QString::fromUtf8(line);
+        if (!text.startsWith(key + "=")) continue;
+        QString value;
+        const QString raw = text.mid(key.size() + 1);
+        for (int i = 0; i < raw.size(); ++i) {
+            if (raw[i] == '\\' && i + 1 < raw.size()) {
+                const QChar c = raw[++i];
+                value += c == 's' ? QChar(' ') : c == 'n' ? QChar('\n') : c == 't' ? QChar('\t') : c;
+            } else {
+                value += raw[i];
+            }
+        }
+        return value;
+    }
+    return QString();
+}
+
+// The first argument of an Exec value: quoted with \ " ` $ escaped inside, or bare.
+QString ExecProgram(const QString& exec) {
+    if (!exec.startsWith('"')) return exec.section(' ', 0, 0);
+    QString program;
+    for (int i = 1; i < exec.size(); ++i) {
+        if (exec[i] == '\\' && i + 1 < exec.size()) {
+            program += exec[++i];
+        } else if (exec[i] == '"') {
+            return program;
+        } else {
+            program += exec[i];
+        }
+    }
+    return QString();  // unterminated
+}
+
+}  // namespace
+
+class TestUserGuide : public QObject {
+    Q_OBJECT
+
+private slots:
+    void guideIsAPrintedDocument_data();
+    void guideIsAPrintedDocument();
+    void installLaysOutTheProgramFolder_data();
+    void installLaysOutTheProgramFolder();
+};
+
+void TestUserGuide::guideIsAPrintedDocument_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("English") << QStringLiteral("Quorvex User Guide.pdf");
+    QTest::newRow("German") << QStringLiteral("Quorvex Benutzerdokumentation.pdf");
+}
+
+void TestUserGuide::guideIsAPrintedDocument() {
+    QFETCH(QString, name);
+    const QByteArray pdf = ReadAll(kProgramDir + "/" + name);
+    QVERIFY2(!pdf.isEmpty(), qPrintable(name + " is missing beside the program"));
+    QVERIFY(pdf.startsWith("%PDF-"));
+    QVERIFY(pdf.trimmed().endsWith("%%EOF"));  // written to its end
+    QVERIFY2(CountMatches(pdf, "/Type\\s*/Page(?![a-zA-Z])") > 1, "a guide has more than one page");
+    // A4 (595 x 842 points).
+    QVERIFY(CountMatches(pdf, "/MediaBox\\s*\\[\\s*0\\s+0\\s+595(\\.\\d+)?\\s+84[12](\\.\\d+)?\\s*\\]") > 0);
+    // Every dialog of this build is pictured.
+    QVERIFY(CountMatches(pdf, "/Subtype\\s*/Image") >= DialogsInBuild());
+}
+
+void TestUserGuide::installLaysOutTheProgramFolder_data() {
+    QTest::addColumn<QString>("prefixName");
+    QTest::newRow("plain prefix") << QStringLiteral("prefix");
+    // Exec must quote and escape what the desktop would otherwise take apart.
+    QTest::newRow("blank and dollar") << QStringLiteral("my $HOME prefix");
+}
+
+void TestUserGuide::installLaysOutTheProgramFolder() {
+    QFETCH(QString, prefixName);
+    const QString cmake = QStandardPaths::findExecutable(QStringLiteral("cmake"));
+    if (cmake.isEmpty()) QSKIP("cmake is not on the PATH");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString prefix = dir.path() + "/" + prefixName;
+    const QString buildDir = QFileInfo(kProgramDir).absolutePath();
+
+    QProcess install;
+    install.start(cmake, {QStringLiteral("--install"), buildDir, QStringLiteral("--prefix"), prefix});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitStatus() == QProcess::NormalExit && install.exitCode() == 0,
+             install.readAllStandardError().constData());
+
+    const QString folder = prefix + "/lib/qvxwizard";
+    QStringList expected = {QStringLiteral("language.ini"),
+                            QStringLiteral("mappings/Beispielkontakte.map"),
+                            QStringLiteral("Quorvex User Guide.pdf"),
+                            QStringLiteral("Quorvex Benutzerdokumentation.pdf"),
+                            QStringLiteral("qvxwizard.svg"),
+                            QStringLiteral("qvxbuild"),
+                            QStringLiteral("qvx-phone"),
+                            QStringLiteral("libqvxdevice.so"),
+                            QStringLiteral("qVxLocal.sisx")};
+    const bool bWizard = QFileInfo::exists(kProgramDir + "/QVXWizard");
+    if (bWizard) expected << QStringLiteral("QVXWizard");
+    for (const QString& file : expected)
+        QVERIFY2(QFileInfo(folder + "/" + file).isFile(), qPrintable(file + " is missing"));
+    for (const char* pszProgram : {"qvxbuild", "qvx-phone"})
+        QVERIFY(QFileInfo(folder + "/" + pszProgram).isExecutable());
+    // The installed files are the built ones.
+    QCOMPARE(ReadAll(folder + "/Quorvex User Guide.pdf"), ReadAll(kProgramDir + "/Quorvex User Guide.pdf"));
+    QCOMPARE(ReadAll(folder + "/language.ini"), ReadAll(kProgramDir + "/language.ini"));
+    QVERIFY(QFileInfo(prefix + "/share/icons/hicolor/scalable/apps/qvxwizard.svg").isFile());
+
+    // The links in bin lead into the program folder, so the programs find their files.
+    const QFileInfo link(prefix + "/bin/qvxbuild");
+    QVERIFY(link.isSymLink());
+    QCOMPARE(link.canonicalFilePath(), QFileInfo(folder + "/qvxbuild").canonicalFilePath());
+
+    const QString entryPath = prefix + "/share/applications/qvxwizard.desktop";
+    if (!bWizard) {
+        QVERIFY(!QFileInfo::exists(entryPath));
+        return;
+    }
+    const QByteArray entry = ReadAll(entryPath);
+    QVERIFY(entry.startsWith("[Desktop Entry]\n"));
+    QCOMPARE(DesktopValue(entry, "Name"), QStringLiteral("QVXWizard"));
+    QCOMPARE(DesktopValue(entry, "Type"), QStringLiteral("Application"));
+    QCOMPARE(DesktopValue(entry, "Categories"), QStringLiteral("Office;Utility;"));
+    QVERIFY(!DesktopValue(entry, "Comment").isEmpty());
+    QCOMPARE(ExecProgram(DesktopValue(entry, "Exec")), folder + "/QVXWizard");
+    QVERIFY(QFileInfo(ExecProgram(DesktopValue(entry, "Exec"))).isExecutable());
+    QCOMPARE(DesktopValue(entry, "Path"), folder);
+    QVERIFY(QFileInfo(DesktopValue(entry, "Icon")).isFile());
+    QVERIFY(!entry.contains('@'));  // every placeholder filled
+}
+
+QTEST_GUILESS_MAIN(TestUserGuide)
+#include "tst_userguide.moc"
