@@ -7,24 +7,13 @@
 #include <cstdio>
 #include <string>
 
+#include "FuzzFiles.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 
-namespace {
-
-std::string TempPath(const char* suffix) {
-    return "/tmp/qvxfuzz-" + std::to_string(getpid()) + suffix;
-}
-
-bool WriteBytes(const std::string& path, const void* data, size_t size) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
-}
-
-}  // namespace
+using qvxfuzz::TempPath;
+using qvxfuzz::WriteBytes;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string csvPath = TempPath(".csv");

@@ -10,7 +10,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  xvfb xauth imagemagick poppler-utils
+  xvfb xauth imagemagick poppler-utils xdg-utils
   fonts-dejavu-core
 )
 

@@ -3,6 +3,9 @@
 #include <QFontMetrics>
 #include <QWidget>
 #include <cstring>
+#include <mutex>
+
+#include "platform/ShellOpen.h"
 
 namespace qvxui {
 namespace {
@@ -41,6 +44,9 @@ size_t CompleteUtf8Length(const char* p, size_t n) {
     return nHave < nNeeded ? nLead - 1 : n;
 }
 
+std::mutex g_openerLock;
+ShellOpener g_opener;
+
 }  // namespace
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
@@ -78,6 +84,20 @@ QString FromLocalText(const char* pszText) {
 
 QString FromLocalText(const std::string& text) {
     return FromLocalText(text.data(), text.size());
+}
+
+void SetShellOpener(ShellOpener opener) {
+    std::lock_guard<std::mutex> lock(g_openerLock);
+    g_opener = std::move(opener);
+}
+
+int OpenWithShell(const std::string& address) {
+    ShellOpener opener;
+    {
+        std::lock_guard<std::mutex> lock(g_openerLock);
+        opener = g_opener;
+    }
+    return opener ? opener(address) : qvxplatform::OpenAddress(address);
 }
 
 }  // namespace qvxui

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/DialogUi.h"
+#include "controls/HyperlinkLabel.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
 
@@ -23,16 +24,20 @@ QString LanguageText(const char* pszKey, size_t nBufferSize) {
 
 void ApplyText(QWidget* pWidget, const QString& text) {
     if (!pWidget) return;
-    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
+    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget)) {
         pButton->setText(text);
-    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
+    } else if (auto* pLink = qobject_cast<CHyperlinkLabel*>(pWidget)) {
+        pLink->setText(text);
+        pLink->FitToText();
+    } else if (auto* pLabel = qobject_cast<QLabel*>(pWidget)) {
         pLabel->setText(text);
-    else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
+    } else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) {
         pEdit->setText(text);
-    else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget))
+    } else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget)) {
         pGroup->setTitle(text);
-    else if (pWidget->isWindow())
+    } else if (pWidget->isWindow()) {
         pWidget->setWindowTitle(text);
+    }
 }
 
 void ApplyToolTip(QWidget* pWidget, const QString& text) {

@@ -5,8 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/DialogUi.h"
 #include "app/MessageBoxesUi.h"
-#include "platform/ShellOpen.h"
 
 CHyperlinkLabel::CHyperlinkLabel(QWidget* pParent) : QLabel(pParent) {
     Init();
@@ -179,7 +179,7 @@ void CHyperlinkLabel::mouseReleaseEvent(QMouseEvent* pEvent) {
 void CHyperlinkLabel::OnClicked() {
     m_bHovered = false;
     const std::string address = m_address.toUtf8().toStdString();
-    const int nResult = m_opener ? m_opener(address) : qvxplatform::OpenAddress(address);
+    const int nResult = m_opener ? m_opener(address) : qvxui::OpenWithShell(address);
     m_bVisited = nResult > 32;
     update();
     if (!m_bVisited) {

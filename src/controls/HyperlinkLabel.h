@@ -76,8 +76,8 @@ public:
     // Re-sizes to the text after the text changed (a language switch).
     void FitToText();
 
-    // The opener used on a click; none restores the desktop's (xdg-open with
-    // the browser fallback).
+    // The opener used on a click; none restores the process-wide one
+    // (qvxui::OpenWithShell: xdg-open with the browser fallback).
     void SetOpener(Opener opener);
 
     bool IsHovered() const { return m_bHovered; }

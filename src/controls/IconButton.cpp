@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTextLayout>
+#include <QToolTip>
 #include <algorithm>
 
 #include "controls/ButtonIcons.h"
@@ -22,6 +24,32 @@ void Draw3dRect(QPainter& painter, const QRect& r, const QColor& topLeft, const 
     painter.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), topLeft);
     painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
     painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+}
+
+// Tips are at most this wide; longer texts are broken at word boundaries.
+constexpr int kMaxTipWidth = 400;
+
+QString WrapTip(const QString& text) {
+    const QFont font = QToolTip::font();
+    const QFontMetrics fm(font);
+    QStringList lines;
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        if (fm.horizontalAdvance(paragraph) <= kMaxTipWidth) {
+            lines << paragraph;
+            continue;
+        }
+        QTextLayout layout(paragraph, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(kMaxTipWidth);
+            lines << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QPixmap IconFromId(int nId, qreal dRatio) {
@@ -114,7 +142,7 @@ void CIconButton::SetButtonTooltip(const QString& text, bool bActivate) {
     if (text.isEmpty()) return;
     m_tooltip = text;
     m_bTooltipActive = bActivate;
-    setToolTip(bActivate ? text : QString());
+    setToolTip(bActivate ? WrapTip(text) : QString());
 }
 
 void CIconButton::SetFlatStyle(bool bFlat) {

@@ -115,7 +115,11 @@ int CDBBuilder::ExecuteSQL(const char* pszFormat, ...) {
         va_end(args);
         pszStatement = longStatement.get();
     }
-    if (sqlite3_exec(m_lpDB, pszStatement, nullptr, nullptr, nullptr) != SQLITE_OK) return qvxdb::kErrExecute;
+    int nRc = sqlite3_exec(m_lpDB, pszStatement, nullptr, nullptr, nullptr);
+    if (nRc != SQLITE_OK) {
+        m_nLastFailure = nRc;
+        return qvxdb::kErrExecute;
+    }
     return qvxdb::kOk;
 }
 
@@ -139,8 +143,10 @@ int CDBBuilder::GetStatement(size_t nSlot, const char* pszSql, sqlite3_stmt** pp
     }
     if (m_statements[nSlot] == nullptr) {
         sqlite3_stmt* pStmt = nullptr;
-        if (sqlite3_prepare_v2(m_lpDB, pszSql, -1, &pStmt, nullptr) != SQLITE_OK || pStmt == nullptr) {
+        int nRc = sqlite3_prepare_v2(m_lpDB, pszSql, -1, &pStmt, nullptr);
+        if (nRc != SQLITE_OK || pStmt == nullptr) {
             sqlite3_finalize(pStmt);
+            m_nLastFailure = nRc != SQLITE_OK ? nRc : SQLITE_ERROR;
             return qvxdb::kErrExecute;
         }
         m_statements[nSlot] = pStmt;

@@ -65,6 +65,9 @@ protected:
     // connection and finalized by CloseDB: 0, -110 or -210.
     int GetStatement(size_t nSlot, const char* pszSql, sqlite3_stmt** ppStmt);
     sqlite3* GetHandle() const { return m_lpDB; }
+    // The SQLite result of the last statement that failed in ExecuteSQL or
+    // GetStatement (0 before any failure).
+    int GetLastFailure() const { return m_nLastFailure; }
 
 private:
     void AcquireLock();
@@ -73,6 +76,7 @@ private:
     std::string m_lpszDBFileName;
     sqlite3* m_lpDB = nullptr;
     std::vector<sqlite3_stmt*> m_statements;
+    int m_nLastFailure = 0;
 
     // The builder's lock: held by one thread from OpenDB to CloseDB. A plain
     // mutex cannot be held across calls like that, so it is a flag under a mutex.

@@ -74,9 +74,12 @@ void BindText(sqlite3_stmt* pStmt, int nIndex, const char* pszText) {
     sqlite3_bind_text(pStmt, nIndex, OrEmpty(pszText), -1, SQLITE_STATIC);
 }
 
-// Errors after which the file cannot hold the complete data any more.
+// Errors after which the file cannot hold the complete data any more (as
+// opposed to a statement that fails for its own row only).
 bool IsWriteFailure(int nRc) {
     switch (nRc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
         case SQLITE_FULL:
         case SQLITE_IOERR:
         case SQLITE_NOMEM:
@@ -85,7 +88,6 @@ bool IsWriteFailure(int nRc) {
         case SQLITE_READONLY:
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
-        case SQLITE_TOOBIG:
             return true;
         default:
             return false;
@@ -132,7 +134,20 @@ CQVXDBBuilder::~CQVXDBBuilder() {
 
 int CQVXDBBuilder::CreateTables() {
     int nResult = qvxdb::kOk;
-    for (const char* pszStatement : kSchema) nResult = ExecuteSQL("%s", pszStatement);
+    for (const char* pszStatement : kSchema) {
+        nResult = ExecuteSQL("%s", pszStatement);
+        if (nResult == qvxdb::kErrExecute) NoteFailure(GetLastFailure());
+    }
+    return nResult;
+}
+
+void CQVXDBBuilder::NoteFailure(int nRc) {
+    if (IsWriteFailure(nRc) && m_nWriteError == 0) m_nWriteError = nRc;
+}
+
+int CQVXDBBuilder::PrepareInsert(size_t nSlot, const char* pszSql, sqlite3_stmt** ppStmt) {
+    int nResult = GetStatement(nSlot, pszSql, ppStmt);
+    if (nResult == qvxdb::kErrExecute) NoteFailure(GetLastFailure());
     return nResult;
 }
 
@@ -140,13 +155,13 @@ int CQVXDBBuilder::StepInsert(sqlite3_stmt* pStmt) {
     int nRc = sqlite3_step(pStmt);
     sqlite3_reset(pStmt);
     if (nRc == SQLITE_DONE) return qvxdb::kOk;
-    if (IsWriteFailure(nRc) && m_nWriteError == 0) m_nWriteError = nRc;
+    NoteFailure(nRc);
     return qvxdb::kErrExecute;
 }
 
 int CQVXDBBuilder::InsertContactBook(int nId, const char* pszName, const char* pszDescription) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotBook, kInsertBook, &pStmt);
+    int nResult = PrepareInsert(kSlotBook, kInsertBook, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
     sqlite3_bind_int(pStmt, 1, nId);
     BindText(pStmt, 2, pszName);
@@ -157,7 +172,7 @@ int CQVXDBBuilder::InsertContactBook(int nId, const char* pszName, const char* p
 int CQVXDBBuilder::InsertContactGroup(int nGroupId, int nBookId, const char* pszName,
                                       const char* pszDescription) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotGroup, kInsertGroup, &pStmt);
+    int nResult = PrepareInsert(kSlotGroup, kInsertGroup, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
     sqlite3_bind_int(pStmt, 1, nGroupId);
     sqlite3_bind_int(pStmt, 2, nBookId);
@@ -169,7 +184,7 @@ int CQVXDBBuilder::InsertContactGroup(int nGroupId, int nBookId, const char* psz
 int CQVXDBBuilder::InsertContact(int nContactId, const char* pszName, const char* pszCompany, int nBookId,
                                  int nGroupId) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotContact, kInsertContact, &pStmt);
+    int nResult = PrepareInsert(kSlotContact, kInsertContact, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
 
     char szParts[qvxdb::kNameParts][kCellChars + 1];
@@ -190,7 +205,7 @@ int CQVXDBBuilder::InsertContact(int nContactId, const char* pszName, const char
 int CQVXDBBuilder::InsertDetailRow(int nContactId, const char* pszKey, const char* pszValue,
                                    const char* pszType, int nPosition) {
     sqlite3_stmt* pStmt = nullptr;
-    int nResult = GetStatement(kSlotDetail, kInsertDetail, &pStmt);
+    int nResult = PrepareInsert(kSlotDetail, kInsertDetail, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
     sqlite3_bind_int(pStmt, 1, nContactId);
     BindText(pStmt, 2, pszKey);
@@ -293,8 +308,8 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
 
     // Ends a build that cannot write its data completely: nothing of it may
     // count as done.
-    auto fail = [this](int nLine, int nCode) {
-        LOG_WARN(qvxlog::CrDBThr, "BuildDb() writing the database failed <%d> <%d>", nLine, nCode);
+    auto fail = [this](int nCode) {
+        LOG_WARN(qvxlog::CrDBThr, "BuildDb() writing the database failed <%d>", nCode);
         if (sqlite3_get_autocommit(GetHandle()) == 0) ExecuteSQL("ROLLBACK;");
         CloseDB();
         return -1;
@@ -324,7 +339,7 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
 
     ApplyBuildSettings();
     int nRc = BeginTransaction();
-    if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
+    if (nRc != SQLITE_OK) return fail(nRc);
     CreateTables();
 
     char szName[kTextBuffer];
@@ -371,8 +386,8 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
             ++nInserts;
         }
         nRc = nextTransaction();
-        if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
-        if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+        if (nRc != SQLITE_OK) return fail(nRc);
+        if (m_nWriteError != 0) return fail(m_nWriteError);
         if (stopRequested()) return stop("Abort while entry contacts");
         step();
     }
@@ -404,16 +419,16 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
                 ++nInserts;
             }
             nRc = nextTransaction();
-            if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
-            if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+            if (nRc != SQLITE_OK) return fail(nRc);
+            if (m_nWriteError != 0) return fail(m_nWriteError);
             if (stopRequested()) return stop("Abort while entry details");
             step();
         }
     }
 
     nRc = CommitTransaction();
-    if (nRc != SQLITE_OK) return fail(__LINE__, nRc);
-    if (m_nWriteError != 0) return fail(__LINE__, m_nWriteError);
+    if (nRc != SQLITE_OK) return fail(nRc);
+    if (m_nWriteError != 0) return fail(m_nWriteError);
     if (CloseDB() != qvxdb::kOk) {
         LOG_WARN(qvxlog::CrDBThr, "BuildDb() closing the database failed");
         return -1;

@@ -115,6 +115,8 @@ protected:
 private:
     void Init(int32_t nSeconds);
     int ApplyBuildSettings();
+    void NoteFailure(int nRc);
+    int PrepareInsert(size_t nSlot, const char* pszSql, sqlite3_stmt** ppStmt);
     int StepInsert(sqlite3_stmt* pStmt);
     int InsertDetailRow(int nContactId, const char* pszKey, const char* pszValue, const char* pszType,
                         int nPosition);

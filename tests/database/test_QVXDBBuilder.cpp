@@ -297,6 +297,17 @@ TEST_F(BuildDb, UnopenableFileFailsWithoutWriting) {
     EXPECT_TRUE(m_hooks.m_infoTexts.empty());
 }
 
+TEST_F(BuildDb, FileLockedByAnotherConnectionFails) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE; CREATE TABLE x (a);", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    FillTable(m_map, {"Name"}, {"N"}, {{"a"}});
+    EXPECT_EQ(Build(), -1);
+    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+}
+
 TEST_F(BuildDb, NoHooksStillBuilds) {
     FillTable(m_map, {"Name", "Tel"}, {"N", "PD"}, {{"a", "030 1"}});
     CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);

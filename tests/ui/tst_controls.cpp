@@ -2,10 +2,12 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QtTest>
 #include <string>
 #include <vector>
 
+#include "app/DialogUi.h"
 #include "app/MessageBoxesUi.h"
 #include "controls/ButtonIcons.h"
 #include "controls/HyperlinkLabel.h"
@@ -29,6 +31,8 @@ private slots:
     void iconPlacement();
     void doubleClickCountsAsTwoClicks();
     void tooltipRules();
+    void longTooltipIsWrapped();
+    void focusedBackground();
     void iconIdsAreChecked();
 
     void linkAttachTakesTextOrAddress();
@@ -40,6 +44,7 @@ private slots:
     void linkOpensThroughOpener();
     void linkFailedOpenShowsError();
     void linkErrorTexts();
+    void linkUsesProcessWideOpener();
 
 private:
     QWidget* m_pWindow = nullptr;
@@ -338,6 +343,34 @@ void TestControls::tooltipRules() {
     QCOMPARE(button.GetButtonTooltip(), QStringLiteral("Quiet"));
 }
 
+void TestControls::longTooltipIsWrapped() {
+    CIconButton button(m_pWindow);
+    QString text;
+    for (int i = 0; i < 40; ++i) text += QStringLiteral("word%1 ").arg(i);
+    text = text.trimmed();
+    button.SetButtonTooltip(text);
+    QCOMPARE(button.GetButtonTooltip(), text);
+    const QStringList lines = button.toolTip().split(QLatin1Char('\n'));
+    QVERIFY(lines.size() > 1);
+    const QFontMetrics fm(QToolTip::font());
+    for (const QString& line : lines) QVERIFY(fm.horizontalAdvance(line) <= 400);
+    QCOMPARE(lines.join(QLatin1Char(' ')), text);
+}
+
+void TestControls::focusedBackground() {
+    auto* pButton = new CIconButton(QStringLiteral("OK"), m_pWindow);
+    pButton->SetButtonColour(2, QColor(1, 2, 3));
+    pButton->SetButtonColour(4, QColor(4, 5, 6));
+    m_pWindow->show();
+    QApplication::setActiveWindow(m_pWindow);
+    QVERIFY(QTest::qWaitForWindowActive(m_pWindow));
+    pButton->setFocus();
+    QTRY_VERIFY(pButton->hasFocus());
+    QCOMPARE(pButton->CurrentBackColour().rgb(), QColor(4, 5, 6).rgb());
+    pButton->clearFocus();
+    QCOMPARE(pButton->CurrentBackColour().rgb(), QColor(1, 2, 3).rgb());
+}
+
 void TestControls::iconIdsAreChecked() {
     CIconButton button(m_pWindow);
     QCOMPARE(button.CurrentIconSlot(), CIconButton::kSlotNone);
@@ -512,6 +545,21 @@ void TestControls::linkErrorTexts() {
              prefix + QStringLiteral("The operating system is out\nof memory or resources."));
     QCOMPARE(CHyperlinkLabel::OpenErrorText(33), prefix + QStringLiteral("Unknown Error (33) occurred."));
     QCOMPARE(CHyperlinkLabel::OpenErrorText(-1), prefix + QStringLiteral("Unknown Error (-1) occurred."));
+}
+
+void TestControls::linkUsesProcessWideOpener() {
+    std::string opened;
+    qvxui::SetShellOpener([&](const std::string& address) {
+        opened = address;
+        return 33;
+    });
+    auto* pLink = new CHyperlinkLabel(QStringLiteral("https://example.org/x"), m_pWindow);
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow));
+    QTest::mouseClick(pLink, Qt::LeftButton, Qt::NoModifier, pLink->rect().center());
+    qvxui::SetShellOpener(nullptr);
+    QCOMPARE(opened, std::string("https://example.org/x"));
+    QVERIFY(pLink->GetVisitedState());
 }
 
 QTEST_MAIN(TestControls)

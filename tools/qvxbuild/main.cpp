@@ -31,22 +31,10 @@ bool PrepareLanguage(const char* pszLanguage) {
 std::string JsonString(const std::string& bytes) {
     std::string out = "\"";
     size_t i = 0;
-    auto appendCodePoint = [&out](unsigned cp) {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
+    // A byte taken as Latin-1 is a code point below 0x100: two UTF-8 bytes.
+    auto appendLatin1 = [&out](unsigned char c) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     };
     while (i < bytes.size()) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
@@ -90,7 +78,7 @@ std::string JsonString(const std::string& bytes) {
                 out.append(bytes, i, static_cast<size_t>(len));
                 i += static_cast<size_t>(len);
             } else {
-                appendCodePoint(c);
+                appendLatin1(c);
                 ++i;
             }
         }

@@ -1,0 +1,157 @@
+// CMappingDlg: the mapping editor. The user gives every column of the
+// analysed CSV file a property type, names and describes the mapping and
+// saves it as a mapping file.
+//
+// The dialog works directly on the main dialog's CDataMap: each choice in the
+// property list is written at once into the table's mapping row, and the
+// info label says, live, what keeps the mapping from being complete. OK
+// saves only a complete mapping, through the save dialog of IMessageBoxes;
+// Cancel leaves the file alone (the table's mapping row keeps the changes,
+// the caller applies the file again).
+//
+//   CMappingDlg dlg(this);
+//   dlg.SetNewMode();                        // or leave it in edit mode
+//   dlg.SetDataMap(pDataMap);
+//   dlg.SetMappingPath(szFolderOrFile, sizeof szFolderOrFile);
+//   if (dlg.exec() == QDialog::Accepted) dlg.GetFilePath(szPath, sizeof szPath);
+//
+// Settled for this platform: the anchors are measured in client coordinates
+// (Qt places children relative to the client area, so frame and caption drop
+// out); line breaks cannot enter the name or the description (Enter in the
+// description presses OK, pasted line breaks become blanks), since either
+// would split a line of the mapping file.
+#pragma once
+
+#include <QDialog>
+#include <QRect>
+#include <QString>
+#include <cstddef>
+#include <string>
+
+#include "threads/CallbackReceiver.h"
+
+class CDataMap;
+class CIconButton;
+class CPropertyListCtrl;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+class CMappingDlg : public QDialog, public CCallbackReceiver {
+    Q_OBJECT
+
+public:
+    // Control ids of the template; each is the control's objectName.
+    enum ControlId {
+        kIdOk = 1,
+        kIdCancel = 2,
+        kIdList = 1011,
+        kIdName = 1012,
+        kIdDescription = 1013,
+        kIdNameLabel = 1016,
+        kIdDescriptionLabel = 1017,
+        kIdInfo = 1057,
+    };
+    static constexpr int kNameLimit = 96;          // characters that can be typed
+    static constexpr int kDescriptionLimit = 256;  // characters that can be typed
+    static constexpr size_t kPathBuffer = 261;
+
+    // Distances to the client edges for anchored sides; for a side that is
+    // not anchored, the control's height (top/bottom) or width (left/right).
+    struct CtrlAnchor {
+        bool bTop = false;
+        bool bBottom = false;
+        bool bLeft = false;
+        bool bRight = false;
+        int nTop = 0;
+        int nBottom = 0;
+        int nLeft = 0;
+        int nRight = 0;
+    };
+
+    explicit CMappingDlg(QWidget* pParent = nullptr);
+    ~CMappingDlg() override;
+
+    // Before opening.
+    void SetNewMode(bool bNew = true) { m_bNewMode = bNew; }
+    bool IsNewMode() const { return m_bNewMode; }
+    void SetDataMap(CDataMap* pDataMap) { m_pDataMap = pDataMap; }
+    // The folder (new mode) or the file (edit mode) the save dialog starts
+    // with; ignored when nSize exceeds 261, else at most nSize - 1 bytes.
+    void SetMappingPath(const char* pszText, size_t nSize);
+
+    // After OK: the saved file's name and full path, copied only into a
+    // buffer of more than 260 bytes.
+    void GetFileName(char* pszBuffer, size_t nSize) const;
+    void GetFilePath(char* pszBuffer, size_t nSize) const;
+
+    // Texts of the current language, again after a language change.
+    void UpdateTexts();
+    // The info label from the mapping rules, first broken rule first.
+    void UpdateInfo();
+    // Reports of the property list: every one runs UpdateInfo.
+    int OnReceiveCallback(unsigned nCode, void* pParam) override;
+
+    // Checks the mapping, asks for the file and writes it; false leaves the
+    // dialog open.
+    bool SaveMapping();
+
+    // The rectangle of an anchored control for a client size; false when the
+    // control is anchored neither at top nor bottom or neither left nor right.
+    static bool AnchoredRect(const CtrlAnchor& anchor, int nClientWidth, int nClientHeight, QRect* pRect);
+    // Moves one control by its anchor (with the warning for a bad anchor).
+    void UpdateCtrlSpacing(QWidget* pCtrl, const CtrlAnchor& anchor, int nClientWidth, int nClientHeight);
+
+    CPropertyListCtrl* PropertyList() const { return m_pList; }
+    QString InfoText() const;
+    // The size at opening, below which the dialog cannot shrink.
+    QSize OpeningSize() const { return m_openingSize; }
+
+public slots:
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+
+private:
+    void OnInitDialog();
+    void MeasureAnchors();
+    void LayoutControls();
+    std::string NameBytes() const;
+    std::string DescriptionBytes() const;
+
+    enum { kAnchoredCount = 6 };
+    struct AnchoredCtrl {
+        QWidget* pCtrl = nullptr;
+        CtrlAnchor anchor;
+    };
+
+    QLabel* m_pNameLabel = nullptr;
+    QLineEdit* m_pName = nullptr;
+    QLabel* m_pDescriptionLabel = nullptr;
+    QPlainTextEdit* m_pDescription = nullptr;
+    CPropertyListCtrl* m_pList = nullptr;
+    QLabel* m_pInfo = nullptr;
+    CIconButton* m_pOk = nullptr;
+    CIconButton* m_pCancel = nullptr;
+
+    bool m_bNewMode = false;
+    bool m_bOpened = false;
+    CDataMap* m_pDataMap = nullptr;
+    char m_szMappingPath[kPathBuffer] = {};
+    char m_szFileName[kPathBuffer] = {};
+    char m_szFilePath[kPathBuffer] = {};
+
+    QSize m_openingSize;
+    bool m_bLayoutReady = false;
+    AnchoredCtrl m_anchors[kAnchoredCount];
+
+    // What the boxes showed at opening, with the bytes behind it: an
+    // untouched text is saved as the bytes it came from.
+    QString m_nameShown;
+    std::string m_nameBytes;
+    QString m_descriptionShown;
+    std::string m_descriptionBytes;
+};
