@@ -19,29 +19,25 @@
 #include "app/MessageBoxesUi.h"
 #include "i18n/LanguageTable.h"
 
-#if __has_include("app/QVXWizardDlg.h")
+// The build says which dialogs exist (QVXGUIDE_HAVE_...), so that a dialog
+// that joins the build is pictured from then on.
+#ifdef QVXGUIDE_HAVE_MAIN_DLG
 #include "app/QVXWizardDlg.h"
-#define QVXGUIDE_HAVE_MAIN_DLG 1
 #endif
-#if __has_include("mapping_editor/MappingDlg.h")
+#ifdef QVXGUIDE_HAVE_MAPPING_DLG
 #include "mapping_editor/MappingDlg.h"
-#define QVXGUIDE_HAVE_MAPPING_DLG 1
 #endif
-#if __has_include("database/CreateDBDlg.h")
+#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
 #include "database/CreateDBDlg.h"
-#define QVXGUIDE_HAVE_CREATEDB_DLG 1
 #endif
-#if __has_include("transfer/CopyToPhoneDlg.h")
+#ifdef QVXGUIDE_HAVE_COPY_DLG
 #include "transfer/CopyToPhoneDlg.h"
-#define QVXGUIDE_HAVE_COPY_DLG 1
 #endif
-#if __has_include("i18n/InfoDlg.h")
+#ifdef QVXGUIDE_HAVE_INFO_DLG
 #include "i18n/InfoDlg.h"
-#define QVXGUIDE_HAVE_INFO_DLG 1
 #endif
-#if __has_include("transfer/PCSuiteDlg.h")
+#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
 #include "transfer/PCSuiteDlg.h"
-#define QVXGUIDE_HAVE_PCSUITE_DLG 1
 #endif
 
 namespace qvxguide {
@@ -50,7 +46,7 @@ namespace {
 constexpr int kTimeoutMs = 20000;
 
 // Serves the event loop until the condition holds; false after the time-out.
-bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = kTimeoutMs) {
+[[maybe_unused]] bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = kTimeoutMs) {
     QDeadlineTimer deadline(nTimeoutMs);
     while (!condition()) {
         if (deadline.hasExpired()) return false;
@@ -61,7 +57,7 @@ bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = kTimeoutMs
 }
 
 // Serves the event loop for a while, so that late reports have arrived.
-void Settle(int nMs) {
+[[maybe_unused]] void Settle(int nMs) {
     QDeadlineTimer deadline(nMs);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -69,14 +65,14 @@ void Settle(int nMs) {
     }
 }
 
-QImage Complain(const char* pszShot, const char* pszWhat) {
+[[maybe_unused]] QImage Complain(const char* pszShot, const char* pszWhat) {
     std::fprintf(stderr, "qvxguide: no picture of the %s: %s\n", pszShot, pszWhat);
     return QImage();
 }
 
 // The dialog's client area under a plain title bar with its window title, so
 // that the reader recognises the window by its title.
-QImage Framed(QWidget* pDialog) {
+[[maybe_unused]] QImage Framed(QWidget* pDialog) {
     if (QWidget* pFocus = QApplication::focusWidget()) pFocus->clearFocus();  // no blinking caret
     const QPixmap client = pDialog->grab();
     const qreal dpr = client.devicePixelRatio();
@@ -214,7 +210,7 @@ QImage ShootPCSuiteDialog() {
 }
 #endif
 
-void Keep(std::map<QString, QImage>& shots, const char* pszName, QImage image) {
+[[maybe_unused]] void Keep(std::map<QString, QImage>& shots, const char* pszName, QImage image) {
     if (!image.isNull()) shots[QString::fromLatin1(pszName)] = std::move(image);
 }
 

@@ -70,12 +70,23 @@ bool BreaksBefore(const QTextFormat& format) {
     return (format.toFrameFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) != 0;
 }
 
-// Starts a new page before a block or a table.
-void BreakBefore(QTextBlock block) {
+// A heading, or a line that introduces what follows (it ends in ':').
+bool LeadsIn(const QTextBlock& block) {
+    return block.blockFormat().headingLevel() > 0 || block.text().trimmed().endsWith(':');
+}
+
+// Starts a new page before a block, or before the lines that lead into it;
+// false when a page starts there already.
+bool BreakBefore(QTextBlock block) {
+    for (QTextBlock before = block.previous(); before.isValid() && LeadsIn(before);
+         before = before.previous())
+        block = before;
+    if (BreaksBefore(block.blockFormat())) return false;
     QTextCursor cursor(block);
     QTextBlockFormat format = block.blockFormat();
     format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     cursor.setBlockFormat(format);
+    return true;
 }
 
 // The tables of a frame and of the frames within it.
@@ -105,8 +116,7 @@ bool MoveOneThing(QTextDocument& document) {
         if (rect.height() > pageHeight / 2 && firstPart > pageHeight / 5) continue;
         const QTextBlock before = pTable->firstCursorPosition().block().previous();
         if (!before.isValid() || BreaksBefore(before.blockFormat())) continue;
-        BreakBefore(before);
-        return true;
+        if (BreakBefore(before)) return true;
     }
 
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -115,20 +125,17 @@ bool MoveOneThing(QTextDocument& document) {
         // A figure keeps its picture and caption together.
         if (block.text().contains(QChar::ObjectReplacementCharacter) &&
             pageOf(rect.top()) != pageOf(rect.bottom() - 1) && rect.height() < pageHeight / 2) {
-            BreakBefore(block);
-            return true;
+            if (BreakBefore(block)) return true;
+            continue;
         }
-        // A heading, or a line that introduces what follows (ends in ':'),
-        // stays with the first line of what follows.
-        const bool bLeads = block.blockFormat().headingLevel() > 0 || block.text().trimmed().endsWith(':');
+        // A line that leads in stays with the first line of what follows.
         const QTextBlock next = block.next();
-        if (!bLeads || !next.isValid() || !next.layout() || next.layout()->lineCount() == 0) continue;
+        if (!LeadsIn(block) || !next.isValid() || !next.layout() || next.layout()->lineCount() == 0) continue;
         const QRectF nextRect = pLayout->blockBoundingRect(next);
         const QTextLine firstLine = next.layout()->lineAt(0);
         const qreal firstLineBottom = nextRect.top() + firstLine.y() + firstLine.height();
         if (pageOf(rect.top()) == pageOf(firstLineBottom)) continue;
-        BreakBefore(block);
-        return true;
+        if (BreakBefore(block)) return true;
     }
     return false;
 }
