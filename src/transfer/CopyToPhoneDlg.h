@@ -1,0 +1,150 @@
+// CCopyToPhoneDlg: the dialog in which the user picks a connected phone,
+// sees whether the database fits into its free memory (it must fit twice),
+// and starts or aborts the transfer done by its CCopyToPhoneThread.
+//
+// On opening it takes last.db under its own timestamped name and writes the
+// semaphore file beside it; on leaving it moves the database back to last.db
+// and deletes the semaphore file. It leaves only that way: Back, Escape,
+// Enter and the window's close button all take
+// these steps, and all are refused while a run is active. A dialog
+// destroyed without leaving (the program ending) takes them too.
+//
+// Threads: the worker's reports arrive on the worker's thread, the phone
+// events on the device service's thread. Reports whose outcome the worker
+// waits for (message boxes, the install question, the end of a run) are
+// carried to the dialog's thread with a blocking call; progress and phone
+// events are posted. A phone event never waits for the dialog's thread,
+// since unregistering the listener waits for an event in progress.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "database/QVXDBBuilder.h"
+#include "threads/CallbackReceiver.h"
+#include "transfer/ConnApiTypes.h"
+#include "transfer/CopyToPhoneThread.h"
+
+class CIconButton;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+
+class CCopyToPhoneDlg : public QDialog, public CCallbackReceiver, public DMNotifyIF {
+    Q_OBJECT
+
+public:
+    static constexpr int kIdDevicesLabel = 1033;
+    static constexpr int kIdDevices = 1027;
+    static constexpr int kIdInfo = 1029;
+    static constexpr int kIdProgress = 1035;
+    static constexpr int kIdCopy = 1031;
+    static constexpr int kIdBack = 1032;
+
+    explicit CCopyToPhoneDlg(QWidget* pParent = nullptr);
+    ~CCopyToPhoneDlg() override;
+
+    // The worker's reports (worker or service thread).
+    int OnReceiveCallback(unsigned nCode, void* pParam) override;
+
+    // Phone events (service thread).
+    void OnDeviceListChanged() override {}
+    void OnDeviceAdded(const char16_t* pstrSerialNumber, uint32_t dwStatus) override;
+    void OnDeviceRemoved(const char16_t* pstrSerialNumber, uint32_t dwStatus) override;
+    void OnDeviceUpdated(const char16_t* pstrSerialNumber, uint32_t dwStatus) override;
+
+    // Dialog thread only from here on.
+    void UpdateTexts();
+    void RefreshDeviceList();
+    void OnDeviceSelected();
+    // The memory check of the selected phone: 1 when done, 0 without an
+    // open file system.
+    int OnSelchangeListDevices();
+    void OnButtonCopy();
+    void OnButtonBack();
+
+    // True from the copy button until the run's end report (or until an
+    // abort or a failed installation was reported).
+    bool IsCopying() const { return m_bCopying.load() != 0; }
+    // True from the copy button until the run's end report.
+    bool IsRunActive() const { return m_bRunActive.load(); }
+
+    // The two lines of the memory report and the verdict, the labels padded
+    // to the longer one so that both figures start in the same column.
+    static std::string FormatMemoryReport(const std::string& neededLabel, double dNeededMB,
+                                          const std::string& freeLabel, double dFreeMB,
+                                          const std::string& verdict);
+
+    // The clock of the dot animation, in seconds; tests may replace it.
+    void SetClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
+    // Adds one more dot (up to three, then none again) at most once a second.
+    void AnimateInfoText(const std::string& base);
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    void InitWindow();
+    CONAHANDLE OpenFS();
+    void CloseFS();
+    void FreeDevices();
+    void SetCopyButtonState(bool bRun);
+    void SetInfoText(const std::string& text);
+    void ClearSelection();
+    void RequestLeave();
+    void RestoreLastDB();
+    void LogDeviceEvent(const char* pszEvent, const char16_t* pstrSerialNumber);
+    void PostRefresh();
+    int64_t Now() const;
+
+    void OnAbortCopy();
+    void OnFinishCopy();
+    void OnProgNotFound();
+    void OnFailedInstall();
+    void OnEndThread();
+
+    // Controls.
+    QLabel* m_pDevicesLabel = nullptr;
+    QListWidget* m_pDeviceList = nullptr;
+    QLabel* m_pInfo = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    CIconButton* m_pCopy = nullptr;
+    CIconButton* m_pBack = nullptr;
+
+    CONAHANDLE m_hDM = 0;
+    CONAHANDLE m_hFS = 0;
+    CONA_DEVICE_RECORD* m_pDevices = nullptr;  // the last CONAGetDevices result
+    uint32_t m_nDevices = 0;
+    int m_nSelDevice = -1;
+    std::atomic<int> m_bCopying{0};
+    std::atomic<bool> m_bRunActive{false};
+    int64_t m_tLastDots = 0;
+    int m_nDots = 0;
+    std::string m_info;  // the info text shown, as bytes
+
+    bool m_bDMInitialized = false;
+    bool m_bFSInitialized = false;
+    bool m_bDMOpen = false;
+    bool m_bDMRegistered = false;
+    bool m_bWindowReady = false;  // last.db taken, semaphore file written
+    std::atomic<bool> m_bClosing{false};
+
+    // Worker side throttle of the progress reports.
+    std::atomic<int> m_nLastProgress{-1};
+    std::atomic<int64_t> m_tLastProgress{0};
+    std::function<int64_t()> m_clock;
+
+    // The builder before the worker, so that the worker goes first.
+    CQVXDBBuilder m_DBBuilder;
+    CCopyToPhoneThread m_Worker;
+};
