@@ -50,8 +50,13 @@ ShellOpener g_opener;
 }  // namespace
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
+    // Dialog templates are measured in the mean width of the 52 Latin
+    // letters, rounded as the templates' own platform does; the font's
+    // "average character width" is a narrower figure and would cut captions.
     const QFontMetrics fm(font);
-    return DialogBaseUnits{fm.averageCharWidth(), fm.height()};
+    static const QString kLetters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int nWidth = (fm.horizontalAdvance(kLetters) / 26 + 1) / 2;
+    return DialogBaseUnits{nWidth > 0 ? nWidth : fm.averageCharWidth(), fm.height()};
 }
 
 QRect DialogUnitsToPixels(const DialogBaseUnits& base, int x, int y, int cx, int cy) {

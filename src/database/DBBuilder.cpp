@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "support/LogModules.h"
 
@@ -54,6 +55,11 @@ int CDBBuilder::OpenDB() {
         ReleaseLock();
         return qvxdb::kErrNoFileName;
     }
+    // Memory statistics cost a process-wide lock per allocation and serve
+    // nothing here. This works only before SQLite's first use in the process;
+    // later it is refused and changes nothing.
+    static std::once_flag s_config;
+    std::call_once(s_config, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
     sqlite3* pDB = nullptr;
     // The connection is used by the opening thread only (see the lock), so
     // SQLite's own per-call locking is left out.

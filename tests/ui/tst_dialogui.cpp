@@ -288,8 +288,9 @@ void TestDialogUi::dialogUnits() {
     dialog.setFont(font);
     QWidget child(&dialog);
     qvxui::PlaceByDialogUnits(&child, 7, 143, 55, 14);
+    const int letters = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const QRect expected = qvxui::DialogUnitsToPixels(
-        qvxui::DialogBaseUnits{fm.averageCharWidth(), fm.height()}, 7, 143, 55, 14);
+        qvxui::DialogBaseUnits{(letters / 26 + 1) / 2, fm.height()}, 7, 143, 55, 14);
     QCOMPARE(child.geometry(), expected);
     QCOMPARE(qvxui::DialogSizeToPixels(font, 268, 175),
              qvxui::DialogUnitsToPixels(font, 0, 0, 268, 175).size());

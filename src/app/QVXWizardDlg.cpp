@@ -1,0 +1,642 @@
+#include "app/QVXWizardDlg.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <new>
+
+#include "app/DialogUi.h"
+#include "app/LanguageTextUi.h"
+#include "app/MessageBoxesUi.h"
+#include "app/UiThreadAdapter.h"
+#include "app/WorkerWaitUi.h"
+#include "controls/ButtonIcons.h"
+#include "controls/IconButton.h"
+#include "database/CreateDBDlg.h"
+#include "database/CreateDBThread.h"
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
+#include "import/AnalysisStep.h"
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+#include "platform/ProgramPath.h"
+#include "support/LogModules.h"
+#include "threads/CallbackCodes.h"
+#include "transfer/CopyToPhoneDlg.h"
+
+namespace {
+
+constexpr size_t kPathSize = 261;
+constexpr size_t kInfoTextSize = 129;   // each line of the info text
+constexpr size_t kInfoTotalSize = 513;  // the whole info text
+constexpr size_t kMessageSize = 513;
+
+// Number of characters of a UTF-8 text (continuation bytes not counted).
+size_t CountChars(const char* psz) {
+    size_t n = 0;
+    for (; *psz; ++psz) {
+        if ((static_cast<unsigned char>(*psz) & 0xC0) != 0x80) ++n;
+    }
+    return n;
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        char ca = *a, cb = *b;
+        if (ca >= 'A' && ca <= 'Z') ca = static_cast<char>(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z') cb = static_cast<char>(cb - 'A' + 'a');
+        if (ca != cb) return false;
+    }
+    return *a == *b;
+}
+
+// Copies a text that fits; one that does not fit leaves the buffer empty.
+void CopyText(char* pszOut, size_t nSize, const char* pszIn) {
+    const size_t n = pszIn ? std::strlen(pszIn) : 0;
+    if (n >= nSize) {
+        pszOut[0] = '\0';
+        return;
+    }
+    std::memcpy(pszOut, pszIn ? pszIn : "", n + 1);
+}
+
+std::string Text(const char* pszKey, size_t nBufferSize) {
+    std::string buffer(nBufferSize, '\0');
+    GetText(pszKey, buffer.data(), buffer.size());
+    buffer.resize(std::strlen(buffer.c_str()));
+    return buffer;
+}
+
+// The one way the dialog's reports reach its windows: a worker's report runs
+// on the worker's thread and hands every window action to the dialog's
+// thread, waiting for it (Call) only where the worker must not go on before
+// it is done, and posting it (Post) where it only shows a new state.
+class CWizardDlgAdapter {
+public:
+    explicit CWizardDlgAdapter(QObject* pDialog) : m_pDialog(pDialog) {}
+    template <typename F>
+    void Call(F&& fn) {
+        qvxui::CallOnUiThread(m_pDialog, std::forward<F>(fn));
+    }
+    void Post(std::function<void()> fn) { qvxui::PostToUiThread(m_pDialog, std::move(fn)); }
+
+private:
+    QObject* m_pDialog;
+};
+
+}  // namespace
+
+CQVXWizardDlg::CQVXWizardDlg(QWidget* pParent) : QDialog(pParent) {
+    if (!GetProgramPath(m_szProgramPath, sizeof m_szProgramPath))
+        LOG_WARN(qvxlog::WizDlg, "Get program path failed!");
+    const std::string folder = m_szProgramPath;
+    CopyText(m_szMappingSearch, sizeof m_szMappingSearch, (folder + "/mappings/*.map").c_str());
+    SetLanguageFile((folder + "/language.ini").c_str());
+
+    m_AnalyzeThread.SetReceiver(this);
+    m_lpDataMap = new (std::nothrow) CDataMap();
+    if (!m_lpDataMap) LOG_WARN(qvxlog::WizDlg, "m_lpDataMap == NULL");
+    m_lpCSVParser = new (std::nothrow) CCSVParser();
+    if (!m_lpCSVParser) LOG_WARN(qvxlog::WizDlg, "m_lpCSVParser == NULL");
+    m_lpCreateDBThread = new (std::nothrow) CCreateDBThread();
+    if (!m_lpCreateDBThread) LOG_WARN(qvxlog::WizDlg, "m_lpCreateDBThread == NULL");
+
+    CreateControls();
+}
+
+CQVXWizardDlg::~CQVXWizardDlg() {
+    CleanUp();
+    // The worker's run may still be finishing after its end report.
+    m_AnalyzeThread.StopAndWait();
+    m_AnalyzeThread.SetReceiver(nullptr);
+}
+
+int CQVXWizardDlg::GetProgramPath(char* pszBuffer, size_t nSize) {
+    if (!pszBuffer || nSize == 0) return 0;
+    pszBuffer[0] = '\0';
+    const std::string folder = qvxplatform::GetProgramFolder();
+    if (folder.empty() || folder.size() >= nSize || folder.size() > 260) return 0;
+    std::memcpy(pszBuffer, folder.c_str(), folder.size() + 1);
+    return 1;
+}
+
+void CQVXWizardDlg::CreateControls() {
+    setObjectName("102");
+    setAcceptDrops(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->setSizeConstraint(QLayout::SetFixedSize);
+    m_pMenuBar = new QMenuBar(this);
+    m_pMenuBar->setVisible(false);
+    pLayout->setMenuBar(m_pMenuBar);
+    m_pClient = new QWidget(this);
+    m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 175));
+    pLayout->addWidget(m_pClient);
+
+    auto place = [](QWidget* pWidget, int nId, int x, int y, int cx, int cy) {
+        pWidget->setObjectName(QString::number(nId));
+        qvxui::PlaceByDialogUnits(pWidget, x, y, cx, cy);
+    };
+    auto iconButton = [&](int nId, int x, int y, int cx, int cy, int nIcon, int nDisabled) {
+        auto* pButton = new CIconButton(m_pClient);
+        place(pButton, nId, x, y, cx, cy);
+        pButton->SetButtonIcons(nIcon, nDisabled);
+        pButton->OffsetButtonColour(0, 30);
+        pButton->setAutoDefault(false);
+        return pButton;
+    };
+
+    m_pRadioNewDB = new QRadioButton(m_pClient);
+    place(m_pRadioNewDB, IDC_RADIO_NEWDB, 7, 7, 254, 8);
+    m_pGroupNewDB = new QGroupBox(m_pClient);
+    qvxui::PlaceByDialogUnits(m_pGroupNewDB, 7, 14, 254, 54);
+    m_pStaticCSV = new QLabel(m_pClient);
+    place(m_pStaticCSV, IDC_STATIC_CSV, 12, 27, 70, 14);
+    m_pEditCSV = new QLineEdit(m_pClient);
+    place(m_pEditCSV, IDC_EDIT_CSV, 85, 27, 114, 14);
+    m_pEditCSV->setMaxLength(260);
+    // Dropped files go to the dialog, not into the text.
+    m_pEditCSV->setAcceptDrops(false);
+    m_pButtonBrowseCsv =
+        iconButton(IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
+    m_pStaticMapping = new QLabel(m_pClient);
+    place(m_pStaticMapping, IDC_STATIC_MAPPING, 12, 47, 70, 12);
+    m_ComboBoxMapping = new QComboBox(m_pClient);
+    place(m_ComboBoxMapping, IDC_COMBO_MAPPING, 85, 47, 114, 14);
+    m_ComboBoxMapping->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_pButtonBrowseMap =
+        iconButton(IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
+    m_pButtonEditMap =
+        iconButton(IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14, qvxicons::kEdit, qvxicons::kEditDisabled);
+    m_pButtonCreateMap =
+        iconButton(IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14, qvxicons::kCreate, qvxicons::kCreateDisabled);
+    m_pRadioLastDB = new QRadioButton(m_pClient);
+    place(m_pRadioLastDB, IDC_RADIO_LASTDB, 7, 77, 254, 8);
+    m_pGroupLastDB = new QGroupBox(m_pClient);
+    qvxui::PlaceByDialogUnits(m_pGroupLastDB, 7, 84, 254, 20);
+    m_pStaticLastDB = new QLabel(m_pClient);
+    place(m_pStaticLastDB, IDC_STATIC_LASTDB, 12, 92, 226, 8);
+    m_pStaticInfo = new QLabel(m_pClient);
+    place(m_pStaticInfo, IDC_STATIC_INFO, 7, 110, 254, 27);
+    m_pStaticInfo->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    m_pStaticInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pStaticInfo->setWordWrap(true);
+    m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
+    m_pButtonHelp = iconButton(IDC_BUTTON_HELP, 7, 143, 15, 14, qvxicons::kHelp, qvxicons::kHelpDisabled);
+    m_pButtonWeb = iconButton(IDC_BUTTON_WEB, 25, 143, 15, 14, qvxicons::kWeb, qvxicons::kWebDisabled);
+    m_pButtonComplete =
+        iconButton(IDC_BUTTON_COMPLETE, 145, 143, 55, 14, qvxicons::kOk, qvxicons::kOkDisabled);
+    m_pButtonCancel =
+        iconButton(IDCANCEL_BUTTON, 206, 143, 55, 14, qvxicons::kCancel, qvxicons::kCancelDisabled);
+    m_pLine = new QFrame(m_pClient);
+    m_pLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    qvxui::PlaceByDialogUnits(m_pLine, 7, 161, 254, 1);
+    m_pLine->setFixedHeight(2);
+    m_pStaticCopyright = new QLabel(m_pClient);
+    place(m_pStaticCopyright, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8);
+    m_pButtonOK = iconButton(IDOK_HIDDEN, 7, 161, 50, 14, qvxicons::kOk, qvxicons::kOkDisabled);
+    m_pButtonOK->setVisible(false);
+
+    // The radio buttons sit on the upper edge of their group frames.
+    m_pRadioNewDB->raise();
+    m_pRadioLastDB->raise();
+    m_pRadioNewDB->setAutoFillBackground(false);
+
+    connect(m_pEditCSV, &QLineEdit::textChanged, this, &CQVXWizardDlg::OnChangeEditCsv);
+    connect(m_pButtonBrowseCsv, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseCsv);
+    connect(m_pButtonComplete, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonComplete);
+    connect(m_pButtonCancel, &QPushButton::clicked, this, &CQVXWizardDlg::reject);
+    connect(m_pButtonOK, &QPushButton::clicked, this, &CQVXWizardDlg::accept);
+    connect(m_pRadioLastDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioLastDB);
+    connect(m_pRadioNewDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioNewDB);
+    connect(m_ComboBoxMapping, &QComboBox::activated, this, &CQVXWizardDlg::OnSelchangeComboMapping);
+    connect(m_pButtonBrowseMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseMap);
+    connect(m_pButtonEditMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonEditMap);
+    connect(m_pButtonCreateMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonCreateMap);
+    connect(m_pButtonHelp, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonHelp);
+    connect(m_pButtonWeb, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonWeb);
+    connect(m_pMenuBar, &QMenuBar::triggered, this, &CQVXWizardDlg::OnMenuCommand);
+}
+
+void CQVXWizardDlg::showEvent(QShowEvent* pEvent) {
+    if (!m_bOpened) {
+        m_bOpened = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(pEvent);
+}
+
+void CQVXWizardDlg::OnInitDialog() {
+    InitMenu();
+    setWindowIcon(qvxicons::ProgramIcon());
+    m_pRadioNewDB->setChecked(true);
+
+    std::vector<std::string> fileNames;
+    ListMappingFolder(fileNames);
+    m_nMappings = static_cast<int>(fileNames.size());
+    InitMappings(fileNames);
+    UpdateComboBox();
+    OnMappingSelected();
+
+    CheckLastDB();
+    UpdateTexts();
+    UpdateInfotext();
+    UpdateControls();
+    // The menu bar appeared after the layout was first set up.
+    if (layout()) layout()->activate();
+}
+
+// ---------------------------------------------------------------------------
+// Files and states
+
+int CQVXWizardDlg::SetCSVFile(const char* pszPath) {
+    const size_t nChars = CountChars(pszPath);
+    if (nChars < 4 || nChars > 260 || std::strlen(pszPath) >= kPathSize || !m_lpCSVParser) {
+        m_szCSVFile[0] = '\0';
+        m_nCSVState = CSV_STATE_NONE;
+        return m_nCSVState;
+    }
+    CopyText(m_szCSVFile, sizeof m_szCSVFile, pszPath);
+    // A path the parser refuses is no usable file either.
+    m_nCSVState = m_lpCSVParser->SetCSVFileName(m_szCSVFile) == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
+    return m_nCSVState;
+}
+
+int CQVXWizardDlg::SetMappingFile(const char* pszPath) {
+    const size_t nChars = CountChars(pszPath);
+    if (nChars < 3 || nChars > 260 || std::strlen(pszPath) >= kPathSize || !m_lpCSVParser) {
+        m_szParserMappingFile[0] = '\0';
+        m_nMappingState = MAPPING_STATE_NONE;
+        return m_nMappingState;
+    }
+    CopyText(m_szParserMappingFile, sizeof m_szParserMappingFile, pszPath);
+    m_nMappingState = m_lpCSVParser->SetMappingFileName(m_szParserMappingFile) == 0 ? MAPPING_STATE_CHOSEN
+                                                                                    : MAPPING_STATE_NONE;
+    return m_nMappingState;
+}
+
+bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
+    int fd = ::open(pszPath, O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    // A folder opens for reading on Linux, but it is no file to read.
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", pszPath);
+        return false;
+    }
+    if (::close(fd) != 0) LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
+    return true;
+}
+
+bool CQVXWizardDlg::CheckLastDB() {
+    char szPath[kPathSize + 16];
+    const int n = std::snprintf(szPath, sizeof szPath, "%s/%s", m_szProgramPath, "last.db");
+    if (n < 0 || n >= static_cast<int>(kPathSize)) return false;
+    if (IsFileReadable(szPath)) {
+        if (m_nMode == 1) {
+            m_pRadioLastDB->setChecked(true);
+        } else {
+            m_nMode = 0;
+            m_pRadioNewDB->setChecked(true);
+        }
+        CopyText(m_szLastDB, sizeof m_szLastDB, szPath);
+        m_bLastDBExists = 1;
+        return true;
+    }
+    m_pRadioNewDB->setChecked(true);
+    m_nMode = 0;
+    m_bLastDBExists = 0;
+    m_szLastDB[0] = '\0';
+    return false;
+}
+
+void CQVXWizardDlg::UpdateRadioState() {
+    if (m_pRadioLastDB->isChecked())
+        m_nMode = 1;
+    else if (m_pRadioNewDB->isChecked())
+        m_nMode = 0;
+    else
+        return;
+    UpdateControls();
+}
+
+void CQVXWizardDlg::UpdateControls() {
+    bool bCsv = false, bMapping = false, bComplete = false, bCancel = true, bNewDB = true;
+    const bool bFound = m_bLastDBExists != 0;
+    bool bLastDB = bFound;
+    if (m_bBusy) {
+        bCancel = bNewDB = bLastDB = false;
+    } else if (m_nMode == 1) {
+        bComplete = true;
+    } else if (m_nCSVState != CSV_STATE_ANALYZED) {
+        bCsv = true;
+    } else if (m_nMappingState == MAPPING_STATE_NONE) {
+        // only the radio buttons and Cancel
+    } else {
+        bCsv = bMapping = true;
+        bComplete = m_nMappingState == MAPPING_STATE_COMPLETE;
+    }
+    m_pEditCSV->setEnabled(bCsv);
+    m_pButtonBrowseCsv->setEnabled(bCsv);
+    m_ComboBoxMapping->setEnabled(bMapping);
+    m_pButtonBrowseMap->setEnabled(bMapping);
+    m_pButtonEditMap->setEnabled(bMapping);
+    m_pButtonCreateMap->setEnabled(bMapping);
+    m_pButtonComplete->setEnabled(bComplete);
+    m_pButtonCancel->setEnabled(bCancel);
+    m_pRadioNewDB->setEnabled(bNewDB);
+    m_pRadioLastDB->setEnabled(bLastDB);
+}
+
+void CQVXWizardDlg::UpdateInfotext() {
+    LOG_INFO(qvxlog::WizDlg, "Update infotext");
+    static const char* const kCsvKeys[] = {qvxtext::kMainDlg_Info_NoCSVFile,
+                                           qvxtext::kMainDlg_Info_ReadCSVFile,
+                                           qvxtext::kMainDlg_Info_CSVFileOK};
+    static const char* const kMappingKeys[] = {
+        qvxtext::kMainDlg_Info_MappingFileNotOK, qvxtext::kMainDlg_Info_ReadMappingFile,
+        qvxtext::kMainDlg_Info_MappingFileOK, qvxtext::kMainDlg_Info_MappingIncomplete};
+    const int nCsv = m_nCSVState;
+    const int nMapping = m_nMappingState;
+    std::string info;
+    if (nCsv >= 0 && nCsv <= 2) info = Text(kCsvKeys[nCsv], kInfoTextSize);
+    info += "\n";
+    if (nCsv != CSV_STATE_NONE && nMapping >= 0 && nMapping <= 3)
+        info += Text(kMappingKeys[nMapping], kInfoTextSize);
+    if (nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_COMPLETE) {
+        info += "\n";
+        info += Text(qvxtext::kMainDlg_Info_ReadyToComplete, kInfoTextSize);
+    }
+    if (info.size() >= kInfoTotalSize) info.resize(kInfoTotalSize - 1);
+    m_pStaticInfo->setText(qvxui::FromLocalText(info));
+
+    std::string lastDB;
+    struct stat st {};
+    struct tm tmModified {};
+    // A last.db that vanished since CheckLastDB counts as not found.
+    if (m_szLastDB[0] != '\0' && stat(m_szLastDB, &st) == 0 && localtime_r(&st.st_mtime, &tmModified)) {
+        const std::string when = FormatTime(Text(qvxtext::kTimeFormat_DateAndTime, kPathSize), tmModified);
+        lastDB = FormatTextWithString(Text(qvxtext::kMainDlg_Info_LastDB, kPathSize), when);
+    } else {
+        lastDB = Text(qvxtext::kMainDlg_Info_LastDB_NotFound, kPathSize);
+    }
+    m_pStaticLastDB->setText(qvxui::FromLocalText(lastDB));
+}
+
+// ---------------------------------------------------------------------------
+// CSV file
+
+void CQVXWizardDlg::OnChangeEditCsv() {
+    SelectCSVText(m_pEditCSV->text());
+}
+
+void CQVXWizardDlg::SelectCSVText(const QString& text) {
+    if (m_bBusy || m_AnalyzeThread.IsRunning()) {
+        // The parser's paths must not change under a running analysis.
+        LOG_WARN(qvxlog::WizDlg, "CSV file ignored: analysis running");
+        return;
+    }
+    const QString cut = text.left(259);
+    const QByteArray path = QFile::encodeName(cut);
+    const char* pszPath = path.constData();
+    const char* pszDot = std::strrchr(pszPath, '.');
+    const bool bAccepted = cut.size() > 4 && pszDot &&
+                           (EqualsIgnoringCase(pszDot, ".csv") || EqualsIgnoringCase(pszDot, ".txt")) &&
+                           SetCSVFile(pszPath) == CSV_STATE_CHOSEN && IsFileReadable(pszPath);
+    if (bAccepted) {
+        LOG_INFO(qvxlog::WizDlg, "New CSV file Selected: %s", pszPath);
+        m_ComboBoxMapping->setEnabled(false);
+        StartAnalysis();
+        CheckLastDB();
+        return;
+    }
+    SetCSVFile("");
+    UpdateInfotext();
+    UpdateControls();
+}
+
+bool CQVXWizardDlg::StartAnalysis() {
+    if (m_bBusy || m_AnalyzeThread.IsRunning()) {
+        LOG_WARN(qvxlog::WizDlg, "Analysis not started: a worker runs");
+        return false;
+    }
+    // Busy from the start, not only from the worker's first report: a second
+    // choice in between would change the parser under the running analysis.
+    m_bBusy = 1;
+    UpdateControls();
+    if (!m_AnalyzeThread.StartThread(0, 0, 0)) {
+        LOG_WARN(qvxlog::WizDlg, "StartThread() failed !");
+        m_bBusy = 0;
+        UpdateInfotext();
+        UpdateControls();
+        return false;
+    }
+    return true;
+}
+
+void CQVXWizardDlg::OnButtonBrowseCsv() {
+    qvxui::FileDialogOptions options;
+    options.filter = "*.csv; *.txt|*.csv; *.txt||";
+    options.defaultSuffix = "csv";
+    options.startFolder = qvxui::FromLocalText(std::string(m_szProgramPath) + "/");
+    QString path;
+    if (qvxui::GetOpenFileName(this, options, &path)) m_pEditCSV->setText(path);
+}
+
+// Runs on the analysis worker's thread (CB::ANALYZE_CSV).
+void CQVXWizardDlg::AnalyzeCSVFile() {
+    int nCsv = m_nCSVState;
+    int nMapping = m_nMappingState;
+    int nResult = -1;
+    if (m_lpCSVParser && m_lpDataMap) {
+        nResult = ::AnalyzeCSVFile(*m_lpCSVParser, *m_lpDataMap, nCsv, nMapping);
+    } else {
+        nCsv = CSV_STATE_NONE;
+    }
+    m_nCSVState = nCsv;
+    m_nMappingState = nMapping;
+    if (nResult != 0) {
+        const QString text =
+            qvxui::FromLocalText(Text(qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize));
+        CWizardDlgAdapter(this).Call([this, &text] {
+            qvxui::MessageBox(this, text, qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
+        });
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Worker reports
+
+int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
+    CWizardDlgAdapter ui(this);
+    switch (nCode) {
+        case CB::START_THREAD:
+            m_bBusy = 1;
+            ui.Post([this] { UpdateControls(); });
+            break;
+        case CB::RESULT:
+            if (!pParam) {
+                LOG_WARN(qvxlog::WizDlg, "OnReceiveCallback(%d): NULL-Pointer", static_cast<int>(nCode));
+                break;
+            }
+            m_nCreateDBResult = *static_cast<int*>(pParam);
+            break;
+        case CB::ANALYZE_CSV:
+            AnalyzeCSVFile();
+            break;
+        case CB::END_THREAD:
+            // Busy until the dialog shows the end: closing stays refused so long.
+            ui.Post([this] {
+                m_bBusy = 0;
+                CheckLastDB();
+                UpdateControls();
+                UpdateInfotext();
+            });
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The two ways and Complete
+
+void CQVXWizardDlg::OnRadioLastDB() {
+    if (m_nMode != 1) UpdateRadioState();
+}
+
+void CQVXWizardDlg::OnRadioNewDB() {
+    if (m_nMode != 0) UpdateRadioState();
+}
+
+void CQVXWizardDlg::OnButtonComplete() {
+    if (m_bBusy) return;
+    // Both dialogs are made first; each runs only when its way needs it.
+    std::unique_ptr<QDialog> pCreateDlg(NewCreateDBDialog());
+    std::unique_ptr<QDialog> pCopyDlg(NewCopyToPhoneDialog());
+    if (m_nMode == 0) {
+        // The worker keeps a reference to the record until the dialog has closed.
+        CImportData importData{m_lpDataMap, m_lpCSVParser};
+        if (m_lpCreateDBThread) m_lpCreateDBThread->SetImportData(&importData);
+        m_nCreateDBResult = 0;
+        if (pCreateDlg) {
+            pCreateDlg->exec();
+        } else {
+            LOG_WARN(qvxlog::WizDlg, "Complete: no create-database dialog");
+        }
+        if (m_lpCreateDBThread) {
+            m_lpCreateDBThread->SetReceiver(nullptr);
+            m_lpCreateDBThread->SetImportData(nullptr);
+        }
+        if (m_nCreateDBResult == 1 && pCopyDlg) pCopyDlg->exec();
+    } else if (m_nMode == 1 && pCopyDlg) {
+        pCopyDlg->exec();
+    }
+    UpdateControls();
+}
+
+QDialog* CQVXWizardDlg::NewCreateDBDialog() {
+    if (!m_lpCreateDBThread || !m_lpCSVParser || !m_lpDataMap) return nullptr;
+    auto* pDlg = new (std::nothrow) CCreateDBDlg(this);
+    if (!pDlg) return nullptr;
+    pDlg->SetWorker(m_lpCreateDBThread);
+    pDlg->m_Owner.SetReceiver(this);
+    return pDlg;
+}
+
+QDialog* CQVXWizardDlg::NewCopyToPhoneDialog() {
+    return new (std::nothrow) CCopyToPhoneDlg(this);
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+void CQVXWizardDlg::keyPressEvent(QKeyEvent* pEvent) {
+    const int nKey = pEvent->key();
+    if ((nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && pEvent->modifiers() == Qt::NoModifier) {
+        // Enter presses a focused button; elsewhere it is the hidden OK.
+        auto* pFocused = qobject_cast<QPushButton*>(focusWidget());
+        if (pFocused && pFocused->isVisible() && pFocused->isEnabled())
+            pFocused->click();
+        else
+            accept();
+        return;
+    }
+    if (nKey == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier) {
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
+}
+
+void CQVXWizardDlg::closeEvent(QCloseEvent* pEvent) {
+    if (m_bBusy) {
+        pEvent->ignore();
+        return;
+    }
+    QDialog::closeEvent(pEvent);
+}
+
+void CQVXWizardDlg::accept() {
+    CloseWithCleanUp(QDialog::Accepted);
+}
+
+void CQVXWizardDlg::reject() {
+    CloseWithCleanUp(QDialog::Rejected);
+}
+
+bool CQVXWizardDlg::CloseWithCleanUp(int nResult) {
+    if (m_bBusy) {
+        LOG_INFO(qvxlog::WizDlg, "Close refused: a worker runs");
+        return false;
+    }
+    CleanUp();
+    QDialog::done(nResult);
+    return true;
+}
+
+void CQVXWizardDlg::CleanUp() {
+    if (m_bCleanedUp) return;
+    m_bCleanedUp = true;
+    hide();
+    // After its end report the analysis run only ends its thread; serve the
+    // event loop meanwhile rather than block.
+    qvxui::WaitServingEvents([this] { return !m_AnalyzeThread.IsRunning(); });
+    m_AnalyzeThread.WaitForDone(0);
+    delete m_lpDataMap;
+    m_lpDataMap = nullptr;
+    delete m_lpCSVParser;
+    m_lpCSVParser = nullptr;
+    delete m_lpCreateDBThread;
+    m_lpCreateDBThread = nullptr;
+}

@@ -1,0 +1,240 @@
+// CQVXWizardDlg: the program's main window. It leads the user through one of
+// two ways: build a new contact database from a CSV file and a mapping, or
+// send the database built last (last.db) again. It owns the import objects
+// (parser, table, create-database worker), runs the CSV analysis on the
+// analysis worker and derives the enabled controls and the info texts from
+// its CSV state, mapping state and way.
+//
+// Threads: OnReceiveCallback runs on the reporting worker's thread (the
+// analysis worker, or the create-database worker through the create-database
+// dialog). The analysis itself runs there; every window action is carried to
+// the dialog's thread by the small adapter in the source file. The states are
+// atomics because the dialog's thread reads them for the info text (a
+// language switch) while a worker may write them.
+//
+// The dialog refuses every way of closing (Cancel, Escape, Enter, the close
+// box) while a worker runs, since closing frees the objects the worker uses.
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "import/AnalyzeCSVThread.h"
+#include "threads/CallbackReceiver.h"
+
+class CCSVParser;
+class CDataMap;
+class CCreateDBThread;
+class CIconButton;
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QRadioButton;
+class QWidget;
+
+// One entry of the mapping list (fixed text fields, each zero-terminated).
+struct QVXW_MAPPING {
+    char szFileName[261];     // file name without folder, shown in the label
+    char szPath[261];         // full path; the entry's key; empty = unusable
+    char szName[97];          // mapping name from the file
+    char szDescription[257];  // mapping description from the file
+};
+
+class CQVXWizardDlg : public QDialog, public CCallbackReceiver {
+    Q_OBJECT
+
+public:
+    // Control ids of the dialog template, used as object names.
+    enum ControlId {
+        IDOK_HIDDEN = 1,
+        IDCANCEL_BUTTON = 2,
+        IDC_RADIO_LASTDB = 1000,
+        IDC_RADIO_NEWDB = 1001,
+        IDC_STATIC_CSV = 1002,
+        IDC_EDIT_CSV = 1003,
+        IDC_BUTTON_BROWSE_CSV = 1004,
+        IDC_STATIC_MAPPING = 1005,
+        IDC_COMBO_MAPPING = 1007,
+        IDC_BUTTON_EDIT_MAP = 1008,
+        IDC_BUTTON_COMPLETE = 1010,
+        IDC_STATIC_INFO = 1017,
+        IDC_BUTTON_BROWSE_MAP = 1036,
+        IDC_BUTTON_CREATE_MAP = 1037,
+        IDC_STATIC_LASTDB = 1046,
+        IDC_STATIC_COPYRIGHT = 1047,
+        IDC_BUTTON_HELP = 1056,
+        IDC_BUTTON_WEB = 1057,
+    };
+    // Commands of the languages menu and the info entry.
+    static constexpr int kCmdInfo = 16;
+    static constexpr int kCmdLanguageBase = 5000;
+    // Labels of the mapping combo box are cut to this many characters.
+    static constexpr int kMaxMappingLabel = 86;
+
+    explicit CQVXWizardDlg(QWidget* pParent = nullptr);
+    ~CQVXWizardDlg() override;
+
+    // The folder of the running program without trailing '/': 1, or 0 with an
+    // empty buffer when there is none or it does not fit (length >= nSize).
+    static int GetProgramPath(char* pszBuffer, size_t nSize);
+
+    int OnReceiveCallback(unsigned nCode, void* pParam) override;
+
+    // Applies the current language's texts to every control and the menu.
+    void UpdateTexts();
+    void UpdateInfotext();
+    void UpdateControls();
+    void UpdateRadioState();
+    bool CheckLastDB();
+    // Switches to the language of a languages-menu command; true on success.
+    bool SelectLanguage(int nCommand);
+
+    // Observable state, for the program's tools and tests.
+    int GetCSVState() const { return m_nCSVState.load(); }
+    int GetMappingState() const { return m_nMappingState.load(); }
+    int GetMode() const { return m_nMode; }
+    bool IsBusy() const { return m_bBusy.load() != 0; }
+    bool LastDBExists() const { return m_bLastDBExists != 0; }
+    const char* GetLastDBPath() const { return m_szLastDB; }
+    const char* GetCSVFile() const { return m_szCSVFile; }
+    const char* GetMappingFile() const { return m_szMappingFile; }
+    int GetMappingCount() const { return m_nMappings; }
+    int GetLanguageCount() const { return m_nLanguages; }
+    int GetCreateDBResult() const { return m_nCreateDBResult.load(); }
+    const std::vector<QVXW_MAPPING>& GetMappings() const { return m_pMappings; }
+    QMenu* GetLanguagesMenu() const { return m_menuLanguages; }
+    QAction* GetInfoAction() const { return m_pInfoAction; }
+    // The analysis worker's run is over (also when none ran).
+    bool IsAnalysisIdle() const { return !m_AnalyzeThread.IsRunning(); }
+
+protected:
+    // The two dialogs of Complete, made ready to run (the create-database
+    // dialog drives the create-database worker and reports to this dialog);
+    // the caller owns them. Null when one cannot be made. Tests replace them.
+    virtual QDialog* NewCreateDBDialog();
+    virtual QDialog* NewCopyToPhoneDialog();
+    // The mapping editor and the info dialog, run modally; tests replace them.
+    // The mapping editor on the table: in new mode it saves into `folder`,
+    // else into `file`. True after OK, with the saved file's name and path.
+    virtual bool RunMappingEditor(bool bNewMode, const std::string& folder, const std::string& file,
+                                  std::string& savedName, std::string& savedPath);
+    virtual void RunInfoDialog();
+    // Opens a document or address with the desktop's associated program.
+    virtual void OpenDocument(const std::string& target, const char* pszExtension, int nShowMode);
+
+    void showEvent(QShowEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+private slots:
+    void OnChangeEditCsv();
+    void OnButtonBrowseCsv();
+    void OnButtonComplete();
+    void OnRadioLastDB();
+    void OnRadioNewDB();
+    void OnSelchangeComboMapping();
+    void OnButtonBrowseMap();
+    void OnButtonEditMap();
+    void OnButtonCreateMap();
+    void OnButtonHelp();
+    void OnButtonWeb();
+    void OnMenuCommand(QAction* pAction);
+
+private:
+    void CreateControls();
+    void OnInitDialog();
+    void InitMenu();
+    void FitButtonRow();
+
+    int SetCSVFile(const char* pszPath);
+    int SetMappingFile(const char* pszPath);
+    bool IsFileReadable(const char* pszPath);
+    // Starts the analysis worker; the dialog counts as busy from here on.
+    bool StartAnalysis();
+    void AnalyzeCSVFile();
+    // Handles a CSV path as if typed into the edit box.
+    void SelectCSVText(const QString& text);
+    // Closing with clean-up (Cancel, Escape, close box, Enter); false while busy.
+    bool CloseWithCleanUp(int nResult);
+    void CleanUp();
+
+    // Mapping list.
+    void ListMappingFolder(std::vector<std::string>& fileNames);
+    void InitMappings(const std::vector<std::string>& fileNames);
+    bool AddMapping(QVXW_MAPPING entry);
+    void UpdateComboBox();
+    int GetMaxTextWidth();
+    void OnMappingSelected();
+    QString MappingLabel(const QVXW_MAPPING& entry) const;
+    // Adds the file the mapping editor saved, named as the table names it.
+    void AddEditedMapping(const std::string& fileName, const std::string& path);
+    void HandleDroppedFiles(const std::vector<std::string>& files);
+
+    // Controls, by template id.
+    QWidget* m_pClient = nullptr;
+    QMenuBar* m_pMenuBar = nullptr;
+    QRadioButton* m_pRadioNewDB = nullptr;
+    QGroupBox* m_pGroupNewDB = nullptr;
+    QLabel* m_pStaticCSV = nullptr;
+    QLineEdit* m_pEditCSV = nullptr;
+    CIconButton* m_pButtonBrowseCsv = nullptr;
+    QLabel* m_pStaticMapping = nullptr;
+    QComboBox* m_ComboBoxMapping = nullptr;
+    CIconButton* m_pButtonBrowseMap = nullptr;
+    CIconButton* m_pButtonEditMap = nullptr;
+    CIconButton* m_pButtonCreateMap = nullptr;
+    QRadioButton* m_pRadioLastDB = nullptr;
+    QGroupBox* m_pGroupLastDB = nullptr;
+    QLabel* m_pStaticLastDB = nullptr;
+    QLabel* m_pStaticInfo = nullptr;
+    CIconButton* m_pButtonHelp = nullptr;
+    CIconButton* m_pButtonWeb = nullptr;
+    CIconButton* m_pButtonComplete = nullptr;
+    CIconButton* m_pButtonCancel = nullptr;
+    QFrame* m_pLine = nullptr;
+    QLabel* m_pStaticCopyright = nullptr;
+    CIconButton* m_pButtonOK = nullptr;
+
+    CQVXWAnalyzeCSVThread m_AnalyzeThread;
+    uint8_t m_bLastDBExists = 0;
+    std::atomic<uint8_t> m_bBusy{0};
+    std::atomic<int> m_nCreateDBResult{0};
+    CCreateDBThread* m_lpCreateDBThread = nullptr;
+    int m_nMappings = 0;
+    int m_nLanguages = 0;
+    std::atomic<int> m_nCSVState{0};
+    std::atomic<int> m_nMappingState{0};
+    int m_nMode = 0;
+    char m_szProgramPath[261] = {};
+    char m_szLastDB[261] = {};
+    char m_szMappingSearch[261] = {};
+    char m_szMappingFile[261] = {};
+    char m_szCSVFile[261] = {};
+    char m_szParserMappingFile[261] = {};
+    QMenu* m_menuLanguages = nullptr;
+    std::vector<std::string> m_languageNames;  // the menu's languages, as listed in language.ini
+    QAction* m_pInfoAction = nullptr;
+    std::vector<QVXW_MAPPING> m_pMappings;
+    CCSVParser* m_lpCSVParser = nullptr;
+    CDataMap* m_lpDataMap = nullptr;
+
+    bool m_bOpened = false;
+    bool m_bHoldAnalysis = false;  // a drop's mapping waits for the drop's CSV file
+    bool m_bCleanedUp = false;
+};
