@@ -45,10 +45,13 @@ set(_dest \"${_qvx_dest}\")
 set(_programs \"${_qvx_linked_programs}\")
 set(_template \"${_qvx_desktop_template}\")
 " CODE [[
-set(_root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
-set(_folder "${CMAKE_INSTALL_PREFIX}/${_dest}")
+# The installed paths are written into the desktop entry, so a relative
+# prefix is taken from the folder the install runs in, as the files are.
+get_filename_component(_prefix "${CMAKE_INSTALL_PREFIX}" ABSOLUTE)
+set(_root "$ENV{DESTDIR}${_prefix}")
+set(_folder "${_prefix}/${_dest}")
 file(MAKE_DIRECTORY "${_root}/bin")
-file(RELATIVE_PATH _to_folder "${CMAKE_INSTALL_PREFIX}/bin" "${_folder}")
+file(RELATIVE_PATH _to_folder "${_prefix}/bin" "${_folder}")
 foreach(_program IN LISTS _programs)
   message(STATUS "Installing: ${_root}/bin/${_program}")
   file(REMOVE "${_root}/bin/${_program}")

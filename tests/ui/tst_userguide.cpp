@@ -111,13 +111,17 @@ void TestUserGuide::guideIsAPrintedDocument() {
 
 void TestUserGuide::installLaysOutTheProgramFolder_data() {
     QTest::addColumn<QString>("prefixName");
-    QTest::newRow("plain prefix") << QStringLiteral("prefix");
+    QTest::addColumn<bool>("bRelative");
+    QTest::newRow("plain prefix") << QStringLiteral("prefix") << false;
     // Exec must quote and escape what the desktop would otherwise take apart.
-    QTest::newRow("blank and dollar") << QStringLiteral("my $HOME prefix");
+    QTest::newRow("blank and dollar") << QStringLiteral("my $HOME prefix") << false;
+    // The desktop entry names installed paths in full also then.
+    QTest::newRow("relative prefix") << QStringLiteral("relative") << true;
 }
 
 void TestUserGuide::installLaysOutTheProgramFolder() {
     QFETCH(QString, prefixName);
+    QFETCH(bool, bRelative);
     const QString cmake = QStandardPaths::findExecutable(QStringLiteral("cmake"));
     if (cmake.isEmpty()) QSKIP("cmake is not on the PATH");
     QTemporaryDir dir;
@@ -126,7 +130,9 @@ void TestUserGuide::installLaysOutTheProgramFolder() {
     const QString buildDir = QFileInfo(kProgramDir).absolutePath();
 
     QProcess install;
-    install.start(cmake, {QStringLiteral("--install"), buildDir, QStringLiteral("--prefix"), prefix});
+    install.setWorkingDirectory(dir.path());
+    install.start(cmake, {QStringLiteral("--install"), buildDir, QStringLiteral("--prefix"),
+                          bRelative ? QStringLiteral("./") + prefixName : prefix});
     QVERIFY(install.waitForFinished(120000));
     QVERIFY2(install.exitStatus() == QProcess::NormalExit && install.exitCode() == 0,
              install.readAllStandardError().constData());
