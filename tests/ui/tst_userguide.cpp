@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "i18n/LanguageTable.h"
+
 namespace {
 
 const QString kProgramDir = QStringLiteral(QVX_PROGRAM_DIR);
@@ -78,17 +80,100 @@ QString ExecProgram(const QString& exec) {
     return QString();  // unterminated
 }
 
+// The guide's text as a reader sees it: no tags, entities resolved, every run
+// of white space one blank.
+QString ReadableText(const QString& html) {
+    QString text = html;
+    text.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    text.replace(QStringLiteral("&mdash;"), QString(QChar(0x2014)));
+    return text.simplified();
+}
+
+// The first sentence of a text, which is all the guide quotes of a longer one.
+QString FirstSentence(const QString& text) {
+    const qsizetype nEnd = text.indexOf(QStringLiteral(". "));
+    return nEnd < 0 ? text : text.left(nEnd + 1);
+}
+
 }  // namespace
 
 class TestUserGuide : public QObject {
     Q_OBJECT
 
 private slots:
+    void guideQuotesTheProgramsTexts_data();
+    void guideQuotesTheProgramsTexts();
     void guideIsAPrintedDocument_data();
     void guideIsAPrintedDocument();
     void installLaysOutTheProgramFolder_data();
     void installLaysOutTheProgramFolder();
 };
+
+void TestUserGuide::guideQuotesTheProgramsTexts_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("English") << QStringLiteral("English") << QStringLiteral("en.html");
+    QTest::newRow("German") << QStringLiteral("Deutsch") << QStringLiteral("de.html");
+}
+
+// The guides name buttons, labels and messages by the texts the program
+// shows; a text changed in language.ini must be changed in the guide too.
+void TestUserGuide::guideQuotesTheProgramsTexts() {
+    QFETCH(QString, language);
+    QFETCH(QString, source);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ini = dir.path() + "/language.ini";
+    QVERIFY(QFile::copy(kProgramDir + "/language.ini", ini));  // choosing a language writes the file
+    QVERIFY(SetLanguageFile(QFile::encodeName(ini).constData()));
+    QVERIFY(SetLanguage(language.toUtf8().constData()));
+    const QString guide = ReadableText(QString::fromUtf8(ReadAll(kSourceDir + "/docs/guide/" + source)));
+    QVERIFY(!guide.isEmpty());
+
+    static const char* const kQuoted[] = {"MainDlg_RadioButton_NewDB",
+                                          "MainDlg_RadioButton_LastDB",
+                                          "MainDlg_Button_Complete",
+                                          "MainDlg_Static_CSV",
+                                          "MainDlg_Static_Mapping",
+                                          "MainDlg_ButtonToolTip_BrowseCsv",
+                                          "MainDlg_ButtonToolTip_BrowseMap",
+                                          "MainDlg_ButtonToolTip_EditMap",
+                                          "MainDlg_ButtonToolTip_CreateMap",
+                                          "MainDlg_Info_CSVFileOK",
+                                          "MainDlg_Info_MappingFileOK",
+                                          "MainDlg_Info_MappingIncomplete",
+                                          "MainDlg_Info_MappingFileNotOK",
+                                          "MainDlg_Info_ReadyToComplete",
+                                          "MainDlg_MsgBox_AnalyzeCSVFailed",
+                                          "SysMenu_Languages",
+                                          "InfoDlg_WindowText",
+                                          "MappingDlg_Button_OK",
+                                          "MappingDlg_Button_Cancel",
+                                          "MappingDlg_ListCtrl_PropTypes",
+                                          "MappingDlg_Info_No_Company",
+                                          "PropertyType_Phonenumer",
+                                          "PropertyType_Name",
+                                          "PropertyType_Company",
+                                          "PropertyType_Location",
+                                          "PropertyType_Email",
+                                          "PropertyType_Other",
+                                          "PropertyType_Hidden",
+                                          "ProgressDlg_Button_Cancel",
+                                          "CopyToPhoneDlg_Static_Devices",
+                                          "CopyToPhoneDlg_Button_Copy",
+                                          "CopyToPhoneDlg_Button_Abort",
+                                          "CopyToPhoneDlg_Button_Cancel",
+                                          "CopyToPhoneDlg_Info_NoDevice",
+                                          "CopyToPhoneDlg_Info_MemoryNotOK",
+                                          "CopyToPhoneDlg_Info_Inst_Failed"};
+    for (const char* pszKey : kQuoted) {
+        const QString text = FirstSentence(QString::fromUtf8(GetText(pszKey, 261)));
+        QVERIFY2(!text.isEmpty(), pszKey);
+        QVERIFY2(guide.contains(text),
+                 qPrintable(QStringLiteral("%1: \"%2\" is not in the guide").arg(pszKey, text)));
+    }
+}
 
 void TestUserGuide::guideIsAPrintedDocument_data() {
     QTest::addColumn<QString>("name");
