@@ -1,0 +1,274 @@
+#include "DialogShots.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QFile>
+#include <QFont>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
+#include <QThread>
+#include <QWidget>
+#include <cstdio>
+#include <functional>
+
+#include "GuideScene.h"
+#include "app/MessageBoxesUi.h"
+#include "i18n/LanguageTable.h"
+
+// The build says which dialogs exist (QVXGUIDE_HAVE_...), so that a dialog
+// that joins the build is pictured from then on.
+#ifdef QVXGUIDE_HAVE_MAIN_DLG
+#include "app/QVXWizardDlg.h"
+#endif
+#ifdef QVXGUIDE_HAVE_MAPPING_DLG
+#include "mapping_editor/MappingDlg.h"
+#endif
+#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
+#include "database/CreateDBDlg.h"
+#endif
+#ifdef QVXGUIDE_HAVE_COPY_DLG
+#include "transfer/CopyToPhoneDlg.h"
+#endif
+#ifdef QVXGUIDE_HAVE_INFO_DLG
+#include "i18n/InfoDlg.h"
+#endif
+#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
+#include "transfer/PCSuiteDlg.h"
+#endif
+
+namespace qvxguide {
+namespace {
+
+constexpr int kTimeoutMs = 20000;
+
+// Serves the event loop until the condition holds; false after the time-out.
+[[maybe_unused]] bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = kTimeoutMs) {
+    QDeadlineTimer deadline(nTimeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Serves the event loop for a while, so that late reports have arrived.
+[[maybe_unused]] void Settle(int nMs) {
+    QDeadlineTimer deadline(nMs);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+[[maybe_unused]] QImage Complain(const char* pszShot, const char* pszWhat) {
+    std::fprintf(stderr, "qvxguide: no picture of the %s: %s\n", pszShot, pszWhat);
+    return QImage();
+}
+
+// The dialog's client area under a plain title bar with its window title, so
+// that the reader recognises the window by its title.
+[[maybe_unused]] QImage Framed(QWidget* pDialog) {
+    if (QWidget* pFocus = QApplication::focusWidget()) pFocus->clearFocus();  // no blinking caret
+    const QPixmap client = pDialog->grab();
+    const qreal dpr = client.devicePixelRatio();
+    const QSize size = client.deviceIndependentSize().toSize();
+
+    QFont titleFont = pDialog->font();
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int nBorder = 1;
+    const int nTitle = metrics.height() + 10;
+
+    QImage image(QSize(size.width() + 2 * nBorder, size.height() + nTitle + 2 * nBorder) * dpr,
+                 QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    QPainter painter(&image);
+    painter.fillRect(QRect(0, 0, image.width(), image.height()), QColor(0x6b, 0x73, 0x7d));
+    const QRect title(nBorder, nBorder, size.width(), nTitle);
+    QLinearGradient gradient(title.topLeft(), title.bottomLeft());
+    gradient.setColorAt(0, QColor(0xe9, 0xec, 0xf0));
+    gradient.setColorAt(1, QColor(0xd3, 0xd8, 0xde));
+    painter.fillRect(title, gradient);
+    painter.setFont(titleFont);
+    painter.setPen(QColor(0x22, 0x26, 0x2b));
+    const QString text = metrics.elidedText(pDialog->windowTitle(), Qt::ElideRight, title.width() - 16);
+    painter.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
+    painter.drawPixmap(QPoint(nBorder, nBorder + nTitle), client);
+    painter.end();
+    return image;
+}
+
+#ifdef QVXGUIDE_HAVE_MAIN_DLG
+// The main window ready to complete: the sample file read, its mapping applied.
+QImage ShootMainDialog(GuideScene& scene) {
+    CQVXWizardDlg dlg;
+    dlg.show();
+    if (!WaitFor([&] { return dlg.IsAnalysisIdle(); })) return Complain("main window", "it did not open");
+    QLineEdit* pCsv = dlg.findChild<QLineEdit*>(QStringLiteral("1003"));
+    if (!pCsv) return Complain("main window", "no CSV box");
+    pCsv->setText(scene.CsvPath());
+    const bool bReady = WaitFor([&] {
+        return !dlg.IsBusy() && dlg.IsAnalysisIdle() && dlg.GetCSVState() == 2 && dlg.GetMappingState() == 2;
+    });
+    if (!bReady) return Complain("main window", "the sample file was not read with its mapping");
+    Settle(100);
+    QImage image = Framed(&dlg);
+    dlg.hide();
+    return image;
+}
+#endif
+
+#ifdef QVXGUIDE_HAVE_MAPPING_DLG
+// The editor on the sample mapping, as Edit opens it.
+QImage ShootMappingDialog(GuideScene& scene) {
+    CMappingDlg dlg;
+    dlg.SetDataMap(scene.Table());
+    const QByteArray path = QFile::encodeName(scene.MappingPath());
+    dlg.SetMappingPath(path.constData(), static_cast<size_t>(path.size()) + 1);
+    dlg.show();
+    Settle(200);
+    QImage image = Framed(&dlg);
+    dlg.hide();
+    return image;
+}
+#endif
+
+#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
+// The build's progress window as it opens, without the worker that opening
+// would start: the picture shows a build under way, not a real one.
+class CGuideCreateDBDlg : public CCreateDBDlg {
+protected:
+    void OnInitProgress() override { UpdateTexts(); }
+};
+
+QImage ShootProgressDialog() {
+    CGuideCreateDBDlg dlg;
+    dlg.show();
+    dlg.SetProgressRange(100);
+    for (int i = 0; i < 57; ++i) dlg.StepProgress();
+    dlg.SetInfoText(GetText("ProgressDlg_Info_Contacts", 129).c_str());
+    Settle(100);
+    QImage image = Framed(&dlg);
+    dlg.hide();
+    return image;
+}
+#endif
+
+#ifdef QVXGUIDE_HAVE_COPY_DLG
+// The copy window with the simulated phone chosen and its memory checked.
+QImage ShootCopyDialog(GuideScene& scene) {
+    const bool bGerman = GetCurrentLanguageName() == "Deutsch";
+    if (!scene.AttachPhone(bGerman ? QStringLiteral("Annas Telefon") : QStringLiteral("Anna's phone")))
+        return Complain("copy window", "the simulated phone could not be attached");
+    QImage image;
+    {
+        CCopyToPhoneDlg dlg;
+        dlg.show();
+        QListWidget* pList = dlg.findChild<QListWidget*>(QStringLiteral("1027"));
+        QWidget* pCopy = dlg.findChild<QWidget*>(QStringLiteral("1031"));
+        if (!pList || !pCopy) return Complain("copy window", "controls missing");
+        // The service announces the phones it finds at start a moment later.
+        if (!WaitFor([&] { return pList->count() == 1; }))
+            return Complain("copy window", "the simulated phone was not listed");
+        Settle(800);
+        pList->setCurrentRow(0);
+        if (!WaitFor([&] { return pCopy->isEnabled(); }))
+            return Complain("copy window", "the memory check did not pass");
+        Settle(100);
+        image = Framed(&dlg);
+        dlg.reject();  // Back: last.db returns to its place
+        WaitFor([&] { return !dlg.isVisible(); });
+    }
+    return image;
+}
+#endif
+
+#ifdef QVXGUIDE_HAVE_INFO_DLG
+QImage ShootInfoDialog() {
+    CInfoDlg dlg;
+    dlg.show();
+    Settle(100);
+    QImage image = Framed(&dlg);
+    dlg.hide();
+    return image;
+}
+#endif
+
+#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
+QImage ShootPCSuiteDialog() {
+    CPCSuiteDlg dlg;
+    dlg.show();
+    Settle(100);
+    QImage image = Framed(&dlg);
+    dlg.hide();
+    return image;
+}
+#endif
+
+[[maybe_unused]] void Keep(std::map<QString, QImage>& shots, const char* pszName, QImage image) {
+    if (!image.isNull()) shots[QString::fromLatin1(pszName)] = std::move(image);
+}
+
+}  // namespace
+
+QStringList AvailableShots() {
+    QStringList names;
+#ifdef QVXGUIDE_HAVE_MAIN_DLG
+    names << QStringLiteral("main");
+#endif
+#ifdef QVXGUIDE_HAVE_MAPPING_DLG
+    names << QStringLiteral("mapping");
+#endif
+#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
+    names << QStringLiteral("progress");
+#endif
+#ifdef QVXGUIDE_HAVE_COPY_DLG
+    names << QStringLiteral("copy");
+#endif
+#ifdef QVXGUIDE_HAVE_INFO_DLG
+    names << QStringLiteral("info");
+#endif
+#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
+    names << QStringLiteral("pcsuite");
+#endif
+    return names;
+}
+
+std::map<QString, QImage> TakeDialogShots(GuideScene& scene) {
+    // No message box may wait for an answer nobody gives.
+    qvxui::CScriptedMessageBoxes boxes;
+    boxes.SetDefaultAnswer(qvxui::MsgAnswer::No);
+    qvxui::SetMessageBoxes(&boxes);
+
+    std::map<QString, QImage> shots;
+    (void)scene;
+#ifdef QVXGUIDE_HAVE_MAIN_DLG
+    Keep(shots, "main", ShootMainDialog(scene));
+#endif
+#ifdef QVXGUIDE_HAVE_MAPPING_DLG
+    Keep(shots, "mapping", ShootMappingDialog(scene));
+#endif
+#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
+    Keep(shots, "progress", ShootProgressDialog());
+#endif
+#ifdef QVXGUIDE_HAVE_COPY_DLG
+    Keep(shots, "copy", ShootCopyDialog(scene));
+#endif
+#ifdef QVXGUIDE_HAVE_INFO_DLG
+    Keep(shots, "info", ShootInfoDialog());
+#endif
+#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
+    Keep(shots, "pcsuite", ShootPCSuiteDialog());
+#endif
+    for (const auto& entry : boxes.History())
+        std::fprintf(stderr, "qvxguide: a message box was shown: %s\n", entry.text.toUtf8().constData());
+    qvxui::SetMessageBoxes(nullptr);
+    return shots;
+}
+
+}  // namespace qvxguide
