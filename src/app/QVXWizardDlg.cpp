@@ -354,7 +354,7 @@ void CQVXWizardDlg::UpdateRadioState() {
 }
 
 void CQVXWizardDlg::UpdateControls() {
-    bool bCsv = false, bMapping = false, bComplete = false, bCancel = true, bNewDB = true;
+    bool bCsv = false, bMapping = false, bEditMapping = false, bComplete = false, bCancel = true, bNewDB = true;
     const bool bFound = m_bLastDBExists != 0;
     bool bLastDB = bFound;
     if (m_bBusy) {
@@ -364,16 +364,19 @@ void CQVXWizardDlg::UpdateControls() {
     } else if (m_nCSVState != CSV_STATE_ANALYZED) {
         bCsv = true;
     } else if (m_nMappingState == MAPPING_STATE_NONE) {
-        // only the radio buttons and Cancel
-    } else {
+        // No usable mapping: another file or mapping can still be chosen and a
+        // new mapping created; only editing needs a current mapping. With all
+        // of them off, a user whose mapping failed to apply could only quit.
         bCsv = bMapping = true;
+    } else {
+        bCsv = bMapping = bEditMapping = true;
         bComplete = m_nMappingState == MAPPING_STATE_COMPLETE;
     }
     m_pEditCSV->setEnabled(bCsv);
     m_pButtonBrowseCsv->setEnabled(bCsv);
     m_ComboBoxMapping->setEnabled(bMapping);
     m_pButtonBrowseMap->setEnabled(bMapping);
-    m_pButtonEditMap->setEnabled(bMapping);
+    m_pButtonEditMap->setEnabled(bEditMapping);
     m_pButtonCreateMap->setEnabled(bMapping);
     m_pButtonComplete->setEnabled(bComplete);
     m_pButtonCancel->setEnabled(bCancel);

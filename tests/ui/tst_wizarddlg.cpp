@@ -326,25 +326,26 @@ void TestWizardDlg::updateControlsTable() {
     QVERIFY(m_dlg->LastDBExists());
     // CSV state not 2: the CSV row is on, the radios follow last.db.
     QCOMPARE(m_c->enabledStates(), QString("1100000111"));
-    // Analysed, no mapping at all: only the radios and Cancel.
+    // Analysed, no mapping at all: all but Edit and Complete, so that the user
+    // can choose another file or mapping, or create one.
     TypeCsv(m_folder->File("c.csv"));
     WaitIdle();
     QCOMPARE(m_dlg->GetCSVState(), 2);
     QCOMPARE(m_dlg->GetMappingState(), 0);
-    QCOMPARE(m_c->enabledStates(), QString("0000000111"));
+    QCOMPARE(m_c->enabledStates(), QString("1111010111"));
     // Busy: everything off, help and web stay on.
     Report(CB::START_THREAD);
     QCOMPARE(m_c->enabledStates(), QString("0000000000"));
     QVERIFY(m_c->button("1056")->isEnabled() && m_c->button("1057")->isEnabled());
     Report(CB::END_THREAD);
-    QCOMPARE(m_c->enabledStates(), QString("0000000111"));
+    QCOMPARE(m_c->enabledStates(), QString("1111010111"));
     // Way "last database": only Complete, Cancel and the radios.
     QTest::mouseClick(m_c->lastDB, Qt::LeftButton, {}, QPoint(5, m_c->lastDB->height() / 2));
     QCOMPARE(m_dlg->GetMode(), 1);
     QCOMPARE(m_c->enabledStates(), QString("0000001111"));
     QTest::mouseClick(m_c->newDB, Qt::LeftButton, {}, QPoint(5, m_c->newDB->height() / 2));
     QCOMPARE(m_dlg->GetMode(), 0);
-    QCOMPARE(m_c->enabledStates(), QString("0000000111"));
+    QCOMPARE(m_c->enabledStates(), QString("1111010111"));
 
     // A complete and an incomplete mapping dropped onto the analysed file.
     QVERIFY(WriteBytes(m_folder->File("full.map"), wiztest::ContactsMapping()));
@@ -388,7 +389,7 @@ void TestWizardDlg::infoTexts() {
     QCOMPARE(m_folder->CountInLog("WARNING: Analyze CSV file: ParseAdditionalInformation() failed ! ("), 1);
     QCOMPARE(m_c->info->text(),
              English("MainDlg_Info_CSVFileOK") + "\n" + English("MainDlg_Info_MappingFileNotOK"));
-    QCOMPARE(m_c->enabledStates(), QString("0000000110"));
+    QCOMPARE(m_c->enabledStates(), QString("1111010110"));
 }
 
 void TestWizardDlg::lastDBInfoUsesFormatsSafely() {
