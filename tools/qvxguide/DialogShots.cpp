@@ -17,28 +17,13 @@
 
 #include "GuideScene.h"
 #include "app/MessageBoxesUi.h"
-#include "i18n/LanguageTable.h"
-
-// The build says which dialogs exist (QVXGUIDE_HAVE_...), so that a dialog
-// that joins the build is pictured from then on.
-#ifdef QVXGUIDE_HAVE_MAIN_DLG
 #include "app/QVXWizardDlg.h"
-#endif
-#ifdef QVXGUIDE_HAVE_MAPPING_DLG
-#include "mapping_editor/MappingDlg.h"
-#endif
-#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
 #include "database/CreateDBDlg.h"
-#endif
-#ifdef QVXGUIDE_HAVE_COPY_DLG
-#include "transfer/CopyToPhoneDlg.h"
-#endif
-#ifdef QVXGUIDE_HAVE_INFO_DLG
 #include "i18n/InfoDlg.h"
-#endif
-#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
+#include "i18n/LanguageTable.h"
+#include "mapping_editor/MappingDlg.h"
+#include "transfer/CopyToPhoneDlg.h"
 #include "transfer/PCSuiteDlg.h"
-#endif
 
 namespace qvxguide {
 namespace {
@@ -46,7 +31,7 @@ namespace {
 constexpr int kTimeoutMs = 20000;
 
 // Serves the event loop until the condition holds; false after the time-out.
-[[maybe_unused]] bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = kTimeoutMs) {
+bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs = kTimeoutMs) {
     QDeadlineTimer deadline(nTimeoutMs);
     while (!condition()) {
         if (deadline.hasExpired()) return false;
@@ -57,7 +42,7 @@ constexpr int kTimeoutMs = 20000;
 }
 
 // Serves the event loop for a while, so that late reports have arrived.
-[[maybe_unused]] void Settle(int nMs) {
+void Settle(int nMs) {
     QDeadlineTimer deadline(nMs);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -65,14 +50,14 @@ constexpr int kTimeoutMs = 20000;
     }
 }
 
-[[maybe_unused]] QImage Complain(const char* pszShot, const char* pszWhat) {
+QImage Complain(const char* pszShot, const char* pszWhat) {
     std::fprintf(stderr, "qvxguide: no picture of the %s: %s\n", pszShot, pszWhat);
     return QImage();
 }
 
 // The dialog's client area under a plain title bar with its window title, so
 // that the reader recognises the window by its title.
-[[maybe_unused]] QImage Framed(QWidget* pDialog) {
+QImage Framed(QWidget* pDialog) {
     if (QWidget* pFocus = QApplication::focusWidget()) pFocus->clearFocus();  // no blinking caret
     const QPixmap client = pDialog->grab();
     const qreal dpr = client.devicePixelRatio();
@@ -103,7 +88,6 @@ constexpr int kTimeoutMs = 20000;
     return image;
 }
 
-#ifdef QVXGUIDE_HAVE_MAIN_DLG
 // The main window ready to complete: the sample file read, its mapping applied.
 QImage ShootMainDialog(GuideScene& scene) {
     CQVXWizardDlg dlg;
@@ -121,9 +105,7 @@ QImage ShootMainDialog(GuideScene& scene) {
     dlg.hide();
     return image;
 }
-#endif
 
-#ifdef QVXGUIDE_HAVE_MAPPING_DLG
 // The editor on the sample mapping, as Edit opens it.
 QImage ShootMappingDialog(GuideScene& scene) {
     CMappingDlg dlg;
@@ -136,9 +118,7 @@ QImage ShootMappingDialog(GuideScene& scene) {
     dlg.hide();
     return image;
 }
-#endif
 
-#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
 // The build's progress window as it opens, without the worker that opening
 // would start: the picture shows a build under way, not a real one.
 class CGuideCreateDBDlg : public CCreateDBDlg {
@@ -157,9 +137,7 @@ QImage ShootProgressDialog() {
     dlg.hide();
     return image;
 }
-#endif
 
-#ifdef QVXGUIDE_HAVE_COPY_DLG
 // The copy window with the simulated phone chosen and its memory checked.
 QImage ShootCopyDialog(GuideScene& scene) {
     const bool bGerman = GetCurrentLanguageName() == "Deutsch";
@@ -186,9 +164,7 @@ QImage ShootCopyDialog(GuideScene& scene) {
     }
     return image;
 }
-#endif
 
-#ifdef QVXGUIDE_HAVE_INFO_DLG
 QImage ShootInfoDialog() {
     CInfoDlg dlg;
     dlg.show();
@@ -197,9 +173,7 @@ QImage ShootInfoDialog() {
     dlg.hide();
     return image;
 }
-#endif
 
-#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
 QImage ShootPCSuiteDialog() {
     CPCSuiteDlg dlg;
     dlg.show();
@@ -208,9 +182,8 @@ QImage ShootPCSuiteDialog() {
     dlg.hide();
     return image;
 }
-#endif
 
-[[maybe_unused]] void Keep(std::map<QString, QImage>& shots, const char* pszName, QImage image) {
+void Keep(std::map<QString, QImage>& shots, const char* pszName, QImage image) {
     if (!image.isNull()) shots[QString::fromLatin1(pszName)] = std::move(image);
 }
 
@@ -218,24 +191,12 @@ QImage ShootPCSuiteDialog() {
 
 QStringList AvailableShots() {
     QStringList names;
-#ifdef QVXGUIDE_HAVE_MAIN_DLG
     names << QStringLiteral("main");
-#endif
-#ifdef QVXGUIDE_HAVE_MAPPING_DLG
     names << QStringLiteral("mapping");
-#endif
-#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
     names << QStringLiteral("progress");
-#endif
-#ifdef QVXGUIDE_HAVE_COPY_DLG
     names << QStringLiteral("copy");
-#endif
-#ifdef QVXGUIDE_HAVE_INFO_DLG
     names << QStringLiteral("info");
-#endif
-#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
     names << QStringLiteral("pcsuite");
-#endif
     return names;
 }
 
@@ -246,25 +207,12 @@ std::map<QString, QImage> TakeDialogShots(GuideScene& scene) {
     qvxui::SetMessageBoxes(&boxes);
 
     std::map<QString, QImage> shots;
-    (void)scene;
-#ifdef QVXGUIDE_HAVE_MAIN_DLG
     Keep(shots, "main", ShootMainDialog(scene));
-#endif
-#ifdef QVXGUIDE_HAVE_MAPPING_DLG
     Keep(shots, "mapping", ShootMappingDialog(scene));
-#endif
-#ifdef QVXGUIDE_HAVE_CREATEDB_DLG
     Keep(shots, "progress", ShootProgressDialog());
-#endif
-#ifdef QVXGUIDE_HAVE_COPY_DLG
     Keep(shots, "copy", ShootCopyDialog(scene));
-#endif
-#ifdef QVXGUIDE_HAVE_INFO_DLG
     Keep(shots, "info", ShootInfoDialog());
-#endif
-#ifdef QVXGUIDE_HAVE_PCSUITE_DLG
     Keep(shots, "pcsuite", ShootPCSuiteDialog());
-#endif
     for (const auto& entry : boxes.History())
         std::fprintf(stderr, "qvxguide: a message box was shown: %s\n", entry.text.toUtf8().constData());
     qvxui::SetMessageBoxes(nullptr);
