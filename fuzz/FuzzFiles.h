@@ -10,7 +10,9 @@
 
 namespace qvxfuzz {
 
-inline std::string TempPath(const char* suffix) { return "/tmp/qvxfuzz-" + std::to_string(getpid()) + suffix; }
+inline std::string TempPath(const char* suffix) {
+    return "/tmp/qvxfuzz-" + std::to_string(getpid()) + suffix;
+}
 
 inline bool WriteBytes(const std::string& path, const void* data, size_t size) {
     FILE* f = fopen(path.c_str(), "wb");

@@ -354,7 +354,8 @@ void CQVXWizardDlg::UpdateRadioState() {
 }
 
 void CQVXWizardDlg::UpdateControls() {
-    bool bCsv = false, bMapping = false, bEditMapping = false, bComplete = false, bCancel = true, bNewDB = true;
+    bool bCsv = false, bMapping = false, bEditMapping = false, bComplete = false, bCancel = true,
+         bNewDB = true;
     const bool bFound = m_bLastDBExists != 0;
     bool bLastDB = bFound;
     if (m_bBusy) {

@@ -9,13 +9,13 @@
 #include <cstdarg>
 
 struct LOG_CONFIG {
-    int nMode;              // 1 = rotating set of files
-    int nFlags;             // 2 = close and reopen after every write
-    char szFileName[200];   // first file of the set, relative to the current directory
-    int nHandle;            // descriptor for the descriptor modes
-    int nMaxSize;           // switch when a file would grow beyond nMaxSize / 2; <= 2: never
-    int nFiles;             // files in the set; 0 -> 2, > 10 -> 10
-    int bAppend;            // 1 = append to the first file, else truncate it
+    int nMode;             // 1 = rotating set of files
+    int nFlags;            // 2 = close and reopen after every write
+    char szFileName[200];  // first file of the set, relative to the current directory
+    int nHandle;           // descriptor for the descriptor modes
+    int nMaxSize;          // switch when a file would grow beyond nMaxSize / 2; <= 2: never
+    int nFiles;            // files in the set; 0 -> 2, > 10 -> 10
+    int bAppend;           // 1 = append to the first file, else truncate it
 };
 
 struct LOG_MODULE {
@@ -49,23 +49,23 @@ int LOG_TIMESTAMP(char* pszOut);  // at least 32 bytes
 
 // Writes one information record (level 3 or more) or one warning (level 2 or
 // more) of module `mod`; a warning carries the line of the statement.
-#define LOG_INFO(mod, ...)                                                                         \
-    do {                                                                                           \
-        if (*(mod).pLevel >= 3) {                                                                  \
-            LOG_HEADER((mod).pszTag, "%s", "");                                                    \
-            LOG_PRINTF(__VA_ARGS__);                                                               \
-            LOG_PRINTF("\n");                                                                      \
-        }                                                                                          \
+#define LOG_INFO(mod, ...)                      \
+    do {                                        \
+        if (*(mod).pLevel >= 3) {               \
+            LOG_HEADER((mod).pszTag, "%s", ""); \
+            LOG_PRINTF(__VA_ARGS__);            \
+            LOG_PRINTF("\n");                   \
+        }                                       \
     } while (0)
 
-#define LOG_WARN(mod, ...)                                                                         \
-    do {                                                                                           \
-        if (*(mod).pLevel >= 2) {                                                                  \
-            LOG_HEADER((mod).pszTag, "%s", "WARNING: ");                                           \
-            LOG_PRINTF(__VA_ARGS__);                                                               \
-            LOG_PRINTF(" (%d)", __LINE__);                                                         \
-            LOG_PRINTF("\n");                                                                      \
-        }                                                                                          \
+#define LOG_WARN(mod, ...)                               \
+    do {                                                 \
+        if (*(mod).pLevel >= 2) {                        \
+            LOG_HEADER((mod).pszTag, "%s", "WARNING: "); \
+            LOG_PRINTF(__VA_ARGS__);                     \
+            LOG_PRINTF(" (%d)", __LINE__);               \
+            LOG_PRINTF("\n");                            \
+        }                                                \
     } while (0)
 
 // Starts the log and writes its banner on construction; writes the stop
@@ -82,5 +82,5 @@ public:
 
 // init_priority 101 runs before every ordinary static constructor of any
 // translation unit, whatever the link order, and so is destroyed after them.
-#define QVX_DEFINE_LOG_FILE(name)                                                                  \
+#define QVX_DEFINE_LOG_FILE(name) \
     __attribute__((init_priority(101))) CLogFile name("QVXWizard.l_0", 0, 0x200000)

@@ -49,7 +49,9 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-std::string FixturePath(const std::string& name) { return std::string(QVX_FIXTURE_DIR) + "/" + name; }
+std::string FixturePath(const std::string& name) {
+    return std::string(QVX_FIXTURE_DIR) + "/" + name;
+}
 
 std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;

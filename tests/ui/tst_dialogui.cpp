@@ -288,7 +288,8 @@ void TestDialogUi::dialogUnits() {
     dialog.setFont(font);
     QWidget child(&dialog);
     qvxui::PlaceByDialogUnits(&child, 7, 143, 55, 14);
-    const int letters = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const QRect expected = qvxui::DialogUnitsToPixels(
         qvxui::DialogBaseUnits{(letters / 26 + 1) / 2, fm.height()}, 7, 143, 55, 14);
     QCOMPARE(child.geometry(), expected);
