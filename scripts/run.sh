@@ -11,7 +11,7 @@ JOBS=${QVX_JOBS:-$(nproc)}
 bash scripts/setup.sh
 
 cmake -S "$ROOT" -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$JOBS" --target QVXWizard qvxdevice qvx-phone qvx_program_files
+cmake --build build -j "$JOBS" --target QVXWizard qvxbuild qvxdevice qvx-phone qvx_program_files qvx_user_guides
 
 PROGRAM="$ROOT/build/bin/QVXWizard"
 if [ ! -x "$PROGRAM" ]; then
