@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-l10n-tools
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-l10n-tools
   libgl1-mesa-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
