@@ -77,14 +77,15 @@ protected:
         ASSERT_EQ(CONAOpenFS(qvxconn::ToUtf16(serial).c_str(), CONA_MEDIA_ALL, &hFS, 0), 0u);
     }
 
-    void Run(DialogStandIn& dialog, bool withHandle = true) {
-        dialog.worker = &worker;
-        worker.SetReceiver(&dialog);
-        worker.SetDBBuilder(builder.get());
-        worker.SetFSHandle(withHandle ? hFS : 0);
-        worker.SetDevice(withHandle ? &device : nullptr);
-        ASSERT_TRUE(worker.StartThread(0, 0, 0));
-        ASSERT_TRUE(worker.WaitForDone(30000));
+    void Run(DialogStandIn& dialog, bool withHandle = true) { RunWith(worker, dialog, withHandle); }
+    void RunWith(CCopyToPhoneThread& runner, DialogStandIn& dialog, bool withHandle = true) {
+        dialog.worker = &runner;
+        runner.SetReceiver(&dialog);
+        runner.SetDBBuilder(builder.get());
+        runner.SetFSHandle(withHandle ? hFS : 0);
+        runner.SetDevice(withHandle ? &device : nullptr);
+        ASSERT_TRUE(runner.StartThread(0, 0, 0));
+        ASSERT_TRUE(runner.WaitForDone(30000));
     }
 
     std::string OnPhone(const std::string& phone, const std::string& pcPath) {
@@ -167,6 +168,27 @@ TEST_F(CopyToPhoneThreadTest, AbortDuringTheDatabaseCopyLeavesNothing) {
     EXPECT_EQ(dialog.codes, (Codes{CB::COPY_PROGRESS, CB::COPY_ABORTED, CB::END_THREAD}));
     EXPECT_EQ(dialog.percents.size(), 1u);
     EXPECT_TRUE(fs::is_empty(world.PhonePath("p") + "/C/Data/Quorvex"));
+}
+
+// Asks for an abort as soon as the service names the semaphore file, so that
+// the request meets the semaphore copy's first state report.
+class AbortAtSemaphoreCopy : public CCopyToPhoneThread {
+public:
+    uint32_t OnFSOperationInfo(uint32_t, const char16_t* pstrName) override {
+        if (pstrName && qvxconn::FromUtf16(pstrName).ends_with(".sem")) RequestAbort();
+        return 0;
+    }
+};
+
+TEST_F(CopyToPhoneThreadTest, AbortDuringTheSemaphoreCopy) {
+    world.AddPhone("p", "SerialNumber=S7\n", true);
+    Open("S7");
+    AbortAtSemaphoreCopy runner;
+    DialogStandIn dialog;
+    RunWith(runner, dialog);
+    EXPECT_EQ(dialog.codes, (Codes{CB::COPY_PROGRESS, CB::COPY_ABORTED, CB::END_THREAD}));
+    EXPECT_EQ(qvxtest::ReadFile(OnPhone("p", dbPath)), database);
+    EXPECT_FALSE(qvxtest::FileExists(OnPhone("p", semPath)));
 }
 
 TEST_F(CopyToPhoneThreadTest, DisconnectMidCopy) {
