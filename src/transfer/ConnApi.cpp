@@ -71,19 +71,7 @@ uint32_t CONAFreeDeviceStructure(uint32_t dwCount, CONA_DEVICE_RECORD* pDevices)
     if (result != ECONA_NOT_INITIALIZED) return result;
     // The service allocates the records with malloc, so they can be released
     // after it was unloaded.
-    for (uint32_t i = 0; i < dwCount; ++i) {
-        CONA_DEVICE_RECORD& d = pDevices[i];
-        std::free(d.pstrSerialNumber);
-        std::free(d.pstrFriendlyName);
-        std::free(d.pstrModel);
-        std::free(d.pstrManufacturer);
-        for (uint32_t k = 0; d.pItems && k < d.dwNumberOfItems; ++k) {
-            std::free(d.pItems[k].pstrDeviceName);
-            std::free(d.pItems[k].pstrAddress);
-        }
-        std::free(d.pItems);
-        d = CONA_DEVICE_RECORD{};
-    }
+    FreeDeviceRecordMemory(dwCount, pDevices);
     return CONA_OK;
 }
 

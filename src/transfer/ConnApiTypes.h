@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 using CONAHANDLE = std::uintptr_t;  // 0 = no handle
 
@@ -95,6 +96,25 @@ struct CONA_INSTALL_RECORD {
     const char16_t* pstrPackageFile;     // a plain file name in the source folder
     const char16_t* pstrDescriptorFile;  // unused, may be null
 };
+
+// Releases what the service allocated for `dwCount` records and zeroes them.
+// Shared by the service and by the layer, which must be able to free records
+// also after the service was unloaded.
+inline void FreeDeviceRecordMemory(uint32_t dwCount, CONA_DEVICE_RECORD* pDevices) {
+    for (uint32_t i = 0; pDevices && i < dwCount; ++i) {
+        CONA_DEVICE_RECORD& d = pDevices[i];
+        std::free(d.pstrSerialNumber);
+        std::free(d.pstrFriendlyName);
+        std::free(d.pstrModel);
+        std::free(d.pstrManufacturer);
+        for (uint32_t k = 0; d.pItems && k < d.dwNumberOfItems; ++k) {
+            std::free(d.pItems[k].pstrDeviceName);
+            std::free(d.pItems[k].pstrAddress);
+        }
+        std::free(d.pItems);
+        d = CONA_DEVICE_RECORD{};
+    }
+}
 
 // ---- Listeners ---------------------------------------------------------------
 // Implemented by the caller; the slot order is part of the interface. The

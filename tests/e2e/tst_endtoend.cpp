@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "../ui/ComboTestUtil.h"
 #include "../ui/WizardTestUtil.h"
 #include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
@@ -135,14 +136,7 @@ bool ChooseCode(CListCtrlComboBox* pBox, const char* pszCode) {
     int nIndex = -1;
     for (int i = 0; i < 7; ++i)
         if (strcmp(g_OfferedPropertyTypes[i].pszCode, pszCode) == 0) nIndex = i;
-    if (pBox == nullptr || nIndex < 0 || !pBox->isVisible()) return false;
-    pBox->showPopup();
-    QAbstractItemView* pView = pBox->view();
-    if (!QTest::qWaitFor([&] { return pView->isVisible(); })) return false;
-    const QRect rect = pView->visualRect(pView->model()->index(nIndex, 0));
-    QTest::mouseMove(pView->viewport(), rect.center());
-    QTest::mouseClick(pView->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-    return QTest::qWaitFor([&] { return !pView->isVisible(); }) && pBox->currentIndex() == nIndex;
+    return combotest::Choose(pBox, nIndex);
 }
 
 }  // namespace

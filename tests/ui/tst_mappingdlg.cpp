@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ComboTestUtil.h"
 #include "app/MessageBoxesUi.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
@@ -64,17 +65,7 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// Picks item nIndex the way a user does: open the drop-down, click the item.
-bool Choose(CListCtrlComboBox* pBox, int nIndex) {
-    if (pBox == nullptr || !pBox->isVisible()) return false;
-    pBox->showPopup();
-    QAbstractItemView* pView = pBox->view();
-    if (!QTest::qWaitFor([&] { return pView->isVisible(); })) return false;
-    const QRect rect = pView->visualRect(pView->model()->index(nIndex, 0));
-    QTest::mouseMove(pView->viewport(), rect.center());
-    QTest::mouseClick(pView->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-    return QTest::qWaitFor([&] { return !pView->isVisible(); }) && pBox->currentIndex() == nIndex;
-}
+using combotest::Choose;
 
 }  // namespace
 

@@ -33,19 +33,7 @@ const PhoneInfo* FindSerial(const std::vector<PhoneInfo>& phones, const std::str
 }  // namespace
 
 void FreeDeviceRecords(uint32_t count, CONA_DEVICE_RECORD* pDevices) {
-    for (uint32_t i = 0; i < count; ++i) {
-        CONA_DEVICE_RECORD& d = pDevices[i];
-        std::free(d.pstrSerialNumber);
-        std::free(d.pstrFriendlyName);
-        std::free(d.pstrModel);
-        std::free(d.pstrManufacturer);
-        for (uint32_t k = 0; d.pItems && k < d.dwNumberOfItems; ++k) {
-            std::free(d.pItems[k].pstrDeviceName);
-            std::free(d.pItems[k].pstrAddress);
-        }
-        std::free(d.pItems);
-        d = CONA_DEVICE_RECORD{};
-    }
+    FreeDeviceRecordMemory(count, pDevices);
 }
 
 DeviceService& DeviceService::Instance() {
