@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential g++ cmake ninja-build pkg-config ccache
+  build-essential g++ cmake ninja-build pkg-config ccache clang-format
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-l10n-tools
   libgl1-mesa-dev
   libsqlite3-dev sqlite3

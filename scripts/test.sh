@@ -4,6 +4,8 @@
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/),
 #   3. ThreadSanitizer for the threaded core tests (build-tsan/),
 #   4. each libFuzzer target for a short while (build-fuzz/, clang).
+# Every build treats compiler warnings as errors; a file that clang-format
+# would change fails the run too.
 # Fails when any test fails; ends with the test runners' summary lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,9 +35,15 @@ run_ctest() {  # name build-dir [ctest args...]
 configure_and_build() {  # dir [cmake args...]
   local dir=$1
   shift
-  cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DQVX_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS"
 }
+
+echo "== formatting"
+if ! bash scripts/check-format.sh; then
+  status=1
+  summary+=("-- formatting: files differ from .clang-format (scripts/check-format.sh lists them)")
+fi
 
 echo "== normal build"
 configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
-#include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
 #include "i18n/LanguageTable.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
 #include "transfer/PCSuiteDlg.h"
+#include "ui/MessageBoxesUi.h"
 
 bool CQVXWizardApp::InitInstance() {
     // The main dialog exists also when it never runs: its construction

@@ -28,16 +28,12 @@
 #include <memory>
 #include <new>
 
-#include "app/DialogUi.h"
-#include "app/LanguageTextUi.h"
-#include "app/MessageBoxesUi.h"
-#include "app/UiThreadAdapter.h"
-#include "app/WorkerWaitUi.h"
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
 #include "database/CreateDBDlg.h"
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/LanguageTextUi.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
@@ -46,6 +42,10 @@
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
 #include "transfer/CopyToPhoneDlg.h"
+#include "ui/DialogUi.h"
+#include "ui/MessageBoxesUi.h"
+#include "ui/UiThreadAdapter.h"
+#include "ui/WorkerWaitUi.h"
 
 namespace {
 

@@ -21,18 +21,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DialogUi.h"
-#include "app/LanguageTextUi.h"
-#include "app/ProductInfo.h"
 #include "app/QVXWizardDlg.h"
 #include "controls/IconButton.h"
 #include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/LanguageTextUi.h"
 #include "i18n/TextKeys.h"
 #include "import/CSVParser.h"
 #include "mapping_editor/MappingDlg.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
+#include "support/ProductInfo.h"
+#include "ui/DialogUi.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DialogUi.h"
-#include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "support/LogModules.h"
+#include "ui/DialogUi.h"
+#include "ui/MessageBoxesUi.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/DialogUi.h"
-#include "app/MessageBoxesUi.h"
+#include "ui/DialogUi.h"
+#include "ui/MessageBoxesUi.h"
 
 CHyperlinkLabel::CHyperlinkLabel(QWidget* pParent) : QLabel(pParent) {
     Init();

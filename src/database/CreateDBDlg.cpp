@@ -1,11 +1,11 @@
 #include "database/CreateDBDlg.h"
 
-#include "app/LanguageTextUi.h"
-#include "app/WorkerWaitUi.h"
 #include "controls/IconButton.h"
 #include "database/CreateDBThread.h"
+#include "i18n/LanguageTextUi.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
+#include "ui/WorkerWaitUi.h"
 
 namespace {
 constexpr size_t kTextSize = 129;

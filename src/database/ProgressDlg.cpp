@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/DialogUi.h"
-#include "app/UiThreadAdapter.h"
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
+#include "ui/DialogUi.h"
+#include "ui/UiThreadAdapter.h"
 
 CProgressDlg::CProgressDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle(QStringLiteral("ProgressDlg"));

@@ -6,14 +6,14 @@
 #include <iterator>
 #include <vector>
 
-#include "app/DialogUi.h"
-#include "app/LanguageTextUi.h"
-#include "app/ProductInfo.h"
 #include "controls/ButtonIcons.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/LanguageTextUi.h"
 #include "support/LogModules.h"
+#include "support/ProductInfo.h"
+#include "ui/DialogUi.h"
 
 namespace {
 

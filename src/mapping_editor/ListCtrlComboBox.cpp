@@ -3,12 +3,12 @@
 #include <QWheelEvent>
 #include <cstring>
 
-#include "app/DialogUi.h"
 #include "i18n/LanguageTable.h"
 #include "import/DataRow.h"
 #include "import/Mapping.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
+#include "ui/DialogUi.h"
 
 namespace {
 

@@ -12,18 +12,18 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/DialogUi.h"
-#include "app/LanguageTextUi.h"
-#include "app/MessageBoxesUi.h"
-#include "app/UiThreadAdapter.h"
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/LanguageTextUi.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "mapping_editor/PropertyListCtrl.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
+#include "ui/DialogUi.h"
+#include "ui/MessageBoxesUi.h"
+#include "ui/UiThreadAdapter.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/DialogUi.h"
-#include "app/LanguageTextUi.h"
+#include "i18n/LanguageTextUi.h"
 #include "import/DataMap.h"
 #include "import/DataRow.h"
 #include "import/Mapping.h"
 #include "mapping_editor/ListCtrlComboBox.h"
+#include "ui/DialogUi.h"
 
 namespace {
 

@@ -14,18 +14,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DialogUi.h"
-#include "app/LanguageTextUi.h"
-#include "app/MessageBoxesUi.h"
-#include "app/UiThreadAdapter.h"
-#include "app/WorkerWaitUi.h"
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/LanguageTextUi.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
 #include "transfer/ConnApi.h"
 #include "transfer/Utf16Text.h"
+#include "ui/DialogUi.h"
+#include "ui/MessageBoxesUi.h"
+#include "ui/UiThreadAdapter.h"
+#include "ui/WorkerWaitUi.h"
 
 namespace {
 

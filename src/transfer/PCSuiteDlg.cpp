@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/DialogUi.h"
-#include "app/LanguageTextUi.h"
-#include "app/ProductInfo.h"
 #include "controls/ButtonIcons.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/LanguageTextUi.h"
 #include "platform/Registry.h"
+#include "support/ProductInfo.h"
+#include "ui/DialogUi.h"
 
 namespace {
 constexpr size_t kBufferSize = 260;

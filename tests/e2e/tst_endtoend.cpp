@@ -20,7 +20,6 @@
 
 #include "../ui/ComboTestUtil.h"
 #include "../ui/WizardTestUtil.h"
-#include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
 #include "i18n/LanguageTable.h"
 #include "import/Mapping.h"
@@ -28,6 +27,7 @@
 #include "mapping_editor/MappingDlg.h"
 #include "mapping_editor/PropertyListCtrl.h"
 #include "transfer/CopyToPhoneDlg.h"
+#include "ui/MessageBoxesUi.h"
 
 using qvxui::CScriptedMessageBoxes;
 using qvxui::MsgAnswer;

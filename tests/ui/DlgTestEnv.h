@@ -12,9 +12,9 @@
 #include <QtTest>
 #include <string>
 
-#include "app/MessageBoxesUi.h"
 #include "i18n/LanguageTable.h"
 #include "platform/ProgramPath.h"
+#include "ui/MessageBoxesUi.h"
 
 namespace qvxtest {
 

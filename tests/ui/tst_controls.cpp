@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/DialogUi.h"
-#include "app/MessageBoxesUi.h"
 #include "controls/ButtonIcons.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/IconButton.h"
+#include "ui/DialogUi.h"
+#include "ui/MessageBoxesUi.h"
 
 class TestControls : public QObject {
     Q_OBJECT

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/DialogUi.h"
-#include "app/MessageBoxesUi.h"
-#include "app/UiThreadAdapter.h"
+#include "ui/DialogUi.h"
+#include "ui/MessageBoxesUi.h"
+#include "ui/UiThreadAdapter.h"
 
 using qvxui::CScriptedMessageBoxes;
 using qvxui::MsgAnswer;

@@ -5,9 +5,9 @@
 #include <QtTest>
 
 #include "DlgTestEnv.h"
-#include "app/ProductInfo.h"
 #include "controls/HyperlinkLabel.h"
 #include "i18n/InfoDlg.h"
+#include "support/ProductInfo.h"
 
 class TestInfoDlg : public QObject {
     Q_OBJECT

@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/LanguageTextUi.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/LanguageTextUi.h"
 
 class TestLanguageText : public QObject {
     Q_OBJECT

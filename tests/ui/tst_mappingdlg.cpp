@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "ComboTestUtil.h"
-#include "app/MessageBoxesUi.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
 #include "import/DataMap.h"
@@ -27,6 +26,7 @@
 #include "mapping_editor/PropertyListCtrl.h"
 #include "platform/ProgramPath.h"
 #include "support/Log.h"
+#include "ui/MessageBoxesUi.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QtTest>
 
 #include "DlgTestEnv.h"
-#include "app/ProductInfo.h"
 #include "controls/HyperlinkLabel.h"
+#include "support/ProductInfo.h"
 #include "transfer/PCSuiteDlg.h"
 
 class TestPCSuiteDlg : public QObject {

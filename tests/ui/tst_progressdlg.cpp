@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "DlgTestEnv.h"
-#include "app/UiThreadAdapter.h"
 #include "database/CreateDBDlg.h"
 #include "database/CreateDBThread.h"
 #include "database/ProgressDlg.h"
@@ -18,6 +17,7 @@
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "threads/CallbackCodes.h"
+#include "ui/UiThreadAdapter.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "WizardTestUtil.h"
-#include "app/MessageBoxesUi.h"
 #include "app/QVXWizardApp.h"
 #include "app/QVXWizardDlg.h"
 #include "transfer/ConnApi.h"
+#include "ui/MessageBoxesUi.h"
 
 using qvxui::CScriptedMessageBoxes;
 

@@ -21,12 +21,12 @@
 #include <vector>
 
 #include "WizardTestUtil.h"
-#include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
 #include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
 #include "mapping_editor/MappingDlg.h"
 #include "threads/CallbackCodes.h"
+#include "ui/MessageBoxesUi.h"
 
 using qvxui::CScriptedMessageBoxes;
 using wiztest::WriteBytes;

@@ -16,7 +16,6 @@
 #include <functional>
 
 #include "GuideScene.h"
-#include "app/MessageBoxesUi.h"
 #include "app/QVXWizardDlg.h"
 #include "database/CreateDBDlg.h"
 #include "i18n/InfoDlg.h"
@@ -24,6 +23,7 @@
 #include "mapping_editor/MappingDlg.h"
 #include "transfer/CopyToPhoneDlg.h"
 #include "transfer/PCSuiteDlg.h"
+#include "ui/MessageBoxesUi.h"
 
 namespace qvxguide {
 namespace {

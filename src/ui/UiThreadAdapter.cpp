@@ -1,4 +1,4 @@
-#include "app/UiThreadAdapter.h"
+#include "ui/UiThreadAdapter.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "app/LanguageTextUi.h"
+#include "i18n/LanguageTextUi.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -7,10 +7,10 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/DialogUi.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
+#include "ui/DialogUi.h"
 
 namespace qvxui {
 

@@ -1,4 +1,4 @@
-#include "app/DialogUi.h"
+#include "ui/DialogUi.h"
 
 #include <QFontMetrics>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "app/MessageBoxesUi.h"
+#include "ui/MessageBoxesUi.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <atomic>
 
-#include "app/UiThreadAdapter.h"
+#include "ui/UiThreadAdapter.h"
 
 namespace qvxui {
 namespace {

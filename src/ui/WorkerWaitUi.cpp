@@ -1,4 +1,4 @@
-#include "app/WorkerWaitUi.h"
+#include "ui/WorkerWaitUi.h"
 
 #include <QEventLoop>
 #include <QTimer>
