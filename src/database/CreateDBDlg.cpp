@@ -3,6 +3,7 @@
 #include "controls/IconButton.h"
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTextUi.h"
+#include "i18n/TextKeys.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
 #include "ui/WorkerWaitUi.h"
@@ -32,9 +33,9 @@ void CCreateDBDlg::SetWorker(CCreateDBThread* pWorker) {
 }
 
 void CCreateDBDlg::UpdateTexts() {
-    qvxui::ApplyWindowTitleKey(this, "ProgressDlg_WindowText", kTextSize);
-    qvxui::ApplyTextKey(m_pCancel, "ProgressDlg_Button_Cancel", kTextSize);
-    qvxui::ApplyToolTipKey(m_pCancel, "ProgressDlg_ButtonToolTip_Cancel", kTextSize);
+    qvxui::ApplyWindowTitleKey(this, qvxtext::kProgressDlg_WindowText, kTextSize);
+    qvxui::ApplyTextKey(m_pCancel, qvxtext::kProgressDlg_Button_Cancel, kTextSize);
+    qvxui::ApplyToolTipKey(m_pCancel, qvxtext::kProgressDlg_ButtonToolTip_Cancel, kTextSize);
 }
 
 void CCreateDBDlg::OnInitProgress() {

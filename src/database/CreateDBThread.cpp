@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/MappingCodes.h"
 #include "support/LogModules.h"
 
 CCreateDBThread::~CCreateDBThread() = default;
@@ -20,7 +22,7 @@ bool CCreateDBThread::StartWork() {
     }
     SendCallback(CB::SET_RANGE, &total);
     char text[261];
-    GetText("ProgressDlg_Info_Parse", text, sizeof text);
+    GetText(qvxtext::kProgressDlg_Info_Parse, text, sizeof text);
     SendCallback(CB::INFO_TEXT, text);
     return true;
 }
@@ -78,7 +80,7 @@ int CCreateDBThread::CountHiddenPropTypes() {
             char code[3];
             mapping->GetField(j, code, 2);
             code[2] = '\0';
-            if (strcmp(code, "X") == 0 || strcmp(code, "C") == 0) ++hidden;
+            if (strcmp(code, qvxcode::kHidden) == 0 || strcmp(code, qvxcode::kCompany) == 0) ++hidden;
         }
     }
     LOG_INFO(qvxlog::CrDBThr, "CountHiddenPropTypes() finish");

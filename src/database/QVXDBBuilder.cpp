@@ -7,7 +7,9 @@
 #include <ctime>
 
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "import/DataMap.h"
+#include "import/MappingCodes.h"
 #include "support/LogModules.h"
 
 namespace {
@@ -218,11 +220,11 @@ int CQVXDBBuilder::InsertDetailRow(int nContactId, const char* pszKey, const cha
 int CQVXDBBuilder::InsertContactDetail(int nContactId, const char* pszKey, const char* pszValue,
                                        const char* pszType, int nPosition) {
     pszType = OrEmpty(pszType);
-    if (std::strcmp(pszType, "PD") == 0) {
+    if (std::strcmp(pszType, qvxcode::kPhone) == 0) {
         int nResult = InsertDialNumber(nContactId, pszKey, pszValue);
         if (nResult != qvxdb::kOk) return nResult;
     }
-    if (std::strcmp(pszType, "-") == 0) pszType = "";
+    if (std::strcmp(pszType, qvxcode::kOther) == 0) pszType = "";
     return InsertDetailRow(nContactId, pszKey, pszValue, pszType, nPosition);
 }
 
@@ -344,11 +346,11 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
 
     char szName[kTextBuffer];
     char szDescription[kTextBuffer];
-    GetText("DB_ContactBook_Name", szName, sizeof szName);
-    GetText("DB_ContactBook_Description", szDescription, sizeof szDescription);
+    GetText(qvxtext::kDB_ContactBook_Name, szName, sizeof szName);
+    GetText(qvxtext::kDB_ContactBook_Description, szDescription, sizeof szDescription);
     InsertContactBook(kContactBookId, szName, szDescription);
-    GetText("DB_ContactGroup_Name", szName, sizeof szName);
-    GetText("DB_ContactGroup_Description", szDescription, sizeof szDescription);
+    GetText(qvxtext::kDB_ContactGroup_Name, szName, sizeof szName);
+    GetText(qvxtext::kDB_ContactGroup_Description, szDescription, sizeof szDescription);
     InsertContactGroup(kContactGroupId, kContactBookId, szName, szDescription);
 
     const int nColumns = map.GetColumnCount();
@@ -359,8 +361,8 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     int nCompanyColumn = -1;
     for (int i = 0; i < nColumns; ++i) {
         ReadCell(pMapping, i, szCode, kCellChars);
-        if (std::strcmp(szCode, "N") == 0) nNameColumn = i;
-        if (std::strcmp(szCode, "C") == 0) nCompanyColumn = i;
+        if (std::strcmp(szCode, qvxcode::kName) == 0) nNameColumn = i;
+        if (std::strcmp(szCode, qvxcode::kCompany) == 0) nCompanyColumn = i;
     }
 
     char szText[kTextBuffer];
@@ -371,7 +373,7 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     char szContactName[kCellChars + 1];
 
     map.Rewind();
-    GetText("ProgressDlg_Info_Contacts", szText, sizeof szText);
+    GetText(qvxtext::kProgressDlg_Info_Contacts, szText, sizeof szText);
     info(szText);
     LOG_INFO(qvxlog::CrDBThr, "Entry contacts start");
     const int nRows = map.GetRowCount();
@@ -398,9 +400,9 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
         if (i == nNameColumn || i == nCompanyColumn) continue;
         ReadCell(pHeader, i, szKey, kCellChars);
         ReadCell(pMapping, i, szCode, kCellChars);
-        if (std::strcmp(szCode, "X") == 0) continue;
+        if (std::strcmp(szCode, qvxcode::kHidden) == 0) continue;
 
-        GetText("ProgressDlg_Info_Details", szText, sizeof szText);
+        GetText(qvxtext::kProgressDlg_Info_Details, szText, sizeof szText);
         // The text comes from language.ini: formatted safely, and cut as a
         // 261-byte buffer would cut it.
         std::string infoText = FormatTextWithString(szText, szKey);

@@ -11,6 +11,7 @@
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/LanguageTextUi.h"
+#include "i18n/TextKeys.h"
 #include "support/LogModules.h"
 #include "support/ProductInfo.h"
 #include "ui/DialogUi.h"
@@ -133,10 +134,10 @@ void CInfoDlg::SelectStoredLanguage() {
 }
 
 void CInfoDlg::UpdateTexts() {
-    qvxui::ApplyWindowTitleKey(this, "InfoDlg_WindowText", kTextSize);
-    qvxui::ApplyToolTipKey(m_pOk, "InfoDlg_ButtonToolTip_OK", kTextSize);
-    qvxui::ApplyTextKey(m_pOk, "InfoDlg_Button_OK", kTextSize);
-    qvxui::ApplyTextKey(m_pLanguageLabel, "InfoDlg_Static_ChooseLanguage", kTextSize);
+    qvxui::ApplyWindowTitleKey(this, qvxtext::kInfoDlg_WindowText, kTextSize);
+    qvxui::ApplyToolTipKey(m_pOk, qvxtext::kInfoDlg_ButtonToolTip_OK, kTextSize);
+    qvxui::ApplyTextKey(m_pOk, qvxtext::kInfoDlg_Button_OK, kTextSize);
+    qvxui::ApplyTextKey(m_pLanguageLabel, qvxtext::kInfoDlg_Static_ChooseLanguage, kTextSize);
 }
 
 void CInfoDlg::OnSelchangeComboLanguages() {

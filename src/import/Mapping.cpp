@@ -10,19 +10,24 @@
 #include <string>
 
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "import/DataMap.h"
+#include "import/MappingCodes.h"
 #include "support/LogModules.h"
 
+using namespace qvxcode;
+using namespace qvxtext;
+
 const PropertyType g_PropertyTypes[9] = {
-    {"PD", "PropertyType_Phonenumer"}, {"N", "PropertyType_Name"},  {"C", "PropertyType_Company"},
-    {"L", "PropertyType_Location"},    {"E", "PropertyType_Email"}, {"-", "PropertyType_Other"},
-    {"X", "PropertyType_Hidden"},      {"G", "PropertyType_Group"}, {"I", "PropertyType_GroupInfo"},
+    {kPhone, kPropertyType_Phonenumer},  {kName, kPropertyType_Name},   {kCompany, kPropertyType_Company},
+    {kLocation, kPropertyType_Location}, {kEmail, kPropertyType_Email}, {kOther, kPropertyType_Other},
+    {kHidden, kPropertyType_Hidden},     {kGroup, kPropertyType_Group}, {kGroupInfo, kPropertyType_GroupInfo},
 };
 
 const PropertyType g_OfferedPropertyTypes[7] = {
-    {"PD", "PropertyType_Phonenumer"}, {"N", "PropertyType_Name"},  {"C", "PropertyType_Company"},
-    {"L", "PropertyType_Location"},    {"E", "PropertyType_Email"}, {"-", "PropertyType_Other"},
-    {"X", "PropertyType_Hidden"},
+    {kPhone, kPropertyType_Phonenumer},  {kName, kPropertyType_Name},   {kCompany, kPropertyType_Company},
+    {kLocation, kPropertyType_Location}, {kEmail, kPropertyType_Email}, {kOther, kPropertyType_Other},
+    {kHidden, kPropertyType_Hidden},
 };
 
 namespace {
@@ -101,19 +106,19 @@ MappingCounts CountMappingCodes(CDataMap& table, size_t nCodeBuffer) {
     for (int j = 0; j < nColumns; ++j) {
         mapping->GetField(j, code.data(), static_cast<int>(nCodeBuffer));
         const char* text = code.c_str();
-        if (strcmp(text, "N") == 0) ++counts.nName;
-        if (strcmp(text, "C") == 0) ++counts.nCompany;
+        if (strcmp(text, qvxcode::kName) == 0) ++counts.nName;
+        if (strcmp(text, qvxcode::kCompany) == 0) ++counts.nCompany;
         if (text[0] == '\0') ++counts.nEmpty;
     }
     return counts;
 }
 
 const char* FirstBrokenMappingRule(const MappingCounts& counts) {
-    if (counts.nName == 0) return "MappingDlg_Info_No_Name";
-    if (counts.nName > 1) return "MappingDlg_Info_ToMany_Name";
-    if (counts.nCompany == 0) return "MappingDlg_Info_No_Company";
-    if (counts.nCompany > 1) return "MappingDlg_Info_ToMany_Company";
-    if (counts.nEmpty > 0) return "MappingDlg_Info_Empty_Entry";
+    if (counts.nName == 0) return qvxtext::kMappingDlg_Info_No_Name;
+    if (counts.nName > 1) return qvxtext::kMappingDlg_Info_ToMany_Name;
+    if (counts.nCompany == 0) return qvxtext::kMappingDlg_Info_No_Company;
+    if (counts.nCompany > 1) return qvxtext::kMappingDlg_Info_ToMany_Company;
+    if (counts.nEmpty > 0) return qvxtext::kMappingDlg_Info_Empty_Entry;
     return nullptr;
 }
 

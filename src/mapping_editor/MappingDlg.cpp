@@ -16,6 +16,7 @@
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/LanguageTextUi.h"
+#include "i18n/TextKeys.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "mapping_editor/PropertyListCtrl.h"
@@ -244,13 +245,14 @@ void CMappingDlg::OnInitDialog() {
 }
 
 void CMappingDlg::UpdateTexts() {
-    qvxui::ApplyWindowTitleKey(this, m_bNewMode ? "MappingDlg_WindowText_New" : "MappingDlg_WindowText_Edit");
-    qvxui::ApplyTextKey(m_pNameLabel, "MappingDlg_Static_DBName");
-    qvxui::ApplyTextKey(m_pDescriptionLabel, "MappingDlg_Static_DBDescription");
-    qvxui::ApplyTextKey(m_pOk, "MappingDlg_Button_OK");
-    qvxui::ApplyToolTipKey(m_pOk, "MappingDlg_ButtonToolTip_OK");
-    qvxui::ApplyTextKey(m_pCancel, "MappingDlg_Button_Cancel");
-    qvxui::ApplyToolTipKey(m_pCancel, "MappingDlg_ButtonToolTip_Cancel");
+    qvxui::ApplyWindowTitleKey(
+        this, m_bNewMode ? qvxtext::kMappingDlg_WindowText_New : qvxtext::kMappingDlg_WindowText_Edit);
+    qvxui::ApplyTextKey(m_pNameLabel, qvxtext::kMappingDlg_Static_DBName);
+    qvxui::ApplyTextKey(m_pDescriptionLabel, qvxtext::kMappingDlg_Static_DBDescription);
+    qvxui::ApplyTextKey(m_pOk, qvxtext::kMappingDlg_Button_OK);
+    qvxui::ApplyToolTipKey(m_pOk, qvxtext::kMappingDlg_ButtonToolTip_OK);
+    qvxui::ApplyTextKey(m_pCancel, qvxtext::kMappingDlg_Button_Cancel);
+    qvxui::ApplyToolTipKey(m_pCancel, qvxtext::kMappingDlg_ButtonToolTip_Cancel);
     if (m_bOpened) {
         m_pList->UpdateTexts();
         UpdateInfo();
@@ -270,11 +272,11 @@ void CMappingDlg::UpdateInfo() {
         text += qvxui::FromLocalText(buffer);
         if (bLineBreak) text += QLatin1Char('\n');
     };
-    if (counts.nName == 0) add("MappingDlg_Info_No_Name", true);
-    if (counts.nName > 1) add("MappingDlg_Info_ToMany_Name", true);
-    if (counts.nCompany == 0) add("MappingDlg_Info_No_Company", true);
-    if (counts.nCompany > 1) add("MappingDlg_Info_ToMany_Company", true);
-    if (counts.nEmpty > 0) add("MappingDlg_Info_Empty_Entry", false);
+    if (counts.nName == 0) add(qvxtext::kMappingDlg_Info_No_Name, true);
+    if (counts.nName > 1) add(qvxtext::kMappingDlg_Info_ToMany_Name, true);
+    if (counts.nCompany == 0) add(qvxtext::kMappingDlg_Info_No_Company, true);
+    if (counts.nCompany > 1) add(qvxtext::kMappingDlg_Info_ToMany_Company, true);
+    if (counts.nEmpty > 0) add(qvxtext::kMappingDlg_Info_Empty_Entry, false);
     if (m_pInfo->text() != text) m_pInfo->setText(text);
 }
 

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "i18n/LanguageTextUi.h"
+#include "i18n/TextKeys.h"
 #include "import/DataMap.h"
 #include "import/DataRow.h"
 #include "import/Mapping.h"
@@ -122,8 +123,8 @@ void CPropertyListCtrl::FillRows() {
 }
 
 void CPropertyListCtrl::UpdateTexts() {
-    setHorizontalHeaderLabels({qvxui::LanguageText("MappingDlg_ListCtrl_Header"),
-                               qvxui::LanguageText("MappingDlg_ListCtrl_PropTypes")});
+    setHorizontalHeaderLabels({qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_Header),
+                               qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_PropTypes)});
     for (int i = 0; i < m_nCreatedCount; ++i) m_pool[static_cast<size_t>(i)]->FillItems();
 }
 

@@ -18,6 +18,7 @@
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/LanguageTextUi.h"
+#include "i18n/TextKeys.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
 #include "transfer/ConnApi.h"
@@ -235,22 +236,22 @@ void CCopyToPhoneDlg::InitWindow() {
 
 void CCopyToPhoneDlg::UpdateTexts() {
     const bool bRun = m_bRunActive.load();
-    qvxui::ApplyWindowTitleKey(this,
-                               bRun ? "CopyToPhoneDlg_WindowText_Copy" : "CopyToPhoneDlg_WindowText_Idle");
-    qvxui::ApplyTextKey(m_pBack, "CopyToPhoneDlg_Button_Cancel");
-    qvxui::ApplyToolTipKey(m_pBack, "CopyToPhoneDlg_ButtonToolTip_Cancel");
-    qvxui::ApplyTextKey(m_pDevicesLabel, "CopyToPhoneDlg_Static_Devices");
+    qvxui::ApplyWindowTitleKey(
+        this, bRun ? qvxtext::kCopyToPhoneDlg_WindowText_Copy : qvxtext::kCopyToPhoneDlg_WindowText_Idle);
+    qvxui::ApplyTextKey(m_pBack, qvxtext::kCopyToPhoneDlg_Button_Cancel);
+    qvxui::ApplyToolTipKey(m_pBack, qvxtext::kCopyToPhoneDlg_ButtonToolTip_Cancel);
+    qvxui::ApplyTextKey(m_pDevicesLabel, qvxtext::kCopyToPhoneDlg_Static_Devices);
     SetCopyButtonState(m_bCopying.load() != 0);
 }
 
 void CCopyToPhoneDlg::SetCopyButtonState(bool bRun) {
     if (bRun) {
-        qvxui::ApplyTextKey(m_pCopy, "CopyToPhoneDlg_Button_Abort");
-        qvxui::ApplyToolTipKey(m_pCopy, "CopyToPhoneDlg_ButtonToolTip_Abort");
+        qvxui::ApplyTextKey(m_pCopy, qvxtext::kCopyToPhoneDlg_Button_Abort);
+        qvxui::ApplyToolTipKey(m_pCopy, qvxtext::kCopyToPhoneDlg_ButtonToolTip_Abort);
         m_pCopy->SetButtonIcons(qvxicons::kCancel, qvxicons::kCancelDisabled);
     } else {
-        qvxui::ApplyTextKey(m_pCopy, "CopyToPhoneDlg_Button_Copy");
-        qvxui::ApplyToolTipKey(m_pCopy, "CopyToPhoneDlg_ButtonToolTip_Copy");
+        qvxui::ApplyTextKey(m_pCopy, qvxtext::kCopyToPhoneDlg_Button_Copy);
+        qvxui::ApplyToolTipKey(m_pCopy, qvxtext::kCopyToPhoneDlg_ButtonToolTip_Copy);
         m_pCopy->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
     }
 }
@@ -378,8 +379,8 @@ void CCopyToPhoneDlg::RefreshDeviceList() {
             m_pDeviceList->addItem(qvxui::FromLocalText(name));
         }
     }
-    SetInfoText(
-        Text(m_nDevices > 0 ? "CopyToPhoneDlg_Info_NoDeviceSelected" : "CopyToPhoneDlg_Info_NoDevice"));
+    SetInfoText(Text(m_nDevices > 0 ? qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected
+                                    : qvxtext::kCopyToPhoneDlg_Info_NoDevice));
     LOG_INFO(qvxlog::Cpy2Ph, "RefreshDeviceList() finish");
 }
 
@@ -443,11 +444,11 @@ void CCopyToPhoneDlg::OnDeviceSelected() {
     const int nRow = m_pDeviceList->currentRow();
     if (nRow < 0 || m_pDeviceList->selectedItems().isEmpty()) {
         m_pCopy->setEnabled(false);
-        SetInfoText(Text("CopyToPhoneDlg_Info_NoDeviceSelected"));
+        SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected));
         return;
     }
     m_nSelDevice = nRow;
-    SetInfoText(Text("CopyToPhoneDlg_Info_DeviceSelected"));
+    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_DeviceSelected));
     m_hFS = OpenFS();
     OnSelchangeListDevices();
     CloseFS();
@@ -498,8 +499,9 @@ int CCopyToPhoneDlg::OnSelchangeListDevices() {
 
     const bool bFits = dNeededMB <= dFreeMB;
     SetInfoText(FormatMemoryReport(
-        Text("CopyToPhoneDlg_Info_DeviceInfo_Needed"), dNeededMB, Text("CopyToPhoneDlg_Info_DeviceInfo_Free"),
-        dFreeMB, Text(bFits ? "CopyToPhoneDlg_Info_MemoryOK" : "CopyToPhoneDlg_Info_MemoryNotOK")));
+        Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Needed), dNeededMB,
+        Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Free), dFreeMB,
+        Text(bFits ? qvxtext::kCopyToPhoneDlg_Info_MemoryOK : qvxtext::kCopyToPhoneDlg_Info_MemoryNotOK)));
     m_pCopy->setEnabled(bFits);
     return 1;
 }
@@ -514,7 +516,7 @@ void CCopyToPhoneDlg::OnButtonCopy() {
     } else if (!m_bRunActive.load() && m_pDevices != nullptr) {
         const int nRow = m_pDeviceList->currentRow();
         if (nRow >= 0 && static_cast<uint32_t>(nRow) < m_nDevices) {
-            SetInfoText(Text("CopyToPhoneDlg_Info_Copy"));
+            SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
             m_nDots = 0;
             SetCopyButtonState(true);
             m_pBack->setEnabled(false);
@@ -525,7 +527,7 @@ void CCopyToPhoneDlg::OnButtonCopy() {
             m_nLastProgress.store(-1);
             m_hFS = OpenFS();
             m_Worker.SetFSHandle(m_hFS);
-            qvxui::ApplyWindowTitleKey(this, "CopyToPhoneDlg_WindowText_Copy");
+            qvxui::ApplyWindowTitleKey(this, qvxtext::kCopyToPhoneDlg_WindowText_Copy);
             m_Worker.SetDevice(&m_pDevices[nRow]);
             // The previous run has reported its end; its thread may still be finishing.
             qvxui::WaitServingEvents([this] { return !m_Worker.IsRunning(); });
@@ -551,7 +553,7 @@ int CCopyToPhoneDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             if (m_nLastProgress.exchange(nPercent) != nPercent || m_tLastProgress.exchange(tNow) != tNow) {
                 qvxui::PostToUiThread(this, [this, nPercent] {
                     m_pProgress->setValue(std::clamp(nPercent, 0, 100));
-                    AnimateInfoText(Text("CopyToPhoneDlg_Info_Copy"));
+                    AnimateInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
                 });
             }
             break;
@@ -565,13 +567,13 @@ int CCopyToPhoneDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
         case CB::INSTALL_PROGRESS: {
             const int64_t tNow = Now();
             if (m_tLastProgress.exchange(tNow) != tNow)
-                qvxui::PostToUiThread(this,
-                                      [this] { AnimateInfoText(Text("CopyToPhoneDlg_Info_Inst_Start")); });
+                qvxui::PostToUiThread(
+                    this, [this] { AnimateInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Inst_Start)); });
             break;
         }
         case CB::INSTALL_DONE:
             qvxui::PostToUiThread(this, [this] {
-                SetInfoText(Text("CopyToPhoneDlg_Info_Copy"));
+                SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
                 m_pCopy->setEnabled(true);
             });
             break;
@@ -592,8 +594,8 @@ void CCopyToPhoneDlg::OnAbortCopy() {
     ClearSelection();
     m_pCopy->setEnabled(false);
     m_bCopying.store(0);
-    SetInfoText(Text("CopyToPhoneDlg_Info_Abort"));
-    qvxui::MessageBox(this, UiText("CopyToPhoneDlg_Msg_Abort"), qvxui::MsgIcon::Information,
+    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Abort));
+    qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Abort), qvxui::MsgIcon::Information,
                       qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     LOG_INFO(qvxlog::Cpy2Ph, "OnAbortCopy() finish");
@@ -604,8 +606,8 @@ void CCopyToPhoneDlg::OnFinishCopy() {
     ClearSelection();
     m_pCopy->setEnabled(false);
     m_pProgress->setValue(0);
-    SetInfoText(Text("CopyToPhoneDlg_Info_Finish"));
-    const qvxui::MsgAnswer eAnswer = qvxui::MessageBox(this, UiText("CopyToPhoneDlg_Msg_Finish"),
+    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Finish));
+    const qvxui::MsgAnswer eAnswer = qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Finish),
                                                        qvxui::MsgIcon::Question, qvxui::MsgButtons::YesNo);
     if (eAnswer != qvxui::MsgAnswer::Yes) {
         // The worker's end report then reaches nobody; the destructor waits for its thread.
@@ -617,15 +619,15 @@ void CCopyToPhoneDlg::OnFinishCopy() {
 
 void CCopyToPhoneDlg::OnProgNotFound() {
     m_pCopy->setEnabled(false);
-    if (qvxui::AskYesNo(this, UiText("CopyToPhoneDlg_Msg_Prog_NotFound"))) m_Worker.AllowInstall();
+    if (qvxui::AskYesNo(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Prog_NotFound))) m_Worker.AllowInstall();
 }
 
 void CCopyToPhoneDlg::OnFailedInstall() {
     LOG_INFO(qvxlog::Cpy2Ph, "OnFailedInstall()() begin");
     ClearSelection();
     m_bCopying.store(0);
-    SetInfoText(Text("CopyToPhoneDlg_Info_Inst_Failed"));
-    qvxui::MessageBox(this, UiText("CopyToPhoneDlg_Msg_Inst_Abort"), qvxui::MsgIcon::Information,
+    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Inst_Failed));
+    qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Inst_Abort), qvxui::MsgIcon::Information,
                       qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     m_pCopy->setEnabled(true);
@@ -638,6 +640,6 @@ void CCopyToPhoneDlg::OnEndThread() {
     m_bRunActive.store(false);
     m_pDeviceList->setEnabled(true);
     SetCopyButtonState(false);
-    qvxui::ApplyWindowTitleKey(this, "CopyToPhoneDlg_WindowText_Idle");
+    qvxui::ApplyWindowTitleKey(this, qvxtext::kCopyToPhoneDlg_WindowText_Idle);
     RefreshDeviceList();
 }

@@ -10,6 +10,7 @@
 #include "controls/IconButton.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/LanguageTextUi.h"
+#include "i18n/TextKeys.h"
 #include "platform/Registry.h"
 #include "support/ProductInfo.h"
 #include "ui/DialogUi.h"
@@ -89,16 +90,16 @@ bool CPCSuiteDlg::IsOldVersion(const std::string& buildNumber) {
 
 void CPCSuiteDlg::UpdateTexts() {
     setWindowTitle(QString::fromUtf8(qvxproduct::kProductName));
-    qvxui::ApplyToolTipKey(m_pOk, "InfoDlg_ButtonToolTip_OK");
+    qvxui::ApplyToolTipKey(m_pOk, qvxtext::kInfoDlg_ButtonToolTip_OK);
 
     const std::string buildNumber = ReadBuildNumber();
     if (IsOldVersion(buildNumber)) {
-        m_pMessage->setText(qvxui::LanguageText("Error_PCSuite_Old_Version", kBufferSize));
+        m_pMessage->setText(qvxui::LanguageText(qvxtext::kError_PCSuite_Old_Version, kBufferSize));
         // The version text is a format from language.ini: only the safe formatter may fill it.
-        const std::string format = GetText("Error_PCSuite_Current_Version", kBufferSize);
+        const std::string format = GetText(qvxtext::kError_PCSuite_Current_Version, kBufferSize);
         m_pVersion->setText(qvxui::FromLocalText(FormatTextWithString(format, buildNumber)));
     } else {
-        m_pMessage->setText(qvxui::LanguageText("Error_PCSuite_NotInstalled", kBufferSize));
+        m_pMessage->setText(qvxui::LanguageText(qvxtext::kError_PCSuite_NotInstalled, kBufferSize));
         m_pVersion->clear();
     }
 }

@@ -12,6 +12,7 @@
 #include "ProgressLine.h"
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
@@ -128,7 +129,7 @@ int RunBuild(int argc, char** argv) {
                     mappingResult);
         } else {
             const char* rule = FirstBrokenMappingRule(CountMappingCodes(table));
-            std::string text = GetText(rule ? rule : "MainDlg_Info_MappingIncomplete", 129);
+            std::string text = GetText(rule ? rule : qvxtext::kMainDlg_Info_MappingIncomplete, 129);
             fprintf(stderr, "qvxbuild build: the mapping is incomplete: %s\n", text.c_str());
         }
         return EXIT_MAPPING_FAILED;

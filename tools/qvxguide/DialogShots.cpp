@@ -20,6 +20,7 @@
 #include "database/CreateDBDlg.h"
 #include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "mapping_editor/MappingDlg.h"
 #include "transfer/CopyToPhoneDlg.h"
 #include "transfer/PCSuiteDlg.h"
@@ -131,7 +132,7 @@ QImage ShootProgressDialog() {
     dlg.show();
     dlg.SetProgressRange(100);
     for (int i = 0; i < 57; ++i) dlg.StepProgress();
-    dlg.SetInfoText(GetText("ProgressDlg_Info_Contacts", 129).c_str());
+    dlg.SetInfoText(GetText(qvxtext::kProgressDlg_Info_Contacts, 129).c_str());
     Settle(100);
     QImage image = Framed(&dlg);
     dlg.hide();
