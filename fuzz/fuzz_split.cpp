@@ -1,5 +1,6 @@
 // Splits arbitrary bytes as a file into lines, in all three ways, and checks
-// the lines against a plain split of the same bytes.
+// the lines against a plain split of the same bytes; then reads them as
+// records, which without quote characters must be those lines.
 #include <unistd.h>
 
 #include <cstdint>
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "support/StringMapTable.h"
+#include "support/TextDecoding.h"
 #include "support/TextFileUtils.h"
+#include "support/TextRecords.h"
 
 namespace {
 
@@ -74,6 +77,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (SplitTextFileLines(FilePath().c_str(), table) != 0) abort();
     bool crlf = bytes.find("\r\n") != std::string::npos || bytes.find('\n') == std::string::npos;
     size_t from = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    if (Texts(table) != PlainSplit(bytes, from, crlf ? "\r\n" : "\n")) abort();
+    std::vector<std::string> lines = Texts(table);
+    if (lines != PlainSplit(bytes, from, crlf ? "\r\n" : "\n")) abort();
+
+    CTextRecords records;
+    if (records.Read(FilePath().c_str()) != 0 || records.Form('"') != 0) abort();
+    size_t total = 0;
+    for (int k = 0; k < records.GetCount(); ++k) {
+        total += records.GetRecord(k).size();
+        if (k > 0 && records.GetFirstLine(k) <= records.GetFirstLine(k - 1)) abort();
+    }
+    if (records.GetCount() > records.GetLineCount()) abort();
+    bool converted = records.GetEncoding() != TextEncoding::kUtf8;
+    if (!converted && total > bytes.size()) abort();
+    if (converted) {
+        for (int k = 0; k < records.GetCount(); ++k) {
+            std::string_view record = records.GetRecord(k);
+            if (!IsValidUtf8(record.data(), record.size())) abort();
+        }
+    }
+    if (from == 0 && bytes.find('"') == std::string::npos && IsValidUtf8(bytes.data(), bytes.size())) {
+        if (static_cast<size_t>(records.GetCount()) != lines.size()) abort();
+        for (int k = 0; k < records.GetCount(); ++k) {
+            std::string_view record = records.GetRecord(k);
+            if (record.substr(0, record.find('\0')) != lines[static_cast<size_t>(k)]) abort();
+        }
+    }
     return 0;
 }

@@ -7,7 +7,7 @@
 
 #include "import/DataMap.h"
 #include "support/LogModules.h"
-#include "support/TextFileUtils.h"
+#include "support/TextRecords.h"
 
 namespace {
 
@@ -48,16 +48,11 @@ void UnquoteField(const char* pBegin, const char* pEnd, char cQuote, std::string
     }
 }
 
-const char* EntryText(CGuardedString* pEntry) {
-    const char* text = pEntry ? pEntry->GetText() : nullptr;
-    return text ? text : "";
-}
-
-// The line under `key`, or null when there is none.
-const char* LineAt(CStringMapTable& lines, int key) {
-    CGuardedString* entry = nullptr;
-    if (lines.GetEntry(key, &entry) != 0) return nullptr;
-    return EntryText(entry);
+// Record `k` as a C text: cut at its first zero byte, as a stored line was.
+std::string LineAt(const CTextRecords& lines, int key, bool* pPresent = nullptr) {
+    if (pPresent) *pPresent = key >= 0 && key < lines.GetCount();
+    std::string_view record = lines.GetRecord(key);
+    return std::string(record.substr(0, record.find('\0')));
 }
 
 // Field `index` of `row` read through a buffer of 512 bytes (+1 for the end).
@@ -98,21 +93,53 @@ int CCSVParser::SetTable(CDataMap* pTable) {
     return 0;
 }
 
-int CCSVParser::SplitLines(const char* pszPath, CStringMapTable& lines) {
-    int result = SplitTextFileLines(pszPath, lines);
+int CCSVParser::ReadRecords(const char* pszPath, CTextRecords& records) {
+    int result = records.Read(pszPath);
     if (result != 0) {
         LOG_WARN(qvxlog::CSVPars, "ERROR <%d> while SplitFileLines(%s)!", errno, pszPath);
     } else {
-        LOG_INFO(qvxlog::CSVPars, "SplitFileLines(%s) lines = %d, result = %d", pszPath, lines.GetCount(),
-                 result);
+        LOG_INFO(qvxlog::CSVPars, "SplitFileLines(%s) lines = %d, result = %d", pszPath,
+                 records.GetLineCount(), result);
     }
     return result;
 }
 
+int CCSVParser::FormRecords(char cDelimiter) {
+    if (m_cFormedWith == cDelimiter) return 0;
+    m_cFormedWith = 0;
+    int result = m_csv.Form(cDelimiter);
+    if (result != 0) {
+        LOG_WARN(qvxlog::CSVPars, "ERROR <%d> while SplitFileLines(%s)!", result, m_szCSVFile);
+        return result;
+    }
+    m_cFormedWith = cDelimiter;
+    m_nLineCount = m_csv.GetCount();
+    return 0;
+}
+
 int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pszText, char cSeparator,
                           char cDelimiter, int nFirstIndex) {
-    if (ppRow) *ppRow = nullptr;
     if (pszText == nullptr) pszText = "";
+    return ParseLine(pTable, ppRow, pszText, strlen(pszText), cSeparator, cDelimiter, nFirstIndex);
+}
+
+int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pText, size_t nLength,
+                          char cSeparator, char cDelimiter, int nFirstIndex) {
+    if (ppRow) *ppRow = nullptr;
+    if (pText == nullptr) nLength = 0;
+    // A zero byte only ever ends a line's text; the rare record holding one
+    // is read without it.
+    thread_local std::string withoutZeros;
+    if (nLength > 0 && memchr(pText, '\0', nLength) != nullptr) {
+        withoutZeros.clear();
+        for (size_t i = 0; i < nLength; ++i) {
+            if (pText[i] != '\0') withoutZeros.push_back(pText[i]);
+        }
+        pText = withoutZeros.data();
+        nLength = withoutZeros.size();
+    }
+    const char* pszText = nLength > 0 ? pText : "";
+    const char* const pEnd = pszText + nLength;
 
     struct Field {
         const char* pBegin;
@@ -123,18 +150,18 @@ int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pszTex
     fields.clear();
     const char* p = pszText;
     for (;;) {
-        if (*p == '\0') {
+        if (p == pEnd) {
             if (p > pszText && p[-1] == cSeparator) fields.push_back({p, p});
             break;
         }
         const char* begin = p;
         int quotes = 0;
-        while (*p != '\0' && !(*p == cSeparator && quotes % 2 == 0)) {
+        while (p != pEnd && !(*p == cSeparator && quotes % 2 == 0)) {
             if (*p == cDelimiter) ++quotes;
             ++p;
         }
         fields.push_back({begin, p});
-        if (*p == cSeparator) ++p;
+        if (p != pEnd) ++p;
     }
     const int nFields = static_cast<int>(fields.size());
     if (pTable == nullptr) return nFields;
@@ -162,11 +189,13 @@ bool CCSVParser::TryPair(char cSeparator, char cDelimiter) {
     m_pTable->Reset(true);
     int previous = 0;
     for (int k = 0; k < m_nLineCount && k < kMaxAnalyzedLines; ++k) {
-        const char* line = LineAt(m_csvLines, k);
-        if (line == nullptr) return false;
-        int n = ParseLine(m_pTable, nullptr, line, cSeparator, cDelimiter, 0);
+        std::string_view line = m_csv.GetRecord(k);
+        int n = ParseLine(m_pTable, nullptr, line.data(), line.size(), cSeparator, cDelimiter, 0);
         if (n < 2 || (k > 0 && n != previous)) {
-            if (k >= 2) LOG_WARN(qvxlog::CSVPars, "AnalyzeCsvData() failed in line %d (%s)", k + 1, line);
+            if (k >= 2) {
+                LOG_WARN(qvxlog::CSVPars, "AnalyzeCsvData() failed in line %d (%s)", k + 1,
+                         std::string(line).c_str());
+            }
             return false;
         }
         previous = n;
@@ -184,27 +213,52 @@ bool CCSVParser::TryPair(char cSeparator, char cDelimiter) {
     return false;
 }
 
+void CCSVParser::CountMismatched() {
+    m_nMismatched = 0;
+    m_mismatchedLines.clear();
+    for (int k = 1; k < m_nLineCount; ++k) {
+        std::string_view line = m_csv.GetRecord(k);
+        int n = ParseLine(nullptr, nullptr, line.data(), line.size(), m_cSeparator, m_cDelimiter, 0);
+        if (n == m_nColumnCount) continue;
+        ++m_nMismatched;
+        if (m_mismatchedLines.size() < static_cast<size_t>(kMismatchedLinesKept)) {
+            m_mismatchedLines.push_back(m_csv.GetFirstLine(k));
+        }
+    }
+    if (m_nMismatched > 0) {
+        LOG_WARN(qvxlog::CSVPars, "AnalyzeCsvData() %d rows do not fit the header, the first in line %d",
+                 m_nMismatched, m_mismatchedLines.front());
+    }
+}
+
 int CCSVParser::AnalyzeCsvData() {
     if (!m_bCSVFileSet) return CSV_ERR_NO_CSV_FILE;
     if (!m_bTableSet) return CSV_ERR_NO_TABLE_SET;
     m_bFound = false;
+    m_nMismatched = 0;
+    m_mismatchedLines.clear();
 
-    m_csvLines.Clear();
+    m_cFormedWith = 0;
+    m_csv.Clear();
     m_pTable->Reset(true);
-    if (SplitLines(m_szCSVFile, m_csvLines) != 0) return CSV_ERR_SPLIT;
-    m_nLineCount = m_csvLines.GetCount();
-    if (m_nLineCount == 0) return CSV_ERR_NO_LINES;
+    if (ReadRecords(m_szCSVFile, m_csv) != 0) return CSV_ERR_SPLIT;
+    if (m_csv.GetLineCount() == 0) {
+        m_nLineCount = 0;
+        return CSV_ERR_NO_LINES;
+    }
 
     for (char cDelimiter : kDelimiters) {
+        if (FormRecords(cDelimiter) != 0) return CSV_ERR_SPLIT;
         for (const char* s = kSeparators; *s != '\0' && !m_bFound; ++s) TryPair(*s, cDelimiter);
         if (m_bFound) break;
     }
 
     if (!m_bFound) {
-        const char* first = LineAt(m_csvLines, 0);
-        for (const char* s = kSeparators; *s != '\0' && first != nullptr; ++s) {
+        if (FormRecords('"') != 0) return CSV_ERR_SPLIT;
+        std::string_view first = m_csv.GetRecord(0);
+        for (const char* s = kSeparators; *s != '\0'; ++s) {
             m_pTable->Reset(true);
-            int n = ParseLine(m_pTable, nullptr, first, *s, '"', 0);
+            int n = ParseLine(m_pTable, nullptr, first.data(), first.size(), *s, '"', 0);
             if (n >= 2) {
                 m_cSeparator = *s;
                 m_cDelimiter = '"';
@@ -218,19 +272,19 @@ int CCSVParser::AnalyzeCsvData() {
     m_pTable->Reset(true);
     if (!m_bFound) return CSV_ERR_NO_SEPARATOR;
     m_nColumnCount = m_nAcceptedFields;
+    CountMismatched();
     return 0;
 }
 
 int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
     if (m_pTable == nullptr) return CSV_ERR_NO_TABLE_SET;
     if (nMode != 1 && nMode != 2) return 0;
-    m_csvLines.Rewind();
-    CGuardedString* header = m_csvLines.NextEntry();
-    if (header == nullptr) return 0;
+    if (m_csv.GetCount() == 0) return 0;
 
     if (nMode == 1) {
         CDataRow* row = nullptr;
-        ParseLine(m_pTable, &row, EntryText(header), m_cSeparator, m_cDelimiter, 0);
+        std::string_view header = m_csv.GetRecord(0);
+        ParseLine(m_pTable, &row, header.data(), header.size(), m_cSeparator, m_cDelimiter, 0);
         if (pCallback) pCallback(pContext);
         int result = 0;
         CDataRow* headerRow = m_pTable->GetHeaderRow();
@@ -249,44 +303,50 @@ int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
 
     // Mode 2: the rows the table holds already were parsed by an earlier run.
     int skip = m_pTable->GetRowCount();
+    const int nRecords = m_csv.GetCount();
     for (int handled = 0; handled < m_nLineCount - 1; ++handled) {
-        CGuardedString* line = m_csvLines.NextEntry();
-        if (line == nullptr) break;
+        int k = handled + 1;
+        if (k >= nRecords) break;
         if (skip > 0) {
             --skip;
         } else {
-            ParseLine(m_pTable, nullptr, EntryText(line), m_cSeparator, m_cDelimiter, 0);
+            std::string_view line = m_csv.GetRecord(k);
+            ParseLine(m_pTable, nullptr, line.data(), line.size(), m_cSeparator, m_cDelimiter, 0);
         }
         if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
     }
     return 0;
 }
 
-bool CCSVParser::ReadMappingLines(CStringMapTable& lines, CDataMap& scratch, int& nEntries) {
+bool CCSVParser::ReadMappingLines(CTextRecords& lines, CDataMap& scratch, int& nEntries) {
     nEntries = 0;
-    const char* first = LineAt(lines, 0);
-    if (first == nullptr || strcmp(first, kMappingMagic) != 0) return false;
-    const char* names = LineAt(lines, 1);
-    if (names == nullptr) return false;
-    int c = ParseLine(&scratch, nullptr, names, ',', '"', 0);
+    bool present = false;
+    if (LineAt(lines, 0, &present) != kMappingMagic || !present) return false;
+    if (lines.GetCount() < 2) return false;
+    std::string_view names = lines.GetRecord(1);
+    int c = ParseLine(&scratch, nullptr, names.data(), names.size(), ',', '"', 0);
     if (c == 0) return false;
-    const char* codes = LineAt(lines, 2);
-    if (codes == nullptr) return false;
-    if (ParseLine(&scratch, nullptr, codes, ',', '"', 0) != c) return false;
+    if (lines.GetCount() < 3) return false;
+    std::string_view codes = lines.GetRecord(2);
+    if (ParseLine(&scratch, nullptr, codes.data(), codes.size(), ',', '"', 0) != c) return false;
     nEntries = c;
     return true;
+}
+
+int CCSVParser::ReadMappingRecords(const char* pszPath, CTextRecords& lines) {
+    int result = ReadRecords(pszPath, lines);
+    if (result == 0) result = lines.Form('"');
+    return result;
 }
 
 int CCSVParser::ParseAdditionalInformation() {
     m_nMatchedColumns = 0;
     if (!m_bMappingFileSet || m_pTable == nullptr) return CSV_ERR_MAPPING_FILE;
 
-    m_mappingLines.Clear();
-    int result = SplitLines(m_szMappingFile, m_mappingLines);
+    int result = ReadMappingRecords(m_szMappingFile, m_mappingLines);
     if (result != 0) return result;
     if (m_mappingLines.GetCount() == 0) return CSV_ERR_MAPPING_FILE;
-    const char* first = LineAt(m_mappingLines, 0);
-    if (first == nullptr || strcmp(first, kMappingMagic) != 0) return CSV_ERR_MAPPING_FILE;
+    if (LineAt(m_mappingLines, 0) != kMappingMagic) return CSV_ERR_MAPPING_FILE;
 
     CDataMap scratch;
     int nEntries = 0;
@@ -316,13 +376,13 @@ int CCSVParser::ParseAdditionalInformation() {
         }
     }
 
-    const char* line4 = LineAt(m_mappingLines, 3);
-    const char* line5 = LineAt(m_mappingLines, 4);
-    bool hasName = line4 && strstr(line4, kNameKey) && strlen(line4) >= sizeof kNameKey - 1;
-    bool hasDescription =
-        line5 && strstr(line5, kDescriptionKey) && strlen(line5) >= sizeof kDescriptionKey - 1;
-    m_pTable->SetName(hasName ? line4 + sizeof kNameKey - 1 : "");
-    m_pTable->SetDescription(hasDescription ? line5 + sizeof kDescriptionKey - 1 : "");
+    std::string line4 = LineAt(m_mappingLines, 3);
+    std::string line5 = LineAt(m_mappingLines, 4);
+    m_mappingLines.Clear();
+    bool hasName = line4.find(kNameKey) != std::string::npos;
+    bool hasDescription = line5.find(kDescriptionKey) != std::string::npos;
+    m_pTable->SetName(hasName ? line4.c_str() + sizeof kNameKey - 1 : "");
+    m_pTable->SetDescription(hasDescription ? line5.c_str() + sizeof kDescriptionKey - 1 : "");
     return 0;
 }
 
@@ -347,14 +407,17 @@ bool CCSVParser::ReadMappingInfo(const char* pszPath, char* pszName, size_t nNam
     if (pszName && nNameSize) pszName[0] = '\0';
     if (pszDescription && nDescriptionSize) pszDescription[0] = '\0';
     if (pszPath == nullptr) return false;
-    CStringMapTable lines;
-    SplitLines(pszPath, lines);
+    CTextRecords lines;
+    ReadMappingRecords(pszPath, lines);
     if (lines.GetCount() == 0) return false;
     CDataMap scratch;
     int nEntries = 0;
     if (!ReadMappingLines(lines, scratch, nEntries)) return false;
-    CopyMappingValue(LineAt(lines, 3), kNameKey, sizeof kNameKey - 1, pszName, nNameSize);
-    CopyMappingValue(LineAt(lines, 4), kDescriptionKey, sizeof kDescriptionKey - 1, pszDescription,
-                     nDescriptionSize);
+    bool present = false;
+    std::string line4 = LineAt(lines, 3, &present);
+    CopyMappingValue(present ? line4.c_str() : nullptr, kNameKey, sizeof kNameKey - 1, pszName, nNameSize);
+    std::string line5 = LineAt(lines, 4, &present);
+    CopyMappingValue(present ? line5.c_str() : nullptr, kDescriptionKey, sizeof kDescriptionKey - 1,
+                     pszDescription, nDescriptionSize);
     return true;
 }

@@ -2,14 +2,18 @@
 // (separator, quote character, column count; the first line holds the
 // headers), parses its lines into a CDataMap and applies mapping files to it.
 //
-// Texts are bytes; all lengths are byte counts and comparisons are byte by
-// byte. Lines are read once per analysis into the parser's own line table;
-// later parsing works on those lines, not on the file.
+// Files are decoded to UTF-8 first (support/TextDecoding.h); from then on
+// texts are bytes, all lengths are UTF-8 byte counts and comparisons are
+// byte by byte. A record is one line, or several when a quoted field holds
+// line ends (support/TextRecords.h); "line" below means such a record. The
+// file is read once per analysis into the parser's own record store; later
+// parsing works on those records, not on the file.
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
-#include "support/StringMapTable.h"
+#include "support/TextRecords.h"
 
 class CDataMap;
 class CDataRow;
@@ -46,8 +50,9 @@ public:
     // -120 for a missing table. The table stays the caller's.
     int SetTable(CDataMap* pTable);
 
-    // Reads the CSV file and settles separator, delimiter and column count.
-    // Leaves the table reset. 0, -200, -210, -220, -230 or -240.
+    // Reads the CSV file and settles separator, delimiter and column count,
+    // and counts the data records whose number of fields differs from the
+    // header's. Leaves the table reset. 0, -200, -210, -220, -230 or -240.
     int AnalyzeCsvData();
     // Mode 1: the header line into the table's header row (0 or -300).
     // Mode 2: the data lines into rows keyed 0, 1, 2 ... (0 or -1 on abort).
@@ -66,6 +71,17 @@ public:
     // returns the number of fields and hands back the new row.
     static int ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pszText, char cSeparator,
                          char cDelimiter, int nFirstIndex);
+    // The same for nLength bytes of a record; zero bytes in it are skipped.
+    static int ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pText, size_t nLength,
+                         char cSeparator, char cDelimiter, int nFirstIndex);
+
+    // The character set the CSV file was read in (last analysis).
+    TextEncoding GetEncoding() const { return m_csv.GetEncoding(); }
+    // Data records of the last analysis whose number of fields differs from
+    // the header's, and the file lines on which the first ten start.
+    int GetMismatchedCount() const { return m_nMismatched; }
+    const std::vector<int>& GetMismatchedLines() const { return m_mismatchedLines; }
+    static constexpr int kMismatchedLinesKept = 10;
 
     int m_nLineCount = 0;
     int m_nColumnCount = 0;
@@ -73,9 +89,12 @@ public:
     char m_cDelimiter = 0;
 
 private:
-    int SplitLines(const char* pszPath, CStringMapTable& lines);
+    int ReadRecords(const char* pszPath, CTextRecords& records);
+    int FormRecords(char cDelimiter);
     bool TryPair(char cSeparator, char cDelimiter);
-    bool ReadMappingLines(CStringMapTable& lines, CDataMap& scratch, int& nEntries);
+    void CountMismatched();
+    int ReadMappingRecords(const char* pszPath, CTextRecords& lines);
+    bool ReadMappingLines(CTextRecords& lines, CDataMap& scratch, int& nEntries);
 
     char m_szCSVFile[261] = {};
     bool m_bCSVFileSet = false;
@@ -83,8 +102,11 @@ private:
     bool m_bMappingFileSet = false;
     CDataMap* m_pTable = nullptr;
     bool m_bTableSet = false;
-    CStringMapTable m_csvLines;
-    CStringMapTable m_mappingLines;
+    CTextRecords m_csv;
+    char m_cFormedWith = 0;
+    CTextRecords m_mappingLines;
+    int m_nMismatched = 0;
+    std::vector<int> m_mismatchedLines;
     bool m_bFound = false;
     int m_nMatchedColumns = 0;
     int m_nAcceptedFields = 0;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../database/DbTestUtil.h"
 #include "TestUtil.h"
 
 extern char** environ;
@@ -114,6 +115,77 @@ TEST_F(QvxBuildTest, AnalyzeReportsAndExitCodes) {
     qvxtest::WriteFile(dir.File("latin1.csv"), "N\xE4me;Firma\r\nx;y\r\n");
     Result r = Run("qvxbuild", {"analyze", "latin1.csv", "--json"});
     EXPECT_NE(r.out.find("\"N\xC3\xA4me\""), std::string::npos) << r.out;
+}
+
+TEST_F(QvxBuildTest, AnalyzeAndBuildReportCharacterSetAndMismatchedRows) {
+    std::string csv = "Name;Firma\r\n";
+    for (int i = 0; i < 12; ++i) csv += i % 3 ? "M\xFCller;ACME\r\n" : "a;b;c\r\n";
+    qvxtest::WriteFile(dir.File("mixed.csv"), csv);
+    Result r = Run("qvxbuild", {"analyze", "mixed.csv", "--json"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\"encoding\":\"windows-1252\",\"mismatched\":4,\"mismatched_lines\":[2,5,8,11]"),
+              std::string::npos)
+        << r.out;
+    r = Run("qvxbuild", {"analyze", "mixed.csv"});
+    EXPECT_NE(r.out.find("encoding: windows-1252\nmismatched: 4\n"
+                         "  rows that do not fit the header start on lines: 2, 5, 8, 11\n"),
+              std::string::npos)
+        << r.out;
+    r = Run("qvxbuild", {"analyze", "contacts.csv", "--json"});
+    EXPECT_NE(r.out.find("\"encoding\":\"utf-8\",\"mismatched\":0,\"mismatched_lines\":[]"),
+              std::string::npos)
+        << r.out;
+
+    qvxtest::WriteFile(dir.File("mixed.map"),
+                       "Quorvex mapping file\r\n\"Name\",\"Firma\"\r\n\"N\",\"C\"\r\n");
+    r = Run("qvxbuild", {"build", "mixed.csv", "mixed.map", "--out", "mixed.db"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: 4 rows do not fit the header"), std::string::npos) << r.err;
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("mixed.db"), "SELECT Name FROM Contact WHERE Name <> 'a'"),
+              "Müller");
+    r = Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "plain.db"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+// Every export shape gives one contact per person, notes over several
+// lines whole, in UTF-8.
+TEST_F(QvxBuildTest, ExportsBuildOneContactPerPerson) {
+    struct {
+        const char* csv;
+        const char* map;
+        int contacts;
+        const char* note;
+    } cases[] = {
+        {"google-contacts.csv", "google-contacts.map", 14, "Línea uno\nLínea dos\nDritte Zeile"},
+        {"outlook-en.csv", "outlook-en.map", 8, "Línea uno\r\nLínea dos\r\nDritte Zeile"},
+        {"outlook-de.csv", "outlook-de.map", 8, "Línea uno\r\nLínea dos\r\nDritte Zeile"},
+        {"thunderbird.csv", "thunderbird.map", 14, "Línea uno\r\nLínea dos\r\nDritte Zeile"},
+        {"apple-vcard.csv", "apple-vcard.map", 14, "Línea uno\nLínea dos\nDritte Zeile"},
+        {"apple-vcard-utf16be.csv", "apple-vcard.map", 14, "Línea uno\nLínea dos\nDritte Zeile"},
+        {"excel-utf8-bom.csv", "excel.map", 14, "Línea uno\nLínea dos\nDritte Zeile"},
+        {"excel-unicode.txt", "excel.map", 14, "Línea uno\nLínea dos\nDritte Zeile"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.csv);
+        std::string fixture = qvxtest::FixturePath("exports/");
+        Result r = Run("qvxbuild", {"build", fixture + c.csv, fixture + c.map, "--out", "export.db"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        std::string db = dir.File("export.db");
+        EXPECT_EQ(qvxdbtest::Scalar(db, "SELECT COUNT(*) FROM Contact"), std::to_string(c.contacts));
+        EXPECT_EQ(qvxdbtest::Scalar(db, "SELECT COUNT(DISTINCT Name) FROM Contact"),
+                  std::to_string(c.contacts));
+        EXPECT_EQ(qvxdbtest::Scalar(db,
+                                    "SELECT COUNT(*) FROM Contact WHERE Name LIKE '%Stuttgart%' OR Name "
+                                    "LIKE '%Zeile%'"),
+                  "0");
+        EXPECT_EQ(qvxdbtest::Scalar(
+                      db, "SELECT COUNT(*) FROM ContactDetail WHERE Value = '" + std::string(c.note) + "'"),
+                  "1");
+        EXPECT_EQ(qvxdbtest::Scalar(db, "SELECT Company FROM Contact WHERE Company LIKE 'M_ller%'"),
+                  "Müller & Söhne GmbH");
+    }
 }
 
 TEST_F(QvxBuildTest, BuildMakesLastDbOrTheNamedFile) {

@@ -17,6 +17,9 @@ struct AnalysisReport {
     char cDelimiter = 0;
     int nColumns = 0;
     int nLines = 0;
+    std::string encoding;
+    int nMismatched = 0;
+    std::vector<int> mismatchedLines;
     std::vector<std::string> headers;
     bool bMapping = false;
     int nMappingResult = 0;
@@ -55,6 +58,12 @@ void PrintText(const AnalysisReport& r) {
     printf("delimiter: %s\n", CharText(r.cDelimiter).c_str());
     printf("columns: %d\n", r.nColumns);
     printf("lines: %d\n", r.nLines);
+    if (!r.encoding.empty()) printf("encoding: %s\n", r.encoding.c_str());
+    printf("mismatched: %d\n", r.nMismatched);
+    if (r.nMismatched > 0) {
+        printf("  rows that do not fit the header start on lines: %s\n",
+               MismatchedLinesText(r.nMismatched, r.mismatchedLines).c_str());
+    }
     printf("headers:\n");
     for (size_t i = 0; i < r.headers.size(); ++i) printf("  %zu: %s\n", i + 1, r.headers[i].c_str());
     if (!r.bMapping) return;
@@ -79,6 +88,13 @@ void PrintJson(const AnalysisReport& r) {
     out += ",\"delimiter\":" + JsonString(r.cDelimiter ? std::string(1, r.cDelimiter) : std::string());
     out += ",\"columns\":" + std::to_string(r.nColumns);
     out += ",\"lines\":" + std::to_string(r.nLines);
+    out += ",\"encoding\":" + (r.encoding.empty() ? std::string("null") : JsonString(r.encoding));
+    out += ",\"mismatched\":" + std::to_string(r.nMismatched);
+    out += ",\"mismatched_lines\":[";
+    for (size_t i = 0; i < r.mismatchedLines.size(); ++i) {
+        out += (i ? "," : "") + std::to_string(r.mismatchedLines[i]);
+    }
+    out += "]";
     out += ",\"headers\":[";
     for (size_t i = 0; i < r.headers.size(); ++i) out += (i ? "," : "") + JsonString(r.headers[i]);
     out += "]";
@@ -143,6 +159,9 @@ int RunAnalyze(int argc, char** argv) {
         report.cDelimiter = parser.m_cDelimiter;
         report.nColumns = parser.m_nColumnCount;
         report.nLines = parser.m_nLineCount;
+        report.encoding = TextEncodingName(parser.GetEncoding());
+        report.nMismatched = parser.GetMismatchedCount();
+        report.mismatchedLines = parser.GetMismatchedLines();
         CDataRow* header = table.GetHeaderRow();
         for (int j = 0; j < report.nColumns; ++j) report.headers.push_back(ReadCell(header, j));
     }

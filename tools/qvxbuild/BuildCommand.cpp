@@ -123,6 +123,14 @@ int RunBuild(int argc, char** argv) {
         fprintf(stderr, "qvxbuild build: the CSV file could not be analysed (result %d)\n", analysisResult);
         return EXIT_ANALYSIS_FAILED;
     }
+    if (parser.GetMismatchedCount() > 0) {
+        fprintf(stderr,
+                "qvxbuild build: warning: %d row%s not fit the header (surplus fields are dropped, missing "
+                "ones left empty); %s on lines: %s\n",
+                parser.GetMismatchedCount(), parser.GetMismatchedCount() == 1 ? " does" : "s do",
+                parser.GetMismatchedCount() == 1 ? "it starts" : "they start",
+                MismatchedLinesText(parser.GetMismatchedCount(), parser.GetMismatchedLines()).c_str());
+    }
     if (mappingState != MAPPING_STATE_COMPLETE) {
         if (mappingResult != 0 || mappingState == MAPPING_STATE_NONE) {
             fprintf(stderr, "qvxbuild build: the mapping file could not be applied (result %d)\n",

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum ExitStatus {
     EXIT_OK = 0,
@@ -24,3 +25,5 @@ bool PrepareLanguage(const char* pszLanguage);
 // A JSON string literal of `bytes`; bytes that do not form valid UTF-8 are
 // taken as Latin-1 characters.
 std::string JsonString(const std::string& bytes);
+// "2, 3, 9", followed by "… (the first 10 of 14)" when not all are listed.
+std::string MismatchedLinesText(int nCount, const std::vector<int>& lines);

@@ -28,6 +28,15 @@ bool PrepareLanguage(const char* pszLanguage) {
     return ChooseStartupLanguage();
 }
 
+std::string MismatchedLinesText(int nCount, const std::vector<int>& lines) {
+    std::string text;
+    for (int line : lines) text += (text.empty() ? "" : ", ") + std::to_string(line);
+    if (static_cast<size_t>(nCount) > lines.size()) {
+        text += ", ... (the first " + std::to_string(lines.size()) + " of " + std::to_string(nCount) + ")";
+    }
+    return text;
+}
+
 std::string JsonString(const std::string& bytes) {
     std::string out = "\"";
     size_t i = 0;

@@ -1,0 +1,185 @@
+#include "support/TextDecoding.h"
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Windows-1252 0x80 to 0x9F as the web reads them: the five bytes without a
+// character of their own stand for the C1 controls of the same number.
+constexpr uint16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+size_t Utf8Length(uint32_t c) {
+    if (c < 0x80) return 1;
+    if (c < 0x800) return 2;
+    if (c < 0x10000) return 3;
+    return 4;
+}
+
+char* PutUtf8(char* out, uint32_t c) {
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+uint32_t Windows1252(unsigned char b) {
+    return (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : b;
+}
+
+// Walks UTF-16 code units from `p` to `end` and hands each character to `put`.
+template <typename Put>
+void WalkUtf16(const unsigned char* p, const unsigned char* end, bool bBigEndian, Put put) {
+    auto unit = [bBigEndian](const unsigned char* q) -> uint32_t {
+        return bBigEndian ? (uint32_t{q[0]} << 8 | q[1]) : (uint32_t{q[1]} << 8 | q[0]);
+    };
+    while (end - p >= 2) {
+        uint32_t u = unit(p);
+        p += 2;
+        if (u >= 0xD800 && u < 0xDC00 && end - p >= 2) {
+            uint32_t low = unit(p);
+            if (low >= 0xDC00 && low < 0xE000) {
+                p += 2;
+                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                continue;
+            }
+        }
+        put((u >= 0xD800 && u < 0xE000) ? kReplacement : u);
+    }
+    if (p < end) put(kReplacement);
+}
+
+// Converts into a new buffer whose size was counted first, so that the
+// text never sits in memory twice over more than the conversion itself.
+template <typename Walk>
+bool Convert(TextBuffer& buffer, Walk walk) {
+    size_t length = 0;
+    walk([&length](uint32_t c) { length += Utf8Length(c); });
+    TextBuffer out;
+    if (!out.Allocate(length)) return false;
+    char* q = out.data.get();
+    walk([&q](uint32_t c) { q = PutUtf8(q, c); });
+    buffer = std::move(out);
+    return true;
+}
+
+}  // namespace
+
+const char* TextEncodingName(TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::kUtf16Le:
+            return "utf-16le";
+        case TextEncoding::kUtf16Be:
+            return "utf-16be";
+        case TextEncoding::kWindows1252:
+            return "windows-1252";
+        case TextEncoding::kUtf8:
+            break;
+    }
+    return "utf-8";
+}
+
+const char* TextEncodingLabel(TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::kUtf16Le:
+            return "UTF-16LE";
+        case TextEncoding::kUtf16Be:
+            return "UTF-16BE";
+        case TextEncoding::kWindows1252:
+            return "Windows-1252";
+        case TextEncoding::kUtf8:
+            break;
+    }
+    return "UTF-8";
+}
+
+bool TextBuffer::Allocate(size_t n) {
+    data.reset(new (std::nothrow) char[n + 1]);
+    size = data ? n : 0;
+    if (data) data[n] = '\0';
+    return data != nullptr;
+}
+
+bool IsValidUtf8(const char* pText, size_t nLength) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(pText);
+    const unsigned char* end = p + nLength;
+    while (p < end) {
+        // Plain ASCII goes eight bytes at a time.
+        while (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL) break;
+            p += 8;
+        }
+        if (p >= end) break;
+        unsigned char b = *p;
+        if (b < 0x80) {
+            ++p;
+            continue;
+        }
+        int more;
+        unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            more = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more = 2;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more = 3;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p <= more) return false;
+        if (p[1] < low || p[1] > high) return false;
+        for (int i = 2; i <= more; ++i) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+        }
+        p += more + 1;
+    }
+    return true;
+}
+
+bool DecodeToUtf8(TextBuffer& buffer, TextEncoding* pEncoding) {
+    TextEncoding encoding = TextEncoding::kUtf8;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get());
+    const size_t n = buffer.data ? buffer.size : 0;
+    bool ok = true;
+    if (n >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        bool bigEndian = bytes[0] == 0xFE;
+        encoding = bigEndian ? TextEncoding::kUtf16Be : TextEncoding::kUtf16Le;
+        ok = Convert(buffer, [&](auto put) { WalkUtf16(bytes + 2, bytes + n, bigEndian, put); });
+    } else if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        std::memmove(buffer.data.get(), buffer.data.get() + 3, n - 3);
+        buffer.size = n - 3;
+        buffer.data[buffer.size] = '\0';
+    } else if (!IsValidUtf8(buffer.data.get(), n)) {
+        encoding = TextEncoding::kWindows1252;
+        ok = Convert(buffer, [&](auto put) {
+            for (size_t i = 0; i < n; ++i) put(Windows1252(bytes[i]));
+        });
+    }
+    if (ok && pEncoding) *pEncoding = encoding;
+    return ok;
+}

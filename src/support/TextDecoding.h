@@ -1,0 +1,39 @@
+// The character sets of files people export from their address books, all
+// turned into UTF-8 before anything else looks at the bytes.
+//
+// A file starting with FF FE is UTF-16LE, with FE FF UTF-16BE, with EF BB BF
+// UTF-8; the mark itself is dropped. A file without a mark that is valid
+// UTF-8 as a whole is taken as it is; anything else is Windows-1252, which
+// is what spreadsheet and mail programs on Western Windows write.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+enum class TextEncoding { kUtf8 = 0, kUtf16Le = 1, kUtf16Be = 2, kWindows1252 = 3 };
+
+// "utf-8", "utf-16le", "utf-16be" or "windows-1252".
+const char* TextEncodingName(TextEncoding encoding);
+// The name users know: "UTF-8", "UTF-16LE", "UTF-16BE", "Windows-1252".
+const char* TextEncodingLabel(TextEncoding encoding);
+
+// Whether the bytes form valid UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF). A zero byte is valid.
+bool IsValidUtf8(const char* pText, size_t nLength);
+
+// A file's bytes, or its text once decoded. One spare byte past `size` is
+// always allocated so that readers may terminate the text.
+struct TextBuffer {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+
+    // A buffer of n bytes (+1 spare); false when memory runs out.
+    bool Allocate(size_t n);
+};
+
+// Replaces the bytes in `buffer` by their UTF-8 text without a byte-order
+// mark and tells which character set they were in. A UTF-8 file is changed
+// in place; a converted one gets a new buffer and the old one is released
+// right away. An unpaired UTF-16 surrogate or a lone last byte becomes
+// U+FFFD. False (buffer unchanged) only when memory runs out.
+bool DecodeToUtf8(TextBuffer& buffer, TextEncoding* pEncoding);

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "support/TextDecoding.h"
+
+namespace {
+
+struct Decoded {
+    std::string text;
+    TextEncoding encoding;
+};
+
+Decoded Decode(const std::string& bytes) {
+    TextBuffer buffer;
+    EXPECT_TRUE(buffer.Allocate(bytes.size()));
+    std::memcpy(buffer.data.get(), bytes.data(), bytes.size());
+    TextEncoding encoding = TextEncoding::kUtf8;
+    EXPECT_TRUE(DecodeToUtf8(buffer, &encoding));
+    EXPECT_EQ(buffer.data[buffer.size], '\0') << "the spare byte terminates the text";
+    return {std::string(buffer.data.get(), buffer.size), encoding};
+}
+
+std::string Utf16(const std::u16string& text, bool bigEndian, bool mark = true) {
+    std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (char16_t u : text) {
+        char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return out;
+}
+
+TEST(TextDecoding, Utf8StaysAsItIsAndLosesOnlyItsMark) {
+    const std::string text = "Name;Straße\r\nZoë;山田 🎉\r\n";
+    Decoded plain = Decode(text);
+    EXPECT_EQ(plain.text, text);
+    EXPECT_EQ(plain.encoding, TextEncoding::kUtf8);
+    Decoded marked = Decode("\xEF\xBB\xBF" + text);
+    EXPECT_EQ(marked.text, text);
+    EXPECT_EQ(marked.encoding, TextEncoding::kUtf8);
+    // After a mark the bytes are taken as UTF-8 even where they are not.
+    EXPECT_EQ(Decode("\xEF\xBB\xBFM\xFCller").text, "M\xFCller");
+    EXPECT_EQ(Decode(std::string("a\0b", 3)).text, std::string("a\0b", 3));
+    EXPECT_EQ(Decode("").text, "");
+    EXPECT_EQ(Decode("\xEF\xBB").encoding, TextEncoding::kWindows1252);
+}
+
+TEST(TextDecoding, AnythingElseIsWindows1252) {
+    Decoded d = Decode(
+        "M\xFCller;Stra\xDF"
+        "e gesch\xE4"
+        "ftlich;\x80 \x84x\x93\x96\x9F");
+    EXPECT_EQ(d.encoding, TextEncoding::kWindows1252);
+    EXPECT_EQ(d.text, "Müller;Straße geschäftlich;€ „x“–Ÿ");
+    // The five bytes without a character stand for the C1 controls.
+    EXPECT_EQ(Decode("\x81\x8D\x8F\x90\x9D").text, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+    // One wrong byte in an otherwise UTF-8 file makes the whole file 1252.
+    EXPECT_EQ(Decode("Zo\xC3\xAB \xE9").text, "ZoÃ« é");
+}
+
+TEST(TextDecoding, Utf16BothWays) {
+    const std::u16string text = u"Name\tFirma\r\nZoë\t山田 \U0001F389\r\n";
+    const std::string utf8 = "Name\tFirma\r\nZoë\t山田 🎉\r\n";
+    Decoded le = Decode(Utf16(text, false));
+    EXPECT_EQ(le.encoding, TextEncoding::kUtf16Le);
+    EXPECT_EQ(le.text, utf8);
+    Decoded be = Decode(Utf16(text, true));
+    EXPECT_EQ(be.encoding, TextEncoding::kUtf16Be);
+    EXPECT_EQ(be.text, utf8);
+
+    // Unpaired surrogates and a lone last byte become U+FFFD; U+0000 one zero byte.
+    std::u16string broken = u"a";
+    broken += char16_t(0xD800);
+    broken += u"b";
+    broken += char16_t(0xDC00);
+    broken += char16_t(0);
+    broken += char16_t(0xD83C);
+    EXPECT_EQ(Decode(Utf16(broken, false) + "x").text, std::string("a\uFFFDb\uFFFD\0\uFFFD\uFFFD", 15));
+    EXPECT_EQ(Decode("\xFF\xFE").text, "");
+}
+
+TEST(TextDecoding, Utf8Validation) {
+    const char* valid[] = {"",
+                           "plain ascii text over eight bytes",
+                           "\xC2\x80",
+                           "\xDF\xBF",
+                           "\xE0\xA0\x80",
+                           "\xED\x9F\xBF",
+                           "\xEF\xBF\xBF",
+                           "\xF0\x90\x80\x80",
+                           "\xF4\x8F\xBF\xBF"};
+    for (const char* text : valid) EXPECT_TRUE(IsValidUtf8(text, strlen(text))) << text;
+    const char* invalid[] = {"\x80",         "\xC0\xAF",         "\xC1\xBF",         "\xE0\x9F\xBF",
+                             "\xED\xA0\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+                             "\xC3",         "abcdefgh\xE2\x82", "\xE2\x28\xA1",     "\xFF"};
+    for (const char* text : invalid) EXPECT_FALSE(IsValidUtf8(text, strlen(text))) << text;
+    EXPECT_STREQ(TextEncodingName(TextEncoding::kWindows1252), "windows-1252");
+    EXPECT_STREQ(TextEncodingName(TextEncoding::kUtf16Be), "utf-16be");
+    EXPECT_STREQ(TextEncodingLabel(TextEncoding::kUtf16Le), "UTF-16LE");
+}
+
+}  // namespace
