@@ -55,6 +55,24 @@ std::string LineAt(const CTextRecords& lines, int key, bool* pPresent = nullptr)
     return std::string(record.substr(0, record.find('\0')));
 }
 
+// The number of fields ParseLine finds in a record, without splitting it: a
+// separator ends a field where the field so far holds an even number of
+// quote characters; an empty text (zero bytes do not count) has none.
+int CountFields(std::string_view record, char cSeparator, char cQuote) {
+    int fields = 1;
+    bool open = false;
+    bool empty = true;
+    for (char c : record) {
+        if (c == cQuote) {
+            open = !open;
+        } else if (c == cSeparator && !open) {
+            ++fields;
+        }
+        empty = empty && c == '\0';
+    }
+    return empty ? 0 : fields;
+}
+
 // Field `index` of `row` read through a buffer of 512 bytes (+1 for the end).
 std::string ReadField512(CDataRow* pRow, int index, int* pResult = nullptr) {
     char buffer[kFieldBuffer + 1];
@@ -95,6 +113,7 @@ int CCSVParser::SetTable(CDataMap* pTable) {
 
 int CCSVParser::ReadRecords(const char* pszPath, CTextRecords& records) {
     int result = records.Read(pszPath);
+    if (result == 0) result = records.Form('"');
     if (result != 0) {
         LOG_WARN(qvxlog::CSVPars, "ERROR <%d> while SplitFileLines(%s)!", errno, pszPath);
     } else {
@@ -217,9 +236,7 @@ void CCSVParser::CountMismatched() {
     m_nMismatched = 0;
     m_mismatchedLines.clear();
     for (int k = 1; k < m_nLineCount; ++k) {
-        std::string_view line = m_csv.GetRecord(k);
-        int n = ParseLine(nullptr, nullptr, line.data(), line.size(), m_cSeparator, m_cDelimiter, 0);
-        if (n == m_nColumnCount) continue;
+        if (CountFields(m_csv.GetRecord(k), m_cSeparator, m_cDelimiter) == m_nColumnCount) continue;
         ++m_nMismatched;
         if (m_mismatchedLines.size() < static_cast<size_t>(kMismatchedLinesKept)) {
             m_mismatchedLines.push_back(m_csv.GetFirstLine(k));
@@ -242,6 +259,8 @@ int CCSVParser::AnalyzeCsvData() {
     m_csv.Clear();
     m_pTable->Reset(true);
     if (ReadRecords(m_szCSVFile, m_csv) != 0) return CSV_ERR_SPLIT;
+    m_cFormedWith = '"';
+    m_nLineCount = m_csv.GetCount();
     if (m_csv.GetLineCount() == 0) {
         m_nLineCount = 0;
         return CSV_ERR_NO_LINES;
@@ -333,17 +352,11 @@ bool CCSVParser::ReadMappingLines(CTextRecords& lines, CDataMap& scratch, int& n
     return true;
 }
 
-int CCSVParser::ReadMappingRecords(const char* pszPath, CTextRecords& lines) {
-    int result = ReadRecords(pszPath, lines);
-    if (result == 0) result = lines.Form('"');
-    return result;
-}
-
 int CCSVParser::ParseAdditionalInformation() {
     m_nMatchedColumns = 0;
     if (!m_bMappingFileSet || m_pTable == nullptr) return CSV_ERR_MAPPING_FILE;
 
-    int result = ReadMappingRecords(m_szMappingFile, m_mappingLines);
+    int result = ReadRecords(m_szMappingFile, m_mappingLines);
     if (result != 0) return result;
     if (m_mappingLines.GetCount() == 0) return CSV_ERR_MAPPING_FILE;
     if (LineAt(m_mappingLines, 0) != kMappingMagic) return CSV_ERR_MAPPING_FILE;
@@ -408,7 +421,7 @@ bool CCSVParser::ReadMappingInfo(const char* pszPath, char* pszName, size_t nNam
     if (pszDescription && nDescriptionSize) pszDescription[0] = '\0';
     if (pszPath == nullptr) return false;
     CTextRecords lines;
-    ReadMappingRecords(pszPath, lines);
+    ReadRecords(pszPath, lines);
     if (lines.GetCount() == 0) return false;
     CDataMap scratch;
     int nEntries = 0;

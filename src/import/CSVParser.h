@@ -93,7 +93,6 @@ private:
     int FormRecords(char cDelimiter);
     bool TryPair(char cSeparator, char cDelimiter);
     void CountMismatched();
-    int ReadMappingRecords(const char* pszPath, CTextRecords& lines);
     bool ReadMappingLines(CTextRecords& lines, CDataMap& scratch, int& nEntries);
 
     char m_szCSVFile[261] = {};

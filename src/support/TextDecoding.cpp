@@ -1,6 +1,7 @@
 #include "support/TextDecoding.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -46,12 +47,14 @@ uint32_t Windows1252(unsigned char b) {
     return (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : b;
 }
 
-// Walks UTF-16 code units from `p` to `end` and hands each character to `put`.
+// Walks the UTF-16 code units after the mark and hands each character to
+// `put` with the number of bytes read from `begin` so far.
 template <typename Put>
-void WalkUtf16(const unsigned char* p, const unsigned char* end, bool bBigEndian, Put put) {
+void WalkUtf16(const unsigned char* begin, const unsigned char* end, bool bBigEndian, Put put) {
     auto unit = [bBigEndian](const unsigned char* q) -> uint32_t {
         return bBigEndian ? (uint32_t{q[0]} << 8 | q[1]) : (uint32_t{q[1]} << 8 | q[0]);
     };
+    const unsigned char* p = begin + 2;
     while (end - p >= 2) {
         uint32_t u = unit(p);
         p += 2;
@@ -59,26 +62,54 @@ void WalkUtf16(const unsigned char* p, const unsigned char* end, bool bBigEndian
             uint32_t low = unit(p);
             if (low >= 0xDC00 && low < 0xE000) {
                 p += 2;
-                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), static_cast<size_t>(p - begin));
                 continue;
             }
         }
-        put((u >= 0xD800 && u < 0xE000) ? kReplacement : u);
+        put((u >= 0xD800 && u < 0xE000) ? kReplacement : u, static_cast<size_t>(p - begin));
     }
-    if (p < end) put(kReplacement);
+    if (p < end) put(kReplacement, static_cast<size_t>(end - begin));
 }
 
-// Converts into a new buffer whose size was counted first, so that the
-// text never sits in memory twice over more than the conversion itself.
-template <typename Walk>
-bool Convert(TextBuffer& buffer, Walk walk) {
+bool DecodeUtf16(TextBuffer& buffer, bool bBigEndian) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get());
+    const unsigned char* end = bytes + buffer.size;
+    // Written in place as long as the writing never overtakes the reading.
     size_t length = 0;
-    walk([&length](uint32_t c) { length += Utf8Length(c); });
+    bool inPlace = true;
+    WalkUtf16(bytes, end, bBigEndian, [&](uint32_t c, size_t read) {
+        length += Utf8Length(c);
+        inPlace = inPlace && length <= read;
+    });
     TextBuffer out;
-    if (!out.Allocate(length)) return false;
-    char* q = out.data.get();
-    walk([&q](uint32_t c) { q = PutUtf8(q, c); });
-    buffer = std::move(out);
+    if (!inPlace && !out.Allocate(length)) return false;
+    char* q = inPlace ? buffer.data.get() : out.data.get();
+    WalkUtf16(bytes, end, bBigEndian, [&q](uint32_t c, size_t) { q = PutUtf8(q, c); });
+    if (!inPlace) {
+        buffer = std::move(out);
+        return true;
+    }
+    buffer.data[length] = '\0';
+    buffer.size = length;
+    buffer.Resize(length);  // only gives memory back
+    return true;
+}
+
+// Every byte becomes one to three: converted from the back, the text never
+// overwrites a byte not yet read.
+bool DecodeWindows1252(TextBuffer& buffer) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get());
+    size_t length = 0;
+    for (size_t i = 0; i < buffer.size; ++i) length += Utf8Length(Windows1252(bytes[i]));
+    size_t read = buffer.size;
+    if (!buffer.Resize(length)) return false;
+    char* base = buffer.data.get();
+    size_t write = length;
+    while (read > 0) {
+        uint32_t c = Windows1252(static_cast<unsigned char>(base[--read]));
+        write -= Utf8Length(c);
+        PutUtf8(base + write, c);
+    }
     return true;
 }
 
@@ -112,11 +143,26 @@ const char* TextEncodingLabel(TextEncoding encoding) {
     return "UTF-8";
 }
 
+void TextBuffer::Free::operator()(char* p) const {
+    std::free(p);
+}
+
 bool TextBuffer::Allocate(size_t n) {
-    data.reset(new (std::nothrow) char[n + 1]);
+    data.reset(n < SIZE_MAX ? static_cast<char*>(std::malloc(n + 1)) : nullptr);
     size = data ? n : 0;
     if (data) data[n] = '\0';
     return data != nullptr;
+}
+
+bool TextBuffer::Resize(size_t n) {
+    if (!data) return Allocate(n);
+    char* moved = n < SIZE_MAX ? static_cast<char*>(std::realloc(data.get(), n + 1)) : nullptr;
+    if (moved == nullptr) return false;
+    (void)data.release();
+    data.reset(moved);
+    size = n;
+    data[n] = '\0';
+    return true;
 }
 
 bool IsValidUtf8(const char* pText, size_t nLength) {
@@ -169,16 +215,14 @@ bool DecodeToUtf8(TextBuffer& buffer, TextEncoding* pEncoding) {
     if (n >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
         bool bigEndian = bytes[0] == 0xFE;
         encoding = bigEndian ? TextEncoding::kUtf16Be : TextEncoding::kUtf16Le;
-        ok = Convert(buffer, [&](auto put) { WalkUtf16(bytes + 2, bytes + n, bigEndian, put); });
+        ok = DecodeUtf16(buffer, bigEndian);
     } else if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         std::memmove(buffer.data.get(), buffer.data.get() + 3, n - 3);
         buffer.size = n - 3;
         buffer.data[buffer.size] = '\0';
     } else if (!IsValidUtf8(buffer.data.get(), n)) {
         encoding = TextEncoding::kWindows1252;
-        ok = Convert(buffer, [&](auto put) {
-            for (size_t i = 0; i < n; ++i) put(Windows1252(bytes[i]));
-        });
+        ok = DecodeWindows1252(buffer);
     }
     if (ok && pEncoding) *pEncoding = encoding;
     return ok;

@@ -22,18 +22,26 @@ const char* TextEncodingLabel(TextEncoding encoding);
 bool IsValidUtf8(const char* pText, size_t nLength);
 
 // A file's bytes, or its text once decoded. One spare byte past `size` is
-// always allocated so that readers may terminate the text.
+// always allocated and kept zero so that readers may terminate the text.
 struct TextBuffer {
-    std::unique_ptr<char[]> data;
+    struct Free {
+        void operator()(char* p) const;
+    };
+    std::unique_ptr<char[], Free> data;
     size_t size = 0;
 
     // A buffer of n bytes (+1 spare); false when memory runs out.
     bool Allocate(size_t n);
+    // Grows or shrinks to n bytes (+1 spare), keeping what fits; false (and
+    // unchanged) when memory runs out.
+    bool Resize(size_t n);
 };
 
 // Replaces the bytes in `buffer` by their UTF-8 text without a byte-order
-// mark and tells which character set they were in. A UTF-8 file is changed
-// in place; a converted one gets a new buffer and the old one is released
-// right away. An unpaired UTF-16 surrogate or a lone last byte becomes
-// U+FFFD. False (buffer unchanged) only when memory runs out.
+// mark and tells which character set they were in. The text is converted
+// inside the buffer where it can be (always for UTF-8 and Windows-1252,
+// for UTF-16 unless its UTF-8 would outgrow what is read at some point), so
+// that a large file is not held twice. An unpaired UTF-16 surrogate or a
+// lone last byte becomes U+FFFD. False (buffer unchanged) only when memory
+// runs out.
 bool DecodeToUtf8(TextBuffer& buffer, TextEncoding* pEncoding);

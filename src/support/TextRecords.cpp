@@ -22,11 +22,17 @@ int OutOfMemory() {
 }
 
 // Offset of the line end at or after `from`, or `size` when none follows.
+// A CR LF is found by its LF, whose CR must lie inside the line.
 size_t FindLineEnd(const char* text, size_t from, size_t size, bool bCrLf) {
-    if (from >= size) return size;
-    const void* hit =
-        bCrLf ? memmem(text + from, size - from, "\r\n", 2) : memchr(text + from, '\n', size - from);
-    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text) : size;
+    for (size_t pos = from; pos < size;) {
+        const void* hit = memchr(text + pos, '\n', size - pos);
+        if (hit == nullptr) break;
+        size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - text);
+        if (!bCrLf) return lf;
+        if (lf > from && text[lf - 1] == '\r') return lf - 1;
+        pos = lf + 1;
+    }
+    return size;
 }
 
 size_t CountByte(const char* p, size_t n, char c) {
@@ -88,17 +94,8 @@ int CTextRecords::Read(const char* pszPath) {
     m_text = std::move(bytes);
     const char* text = m_text.data.get();
     const size_t n = m_text.size;
-    m_bCrLf = memmem(text, n, "\r\n", 2) != nullptr || memchr(text, '\n', n) == nullptr;
+    m_bCrLf = FindLineEnd(text, 0, n, true) < n || memchr(text, '\n', n) == nullptr;
     if (memchr(text, '\0', n) != nullptr) DropZeroTails();
-
-    const size_t sepLength = m_bCrLf ? 2 : 1;
-    long long lines = 0;
-    for (size_t pos = 0; pos < m_text.size;) {
-        size_t end = FindLineEnd(m_text.data.get(), pos, m_text.size, m_bCrLf);
-        if (end > pos) ++lines;
-        pos = end + sepLength;
-    }
-    m_nLines = lines > INT_MAX ? INT_MAX : static_cast<int>(lines);
     return 0;
 }
 
@@ -125,18 +122,29 @@ void CTextRecords::DropZeroTails() {
 
 int CTextRecords::Form(char cQuote) {
     std::vector<Record>().swap(m_records);
+    m_nLines = 0;
     const char* text = m_text.data.get();
     const size_t n = m_text.data ? m_text.size : 0;
     const size_t sepLength = m_bCrLf ? 2 : 1;
     try {
-        m_records.reserve(static_cast<size_t>(m_nLines));
+        // Every record starts on a line of its own: the LF count bounds them.
+        m_records.reserve(CountByte(text, n, '\n') + 1);
     } catch (const std::bad_alloc&) {
         return OutOfMemory();
     }
+    // Non-empty lines are counted once each, also where the walk goes back
+    // after a quote that stays open to the end.
+    long long lines = 0;
+    size_t counted = 0;
+    auto countLine = [&](size_t begin, size_t end) {
+        if (begin >= counted && end > begin) ++lines;
+        if (end + sepLength > counted) counted = end + sepLength;
+    };
     size_t pos = 0;
     uint32_t line = 1;
     while (pos < n) {
         size_t firstEnd = FindLineEnd(text, pos, n, m_bCrLf);
+        countLine(pos, firstEnd);
         if (firstEnd == pos) {
             pos += sepLength;
             ++line;
@@ -148,6 +156,7 @@ int CTextRecords::Form(char cQuote) {
         while (quotes % 2 == 1 && end < n) {
             size_t next = end + sepLength;
             end = FindLineEnd(text, next, n, m_bCrLf);
+            countLine(next, end);
             ++lastLine;
             quotes += CountByte(text + next, end - next, cQuote);
         }
@@ -171,6 +180,7 @@ int CTextRecords::Form(char cQuote) {
         pos = end + sepLength;
         line = lastLine + 1;
     }
+    m_nLines = lines > INT_MAX ? INT_MAX : static_cast<int>(lines);
     return 0;
 }
 

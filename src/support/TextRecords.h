@@ -43,7 +43,8 @@ public:
     int Form(char cQuote);
 
     TextEncoding GetEncoding() const { return m_encoding; }
-    // Non-empty lines of the text, as the plain split counts them.
+    // Non-empty lines of the text, as the plain split counts them (known
+    // once records are formed).
     int GetLineCount() const { return m_nLines; }
     int GetCount() const { return static_cast<int>(m_records.size()); }
     // Record k's text with its inner line ends; empty for a bad index.

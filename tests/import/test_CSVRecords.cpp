@@ -2,7 +2,9 @@
 // count of rows that do not fit the header; mapping files read the same way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,28 @@ TEST_F(RecordsTest, MismatchedRowsAreCountedWithTheirFirstLines) {
     ASSERT_EQ(Analyze("n;c\nx;y\n"), 0);
     EXPECT_EQ(parser->GetMismatchedCount(), 0);
     EXPECT_TRUE(parser->GetMismatchedLines().empty());
+}
+
+// The count of rows that do not fit agrees with how ParseLine splits them.
+TEST_F(RecordsTest, MismatchedCountAgreesWithTheSplit) {
+    std::mt19937 random(4711);
+    const char alphabet[] = {';', ';', '"', ' ', 'x', ',', '\'', 'y'};
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes = "a;b\n";
+        int expected = 0;
+        for (int i = 0; i < 50; ++i) {
+            std::string line;
+            for (size_t n = random() % 12; n > 0; --n) line += alphabet[random() % 8];
+            if (std::count(line.begin(), line.end(), '"') % 2) line += '"';
+            if (line.empty()) continue;
+            bytes += line + "\n";
+            expected += CCSVParser::ParseLine(nullptr, nullptr, line.c_str(), ';', '"', 0) != 2;
+        }
+        ASSERT_EQ(Analyze(bytes), 0);
+        ASSERT_EQ(parser->m_cSeparator, ';');
+        ASSERT_EQ(parser->m_cDelimiter, '"');
+        EXPECT_EQ(parser->GetMismatchedCount(), expected) << bytes;
+    }
 }
 
 TEST_F(RecordsTest, CharacterSetsAreReadAsUtf8) {

@@ -69,6 +69,10 @@ TEST(TextDecoding, Utf16BothWays) {
     EXPECT_EQ(be.encoding, TextEncoding::kUtf16Be);
     EXPECT_EQ(be.text, utf8);
 
+    // Text that grows in UTF-8 is converted into a buffer of its own.
+    EXPECT_EQ(Decode(Utf16(u"山田太郎さん", false)).text, "山田太郎さん");
+    EXPECT_EQ(Decode(Utf16(u"a山田太郎さん", true)).text, "a山田太郎さん");
+
     // Unpaired surrogates and a lone last byte become U+FFFD; U+0000 one zero byte.
     std::u16string broken = u"a";
     broken += char16_t(0xD800);
