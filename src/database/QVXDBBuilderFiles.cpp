@@ -1,5 +1,5 @@
-// The database files of a builder: the timestamped file base in the program
-// folder, the semaphore file, and last.db.
+// The database files of a builder: the timestamped file base in the user's
+// data folder (see platform/ProgramPath.h), the semaphore file, and last.db.
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -19,9 +19,10 @@ namespace {
 constexpr size_t kMaxPath = 260;
 constexpr const char* kLastDBName = "last.db";
 
-// The program folder, or false when it is unknown or longer than a path may be.
+// The folder of the user's databases (the program folder unless installed),
+// or false when it is unknown or longer than a path may be.
 bool ProgramFolder(std::string& folder) {
-    folder = qvxplatform::GetProgramFolder();
+    folder = qvxplatform::GetUserDataFolder();
     return !folder.empty() && folder.size() <= kMaxPath;
 }
 

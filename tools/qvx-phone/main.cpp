@@ -26,9 +26,12 @@ const char kUsage[] =
     "      list the attached phones\n"
     "  remove NAME|SERIAL\n"
     "      detach a phone and delete its folder\n"
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n"
     "The phones folder is --phones DIR, else $QVX_PHONES_DIR, else the value PhonesFolder of\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API] in registry.ini beside the\n"
-    "program, else the folder 'phones' beside the program.\n";
+    "program, else the folder 'phones' beside the program; for an installed program\n"
+    "$XDG_DATA_HOME/qvxwizard/phones (~/.local/share/qvxwizard/phones).\n";
 
 int Usage(const char* problem) {
     if (problem) std::fprintf(stderr, "qvx-phone: %s\n", problem);
@@ -190,6 +193,9 @@ int main(int argc, char** argv) {
             phonesDir = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
+            std::printf("qvx-phone (QVXWizard) %s\n", QVX_VERSION);
             return 0;
         } else {
             args.emplace_back(argv[i]);

@@ -179,7 +179,7 @@ int RunBuild(int argc, char** argv) {
         status = EXIT_BUILD_FAILED;
     }
 
-    std::string result = qvxplatform::GetProgramFolder() + "/last.db";
+    std::string result = qvxplatform::GetUserDataFolder() + "/last.db";
     if (!staging.empty()) {
         std::error_code ec;
         if (status == EXIT_OK) {
