@@ -14,6 +14,8 @@ QVX_DEFINE_LOG_FILE_AT(g_logFile, qvxplatform::GetTraceLogFile("QVXWizard.l_0").
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QVXWizard"));
+    // The desktop entry's name, so that the desktop shows the entry's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("qvxwizard"));
     CQVXWizardApp wizard;
     wizard.InitInstance();
     return 0;
