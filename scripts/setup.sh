@@ -13,7 +13,7 @@ PACKAGES=(
   xvfb xauth imagemagick poppler-utils xdg-utils
   fonts-dejavu-core
   qt6-translations-l10n
-  dpkg-dev file help2man lintian desktop-file-utils appstream
+  dpkg-dev file help2man lintian desktop-file-utils appstream x11-utils
 )
 
 missing=()
