@@ -70,7 +70,7 @@ as_user() {
 echo "-- walking from the sample to a phone as $USER_NAME"
 (cd / && as_user qvxbuild build "$PROGRAM/samples/contacts-example.csv" "$PROGRAM/mappings/Beispielkontakte.map") ||
   fail "qvxbuild build"
-as_user qvx-phone add "My phone" --free 400000000 >/dev/null || fail "qvx-phone add"
+as_user qvx-phone add "My phone" --free 1000000000 >/dev/null || fail "qvx-phone add"
 (cd / && as_user qvxbuild send --phone "My phone" --install) || fail "qvxbuild send"
 
 data="$home/.local/share/qvxwizard"
