@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QComboBox>
 #include <QFile>
@@ -264,7 +263,8 @@ void CQVXWizardDlg::OnButtonEditMap() {
     const std::string folder = UserMappingFolder();
     // A shipped mapping of an installed program is saved as the user's own.
     std::string file = m_szMappingFile;
-    if (!file.empty() && access(file.c_str(), W_OK) != 0 && !qvxplatform::UserFilesBesideProgram())
+    const std::string shipped = std::string(m_szProgramPath) + "/mappings/";
+    if (file.rfind(shipped, 0) == 0 && !qvxplatform::UserFilesBesideProgram())
         file = folder + FileNamePart(file.c_str());
     std::string savedName, savedPath;
     if (RunMappingEditor(m_nMappingState == MAPPING_STATE_NONE, folder, file, savedName, savedPath))

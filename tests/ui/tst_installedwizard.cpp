@@ -137,6 +137,15 @@ void TestInstalledWizard::mappingsOfBothFoldersAndTheUsersLastDb() {
     QTRY_VERIFY(pCreate->isEnabled());
     QTest::mouseClick(pCreate, Qt::LeftButton);
     QCOMPARE(QString::fromStdString(dlg.m_folder), Data() + "/mappings/");
+    // A shipped mapping, once edited, is saved as the user's own.
+    const int nShipped = pCombo->findText("Geliefert [shipped.map]");
+    pCombo->setCurrentIndex(nShipped);
+    emit pCombo->activated(nShipped);
+    QTRY_VERIFY(!dlg.IsBusy() && dlg.IsAnalysisIdle());
+    auto* pEdit2 = dlg.findChild<QPushButton*>("1008");
+    QTRY_VERIFY(pEdit2->isEnabled());
+    QTest::mouseClick(pEdit2, Qt::LeftButton);
+    QCOMPARE(QString::fromStdString(dlg.m_file), Data() + "/mappings/shipped.map");
     // Nothing of the user's landed in the program folder.
     QVERIFY(!QFile::exists(m_folder->File("last.db")));
 }
