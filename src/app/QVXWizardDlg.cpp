@@ -1,9 +1,5 @@
 #include "app/QVXWizardDlg.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -38,6 +34,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
@@ -46,12 +43,11 @@
 #include "ui/MessageBoxesUi.h"
 #include "ui/UiThreadAdapter.h"
 #include "ui/WorkerWaitUi.h"
+#include "wizard/WizardState.h"
 
 namespace {
 
 constexpr size_t kPathSize = 261;
-constexpr size_t kInfoTextSize = 129;   // each line of the info text
-constexpr size_t kInfoTotalSize = 513;  // the whole info text
 constexpr size_t kMessageSize = 513;
 
 // Number of characters of a UTF-8 text (continuation bytes not counted).
@@ -306,18 +302,13 @@ int CQVXWizardDlg::SetMappingFile(const char* pszPath) {
 }
 
 bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
-    int fd = ::open(pszPath, O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    // A folder opens for reading on Linux, but it is no file to read.
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        fd = -1;
-    }
-    if (fd < 0) {
+    const qvxplatform::ReadableFile eReadable = qvxplatform::CheckReadableFile(pszPath);
+    if (eReadable == qvxplatform::ReadableFile::kNo) {
         LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", pszPath);
         return false;
     }
-    if (::close(fd) != 0) LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
+    if (eReadable == qvxplatform::ReadableFile::kYesButCloseFailed)
+        LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
     return true;
 }
 
@@ -353,71 +344,41 @@ void CQVXWizardDlg::UpdateRadioState() {
     UpdateControls();
 }
 
+qvxwizard::WizardState CQVXWizardDlg::CurrentState() const {
+    qvxwizard::WizardState state;
+    state.nMode = m_nMode;
+    state.nCSVState = m_nCSVState;
+    state.nMappingState = m_nMappingState;
+    state.bBusy = m_bBusy != 0;
+    state.bLastDBFound = m_bLastDBExists != 0;
+    std::time_t modified = 0;
+    struct tm tmModified {};
+    // A last.db that vanished since CheckLastDB counts as not found.
+    if (m_szLastDB[0] != '\0' && qvxplatform::GetModificationTime(m_szLastDB, &modified) &&
+        localtime_r(&modified, &tmModified))
+        state.lastDBModified = tmModified;
+    return state;
+}
+
 void CQVXWizardDlg::UpdateControls() {
-    bool bCsv = false, bMapping = false, bEditMapping = false, bComplete = false, bCancel = true,
-         bNewDB = true;
-    const bool bFound = m_bLastDBExists != 0;
-    bool bLastDB = bFound;
-    if (m_bBusy) {
-        bCancel = bNewDB = bLastDB = false;
-    } else if (m_nMode == 1) {
-        bComplete = true;
-    } else if (m_nCSVState != CSV_STATE_ANALYZED) {
-        bCsv = true;
-    } else if (m_nMappingState == MAPPING_STATE_NONE) {
-        // No usable mapping: another file or mapping can still be chosen and a
-        // new mapping created; only editing needs a current mapping. With all
-        // of them off, a user whose mapping failed to apply could only quit.
-        bCsv = bMapping = true;
-    } else {
-        bCsv = bMapping = bEditMapping = true;
-        bComplete = m_nMappingState == MAPPING_STATE_COMPLETE;
-    }
-    m_pEditCSV->setEnabled(bCsv);
-    m_pButtonBrowseCsv->setEnabled(bCsv);
-    m_ComboBoxMapping->setEnabled(bMapping);
-    m_pButtonBrowseMap->setEnabled(bMapping);
-    m_pButtonEditMap->setEnabled(bEditMapping);
-    m_pButtonCreateMap->setEnabled(bMapping);
-    m_pButtonComplete->setEnabled(bComplete);
-    m_pButtonCancel->setEnabled(bCancel);
-    m_pRadioNewDB->setEnabled(bNewDB);
-    m_pRadioLastDB->setEnabled(bLastDB);
+    const qvxwizard::EnabledControls on = qvxwizard::DescribeWizard(CurrentState()).enabled;
+    m_pEditCSV->setEnabled(on.bCsv);
+    m_pButtonBrowseCsv->setEnabled(on.bCsv);
+    m_ComboBoxMapping->setEnabled(on.bMapping);
+    m_pButtonBrowseMap->setEnabled(on.bMapping);
+    m_pButtonEditMap->setEnabled(on.bEditMapping);
+    m_pButtonCreateMap->setEnabled(on.bMapping);
+    m_pButtonComplete->setEnabled(on.bComplete);
+    m_pButtonCancel->setEnabled(on.bCancel);
+    m_pRadioNewDB->setEnabled(on.bNewDB);
+    m_pRadioLastDB->setEnabled(on.bLastDB);
 }
 
 void CQVXWizardDlg::UpdateInfotext() {
     LOG_INFO(qvxlog::WizDlg, "Update infotext");
-    static const char* const kCsvKeys[] = {qvxtext::kMainDlg_Info_NoCSVFile,
-                                           qvxtext::kMainDlg_Info_ReadCSVFile,
-                                           qvxtext::kMainDlg_Info_CSVFileOK};
-    static const char* const kMappingKeys[] = {
-        qvxtext::kMainDlg_Info_MappingFileNotOK, qvxtext::kMainDlg_Info_ReadMappingFile,
-        qvxtext::kMainDlg_Info_MappingFileOK, qvxtext::kMainDlg_Info_MappingIncomplete};
-    const int nCsv = m_nCSVState;
-    const int nMapping = m_nMappingState;
-    std::string info;
-    if (nCsv >= 0 && nCsv <= 2) info = Text(kCsvKeys[nCsv], kInfoTextSize);
-    info += "\n";
-    if (nCsv != CSV_STATE_NONE && nMapping >= 0 && nMapping <= 3)
-        info += Text(kMappingKeys[nMapping], kInfoTextSize);
-    if (nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_COMPLETE) {
-        info += "\n";
-        info += Text(qvxtext::kMainDlg_Info_ReadyToComplete, kInfoTextSize);
-    }
-    if (info.size() >= kInfoTotalSize) info.resize(kInfoTotalSize - 1);
-    m_pStaticInfo->setText(qvxui::FromLocalText(info));
-
-    std::string lastDB;
-    struct stat st {};
-    struct tm tmModified {};
-    // A last.db that vanished since CheckLastDB counts as not found.
-    if (m_szLastDB[0] != '\0' && stat(m_szLastDB, &st) == 0 && localtime_r(&st.st_mtime, &tmModified)) {
-        const std::string when = FormatTime(Text(qvxtext::kTimeFormat_DateAndTime, kPathSize), tmModified);
-        lastDB = FormatTextWithString(Text(qvxtext::kMainDlg_Info_LastDB, kPathSize), when);
-    } else {
-        lastDB = Text(qvxtext::kMainDlg_Info_LastDB_NotFound, kPathSize);
-    }
-    m_pStaticLastDB->setText(qvxui::FromLocalText(lastDB));
+    const qvxwizard::WizardView view = qvxwizard::DescribeWizard(CurrentState());
+    m_pStaticInfo->setText(qvxui::FromLocalText(qvxwizard::ComposeInfoText(view)));
+    m_pStaticLastDB->setText(qvxui::FromLocalText(qvxwizard::ComposeLastDBText(view)));
 }
 
 // ---------------------------------------------------------------------------

@@ -25,6 +25,7 @@
 
 #include "import/AnalyzeCSVThread.h"
 #include "threads/CallbackReceiver.h"
+#include "wizard/WizardState.h"
 
 class CCSVParser;
 class CDataMap;
@@ -165,6 +166,8 @@ private:
     int SetCSVFile(const char* pszPath);
     int SetMappingFile(const char* pszPath);
     bool IsFileReadable(const char* pszPath);
+    // What the wizard's rules read, gathered from the members.
+    qvxwizard::WizardState CurrentState() const;
     // Starts the analysis worker; the dialog counts as busy from here on.
     bool StartAnalysis();
     void AnalyzeCSVFile();
