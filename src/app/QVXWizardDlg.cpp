@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
@@ -139,6 +140,75 @@ int CQVXWizardDlg::GetProgramPath(char* pszBuffer, size_t nSize) {
     return 1;
 }
 
+// The dialog template: every control in creation order (which is also the
+// tab order), with its id (0: none), its place in dialog units and, for an
+// icon button, its two icons. Each entry makes its control and stores it in
+// its member.
+struct CQVXWizardDlg::ControlSpec {
+    QWidget* (*create)(CQVXWizardDlg& dlg, QWidget* pParent);
+    int nId;
+    int x, y, cx, cy;
+    int nIcon = 0, nDisabledIcon = 0;
+};
+
+namespace {
+
+template <auto pMember>
+QWidget* CreateInto(CQVXWizardDlg& dlg, QWidget* pParent) {
+    using Widget = std::remove_pointer_t<std::remove_reference_t<decltype(dlg.*pMember)>>;
+    auto* pWidget = new Widget(pParent);
+    dlg.*pMember = pWidget;
+    return pWidget;
+}
+
+}  // namespace
+
+// clang-format off
+const CQVXWizardDlg::ControlSpec CQVXWizardDlg::kControls[] = {
+    {CreateInto<&CQVXWizardDlg::m_pRadioNewDB>, IDC_RADIO_NEWDB, 7, 7, 254, 8},
+    {CreateInto<&CQVXWizardDlg::m_pGroupNewDB>, 0, 7, 14, 254, 54},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCSV>, IDC_STATIC_CSV, 12, 27, 70, 14},
+    {CreateInto<&CQVXWizardDlg::m_pEditCSV>, IDC_EDIT_CSV, 85, 27, 114, 14},
+    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseCsv>, IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14,
+     qvxicons::kBrowse, qvxicons::kBrowseDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pStaticMapping>, IDC_STATIC_MAPPING, 12, 47, 70, 12},
+    {CreateInto<&CQVXWizardDlg::m_ComboBoxMapping>, IDC_COMBO_MAPPING, 85, 47, 114, 14},
+    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseMap>, IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14,
+     qvxicons::kBrowse, qvxicons::kBrowseDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonEditMap>, IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14,
+     qvxicons::kEdit, qvxicons::kEditDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonCreateMap>, IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14,
+     qvxicons::kCreate, qvxicons::kCreateDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pRadioLastDB>, IDC_RADIO_LASTDB, 7, 77, 254, 8},
+    {CreateInto<&CQVXWizardDlg::m_pGroupLastDB>, 0, 7, 84, 254, 20},
+    {CreateInto<&CQVXWizardDlg::m_pStaticLastDB>, IDC_STATIC_LASTDB, 12, 92, 226, 8},
+    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, IDC_STATIC_INFO, 7, 110, 254, 27},
+    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, IDC_BUTTON_HELP, 7, 143, 15, 14,
+     qvxicons::kHelp, qvxicons::kHelpDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, IDC_BUTTON_WEB, 25, 143, 15, 14,
+     qvxicons::kWeb, qvxicons::kWebDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, IDC_BUTTON_COMPLETE, 145, 143, 55, 14,
+     qvxicons::kOk, qvxicons::kOkDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, IDCANCEL_BUTTON, 206, 143, 55, 14,
+     qvxicons::kCancel, qvxicons::kCancelDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pLine>, 0, 7, 161, 254, 1},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8},
+    {CreateInto<&CQVXWizardDlg::m_pButtonOK>, IDOK_HIDDEN, 7, 161, 50, 14,
+     qvxicons::kOk, qvxicons::kOkDisabled},
+};
+// clang-format on
+
+void CQVXWizardDlg::BuildControl(const ControlSpec& spec) {
+    QWidget* pWidget = spec.create(*this, m_pClient);
+    if (spec.nId != 0) pWidget->setObjectName(QString::number(spec.nId));
+    qvxui::PlaceByDialogUnits(pWidget, spec.x, spec.y, spec.cx, spec.cy);
+    if (auto* pButton = qobject_cast<CIconButton*>(pWidget)) {
+        pButton->SetButtonIcons(spec.nIcon, spec.nDisabledIcon);
+        pButton->OffsetButtonColour(0, 30);
+        pButton->setAutoDefault(false);
+    }
+}
+
 void CQVXWizardDlg::CreateControls() {
     setObjectName("102");
     setAcceptDrops(true);
@@ -155,75 +225,28 @@ void CQVXWizardDlg::CreateControls() {
     m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 175));
     pLayout->addWidget(m_pClient);
 
-    auto place = [](QWidget* pWidget, int nId, int x, int y, int cx, int cy) {
-        pWidget->setObjectName(QString::number(nId));
-        qvxui::PlaceByDialogUnits(pWidget, x, y, cx, cy);
-    };
-    auto iconButton = [&](int nId, int x, int y, int cx, int cy, int nIcon, int nDisabled) {
-        auto* pButton = new CIconButton(m_pClient);
-        place(pButton, nId, x, y, cx, cy);
-        pButton->SetButtonIcons(nIcon, nDisabled);
-        pButton->OffsetButtonColour(0, 30);
-        pButton->setAutoDefault(false);
-        return pButton;
-    };
+    for (const ControlSpec& spec : kControls) BuildControl(spec);
 
-    m_pRadioNewDB = new QRadioButton(m_pClient);
-    place(m_pRadioNewDB, IDC_RADIO_NEWDB, 7, 7, 254, 8);
-    m_pGroupNewDB = new QGroupBox(m_pClient);
-    qvxui::PlaceByDialogUnits(m_pGroupNewDB, 7, 14, 254, 54);
-    m_pStaticCSV = new QLabel(m_pClient);
-    place(m_pStaticCSV, IDC_STATIC_CSV, 12, 27, 70, 14);
-    m_pEditCSV = new QLineEdit(m_pClient);
-    place(m_pEditCSV, IDC_EDIT_CSV, 85, 27, 114, 14);
     m_pEditCSV->setMaxLength(260);
     // Dropped files go to the dialog, not into the text.
     m_pEditCSV->setAcceptDrops(false);
-    m_pButtonBrowseCsv =
-        iconButton(IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
-    m_pStaticMapping = new QLabel(m_pClient);
-    place(m_pStaticMapping, IDC_STATIC_MAPPING, 12, 47, 70, 12);
-    m_ComboBoxMapping = new QComboBox(m_pClient);
-    place(m_ComboBoxMapping, IDC_COMBO_MAPPING, 85, 47, 114, 14);
     m_ComboBoxMapping->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_pButtonBrowseMap =
-        iconButton(IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
-    m_pButtonEditMap =
-        iconButton(IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14, qvxicons::kEdit, qvxicons::kEditDisabled);
-    m_pButtonCreateMap =
-        iconButton(IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14, qvxicons::kCreate, qvxicons::kCreateDisabled);
-    m_pRadioLastDB = new QRadioButton(m_pClient);
-    place(m_pRadioLastDB, IDC_RADIO_LASTDB, 7, 77, 254, 8);
-    m_pGroupLastDB = new QGroupBox(m_pClient);
-    qvxui::PlaceByDialogUnits(m_pGroupLastDB, 7, 84, 254, 20);
-    m_pStaticLastDB = new QLabel(m_pClient);
-    place(m_pStaticLastDB, IDC_STATIC_LASTDB, 12, 92, 226, 8);
-    m_pStaticInfo = new QLabel(m_pClient);
-    place(m_pStaticInfo, IDC_STATIC_INFO, 7, 110, 254, 27);
     m_pStaticInfo->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     m_pStaticInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pStaticInfo->setWordWrap(true);
     m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
-    m_pButtonHelp = iconButton(IDC_BUTTON_HELP, 7, 143, 15, 14, qvxicons::kHelp, qvxicons::kHelpDisabled);
-    m_pButtonWeb = iconButton(IDC_BUTTON_WEB, 25, 143, 15, 14, qvxicons::kWeb, qvxicons::kWebDisabled);
-    m_pButtonComplete =
-        iconButton(IDC_BUTTON_COMPLETE, 145, 143, 55, 14, qvxicons::kOk, qvxicons::kOkDisabled);
-    m_pButtonCancel =
-        iconButton(IDCANCEL_BUTTON, 206, 143, 55, 14, qvxicons::kCancel, qvxicons::kCancelDisabled);
-    m_pLine = new QFrame(m_pClient);
     m_pLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    qvxui::PlaceByDialogUnits(m_pLine, 7, 161, 254, 1);
     m_pLine->setFixedHeight(2);
-    m_pStaticCopyright = new QLabel(m_pClient);
-    place(m_pStaticCopyright, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8);
-    m_pButtonOK = iconButton(IDOK_HIDDEN, 7, 161, 50, 14, qvxicons::kOk, qvxicons::kOkDisabled);
     m_pButtonOK->setVisible(false);
-
     // The radio buttons sit on the upper edge of their group frames.
     m_pRadioNewDB->raise();
     m_pRadioLastDB->raise();
     m_pRadioNewDB->setAutoFillBackground(false);
 
+    ConnectControls();
+}
+
+void CQVXWizardDlg::ConnectControls() {
     connect(m_pEditCSV, &QLineEdit::textChanged, this, &CQVXWizardDlg::OnChangeEditCsv);
     connect(m_pButtonBrowseCsv, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseCsv);
     connect(m_pButtonComplete, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonComplete);

@@ -1,9 +1,10 @@
 // CQVXWizardDlg: the program's main window. It leads the user through one of
 // two ways: build a new contact database from a CSV file and a mapping, or
 // send the database built last (last.db) again. It owns the import objects
-// (parser, table, create-database worker), runs the CSV analysis on the
-// analysis worker and derives the enabled controls and the info texts from
-// its CSV state, mapping state and way.
+// (parser, table, create-database worker) and runs the CSV analysis on the
+// analysis worker. Which controls are enabled and which info texts show
+// follow from its state by the rules of wizard/WizardState.h; the dialog
+// only gathers the state and applies the answer.
 //
 // Threads: OnReceiveCallback runs on the reporting worker's thread (the
 // analysis worker, or the create-database worker through the create-database
@@ -158,7 +159,11 @@ private slots:
     void OnMenuCommand(QAction* pAction);
 
 private:
+    struct ControlSpec;
+    static const ControlSpec kControls[];
+    void BuildControl(const ControlSpec& spec);
     void CreateControls();
+    void ConnectControls();
     void OnInitDialog();
     void InitMenu();
     void FitButtonRow();
