@@ -113,6 +113,21 @@ protected:
     char m_szFileBase[261] = {};
 
 private:
+    // One build's hooks, transaction batcher and column positions.
+    struct BuildRun;
+
+    // The passes of BuildDb. The row passes and FinishBuild return 0 to go
+    // on, or -1 once the build has ended (rolled back or stopped, and closed).
+    void WriteBookAndGroup();
+    int WriteContacts(CDataMap& map, BuildRun& run);
+    int WriteDetails(CDataMap& map, BuildRun& run);
+    int FinishBuild();
+    // What follows each row of a pass: the transaction boundary, the write
+    // check, the stop request and the progress step.
+    int AfterRow(BuildRun& run, const char* pszStopNote);
+    int FailBuild(int nCode);
+    int StopBuild(const char* pszNote);
+
     void Init(int32_t nSeconds);
     int ApplyBuildSettings();
     void NoteFailure(int nRc);
