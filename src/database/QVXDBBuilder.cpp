@@ -293,13 +293,11 @@ int CQVXDBBuilder::NormalizeDialNumber(const char* pszValue, char* pszOut, int n
 }
 
 int CQVXDBBuilder::ApplyBuildSettings() {
-    // Settings of this connection only; they change nothing that is stored.
-    // The rollback journal stays in memory, so no journal file is ever left
-    // beside the database; the file is synced once at the end instead of at
-    // every commit; the cache holds the index pages that random values touch.
-    int nResult = ExecuteSQL("PRAGMA journal_mode=MEMORY");
-    if (nResult == qvxdb::kOk) nResult = ExecuteSQL("PRAGMA synchronous=OFF");
-    if (nResult == qvxdb::kOk) nResult = ExecuteSQL("PRAGMA cache_size=-65536");
+    int nResult = qvxdb::kOk;
+    for (const char* pszPragma : qvxdb::kBuildPragmas) {
+        nResult = ExecuteSQL("%s", pszPragma);
+        if (nResult != qvxdb::kOk) break;
+    }
     return nResult;
 }
 

@@ -23,6 +23,16 @@ inline constexpr int kNameParts = 10;
 inline constexpr int kMinPartSize = 1024;
 inline constexpr int kInsertsPerTransaction = 25000;
 inline constexpr int kDialNumberPosition = 2147483647;
+
+// Settings of the building connection only; they change nothing that is
+// stored. The rollback journal stays in memory, so no journal file is ever
+// left beside the database; the file is synced once at the end instead of at
+// every commit; the page cache is bounded.
+inline constexpr const char* kBuildPragmas[] = {
+    "PRAGMA journal_mode=MEMORY",
+    "PRAGMA synchronous=OFF",
+    "PRAGMA cache_size=-65536",
+};
 }  // namespace qvxdb
 
 // What a build reports to the worker that runs it, and how it learns of a
