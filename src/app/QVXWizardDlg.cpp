@@ -193,8 +193,6 @@ const CQVXWizardDlg::ControlSpec CQVXWizardDlg::kControls[] = {
      qvxicons::kCancel, qvxicons::kCancelDisabled},
     {CreateInto<&CQVXWizardDlg::m_pLine>, 0, 7, 161, 254, 1},
     {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8},
-    {CreateInto<&CQVXWizardDlg::m_pButtonOK>, IDOK_HIDDEN, 7, 161, 50, 14,
-     qvxicons::kOk, qvxicons::kOkDisabled},
 };
 // clang-format on
 
@@ -237,7 +235,6 @@ void CQVXWizardDlg::CreateControls() {
     m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
     m_pLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     m_pLine->setFixedHeight(2);
-    m_pButtonOK->setVisible(false);
     // The radio buttons sit on the upper edge of their group frames.
     m_pRadioNewDB->raise();
     m_pRadioLastDB->raise();
@@ -251,7 +248,6 @@ void CQVXWizardDlg::ConnectControls() {
     connect(m_pButtonBrowseCsv, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseCsv);
     connect(m_pButtonComplete, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonComplete);
     connect(m_pButtonCancel, &QPushButton::clicked, this, &CQVXWizardDlg::reject);
-    connect(m_pButtonOK, &QPushButton::clicked, this, &CQVXWizardDlg::accept);
     connect(m_pRadioLastDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioLastDB);
     connect(m_pRadioNewDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioNewDB);
     connect(m_ComboBoxMapping, &QComboBox::activated, this, &CQVXWizardDlg::OnSelchangeComboMapping);
@@ -365,6 +361,8 @@ void CQVXWizardDlg::UpdateRadioState() {
     else
         return;
     UpdateControls();
+    // The info text tells what Complete does in the chosen way.
+    UpdateInfotext();
 }
 
 qvxwizard::WizardState CQVXWizardDlg::CurrentState() const {
@@ -576,12 +574,10 @@ QDialog* CQVXWizardDlg::NewCopyToPhoneDialog() {
 void CQVXWizardDlg::keyPressEvent(QKeyEvent* pEvent) {
     const int nKey = pEvent->key();
     if ((nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && pEvent->modifiers() == Qt::NoModifier) {
-        // Enter presses a focused button; elsewhere it is the hidden OK.
+        // Enter presses a focused button and does nothing elsewhere: users
+        // press it after typing a path, and it must not end the program.
         auto* pFocused = qobject_cast<QPushButton*>(focusWidget());
-        if (pFocused && pFocused->isVisible() && pFocused->isEnabled())
-            pFocused->click();
-        else
-            accept();
+        if (pFocused && pFocused->isVisible() && pFocused->isEnabled()) pFocused->click();
         return;
     }
     if (nKey == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier) {

@@ -13,8 +13,9 @@
 // atomics because the dialog's thread reads them for the info text (a
 // language switch) while a worker may write them.
 //
-// The dialog refuses every way of closing (Cancel, Escape, Enter, the close
-// box) while a worker runs, since closing frees the objects the worker uses.
+// Cancel, Escape and the close box end the dialog (Enter never does); they
+// are refused while a worker runs, since closing frees the objects the
+// worker uses.
 #pragma once
 
 #include <QDialog>
@@ -58,7 +59,6 @@ class CQVXWizardDlg : public QDialog, public CCallbackReceiver {
 public:
     // Control ids of the dialog template, used as object names.
     enum ControlId {
-        IDOK_HIDDEN = 1,
         IDCANCEL_BUTTON = 2,
         IDC_RADIO_LASTDB = 1000,
         IDC_RADIO_NEWDB = 1001,
@@ -178,7 +178,7 @@ private:
     void AnalyzeCSVFile();
     // Handles a CSV path as if typed into the edit box.
     void SelectCSVText(const QString& text);
-    // Closing with clean-up (Cancel, Escape, close box, Enter); false while busy.
+    // Closing with clean-up (Cancel, Escape, close box); false while busy.
     bool CloseWithCleanUp(int nResult);
     void CleanUp();
 
@@ -217,7 +217,6 @@ private:
     CIconButton* m_pButtonCancel = nullptr;
     QFrame* m_pLine = nullptr;
     QLabel* m_pStaticCopyright = nullptr;
-    CIconButton* m_pButtonOK = nullptr;
 
     CQVXWAnalyzeCSVThread m_AnalyzeThread;
     uint8_t m_bLastDBExists = 0;

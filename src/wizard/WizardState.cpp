@@ -61,9 +61,11 @@ const char* MappingKey(int nMappingState) {
     }
 }
 
-// The first line is always followed by a line break, even when no mapping
-// line follows: a chosen-file-less wizard shows one line and an empty one.
+// In the way "new database" the first line is always followed by a line
+// break, even when no mapping line follows.
 std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
+    // The CSV file and the mapping play no part in sending the last database.
+    if (state.nMode == kWayLastDatabase) return {{qvxtext::kMainDlg_Info_SendLastDB, {}, {}}};
     std::vector<InfoLine> lines(2);
     lines[0].pszKey = CsvKey(state.nCSVState);
     if (state.nCSVState != CSV_STATE_NONE) lines[1].pszKey = MappingKey(state.nMappingState);

@@ -16,9 +16,11 @@ namespace qvxwizard {
 inline constexpr int kWayNewDatabase = 0;
 inline constexpr int kWayLastDatabase = 1;
 
-// Everything the rules read. Facts that later info lines need - say details
-// of the read CSV file or how the mapping was chosen - are added here, next
-// to the states they explain, and turned into lines by DescribeWizard.
+// Everything the rules read; the dialog fills it in CurrentState. Facts that
+// further info lines report - the character set the CSV file was read in,
+// rows that do not fit its header, a ready mapping chosen by itself - belong
+// here beside the state they explain; DescribeWizard turns them into lines
+// whose keys are formats, with the fact as InfoLine::argument.
 struct WizardState {
     int nMode = kWayNewDatabase;
     int nCSVState = 0;      // CsvState of import/AnalysisStep.h

@@ -131,13 +131,24 @@ TEST(WizardState, InfoTextForEveryCsvAndMappingState) {
     };
     for (const InfoRow& row : rows) {
         SCOPED_TRACE(testing::Message() << "CSV " << row.nCsv << ", mapping " << row.nMapping);
-        // Neither a running worker nor last.db changes the info text.
+        // In the way "new database" neither a running worker nor last.db
+        // changes the info text.
         for (bool bBusy : {false, true})
             for (bool bFound : {false, true})
                 EXPECT_EQ(ComposeInfoText(DescribeWizard(State(0, row.nCsv, row.nMapping, bBusy, bFound)),
                                           KeyItself),
                           row.expected);
     }
+}
+
+TEST(WizardState, LastDatabaseWaySaysThatCompleteSends) {
+    for (int nCsv = 0; nCsv <= 2; ++nCsv)
+        for (int nMapping = 0; nMapping <= 3; ++nMapping)
+            for (bool bFound : {false, true}) {
+                SCOPED_TRACE(testing::Message() << nCsv << nMapping << bFound);
+                EXPECT_EQ(ComposeInfoText(DescribeWizard(State(1, nCsv, nMapping, false, bFound)), KeyItself),
+                          qvxtext::kMainDlg_Info_SendLastDB);
+            }
 }
 
 TEST(WizardState, InfoTextsAreCutAsTheirBuffers) {
