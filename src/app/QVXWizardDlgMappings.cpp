@@ -1,9 +1,7 @@
 // The main dialog's mapping list: the mapping files of the folder "mappings"
-// beside the program (and of the user's own mapping folder), and files added by browsing, by the mapping
-// editor and by dropping, offered in the combo box by the name stored in each file.
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
+// beside the program (and of the user's own mapping folder), and files added
+// by browsing, by the mapping editor and by dropping, offered in the combo box
+// by the name stored in each file.
 
 #include <QComboBox>
 #include <QFile>
@@ -17,6 +15,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "ui/DialogUi.h"
@@ -73,24 +72,8 @@ void CQVXWizardDlg::ListMappingFolder(std::vector<std::string>& paths) {
         if (!user.empty() && user != folder) folders.push_back(user);
     }
     for (const std::string& dir : folders) {
-        DIR* pDir = opendir(dir.c_str());
-        if (!pDir) continue;
-        std::vector<std::string> fileNames;
-        while (const dirent* pEntry = readdir(pDir)) {
-            const std::string name = pEntry->d_name;
-            if (name.empty() || name[0] == '.' || name.size() <= extension.size()) continue;
-            if (strcasecmp(name.c_str() + name.size() - extension.size(), extension.c_str()) != 0) continue;
-            struct stat st {};
-            const std::string path = dir + "/" + name;
-            if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-            fileNames.push_back(name);
-        }
-        closedir(pDir);
-        std::sort(fileNames.begin(), fileNames.end(), [](const std::string& a, const std::string& b) {
-            const int n = strcasecmp(a.c_str(), b.c_str());
-            return n != 0 ? n < 0 : a < b;
-        });
-        for (const std::string& name : fileNames) paths.push_back(dir + "/" + name);
+        for (const std::string& name : qvxplatform::ListFilesWithExtension(dir, extension))
+            paths.push_back(dir + "/" + name);
     }
 }
 
