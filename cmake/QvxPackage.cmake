@@ -77,9 +77,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quorvex.example")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The platform plugin and the SVG icons are loaded at run time, so
-# dpkg-shlibdeps cannot see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+# The X11 platform plugin comes with libqt6gui6 and the SVG plugins with
+# libqt6svg6, both found by dpkg-shlibdeps. Qt's German texts, the opener of
+# the guides and a font are recommended.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
