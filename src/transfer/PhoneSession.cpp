@@ -1,13 +1,18 @@
 #include "transfer/PhoneSession.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
 
 #include "database/QVXDBBuilder.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
 #include "transfer/Utf16Text.h"
 
-CPhoneSession::CPhoneSession() : m_pDatabase(std::make_unique<CQVXDBBuilder>()) {
+CPhoneSession::CPhoneSession()
+    : m_nSeconds(static_cast<int32_t>(time(nullptr))),
+      m_pDatabase(std::make_unique<CQVXDBBuilder>(m_nSeconds)) {
     m_nDMStart = DMAPI_Initialize(CONA_DMAPI_VERSION, 0);
     if (m_nDMStart == CONA_OK)
         LOG_INFO(qvxlog::Cpy2Ph, "Initializing DMAPI succeeded");
@@ -196,12 +201,22 @@ bool CPhoneSession::LendDatabase() {
     if (m_bLent || m_bEnded) return m_bLent;
     m_bNoDatabase = false;
     m_lendFailure.clear();
-    m_bLent = m_pDatabase->GetLastDB();
-    if (!m_bLent) {
-        m_bNoDatabase = true;
-        m_lendFailure = "there is no last.db";
+    // A name taken means another copy started in the same second: the next
+    // free second names this one.
+    for (int32_t nLater = 1; !m_pDatabase->GetLastDB(); ++nLater) {
+        const int nError = m_pDatabase->GetFileError();
+        if (nError == EEXIST && nLater < 600) {
+            m_pDatabase->NameAfter(m_nSeconds + nLater);
+            continue;
+        }
+        m_bNoDatabase = nError == ENOENT;
+        m_lendFailure = m_bNoDatabase
+                            ? "there is no last.db"
+                            : std::string("last.db could not be prepared for the copy: ") + strerror(nError);
+        LOG_WARN(qvxlog::Cpy2Ph, "LendDatabase() %s", m_lendFailure.c_str());
         return false;
     }
+    m_bLent = true;
     m_pDatabase->CreateSemFile();
     return true;
 }

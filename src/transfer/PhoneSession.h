@@ -74,10 +74,12 @@ public:
 
     // --- last.db ---
 
-    // Lends last.db for a copy under the builder's name, with its semaphore
-    // file. False when there is none to lend; LendFailure then says why.
+    // Lends last.db for a copy under the builder's name (a second name of the
+    // same file: last.db stays), with its semaphore file. False when it
+    // cannot be lent; LendFailure then says why.
     bool LendDatabase();
-    // Gives the lent database back and removes the semaphore file.
+    // Gives the lent database back (removes the second name) and removes the
+    // semaphore file.
     void ReturnDatabase();
     bool DatabaseLent() const { return m_bLent; }
     // Why the last LendDatabase failed: there is no last.db at all, or
@@ -90,6 +92,7 @@ public:
 private:
     void FreeDevices();
 
+    int32_t m_nSeconds;  // the moment that names the lent files
     uint32_t m_nDMStart = 1;
     uint32_t m_nFSStart = 1;
     bool m_bEnded = false;

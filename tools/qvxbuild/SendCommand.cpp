@@ -1,11 +1,13 @@
 // qvxbuild send [--phone NAME|SERIAL] [--install]
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <string>
 
 #include "Commands.h"
 #include "ProgressLine.h"
+#include "database/QVXDBBuilder.h"
 #include "threads/CallbackReceiver.h"
 #include "transfer/CopyToPhoneThread.h"
 #include "transfer/PhoneSession.h"
@@ -84,13 +86,13 @@ int Fail(const std::string& reason) {
     return EXIT_SEND_FAILED;
 }
 
-}  // namespace
-
-int RunSend(int argc, char** argv) {
+int Send(int argc, char** argv) {
     const char* wanted = nullptr;
     bool install = false;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--phone") == 0 && i + 1 < argc) {
+        if (strcmp(argv[i], "--") == 0 && i + 1 == argc) {
+            // The end of the options; send takes nothing after it.
+        } else if (strcmp(argv[i], "--phone") == 0 && i + 1 < argc) {
             wanted = argv[++i];
         } else if (strcmp(argv[i], "--install") == 0) {
             install = true;
@@ -101,13 +103,17 @@ int RunSend(int argc, char** argv) {
         }
     }
     PrepareLanguage(nullptr);
+    CQVXDBBuilder::TidyProgramFolder();
 
     CPhoneSession session;
     if (session.StartResult() != 0) {
         return Fail("the phone connection service could not be started (" +
                     std::to_string(session.StartResult()) + ")");
     }
-    if (!session.LendDatabase()) return Fail("there is no last.db to send; build one first");
+    if (!session.LendDatabase()) {
+        return Fail(session.NoDatabaseToLend() ? "there is no last.db to send; build one first"
+                                               : session.LendFailure());
+    }
 
     session.OpenDeviceManager();
     session.RefreshDevices();
@@ -161,4 +167,15 @@ int RunSend(int argc, char** argv) {
     if (!receiver.Finished()) return Fail(receiver.Reason());
     printf("sent to %s\n", PhoneName(*session.Device(chosen)).c_str());
     return EXIT_OK;
+}
+
+}  // namespace
+
+int RunSend(int argc, char** argv) {
+    try {
+        return Send(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "qvxbuild send: %s\n", e.what());
+        return EXIT_SEND_FAILED;
+    }
 }
