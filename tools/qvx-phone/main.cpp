@@ -83,15 +83,15 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
     if (args.empty()) return Usage("add needs a NAME");
     qvxdev::PhoneInfo info;
     info.name = args[0];
-    if (!qvxdev::IsPlainName(info.name) || info.name[0] == '.') {
-        std::fprintf(stderr, "qvx-phone: '%s' cannot be a phone name\n", info.name.c_str());
-        return 1;
-    }
     // The phones folder's own limit on a name (where it does not exist yet, the usual one).
     const long nameMax = pathconf(IsDirectory(phonesDir) ? phonesDir.c_str() : ".", _PC_NAME_MAX);
     const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : 255;
     if (info.name.size() > limit) {
         std::fprintf(stderr, "qvx-phone: a phone name may have at most %zu bytes\n", limit);
+        return 1;
+    }
+    if (!qvxdev::IsPlainName(info.name) || info.name[0] == '.') {
+        std::fprintf(stderr, "qvx-phone: '%s' cannot be a phone name\n", info.name.c_str());
         return 1;
     }
     bool installed = false;

@@ -146,6 +146,8 @@ private:
 // file; an existing file must be a database, which is replaced in one step.
 std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     if (*out == '\0') return "--out needs a file name";
+    if (*out == '-')
+        return "--out needs a file name (write ./" + std::string(out) + " for one that begins with '-')";
     struct stat target {};
     if (lstat(out, &target) != 0) return errno == ENOENT ? "" : std::string(out) + ": " + strerror(errno);
     if (S_ISDIR(target.st_mode)) return std::string(out) + " is a folder";
@@ -194,6 +196,10 @@ int Build(int argc, char** argv) {
         }
     }
     if (csv == nullptr || map == nullptr) return Usage(nullptr);
+    if (language != nullptr && *language == '\0') {
+        fprintf(stderr, "qvxbuild build: --language needs a language name\n");
+        return EXIT_USAGE;
+    }
     if (out != nullptr) {
         const std::string refusal = RefuseOutput(out, csv, map);
         if (!refusal.empty()) {
