@@ -43,7 +43,8 @@ public:
     virtual ~CBuildDbHooks() = default;
     // One progress step (a row of a pass).
     virtual void ReportStep() = 0;
-    // True when the user asked to stop; looked at after every row.
+    // True when the user asked to stop; looked at after every row and,
+    // while the indexes are built, every few thousand SQLite steps.
     virtual bool IsStopRequested() = 0;
     // A text for the progress display.
     virtual void SendInfoText(const char* pszText) = 0;
@@ -85,10 +86,11 @@ public:
     // than two characters result. The result is cut to nOutSize - 1 bytes.
     static int NormalizeDialNumber(const char* pszValue, char* pszOut, int nOutSize);
 
-    // Writes one complete database from the table: 0 on success; -1 when the
-    // file cannot be opened, the user stopped, or the data could not be
-    // written completely (disk full, file size limit, I/O error). The
-    // connection is closed on return in every case.
+    // Writes one complete database from the table: the tables, the rows
+    // (contacts, then details column by column), then the indexes. 0 on
+    // success; -1 when the file cannot be opened, the user stopped, or the
+    // data could not be written completely (disk full, file size limit, I/O
+    // error). The connection is closed on return in every case.
     int BuildDb(CDataMap& map, CBuildDbHooks* pHooks);
 
     // --- files ---
@@ -156,6 +158,8 @@ private:
     void WriteBookAndGroup();
     int WriteContacts(CDataMap& map, BuildRun& run);
     int WriteDetails(CDataMap& map, BuildRun& run);
+    // The schema's indexes, after the rows and in the last transaction.
+    int WriteIndexes(BuildRun& run);
     int FinishBuild();
     // What follows each row of a pass: the transaction boundary, the write
     // check, the stop request and the progress step.
@@ -163,6 +167,8 @@ private:
     int FailBuild(int nCode);
     int StopBuild(const char* pszNote);
 
+    // Schema statements [nBegin, nEnd): the last one's result.
+    int ExecuteSchema(size_t nBegin, size_t nEnd);
     void Init(int32_t nSeconds);
     int ApplyBuildSettings();
     void NoteFailure(int nRc);
