@@ -57,6 +57,7 @@ private:
 
     std::unique_ptr<wiztest::ProgramFolder> m_folder;
     QTemporaryDir m_home;
+    QByteArray m_oldHome;
     qvxui::CScriptedMessageBoxes m_boxes;
 };
 
@@ -74,6 +75,8 @@ void TestInstalledWizard::cleanup() {
     SetLanguage("English");
     qvxui::ApplyQtTranslations("English");
     unsetenv("XDG_DATA_HOME");
+    if (!m_oldHome.isEmpty()) setenv("HOME", m_oldHome.constData(), 1);
+    m_oldHome.clear();
     m_folder.reset();
 }
 
@@ -81,6 +84,9 @@ void TestInstalledWizard::cleanup() {
 void TestInstalledWizard::Install() {
     QVERIFY(WriteBytes(m_folder->File("installed"), "installed\n"));
     setenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + "/data").constData(), 1);
+    // Nothing of the test may reach the real home folder.
+    m_oldHome = qgetenv("HOME");
+    setenv("HOME", QFile::encodeName(m_home.path()).constData(), 1);
 }
 
 void TestInstalledWizard::qtTextsFollowTheLanguage() {
