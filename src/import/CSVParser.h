@@ -57,6 +57,9 @@ public:
     // Mode 1: the header line into the table's header row (0 or -300).
     // Mode 2: the data lines into rows keyed 0, 1, 2 ... (0 or -1 on abort).
     int ParseData(int nMode, PARSE_CALLBACK pCallback = nullptr, void* pContext = nullptr);
+    // Gives back the file's lines once the table holds every data line; a
+    // later ParseData(2) then finds nothing left to parse.
+    void ReleaseLines();
     // Applies the mapping file by column header. 0, -400, -410 or a read code.
     int ParseAdditionalInformation();
     // Entries of the mapping file that found their column in the last application.
@@ -76,7 +79,7 @@ public:
                          char cSeparator, char cDelimiter, int nFirstIndex);
 
     // The character set the CSV file was read in (last analysis).
-    TextEncoding GetEncoding() const { return m_csv.GetEncoding(); }
+    TextEncoding GetEncoding() const { return m_encoding; }
     // Data records of the last analysis whose number of fields differs from
     // the header's, and the file lines on which the first ten start.
     int GetMismatchedCount() const { return m_nMismatched; }
@@ -104,6 +107,7 @@ private:
     CTextRecords m_csv;
     char m_cFormedWith = 0;
     CTextRecords m_mappingLines;
+    TextEncoding m_encoding = TextEncoding::kUtf8;
     int m_nMismatched = 0;
     std::vector<int> m_mismatchedLines;
     bool m_bFound = false;

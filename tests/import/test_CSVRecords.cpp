@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,8 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 
 std::string Cell(CDataRow* row, int index) {
-    const std::string* text = row ? row->PeekField(index) : nullptr;
-    return text ? *text : "";
+    auto text = row ? row->PeekField(index) : std::nullopt;
+    return text ? std::string(*text) : "";
 }
 
 class RecordsTest : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,8 +96,8 @@ private:
 };
 
 std::string Cell(CDataRow* row, int index) {
-    const std::string* text = row ? row->PeekField(index) : nullptr;
-    return text ? *text : "";
+    auto text = row ? row->PeekField(index) : std::nullopt;
+    return text ? std::string(*text) : "";
 }
 
 class CsvSpectrumTest : public ::testing::TestWithParam<const char*> {};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -192,8 +193,8 @@ const Shape kShapes[] = {
 };
 
 std::string Cell(CDataRow* row, int index) {
-    const std::string* text = row ? row->PeekField(index) : nullptr;
-    return text ? *text : "";
+    auto text = row ? row->PeekField(index) : std::nullopt;
+    return text ? std::string(*text) : "";
 }
 
 class ExportsTest : public ::testing::TestWithParam<Shape> {
