@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <memory>
-#include <random>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
