@@ -182,17 +182,18 @@ const CQVXWizardDlg::ControlSpec CQVXWizardDlg::kControls[] = {
     {CreateInto<&CQVXWizardDlg::m_pRadioLastDB>, IDC_RADIO_LASTDB, 7, 77, 254, 8},
     {CreateInto<&CQVXWizardDlg::m_pGroupLastDB>, 0, 7, 84, 254, 20},
     {CreateInto<&CQVXWizardDlg::m_pStaticLastDB>, IDC_STATIC_LASTDB, 12, 92, 226, 8},
-    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, IDC_STATIC_INFO, 7, 110, 254, 27},
-    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, IDC_BUTTON_HELP, 7, 143, 15, 14,
+    // Five lines: what reading the CSV file found has room beside the states.
+    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, IDC_STATIC_INFO, 7, 110, 254, 45},
+    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, IDC_BUTTON_HELP, 7, 161, 15, 14,
      qvxicons::kHelp, qvxicons::kHelpDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, IDC_BUTTON_WEB, 25, 143, 15, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, IDC_BUTTON_WEB, 25, 161, 15, 14,
      qvxicons::kWeb, qvxicons::kWebDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, IDC_BUTTON_COMPLETE, 145, 143, 55, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, IDC_BUTTON_COMPLETE, 145, 161, 55, 14,
      qvxicons::kOk, qvxicons::kOkDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, IDCANCEL_BUTTON, 206, 143, 55, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, IDCANCEL_BUTTON, 206, 161, 55, 14,
      qvxicons::kCancel, qvxicons::kCancelDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pLine>, 0, 7, 161, 254, 1},
-    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8},
+    {CreateInto<&CQVXWizardDlg::m_pLine>, 0, 7, 179, 254, 1},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, IDC_STATIC_COPYRIGHT, 7, 182, 254, 8},
 };
 // clang-format on
 
@@ -220,7 +221,7 @@ void CQVXWizardDlg::CreateControls() {
     m_pMenuBar->setVisible(false);
     pLayout->setMenuBar(m_pMenuBar);
     m_pClient = new QWidget(this);
-    m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 175));
+    m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 193));
     pLayout->addWidget(m_pClient);
 
     for (const ControlSpec& spec : kControls) BuildControl(spec);
@@ -379,6 +380,12 @@ qvxwizard::WizardState CQVXWizardDlg::CurrentState() const {
     if (m_szLastDB[0] != '\0' && qvxplatform::GetModificationTime(m_szLastDB, &modified) &&
         localtime_r(&modified, &tmModified))
         state.lastDBModified = tmModified;
+    if (m_nCSVState == CSV_STATE_ANALYZED && m_lpCSVParser) {
+        if (m_lpCSVParser->GetEncoding() != TextEncoding::kUtf8)
+            state.csvCharset = TextEncodingLabel(m_lpCSVParser->GetEncoding());
+        state.nMismatchedRows = m_lpCSVParser->GetMismatchedCount();
+        state.mismatchedLines = m_lpCSVParser->GetMismatchedLines();
+    }
     return state;
 }
 

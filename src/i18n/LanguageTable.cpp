@@ -315,6 +315,22 @@ std::string FormatTextWithString(const std::string& fmt, const std::string& arg)
     return out;
 }
 
+std::string FormatTextWithStrings(const std::string& fmt, const std::string& first,
+                                  const std::string& second) {
+    // Only "%s" and "%%" are allowed; the text is cut after the first "%s",
+    // which leaves two formats of one string each.
+    int strings = 0;
+    size_t cut = 0;
+    for (size_t i = 0; i < fmt.size(); ++i) {
+        if (fmt[i] != '%') continue;
+        if (i + 1 >= fmt.size() || (fmt[i + 1] != 's' && fmt[i + 1] != '%')) return fmt;
+        if (fmt[i + 1] == 's' && ++strings == 1) cut = i + 2;
+        ++i;
+    }
+    if (strings != 2) return fmt;
+    return FormatTextWithString(fmt.substr(0, cut), first) + FormatTextWithString(fmt.substr(cut), second);
+}
+
 std::string FormatTime(const std::string& fmt, const struct tm& time) {
     static constexpr std::string_view kAllowed = "aAbBcCdDeFgGhHIjmMpRrSTuUVwWxXyYzZ%";
     // Rewrite the format so that strftime sees only allowed conversions; the

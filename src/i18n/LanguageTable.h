@@ -66,6 +66,9 @@ bool ChooseStartupLanguage();
 // and "%%" by "%"; any other text (no "%s", two of them, "%d", "%n", a lone
 // '%' at the end ...) is returned as it stands.
 std::string FormatTextWithString(const std::string& fmt, const std::string& arg);
+// The same with exactly two "%s", replaced by `first` and `second` in order.
+std::string FormatTextWithStrings(const std::string& fmt, const std::string& first,
+                                  const std::string& second);
 
 // strftime-style use: the ordinary date and time conversions are formatted
 // (%a %A %b %B %c %C %d %D %e %F %g %G %h %H %I %j %m %M %p %r %R %S %T %u %U

@@ -1,5 +1,7 @@
 #include "wizard/WizardState.h"
 
+#include <algorithm>
+
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
@@ -61,22 +63,52 @@ const char* MappingKey(int nMappingState) {
     }
 }
 
+// "5, 9, 12", with ", …" when more rows were counted than are named.
+std::string MismatchedLinesText(const WizardState& state) {
+    std::string text;
+    for (size_t i = 0; i < state.mismatchedLines.size() && i < kMismatchedLinesShown; ++i) {
+        text += (i ? ", " : "") + std::to_string(state.mismatchedLines[i]);
+    }
+    if (static_cast<size_t>(state.nMismatchedRows) >
+        std::min(state.mismatchedLines.size(), kMismatchedLinesShown))
+        text += ", …";
+    return text;
+}
+
+// What reading the file found, right below the line that it was read.
+std::vector<InfoLine> ReadingLinesFor(const WizardState& state) {
+    std::vector<InfoLine> lines;
+    if (state.nCSVState != CSV_STATE_ANALYZED) return lines;
+    if (!state.csvCharset.empty()) lines.push_back({qvxtext::kMainDlg_Info_ReadAs, state.csvCharset, {}, {}});
+    if (state.nMismatchedRows == 1) {
+        lines.push_back({qvxtext::kMainDlg_Info_RowMismatched, MismatchedLinesText(state), {}, {}});
+    } else if (state.nMismatchedRows > 1) {
+        lines.push_back({qvxtext::kMainDlg_Info_RowsMismatched,
+                         std::to_string(state.nMismatchedRows),
+                         {},
+                         MismatchedLinesText(state)});
+    }
+    return lines;
+}
+
 // In the way "new database" the first line is always followed by a line
 // break, even when no mapping line follows.
 std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
     // The CSV file and the mapping play no part in sending the last database.
-    if (state.nMode == kWayLastDatabase) return {{qvxtext::kMainDlg_Info_SendLastDB, {}, {}}};
+    if (state.nMode == kWayLastDatabase) return {{qvxtext::kMainDlg_Info_SendLastDB, {}, {}, {}}};
     std::vector<InfoLine> lines(2);
     lines[0].pszKey = CsvKey(state.nCSVState);
     if (state.nCSVState != CSV_STATE_NONE) lines[1].pszKey = MappingKey(state.nMappingState);
+    std::vector<InfoLine> reading = ReadingLinesFor(state);
+    lines.insert(lines.begin() + 1, reading.begin(), reading.end());
     if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE)
-        lines.push_back({qvxtext::kMainDlg_Info_ReadyToComplete, {}, {}});
+        lines.push_back({qvxtext::kMainDlg_Info_ReadyToComplete, {}, {}, {}});
     return lines;
 }
 
 InfoLine LastDBLineFor(const WizardState& state) {
-    if (!state.lastDBModified) return {qvxtext::kMainDlg_Info_LastDB_NotFound, {}, {}};
-    return {qvxtext::kMainDlg_Info_LastDB, {}, state.lastDBModified};
+    if (!state.lastDBModified) return {qvxtext::kMainDlg_Info_LastDB_NotFound, {}, {}, {}};
+    return {qvxtext::kMainDlg_Info_LastDB, {}, state.lastDBModified, {}};
 }
 
 std::string Lookup(const TextLookup& lookup, const char* pszKey, size_t nBufferSize) {
@@ -91,6 +123,8 @@ std::string LineText(const TextLookup& lookup, const InfoLine& line, size_t nBuf
             FormatTime(Lookup(lookup, qvxtext::kTimeFormat_DateAndTime, kLastDBTextSize), *line.timeArgument);
         return FormatTextWithString(text, when);
     }
+    if (line.argument && line.secondArgument)
+        return FormatTextWithStrings(text, *line.argument, *line.secondArgument);
     if (line.argument) return FormatTextWithString(text, *line.argument);
     return text;
 }

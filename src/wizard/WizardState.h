@@ -30,6 +30,13 @@ struct WizardState {
     // When last.db was last changed, as far as it can be looked up now (it
     // may have vanished since bLastDBFound was set).
     std::optional<std::tm> lastDBModified;
+    // What reading the analysed CSV file found: the character set when it
+    // was not UTF-8 (the name users know, empty for UTF-8), and the data rows
+    // whose number of fields differs from the header's, with the file lines
+    // on which the first of them start.
+    std::string csvCharset;
+    int nMismatchedRows = 0;
+    std::vector<int> mismatchedLines;
 };
 
 // Which controls can be used. Help and the web address always can.
@@ -45,13 +52,18 @@ struct EnabledControls {
 };
 
 // One line of an info text: a language key, shown as it stands or, with an
-// argument, used as a format with one "%s" (FormatTextWithString). A time
+// argument, used as a format with one "%s" (FormatTextWithString), with a
+// second argument too as one with two (FormatTextWithStrings). A time
 // argument is first written with the text TimeFormat_DateAndTime.
 struct InfoLine {
     const char* pszKey = nullptr;  // null: an empty line
     std::optional<std::string> argument;
     std::optional<std::tm> timeArgument;
+    std::optional<std::string> secondArgument;
 };
+
+// Mismatched rows named in the info text, by the lines they start on.
+inline constexpr size_t kMismatchedLinesShown = 5;
 
 struct WizardView {
     EnabledControls enabled;

@@ -13,9 +13,12 @@ namespace {
 const std::string kShipped = std::string(QVX_SOURCE_DIR) + "/src/resources/language.ini";
 
 // Texts used as printf formats with one string argument.
-const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
-                                              qvxtext::kProgressDlg_Info_Details,
-                                              qvxtext::kError_PCSuite_Current_Version};
+const std::set<std::string> kStringFormats = {
+    qvxtext::kMainDlg_Info_LastDB, qvxtext::kProgressDlg_Info_Details,
+    qvxtext::kError_PCSuite_Current_Version, qvxtext::kMainDlg_Info_ReadAs,
+    qvxtext::kMainDlg_Info_RowMismatched};
+// Texts used as formats with two string arguments.
+const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut
@@ -47,6 +50,8 @@ TEST_P(ShippedLanguage, FormatsAndLengthsFitTheirUse) {
         EXPECT_LE(value.size(), kLongTexts.count(std::string(key)) ? 512u : 128u) << key;
         if (kStringFormats.count(std::string(key))) {
             EXPECT_NE(FormatTextWithString(value, "ARG"), value) << key << " is no usable format";
+        } else if (kTwoStringFormats.count(std::string(key))) {
+            EXPECT_NE(FormatTextWithStrings(value, "A", "B"), value) << key << " is no usable format";
         } else if (key == qvxtext::kTimeFormat_DateAndTime) {
             EXPECT_EQ(FormatTime(value, {}).find('%'), std::string::npos) << key;
         } else {

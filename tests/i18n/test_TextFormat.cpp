@@ -44,6 +44,15 @@ const PrintfCase kPrintfCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, FormatText, ::testing::ValuesIn(kPrintfCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(FormatTextTwice, SubstitutesExactlyTwoStrings) {
+    EXPECT_EQ(FormatTextWithStrings("%s rows (lines %s).", "3", "5, 9"), "3 rows (lines 5, 9).");
+    EXPECT_EQ(FormatTextWithStrings("100%% %s/%s", "%s", "%d"), "100% %s/%d");
+    EXPECT_EQ(FormatTextWithStrings("%s only", "a", "b"), "%s only");
+    EXPECT_EQ(FormatTextWithStrings("%s %s %s", "a", "b"), "%s %s %s");
+    EXPECT_EQ(FormatTextWithStrings("%s %d %s", "a", "b"), "%s %d %s");
+    EXPECT_EQ(FormatTextWithStrings("%s and %s %", "a", "b"), "%s and %s %");
+}
+
 struct tm SampleTime() {
     struct tm t {};
     t.tm_year = 2026 - 1900;

@@ -199,3 +199,53 @@ TEST(WizardState, LastDatabaseLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// What reading the file found stands right below the line that it was read,
+// and only once it is analysed.
+TEST(WizardState, ReadingLinesNameCharacterSetAndMismatchedRows) {
+    using namespace qvxtext;
+    auto texts = [](const char* pszKey, size_t) -> std::string {
+        const std::string key = pszKey;
+        if (key == kMainDlg_Info_ReadAs) return "as %s";
+        if (key == kMainDlg_Info_RowMismatched) return "one at %s";
+        if (key == kMainDlg_Info_RowsMismatched) return "%s at %s";
+        return key;
+    };
+    WizardState state = State(0, 2, 2, false, false);
+    state.csvCharset = "Windows-1252";
+    state.nMismatchedRows = 12;
+    state.mismatchedLines = {5, 9, 12, 15, 18, 21, 24, 27, 30, 33};
+    const std::string tail = std::string(kMainDlg_Info_MappingFileOK) + "\n" + kMainDlg_Info_ReadyToComplete;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string(kMainDlg_Info_CSVFileOK) + "\nas Windows-1252\n12 at 5, 9, 12, 15, 18, …\n" + tail);
+
+    state.csvCharset.clear();
+    state.nMismatchedRows = 3;
+    state.mismatchedLines = {5, 9, 12};
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string(kMainDlg_Info_CSVFileOK) + "\n3 at 5, 9, 12\n" + tail);
+    state.nMismatchedRows = 1;
+    state.mismatchedLines = {7};
+    state.nMappingState = 0;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string(kMainDlg_Info_CSVFileOK) + "\none at 7\n" + kMainDlg_Info_MappingFileNotOK);
+
+    // A UTF-8 file that fits its header adds nothing; nor does a file not
+    // analysed yet, nor the way "last database".
+    state.nMismatchedRows = 0;
+    state.mismatchedLines.clear();
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string(kMainDlg_Info_CSVFileOK) + "\n" + kMainDlg_Info_MappingFileNotOK);
+    state.csvCharset = "UTF-16LE";
+    state.nMismatchedRows = 2;
+    state.nCSVState = 1;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string(kMainDlg_Info_ReadCSVFile) + "\n" + kMainDlg_Info_MappingFileNotOK);
+    state.nCSVState = 2;
+    state.nMode = 1;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts), kMainDlg_Info_SendLastDB);
+}
+
+}  // namespace
