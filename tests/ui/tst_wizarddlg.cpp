@@ -166,6 +166,7 @@ private slots:
     void csvThatCannotBeAnalysed();
     void updateControlsTable();
     void infoTexts();
+    void infoTextsNameWhatReadingFound();
     void lastDBInfoUsesFormatsSafely();
     void completeNewDatabase_data();
     void completeNewDatabase();
@@ -392,6 +393,37 @@ void TestWizardDlg::infoTexts() {
     QCOMPARE(m_c->info->text(),
              English("MainDlg_Info_CSVFileOK") + "\n" + English("MainDlg_Info_MappingFileNotOK"));
     QCOMPARE(m_c->enabledStates(), QString("1111010110"));
+}
+
+void TestWizardDlg::infoTextsNameWhatReadingFound() {
+    QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
+    // Windows-1252, a note over two lines, and two rows that do not fit.
+    QVERIFY(WriteBytes(m_folder->File("c.csv"),
+                       "Name;Firma;Telefon\r\n"
+                       "M\xFCller;\"Stra\xDF"
+                       "e\r\n2\";1\r\n"
+                       "A;B;C;D\r\n"
+                       "B;C\r\n"));
+    Open();
+    TypeCsv(m_folder->File("c.csv"));
+    WaitIdle();
+    QCOMPARE(m_dlg->GetCSVState(), 2);
+    QCOMPARE(m_c->info->text(),
+             English("MainDlg_Info_CSVFileOK") + "\n" +
+                 English("MainDlg_Info_ReadAs").replace("%s", "Windows-1252") + "\n" +
+                 English("MainDlg_Info_RowsMismatched").replace("%s rows", "2 rows").replace("%s", "4, 5") +
+                 "\n" + English("MainDlg_Info_MappingFileOK") + "\n" +
+                 English("MainDlg_Info_ReadyToComplete"));
+    // Every line of it is seen whole in the info box.
+    QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
+            m_c->info->contentsRect().height());
+
+    QVERIFY(WriteBytes(m_folder->File("d.csv"), wiztest::ContactsCsv()));
+    Drop({m_folder->File("d.csv")});
+    WaitIdle();
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingFileOK") + "\n" +
+                                    English("MainDlg_Info_ReadyToComplete"));
 }
 
 void TestWizardDlg::lastDBInfoUsesFormatsSafely() {
