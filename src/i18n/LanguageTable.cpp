@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/IniFile.h"
+#include "support/TextBuffer.h"
 
 namespace {
 
@@ -70,23 +71,14 @@ const CIniFile& Document(LanguageState& s) {
 std::string StoredLanguage(LanguageState& s) {
     std::string value;
     Document(s).GetValue(kCurrentSection, kLanguageKey, value);
-    value = value.substr(0, std::min(value.find('\0'), kMaxLanguageName));
-    return value;
+    return qvxsupport::CutToBuffer(value, kMaxLanguageName + 1);
 }
 
-// Copies `text` into the caller's buffer, cut to nSize - 1 bytes; true when not empty.
+// Copies `text` into the caller's buffer as far as it fits; true when not empty.
 bool CopyOut(const std::string& text, char* pszOut, size_t nSize) {
     if (pszOut == nullptr || nSize == 0) return false;
-    size_t n = std::min(text.size(), nSize - 1);
-    std::memcpy(pszOut, text.data(), n);
-    pszOut[n] = '\0';
+    qvxsupport::CopyCut(pszOut, nSize, text.c_str());
     return pszOut[0] != '\0';
-}
-
-std::string CutText(const std::string& text, size_t nBufferSize) {
-    if (nBufferSize == 0) return {};
-    std::string cut = text.substr(0, std::min(text.size(), nBufferSize - 1));
-    return cut.substr(0, cut.find('\0'));
 }
 
 // The locale's language as the C library would take it for messages.
@@ -118,7 +110,7 @@ bool GetCurrentLanguage(char* pszOut, size_t nSize) {
     std::lock_guard<std::mutex> lock(s.lock);
     std::string value;
     Document(s).GetValue(kCurrentSection, kLanguageKey, value);
-    return CopyOut(value.substr(0, value.find('\0')), pszOut, nSize);
+    return CopyOut(value, pszOut, nSize);
 }
 
 std::string GetCurrentLanguageName() {
@@ -158,7 +150,7 @@ bool GetText(const char* pszKey, char* pszOut, size_t nSize) {
         std::lock_guard<std::mutex> lock(s.lock);
         if (!s.current.empty()) Document(s).GetValue(s.current, pszKey, text);
     }
-    return CopyOut(text.substr(0, text.find('\0')), pszOut, nSize);
+    return CopyOut(text, pszOut, nSize);
 }
 
 std::string GetText(const char* pszKey, size_t nBufferSize) {
@@ -168,7 +160,7 @@ std::string GetText(const char* pszKey, size_t nBufferSize) {
         std::lock_guard<std::mutex> lock(s.lock);
         if (!s.current.empty()) Document(s).GetValue(s.current, pszKey, text);
     }
-    return CutText(text, nBufferSize);
+    return qvxsupport::CutToBuffer(text, nBufferSize);
 }
 
 int GetLanguages(char*** pppszLanguages) {

@@ -30,7 +30,6 @@
 
 namespace {
 
-constexpr size_t kTextSize = 261;
 constexpr size_t kAnimateBuffer = 260;
 constexpr size_t kMaxSerial = 259;
 
@@ -71,14 +70,6 @@ protected:
         document.documentLayout()->draw(&painter, context);
     }
 };
-
-std::string Text(const char* pszKey) {
-    return GetText(pszKey, kTextSize);
-}
-
-QString UiText(const char* pszKey) {
-    return qvxui::FromLocalText(Text(pszKey));
-}
 
 }  // namespace
 
@@ -379,8 +370,8 @@ void CCopyToPhoneDlg::RefreshDeviceList() {
             m_pDeviceList->addItem(qvxui::FromLocalText(name));
         }
     }
-    SetInfoText(Text(m_nDevices > 0 ? qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected
-                                    : qvxtext::kCopyToPhoneDlg_Info_NoDevice));
+    SetInfoText(GetText(m_nDevices > 0 ? qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected
+                                       : qvxtext::kCopyToPhoneDlg_Info_NoDevice));
     LOG_INFO(qvxlog::Cpy2Ph, "RefreshDeviceList() finish");
 }
 
@@ -444,11 +435,11 @@ void CCopyToPhoneDlg::OnDeviceSelected() {
     const int nRow = m_pDeviceList->currentRow();
     if (nRow < 0 || m_pDeviceList->selectedItems().isEmpty()) {
         m_pCopy->setEnabled(false);
-        SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected));
+        SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected));
         return;
     }
     m_nSelDevice = nRow;
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_DeviceSelected));
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_DeviceSelected));
     m_hFS = OpenFS();
     OnSelchangeListDevices();
     CloseFS();
@@ -499,9 +490,9 @@ int CCopyToPhoneDlg::OnSelchangeListDevices() {
 
     const bool bFits = dNeededMB <= dFreeMB;
     SetInfoText(FormatMemoryReport(
-        Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Needed), dNeededMB,
-        Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Free), dFreeMB,
-        Text(bFits ? qvxtext::kCopyToPhoneDlg_Info_MemoryOK : qvxtext::kCopyToPhoneDlg_Info_MemoryNotOK)));
+        GetText(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Needed), dNeededMB,
+        GetText(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Free), dFreeMB,
+        GetText(bFits ? qvxtext::kCopyToPhoneDlg_Info_MemoryOK : qvxtext::kCopyToPhoneDlg_Info_MemoryNotOK)));
     m_pCopy->setEnabled(bFits);
     return 1;
 }
@@ -516,7 +507,7 @@ void CCopyToPhoneDlg::OnButtonCopy() {
     } else if (!m_bRunActive.load() && m_pDevices != nullptr) {
         const int nRow = m_pDeviceList->currentRow();
         if (nRow >= 0 && static_cast<uint32_t>(nRow) < m_nDevices) {
-            SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
+            SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Copy));
             m_nDots = 0;
             SetCopyButtonState(true);
             m_pBack->setEnabled(false);
@@ -553,7 +544,7 @@ int CCopyToPhoneDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             if (m_nLastProgress.exchange(nPercent) != nPercent || m_tLastProgress.exchange(tNow) != tNow) {
                 qvxui::PostToUiThread(this, [this, nPercent] {
                     m_pProgress->setValue(std::clamp(nPercent, 0, 100));
-                    AnimateInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
+                    AnimateInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Copy));
                 });
             }
             break;
@@ -568,12 +559,12 @@ int CCopyToPhoneDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             const int64_t tNow = Now();
             if (m_tLastProgress.exchange(tNow) != tNow)
                 qvxui::PostToUiThread(
-                    this, [this] { AnimateInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Inst_Start)); });
+                    this, [this] { AnimateInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Inst_Start)); });
             break;
         }
         case CB::INSTALL_DONE:
             qvxui::PostToUiThread(this, [this] {
-                SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
+                SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Copy));
                 m_pCopy->setEnabled(true);
             });
             break;
@@ -594,9 +585,9 @@ void CCopyToPhoneDlg::OnAbortCopy() {
     ClearSelection();
     m_pCopy->setEnabled(false);
     m_bCopying.store(0);
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Abort));
-    qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Abort), qvxui::MsgIcon::Information,
-                      qvxui::MsgButtons::Ok);
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Abort));
+    qvxui::MessageBox(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Abort),
+                      qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     LOG_INFO(qvxlog::Cpy2Ph, "OnAbortCopy() finish");
 }
@@ -606,9 +597,10 @@ void CCopyToPhoneDlg::OnFinishCopy() {
     ClearSelection();
     m_pCopy->setEnabled(false);
     m_pProgress->setValue(0);
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Finish));
-    const qvxui::MsgAnswer eAnswer = qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Finish),
-                                                       qvxui::MsgIcon::Question, qvxui::MsgButtons::YesNo);
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Finish));
+    const qvxui::MsgAnswer eAnswer =
+        qvxui::MessageBox(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Finish),
+                          qvxui::MsgIcon::Question, qvxui::MsgButtons::YesNo);
     if (eAnswer != qvxui::MsgAnswer::Yes) {
         // The worker's end report then reaches nobody; the destructor waits for its thread.
         m_Worker.SetReceiver(nullptr);
@@ -619,16 +611,17 @@ void CCopyToPhoneDlg::OnFinishCopy() {
 
 void CCopyToPhoneDlg::OnProgNotFound() {
     m_pCopy->setEnabled(false);
-    if (qvxui::AskYesNo(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Prog_NotFound))) m_Worker.AllowInstall();
+    if (qvxui::AskYesNo(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Prog_NotFound)))
+        m_Worker.AllowInstall();
 }
 
 void CCopyToPhoneDlg::OnFailedInstall() {
     LOG_INFO(qvxlog::Cpy2Ph, "OnFailedInstall()() begin");
     ClearSelection();
     m_bCopying.store(0);
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Inst_Failed));
-    qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Inst_Abort), qvxui::MsgIcon::Information,
-                      qvxui::MsgButtons::Ok);
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Inst_Failed));
+    qvxui::MessageBox(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Inst_Abort),
+                      qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     m_pCopy->setEnabled(true);
     LOG_INFO(qvxlog::Cpy2Ph, "OnFailedInstall() finish");

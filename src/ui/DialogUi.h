@@ -13,7 +13,6 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-#include <functional>
 #include <string>
 
 class QWidget;
@@ -39,13 +38,5 @@ void PlaceByDialogUnits(QWidget* pWidget, int x, int y, int cx, int cy);
 QString FromLocalText(const char* pszText);
 QString FromLocalText(const std::string& text);
 QString FromLocalText(const char* pText, size_t nLength);
-
-// Opening documents and web addresses (help, web button, hyperlinks). The
-// opener returns a value above 32 on success, otherwise a shell error code
-// (see platform/ShellOpen.h). Tests set their own; none restores xdg-open
-// with the browser fallback.
-using ShellOpener = std::function<int(const std::string& address)>;
-void SetShellOpener(ShellOpener opener);
-int OpenWithShell(const std::string& address);
 
 }  // namespace qvxui

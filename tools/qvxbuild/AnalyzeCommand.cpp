@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "ProgressLine.h"
 #include "database/CreateDBThread.h"
@@ -18,6 +19,7 @@
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "platform/ProgramPath.h"
+#include "support/ProgressPercent.h"
 #include "threads/CallbackReceiver.h"
 
 namespace {
@@ -37,15 +39,14 @@ public:
                 break;
             case CB::STEP: {
                 ++m_count;
-                int before = m_shown;
-                int percent = DialogPercent(m_count, m_total, m_shown);
-                if (m_shown != before) m_line.Show(percent, m_text);
+                if (qvxsupport::RaiseShownPercent(m_count, m_total, m_shown))
+                    m_line.Show(qvxsupport::DisplayedPercent(m_shown), m_text);
                 return static_cast<int>(m_count);
             }
             case CB::INFO_TEXT:
                 if (param && strlen(static_cast<const char*>(param)) <= 128) {
                     m_text = static_cast<const char*>(param);
-                    m_line.Show(DialogPercent(m_count, m_total, m_shown), m_text);
+                    m_line.Show(qvxsupport::DisplayedPercent(m_shown), m_text);
                 }
                 break;
             default:
@@ -57,8 +58,8 @@ public:
 
 private:
     ProgressLine m_line;
-    long long m_total = 0;
-    long long m_count = 0;
+    int64_t m_total = 0;
+    int64_t m_count = 0;
     int m_shown = 0;
     std::string m_text;
 };

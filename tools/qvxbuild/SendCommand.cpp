@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "ProgressLine.h"
 #include "database/QVXDBBuilder.h"
