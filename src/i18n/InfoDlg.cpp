@@ -81,37 +81,42 @@ CInfoDlg::CInfoDlg(QWidget* pParent) : QDialog(pParent) {
     setPalette(white);
     setAutoFillBackground(true);
 
+    CreateControls();
+    SelectStoredLanguage();
+    UpdateTexts();
+    m_pLink->Attach();
+    connect(m_ComboBox, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeComboLanguages(); });
+    setFixedSize(qvxui::DialogSizeToPixels(font(), 195, 143));
+}
+
+void CInfoDlg::CreateControls() {
     AddPicture(this, kIdNamePicture, qvxicons::kProductNamePicture, QSize(), false);
     AddPicture(this, kIdIcon, qvxicons::kProgramIcon, QSize(32, 32), true);
     AddText(this, kIdNotice, QString::fromUtf8(qvxproduct::kMakerNotice), Qt::AlignHCenter | Qt::AlignTop);
+
     m_pLink = AddControl<CHyperlinkLabel>(this, kIdLink);
     m_pLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    AddPicture(this, kIdPicture, qvxicons::kProductPicture, QSize(), true);
-    m_pVersion = AddText(this, kIdVersion, VersionText(), Qt::AlignLeft | Qt::AlignVCenter);
-    m_pOk = AddControl<CIconButton>(this, kIdOk);
-    m_pOk->setDefault(true);
-    connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
-    m_pLanguageLabel = AddControl<QLabel>(this, kIdLanguageLabel);
-    m_pLanguageLabel->hide();
-    m_ComboBox = AddControl<QComboBox>(this, kIdLanguages);
-    m_ComboBox->hide();
-
-    // Opening.
-    SelectStoredLanguage();
-    m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
-    for (int nPart : {CIconButton::kColourBackNormal, CIconButton::kColourBackFocus})
-        m_pOk->SetButtonColour(nPart, Qt::white);
-    m_pOk->OffsetButtonColour(CIconButton::kColourBackHover, 30);
-    UpdateTexts();
-
     const QColor blue(0, 0, 255);
     m_pLink->SetLinkColours(blue, blue, blue);
     m_pLink->SetBackColour(Qt::white);
     m_pLink->SetAddress(QString::fromUtf8(qvxproduct::kMakerWebAddress));
-    m_pLink->Attach();
 
-    connect(m_ComboBox, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeComboLanguages(); });
-    setFixedSize(qvxui::DialogSizeToPixels(font(), 195, 143));
+    AddPicture(this, kIdPicture, qvxicons::kProductPicture, QSize(), true);
+    m_pVersion = AddText(this, kIdVersion, VersionText(), Qt::AlignLeft | Qt::AlignVCenter);
+
+    m_pOk = AddControl<CIconButton>(this, kIdOk);
+    m_pOk->setDefault(true);
+    m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
+    for (int nPart : {CIconButton::kColourBackNormal, CIconButton::kColourBackFocus})
+        m_pOk->SetButtonColour(nPart, Qt::white);
+    m_pOk->OffsetButtonColour(CIconButton::kColourBackHover, 30);
+    connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    // The language choice, hidden as the product ships it.
+    m_pLanguageLabel = AddControl<QLabel>(this, kIdLanguageLabel);
+    m_pLanguageLabel->hide();
+    m_ComboBox = AddControl<QComboBox>(this, kIdLanguages);
+    m_ComboBox->hide();
 }
 
 CInfoDlg::~CInfoDlg() = default;
