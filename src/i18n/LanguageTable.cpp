@@ -142,17 +142,6 @@ bool SetLanguage(const char* pszLanguage) {
     return false;
 }
 
-bool GetText(const char* pszKey, char* pszOut, size_t nSize) {
-    if (pszOut == nullptr || nSize == 0) return false;
-    std::string text;
-    if (pszKey != nullptr) {
-        LanguageState& s = State();
-        std::lock_guard<std::mutex> lock(s.lock);
-        if (!s.current.empty()) Document(s).GetValue(s.current, pszKey, text);
-    }
-    return CopyOut(text, pszOut, nSize);
-}
-
 std::string GetText(const char* pszKey, size_t nBufferSize) {
     std::string text;
     if (pszKey != nullptr) {
@@ -161,6 +150,11 @@ std::string GetText(const char* pszKey, size_t nBufferSize) {
         if (!s.current.empty()) Document(s).GetValue(s.current, pszKey, text);
     }
     return qvxsupport::CutToBuffer(text, nBufferSize);
+}
+
+bool GetText(const char* pszKey, char* pszOut, size_t nSize) {
+    if (pszOut == nullptr || nSize == 0) return false;
+    return CopyOut(GetText(pszKey, nSize), pszOut, nSize);
 }
 
 int GetLanguages(char*** pppszLanguages) {

@@ -110,9 +110,7 @@ int RunAnalyze(int argc, char** argv) {
         } else if (strcmp(argv[i], "--map") == 0 && i + 1 < argc) {
             map = argv[++i];
         } else if (argv[i][0] == '-' || csv != nullptr) {
-            fprintf(stderr, "qvxbuild analyze: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            return RefuseArgument("analyze", argv[i]);
         } else {
             csv = argv[i];
         }

@@ -87,17 +87,13 @@ int RunBuild(int argc, char** argv) {
         } else if (strcmp(argv[i], "--language") == 0 && i + 1 < argc) {
             language = argv[++i];
         } else if (argv[i][0] == '-') {
-            fprintf(stderr, "qvxbuild build: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            return RefuseArgument("build", argv[i]);
         } else if (csv == nullptr) {
             csv = argv[i];
         } else if (map == nullptr) {
             map = argv[i];
         } else {
-            fprintf(stderr, "qvxbuild build: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            return RefuseArgument("build", argv[i]);
         }
     }
     if (csv == nullptr || map == nullptr) {

@@ -18,6 +18,12 @@ void PrintUsage() {
         stderr);
 }
 
+int RefuseArgument(const char* pszCommand, const char* pszArgument) {
+    fprintf(stderr, "qvxbuild %s: unexpected argument '%s'\n", pszCommand, pszArgument);
+    PrintUsage();
+    return EXIT_USAGE;
+}
+
 bool PrepareLanguage(const char* pszLanguage) {
     std::string file = qvxplatform::GetProgramFolder() + "/language.ini";
     if (!SetLanguageFile(file.c_str())) return false;

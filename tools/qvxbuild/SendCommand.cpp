@@ -168,9 +168,7 @@ int RunSend(int argc, char** argv) {
         } else if (strcmp(argv[i], "--install") == 0) {
             install = true;
         } else {
-            fprintf(stderr, "qvxbuild send: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            return RefuseArgument("send", argv[i]);
         }
     }
     PrepareLanguage(nullptr);
