@@ -23,6 +23,16 @@ inline constexpr int kNameParts = 10;
 inline constexpr int kMinPartSize = 1024;
 inline constexpr int kInsertsPerTransaction = 25000;
 inline constexpr int kDialNumberPosition = 2147483647;
+
+// Settings of the building connection only; they change nothing that is
+// stored. The rollback journal stays in memory, so no journal file is ever
+// left beside the database; the file is synced once at the end instead of at
+// every commit; the page cache is bounded.
+inline constexpr const char* kBuildPragmas[] = {
+    "PRAGMA journal_mode=MEMORY",
+    "PRAGMA synchronous=OFF",
+    "PRAGMA cache_size=-65536",
+};
 }  // namespace qvxdb
 
 // What a build reports to the worker that runs it, and how it learns of a
@@ -113,6 +123,21 @@ protected:
     char m_szFileBase[261] = {};
 
 private:
+    // One build's hooks, transaction batcher and column positions.
+    struct BuildRun;
+
+    // The passes of BuildDb. The row passes and FinishBuild return 0 to go
+    // on, or -1 once the build has ended (rolled back or stopped, and closed).
+    void WriteBookAndGroup();
+    int WriteContacts(CDataMap& map, BuildRun& run);
+    int WriteDetails(CDataMap& map, BuildRun& run);
+    int FinishBuild();
+    // What follows each row of a pass: the transaction boundary, the write
+    // check, the stop request and the progress step.
+    int AfterRow(BuildRun& run, const char* pszStopNote);
+    int FailBuild(int nCode);
+    int StopBuild(const char* pszNote);
+
     void Init(int32_t nSeconds);
     int ApplyBuildSettings();
     void NoteFailure(int nRc);
