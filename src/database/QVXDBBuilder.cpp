@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <ctime>
+#include <optional>
+#include <string_view>
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
@@ -44,6 +46,14 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX [Book_index] ON ContactBook([ContactBookId])",
     "CREATE INDEX [Group_index4] ON ContactGroup([ContactBookId])",
 };
+
+// The CREATE TABLE and DELETE statements come first, the indexes after them.
+constexpr size_t kTableStatements = 8;
+constexpr size_t kSchemaStatements = sizeof kSchema / sizeof kSchema[0];
+
+// SQLite virtual machine steps between two looks at the stop request while
+// the indexes are built.
+constexpr int kStopCheckSteps = 10000;
 
 enum StatementSlot : size_t { kSlotBook, kSlotGroup, kSlotContact, kSlotDetail };
 
@@ -101,12 +111,14 @@ bool IsWriteFailure(int nRc) {
 // (The same outcome as GetField into such a buffer, without clearing it
 // for every cell.)
 void ReadCell(CDataRow* pRow, int nColumn, char* pBuffer, int nChars) {
-    const std::string* pText = pRow != nullptr ? pRow->PeekField(nColumn) : nullptr;
-    if (pText == nullptr || pText->size() > static_cast<size_t>(nChars)) {
+    std::optional<std::string_view> text;
+    if (pRow != nullptr) text = pRow->PeekField(nColumn);
+    if (!text || text->size() > static_cast<size_t>(nChars)) {
         pBuffer[0] = '\0';
         return;
     }
-    std::memcpy(pBuffer, pText->c_str(), pText->size() + 1);
+    std::memcpy(pBuffer, text->data(), text->size());
+    pBuffer[text->size()] = '\0';
 }
 
 // Pushes the written data to the disk, so that an I/O error left over from
@@ -135,9 +147,13 @@ CQVXDBBuilder::~CQVXDBBuilder() {
 }
 
 int CQVXDBBuilder::CreateTables() {
+    return ExecuteSchema(0, kSchemaStatements);
+}
+
+int CQVXDBBuilder::ExecuteSchema(size_t nBegin, size_t nEnd) {
     int nResult = qvxdb::kOk;
-    for (const char* pszStatement : kSchema) {
-        nResult = ExecuteSQL("%s", pszStatement);
+    for (size_t i = nBegin; i < nEnd; ++i) {
+        nResult = ExecuteSQL("%s", kSchema[i]);
         if (nResult == qvxdb::kErrExecute) NoteFailure(GetLastFailure());
     }
     return nResult;
@@ -467,6 +483,31 @@ int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
     return 0;
 }
 
+int CQVXDBBuilder::WriteIndexes(BuildRun& run) {
+    char szText[kTextBuffer];
+    GetText(qvxtext::kProgressDlg_Info_Finishing, szText, sizeof szText);
+    run.Info(szText);
+    LOG_INFO(qvxlog::CrDBThr, "Create indexes start");
+    // Built in one go over the finished tables, which is much faster than
+    // keeping them up to date row by row, and gives denser files. SQLite
+    // looks at the stop request while it works.
+    auto stopCheck = [](void* pRun) { return static_cast<BuildRun*>(pRun)->StopRequested() ? 1 : 0; };
+    sqlite3_progress_handler(GetHandle(), kStopCheckSteps, stopCheck, &run);
+    bool bStopped = false;
+    for (size_t i = kTableStatements; i < kSchemaStatements; ++i) {
+        bStopped = run.StopRequested();
+        if (bStopped) break;
+        if (ExecuteSQL("%s", kSchema[i]) != qvxdb::kErrExecute) continue;
+        bStopped = (GetLastFailure() & 0xff) == SQLITE_INTERRUPT;
+        if (bStopped) break;
+        NoteFailure(GetLastFailure());
+    }
+    sqlite3_progress_handler(GetHandle(), 0, nullptr, nullptr);
+    if (bStopped) return StopBuild("Abort while creating the indexes");
+    if (m_nWriteError != 0) return FailBuild(m_nWriteError);
+    return 0;
+}
+
 int CQVXDBBuilder::FinishBuild() {
     int nRc = CommitTransaction();
     if (nRc != SQLITE_OK) return FailBuild(nRc);
@@ -490,7 +531,7 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     ApplyBuildSettings();
     int nRc = BeginTransaction();
     if (nRc != SQLITE_OK) return FailBuild(nRc);
-    CreateTables();
+    ExecuteSchema(0, kTableStatements);
     WriteBookAndGroup();
 
     BuildRun run(*this, pHooks);
@@ -501,6 +542,7 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     run.nRows = map.GetRowCount();
     if (WriteContacts(map, run) != 0) return -1;
     if (WriteDetails(map, run) != 0) return -1;
+    if (WriteIndexes(run) != 0) return -1;
     if (FinishBuild() != 0) return -1;
     LOG_INFO(qvxlog::CrDBThr, "BuildDb() finish");
     return 0;

@@ -19,6 +19,6 @@ private:
     std::string m_text;
 };
 
-// SIGINT turns into a request that the command's wait loop picks up.
+// SIGINT, SIGTERM and SIGHUP turn into a request that the command's wait loop picks up.
 void InstallInterruptHandler();
 bool InterruptRequested();
