@@ -12,13 +12,18 @@
 namespace qvxsupport {
 
 // Writes all bytes, going on after short writes and interruptions. On a
-// failure errno is left as write set it. Inline, so that the device service
-// can use it without linking the core library.
+// failure errno is left as write set it (EIO for a write that took nothing,
+// which would otherwise loop for ever). Inline, so that the device service
+// and qvx-phone can use it without linking the core library.
 inline bool WriteAll(int fd, const char* pData, size_t nSize) {
     while (nSize > 0) {
         const ssize_t n = ::write(fd, pData, nSize);
         if (n < 0) {
             if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
             return false;
         }
         pData += n;
