@@ -23,12 +23,7 @@ constexpr size_t kTextSize = 261;
 constexpr const char* kLanguages[] = {"Deutsch", "English"};
 
 // The template's controls in creation order, with their places in dialog units.
-struct ControlPlace {
-    int nId;
-    int x, y, cx, cy;
-};
-
-constexpr ControlPlace kLayout[] = {
+constexpr qvxui::DialogItem kLayout[] = {
     {CInfoDlg::kIdNamePicture, 31, 7, 133, 12},
     {CInfoDlg::kIdIcon, 87, 23, 20, 20},
     {CInfoDlg::kIdNotice, 7, 46, 181, 21},
@@ -42,27 +37,16 @@ constexpr ControlPlace kLayout[] = {
     {CInfoDlg::kIdLanguages, 138, 124, 50, 12},
 };
 
-// A control of the template: named by its id and placed by the layout table.
-template <typename T>
-T* AddControl(QWidget* pDialog, int nId) {
-    auto* pControl = new T(pDialog);
-    pControl->setObjectName(QString::number(nId));
-    for (const ControlPlace& place : kLayout) {
-        if (place.nId == nId) qvxui::PlaceByDialogUnits(pControl, place.x, place.y, place.cx, place.cy);
-    }
-    return pControl;
-}
-
 // A picture control: the picture at its natural size (or the given one),
 // centred or at the control's top left corner.
 void AddPicture(QWidget* pDialog, int nId, int nPictureId, QSize size, bool bCentred) {
-    auto* pLabel = AddControl<QLabel>(pDialog, nId);
+    auto* pLabel = qvxui::Placed(new QLabel(pDialog), nId, kLayout);
     pLabel->setPixmap(qvxicons::RenderPicture(nPictureId, size, pDialog->devicePixelRatioF()));
     pLabel->setAlignment(bCentred ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop));
 }
 
 QLabel* AddText(QWidget* pDialog, int nId, const QString& text, Qt::Alignment alignment) {
-    auto* pLabel = AddControl<QLabel>(pDialog, nId);
+    auto* pLabel = qvxui::Placed(new QLabel(pDialog), nId, kLayout);
     pLabel->setText(text);
     pLabel->setTextFormat(Qt::PlainText);
     pLabel->setAlignment(alignment);
@@ -94,7 +78,7 @@ void CInfoDlg::CreateControls() {
     AddPicture(this, kIdIcon, qvxicons::kProgramIcon, QSize(32, 32), true);
     AddText(this, kIdNotice, QString::fromUtf8(qvxproduct::kMakerNotice), Qt::AlignHCenter | Qt::AlignTop);
 
-    m_pLink = AddControl<CHyperlinkLabel>(this, kIdLink);
+    m_pLink = qvxui::Placed(new CHyperlinkLabel(this), kIdLink, kLayout);
     m_pLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     const QColor blue(0, 0, 255);
     m_pLink->SetLinkColours(blue, blue, blue);
@@ -104,7 +88,7 @@ void CInfoDlg::CreateControls() {
     AddPicture(this, kIdPicture, qvxicons::kProductPicture, QSize(), true);
     m_pVersion = AddText(this, kIdVersion, VersionText(), Qt::AlignLeft | Qt::AlignVCenter);
 
-    m_pOk = AddControl<CIconButton>(this, kIdOk);
+    m_pOk = qvxui::Placed(new CIconButton(this), kIdOk, kLayout);
     m_pOk->setDefault(true);
     m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
     for (int nPart : {CIconButton::kColourBackNormal, CIconButton::kColourBackFocus})
@@ -113,9 +97,9 @@ void CInfoDlg::CreateControls() {
     connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
 
     // The language choice, hidden as the product ships it.
-    m_pLanguageLabel = AddControl<QLabel>(this, kIdLanguageLabel);
+    m_pLanguageLabel = qvxui::Placed(new QLabel(this), kIdLanguageLabel, kLayout);
     m_pLanguageLabel->hide();
-    m_ComboBox = AddControl<QComboBox>(this, kIdLanguages);
+    m_ComboBox = qvxui::Placed(new QComboBox(this), kIdLanguages, kLayout);
     m_ComboBox->hide();
 }
 

@@ -72,27 +72,13 @@ protected:
 };
 
 // The fixed geometry in dialog units.
-struct ControlPlace {
-    int nId, nX, nY, nWidth, nHeight;
-};
 constexpr int kDialogWidth = 148;
 constexpr int kDialogHeight = 135;
-constexpr ControlPlace kLayout[] = {
+constexpr qvxui::DialogItem kLayout[] = {
     {CCopyToPhoneDlg::kIdDevicesLabel, 7, 7, 134, 8}, {CCopyToPhoneDlg::kIdDevices, 7, 17, 134, 36},
     {CCopyToPhoneDlg::kIdInfo, 7, 57, 134, 40},       {CCopyToPhoneDlg::kIdProgress, 7, 100, 134, 9},
     {CCopyToPhoneDlg::kIdCopy, 7, 114, 64, 14},       {CCopyToPhoneDlg::kIdBack, 77, 114, 64, 14},
 };
-
-// Names a control after its id and puts it where the table says.
-template <class Control>
-Control* Place(Control* pControl, int nId) {
-    pControl->setObjectName(QString::number(nId));
-    for (const ControlPlace& place : kLayout) {
-        if (place.nId == nId)
-            qvxui::PlaceByDialogUnits(pControl, place.nX, place.nY, place.nWidth, place.nHeight);
-    }
-    return pControl;
-}
 
 }  // namespace
 
@@ -100,23 +86,23 @@ CCopyToPhoneDlg::CCopyToPhoneDlg(QWidget* pParent) : QDialog(pParent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    m_pDevicesLabel = Place(new QLabel(this), kIdDevicesLabel);
-    m_pDeviceList = Place(new QListWidget(this), kIdDevices);
+    m_pDevicesLabel = qvxui::Placed(new QLabel(this), kIdDevicesLabel, kLayout);
+    m_pDeviceList = qvxui::Placed(new QListWidget(this), kIdDevices, kLayout);
     m_pDeviceList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pDeviceList->setSortingEnabled(false);  // a position is an index into the device records
     connect(m_pDeviceList, &QListWidget::itemSelectionChanged, this, [this] { OnDeviceSelected(); });
-    m_pInfo = Place(new CInfoLabel(this), kIdInfo);
+    m_pInfo = qvxui::Placed(new CInfoLabel(this), kIdInfo, kLayout);
     m_pInfo->setTextFormat(Qt::PlainText);
     m_pInfo->setWordWrap(true);
     m_pInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_pProgress = Place(new QProgressBar(this), kIdProgress);
+    m_pProgress = qvxui::Placed(new QProgressBar(this), kIdProgress, kLayout);
     m_pProgress->setTextVisible(false);
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);
-    m_pCopy = Place(new CIconButton(this), kIdCopy);
+    m_pCopy = qvxui::Placed(new CIconButton(this), kIdCopy, kLayout);
     m_pCopy->setEnabled(false);
     connect(m_pCopy, &QPushButton::clicked, this, [this] { OnButtonCopy(); });
-    m_pBack = Place(new CIconButton(this), kIdBack);
+    m_pBack = qvxui::Placed(new CIconButton(this), kIdBack, kLayout);
     m_pBack->SetButtonIcons(qvxicons::kCancel, qvxicons::kCancelDisabled);
     connect(m_pBack, &QPushButton::clicked, this, [this] { OnButtonBack(); });
     for (CIconButton* pButton : {m_pCopy, m_pBack}) {

@@ -49,6 +49,14 @@ void PlaceByDialogUnits(QWidget* pWidget, int x, int y, int cx, int cy) {
     pWidget->setGeometry(DialogUnitsToPixels(pParent ? pParent->font() : pWidget->font(), x, y, cx, cy));
 }
 
+void PlaceDialogItem(QWidget* pControl, int nId, std::span<const DialogItem> layout) {
+    if (!pControl) return;
+    pControl->setObjectName(QString::number(nId));
+    for (const DialogItem& item : layout) {
+        if (item.nId == nId) PlaceByDialogUnits(pControl, item.x, item.y, item.cx, item.cy);
+    }
+}
+
 QString FromLocalText(const char* pText, size_t nLength) {
     if (!pText || nLength == 0) return QString();
     return QString::fromUtf8(pText, static_cast<qsizetype>(qvxsupport::CompleteUtf8Length(pText, nLength)));
