@@ -127,14 +127,6 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     return true;
 }
 
-// A new file gets the mode the umask leaves of 0666, as any file the user's
-// programs create.
-bool ReplaceFile(const std::string& path, std::string_view content) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return qvxsupport::ReplaceFile(path, content, 0666 & ~mask);
-}
-
 bool HasLineBreak(std::string_view s) {
     return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
 }
@@ -292,7 +284,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
                 out.append(text, 0, lines[i].begin);
                 out += replaced;
                 out.append(text, lines[i].begin + lines[i].length, std::string::npos);
-                return ReplaceFile(path, out);
+                return qvxsupport::ReplaceFile(path, out, qvxsupport::kModeFromUmask);
             }
         }
 
@@ -316,7 +308,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
             out += newLine;
             out += eol;
         }
-        return ReplaceFile(path, out);
+        return qvxsupport::ReplaceFile(path, out, qvxsupport::kModeFromUmask);
     } catch (const std::bad_alloc&) {
         return false;
     }

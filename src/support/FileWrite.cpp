@@ -25,7 +25,14 @@ bool ReplaceFile(const std::string& path, std::string_view content, mode_t nNewM
 
     mode_t nMode = nNewMode;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) nMode = st.st_mode & 07777;
+    if (::stat(target.c_str(), &st) == 0) {
+        nMode = st.st_mode & 07777;
+    } else if (nNewMode == kModeFromUmask) {
+        // The umask can only be read by setting it: done only when needed.
+        const mode_t nMask = ::umask(0);
+        ::umask(nMask);
+        nMode = 0666 & ~nMask;
+    }
     // Keeping the mode is best effort; the content matters more.
     (void)::fchmod(fd, nMode);
     bool bOk = WriteAll(fd, content) && ::fsync(fd) == 0;

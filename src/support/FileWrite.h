@@ -41,8 +41,10 @@ inline bool WriteAll(int fd, std::string_view data) {
 // content goes into a hidden file beside the target, is synced to the disk
 // and renamed over the target; the folder is synced after the rename.
 // A symbolic link stays and its target is replaced. An existing file keeps
-// its mode; a new one gets nNewMode (not reduced by the umask). On a failure
-// the old file is untouched and no temporary file is left.
+// its mode; a new one gets nNewMode (not reduced by the umask), or with
+// kModeFromUmask what the umask leaves of 0666. On a failure the old file is
+// untouched and no temporary file is left.
+inline constexpr mode_t kModeFromUmask = static_cast<mode_t>(-1);
 bool ReplaceFile(const std::string& path, std::string_view content, mode_t nNewMode = 0644);
 
 }  // namespace qvxsupport

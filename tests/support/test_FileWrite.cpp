@@ -60,12 +60,14 @@ TEST(WriteAll, GoesOnAfterShortWrites) {
     EXPECT_TRUE(WriteAll(-1, "", 0));
 }
 
-TEST(ReplaceFile, NewFileGetsTheGivenModeWhateverTheUmask) {
+TEST(ReplaceFile, NewFileGetsTheGivenModeOrTheUmasks) {
     qvxtest::TempDir dir;
     const mode_t old = ::umask(077);
     EXPECT_TRUE(ReplaceFile(dir.File("a.map"), "one"));
     EXPECT_TRUE(ReplaceFile(dir.File("b.ini"), "two", 0600));
+    EXPECT_TRUE(ReplaceFile(dir.File("c.ini"), "three", qvxsupport::kModeFromUmask));
     ::umask(old);
+    EXPECT_EQ(ModeOf(dir.File("c.ini")), 0600u);
     EXPECT_EQ(qvxtest::ReadFile(dir.File("a.map")), "one");
     EXPECT_EQ(ModeOf(dir.File("a.map")), 0644u);
     EXPECT_EQ(ModeOf(dir.File("b.ini")), 0600u);
