@@ -27,6 +27,9 @@ int RefuseArgument(const char* pszCommand, const char* pszArgument) {
 bool PrepareLanguage(const char* pszLanguage) {
     std::string file = qvxplatform::GetProgramFolder() + "/language.ini";
     if (!SetLanguageFile(file.c_str())) return false;
+    // An installed language.ini is shared: each user's choice is kept apart.
+    SetLanguageChoiceFile(
+        qvxplatform::UserFilesBesideProgram() ? nullptr : qvxplatform::GetLanguageChoiceFile().c_str());
     if (pszLanguage != nullptr && *pszLanguage != '\0') return SetLanguage(pszLanguage);
     return ChooseStartupLanguage();
 }

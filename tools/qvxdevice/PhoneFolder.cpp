@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/ProgramPath.h"
 #include "support/AsciiCase.h"
 
 namespace qvxdev {
@@ -100,7 +101,8 @@ std::string ResolvePhonesDir() {
         !value.empty()) {
         return value.front() == '/' ? value : program + "/" + value;
     }
-    return program + "/phones";
+    const std::string data = qvxplatform::GetUserDataFolder();
+    return (data.empty() ? program : data) + "/phones";
 }
 
 bool ParseCount(std::string_view text, int64_t& value) {
