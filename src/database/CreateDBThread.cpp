@@ -43,6 +43,8 @@ void CCreateDBThread::DoWork() {
             LOG_WARN(qvxlog::CrDBThr, "DoWork() : ParseData() failed !");
         } else {
             LOG_INFO(qvxlog::CrDBThr, "ParseData() succeeded");
+            // The table holds the rows now; the lines only took room.
+            parser->ReleaseLines();
             if (m_bStop.load() == 0) {
                 if (!builder.BeginBuildFile() || BuildDb(builder) != 0) {
                     LOG_WARN(qvxlog::CrDBThr, "DoWork() : BuildDb() failed !");

@@ -24,6 +24,16 @@ inline constexpr int kNameParts = 10;
 inline constexpr int kMinPartSize = 1024;
 inline constexpr int kInsertsPerTransaction = 25000;
 inline constexpr int kDialNumberPosition = 2147483647;
+
+// Settings of the building connection only; they change nothing that is
+// stored. The rollback journal stays in memory, so no journal file is ever
+// left beside the database; the file is synced once at the end instead of at
+// every commit; the page cache is bounded.
+inline constexpr const char* kBuildPragmas[] = {
+    "PRAGMA journal_mode=MEMORY",
+    "PRAGMA synchronous=OFF",
+    "PRAGMA cache_size=-65536",
+};
 }  // namespace qvxdb
 
 // What a build reports to the worker that runs it, and how it learns of a
@@ -33,7 +43,8 @@ public:
     virtual ~CBuildDbHooks() = default;
     // One progress step (a row of a pass).
     virtual void ReportStep() = 0;
-    // True when the user asked to stop; looked at after every row.
+    // True when the user asked to stop; looked at after every row and,
+    // while the indexes are built, every few thousand SQLite steps.
     virtual bool IsStopRequested() = 0;
     // A text for the progress display.
     virtual void SendInfoText(const char* pszText) = 0;
@@ -75,10 +86,11 @@ public:
     // than two characters result. The result is cut to nOutSize - 1 bytes.
     static int NormalizeDialNumber(const char* pszValue, char* pszOut, int nOutSize);
 
-    // Writes one complete database from the table: 0 on success; -1 when the
-    // file cannot be opened, the user stopped, or the data could not be
-    // written completely (disk full, file size limit, I/O error). The
-    // connection is closed on return in every case.
+    // Writes one complete database from the table: the tables, the rows
+    // (contacts, then details column by column), then the indexes. 0 on
+    // success; -1 when the file cannot be opened, the user stopped, or the
+    // data could not be written completely (disk full, file size limit, I/O
+    // error). The connection is closed on return in every case.
     int BuildDb(CDataMap& map, CBuildDbHooks* pHooks);
 
     // --- files ---
@@ -138,6 +150,25 @@ protected:
     char m_szFileBase[261] = {};
 
 private:
+    // One build's hooks, transaction batcher and column positions.
+    struct BuildRun;
+
+    // The passes of BuildDb. The row passes and FinishBuild return 0 to go
+    // on, or -1 once the build has ended (rolled back or stopped, and closed).
+    void WriteBookAndGroup();
+    int WriteContacts(CDataMap& map, BuildRun& run);
+    int WriteDetails(CDataMap& map, BuildRun& run);
+    // The schema's indexes, after the rows and in the last transaction.
+    int WriteIndexes(BuildRun& run);
+    int FinishBuild();
+    // What follows each row of a pass: the transaction boundary, the write
+    // check, the stop request and the progress step.
+    int AfterRow(BuildRun& run, const char* pszStopNote);
+    int FailBuild(int nCode);
+    int StopBuild(const char* pszNote);
+
+    // Schema statements [nBegin, nEnd): the last one's result.
+    int ExecuteSchema(size_t nBegin, size_t nEnd);
     void Init(int32_t nSeconds);
     int ApplyBuildSettings();
     void NoteFailure(int nRc);

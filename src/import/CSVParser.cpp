@@ -263,6 +263,10 @@ int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
     return 0;
 }
 
+void CCSVParser::ReleaseLines() {
+    if (m_pTable != nullptr && m_pTable->GetRowCount() >= m_nLineCount - 1) m_csvLines.Clear();
+}
+
 bool CCSVParser::ReadMappingLines(CStringMapTable& lines, CDataMap& scratch, int& nEntries) {
     nEntries = 0;
     const char* first = LineAt(lines, 0);
