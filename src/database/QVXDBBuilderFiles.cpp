@@ -1,11 +1,13 @@
-// The database files of a builder: the timestamped file base in the program
-// folder, the semaphore file, a build's unfinished file, and last.db.
+// The database files of a builder: the timestamped file base in the user's
+// data folder (the program folder unless installed, see
+// platform/ProgramPath.h), the semaphore file, a build's unfinished file, and
+// last.db.
 //
 // Whatever happens, last.db is never absent and never goes backwards:
 // lending gives it a second name instead of taking it away, a build replaces
 // it in one rename and only with a build started later, and a start tidies
 // what killed runs left. Lending, giving back, replacing and tidying take
-// turns under a lock on the program folder.
+// turns under a lock on that folder.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -142,9 +144,10 @@ bool CopyToNewFile(const std::string& from, const std::string& to) {
     return bOk;
 }
 
-// The program folder, or false when it is unknown or longer than a path may be.
+// The folder of the user's databases (the program folder unless installed),
+// or false when it is unknown or longer than a path may be.
 bool ProgramFolder(std::string& folder) {
-    folder = qvxplatform::GetProgramFolder();
+    folder = qvxplatform::GetUserDataFolder();
     return !folder.empty() && folder.size() <= kMaxPath;
 }
 
