@@ -71,7 +71,7 @@ void WalkUtf16(const unsigned char* begin, const unsigned char* end, bool bBigEn
     if (p < end) put(kReplacement, static_cast<size_t>(end - begin));
 }
 
-bool DecodeUtf16(TextBuffer& buffer, bool bBigEndian) {
+bool DecodeUtf16(TextBytes& buffer, bool bBigEndian) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get());
     const unsigned char* end = bytes + buffer.size;
     // Written in place as long as the writing never overtakes the reading.
@@ -81,7 +81,7 @@ bool DecodeUtf16(TextBuffer& buffer, bool bBigEndian) {
         length += Utf8Length(c);
         inPlace = inPlace && length <= read;
     });
-    TextBuffer out;
+    TextBytes out;
     if (!inPlace && !out.Allocate(length)) return false;
     char* q = inPlace ? buffer.data.get() : out.data.get();
     WalkUtf16(bytes, end, bBigEndian, [&q](uint32_t c, size_t) { q = PutUtf8(q, c); });
@@ -97,7 +97,7 @@ bool DecodeUtf16(TextBuffer& buffer, bool bBigEndian) {
 
 // Every byte becomes one to three: converted from the back, the text never
 // overwrites a byte not yet read.
-bool DecodeWindows1252(TextBuffer& buffer) {
+bool DecodeWindows1252(TextBytes& buffer) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get());
     size_t length = 0;
     for (size_t i = 0; i < buffer.size; ++i) length += Utf8Length(Windows1252(bytes[i]));
@@ -143,18 +143,18 @@ const char* TextEncodingLabel(TextEncoding encoding) {
     return "UTF-8";
 }
 
-void TextBuffer::Free::operator()(char* p) const {
+void TextBytes::Free::operator()(char* p) const {
     std::free(p);
 }
 
-bool TextBuffer::Allocate(size_t n) {
+bool TextBytes::Allocate(size_t n) {
     data.reset(n < SIZE_MAX ? static_cast<char*>(std::malloc(n + 1)) : nullptr);
     size = data ? n : 0;
     if (data) data[n] = '\0';
     return data != nullptr;
 }
 
-bool TextBuffer::Resize(size_t n) {
+bool TextBytes::Resize(size_t n) {
     if (!data) return Allocate(n);
     char* moved = n < SIZE_MAX ? static_cast<char*>(std::realloc(data.get(), n + 1)) : nullptr;
     if (moved == nullptr) return false;
@@ -207,7 +207,7 @@ bool IsValidUtf8(const char* pText, size_t nLength) {
     return true;
 }
 
-bool DecodeToUtf8(TextBuffer& buffer, TextEncoding* pEncoding) {
+bool DecodeToUtf8(TextBytes& buffer, TextEncoding* pEncoding) {
     TextEncoding encoding = TextEncoding::kUtf8;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get());
     const size_t n = buffer.data ? buffer.size : 0;

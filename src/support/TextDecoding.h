@@ -23,7 +23,7 @@ bool IsValidUtf8(const char* pText, size_t nLength);
 
 // A file's bytes, or its text once decoded. One spare byte past `size` is
 // always allocated and kept zero so that readers may terminate the text.
-struct TextBuffer {
+struct TextBytes {
     struct Free {
         void operator()(char* p) const;
     };
@@ -44,4 +44,4 @@ struct TextBuffer {
 // that a large file is not held twice. An unpaired UTF-16 surrogate or a
 // lone last byte becomes U+FFFD. False (buffer unchanged) only when memory
 // runs out.
-bool DecodeToUtf8(TextBuffer& buffer, TextEncoding* pEncoding);
+bool DecodeToUtf8(TextBytes& buffer, TextEncoding* pEncoding);

@@ -44,7 +44,7 @@ size_t CountByte(const char* p, size_t n, char c) {
 }  // namespace
 
 void CTextRecords::Clear() {
-    m_text = TextBuffer();
+    m_text = TextBytes();
     m_encoding = TextEncoding::kUtf8;
     m_bCrLf = true;
     m_nLines = 0;
@@ -68,7 +68,7 @@ int CTextRecords::Read(const char* pszPath) {
         file.CloseFile();
         return KT_ERR_FILE_SIZE;
     }
-    TextBuffer bytes;
+    TextBytes bytes;
     if (static_cast<uint64_t>(size) >= SIZE_MAX || !bytes.Allocate(static_cast<size_t>(size))) {
         file.CloseFile();
         return OutOfMemory();

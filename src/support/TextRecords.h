@@ -62,7 +62,7 @@ private:
 
     void DropZeroTails();
 
-    TextBuffer m_text;
+    TextBytes m_text;
     TextEncoding m_encoding = TextEncoding::kUtf8;
     bool m_bCrLf = true;
     int m_nLines = 0;

@@ -13,10 +13,14 @@ namespace {
 const std::string kShipped = std::string(QVX_SOURCE_DIR) + "/src/resources/language.ini";
 
 // Texts used as printf formats with one string argument.
-const std::set<std::string> kStringFormats = {
-    qvxtext::kMainDlg_Info_LastDB, qvxtext::kProgressDlg_Info_Details,
-    qvxtext::kError_PCSuite_Current_Version, qvxtext::kMainDlg_Info_ReadAs,
-    qvxtext::kMainDlg_Info_RowMismatched};
+const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
+                                              qvxtext::kProgressDlg_Info_Details,
+                                              qvxtext::kError_PCSuite_Current_Version,
+                                              qvxtext::kOpen_Msg_FileNotFound,
+                                              qvxtext::kOpen_Msg_NoProgram,
+                                              qvxtext::kOpen_Msg_NoBrowser,
+                                              qvxtext::kMainDlg_Info_ReadAs,
+                                              qvxtext::kMainDlg_Info_RowMismatched};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched};
 

@@ -13,7 +13,7 @@ struct Decoded {
 };
 
 Decoded Decode(const std::string& bytes) {
-    TextBuffer buffer;
+    TextBytes buffer;
     EXPECT_TRUE(buffer.Allocate(bytes.size()));
     std::memcpy(buffer.data.get(), bytes.data(), bytes.size());
     TextEncoding encoding = TextEncoding::kUtf8;
