@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "../database/DbTestUtil.h"
 #include "../ui/ComboTestUtil.h"
 #include "../ui/WizardTestUtil.h"
 #include "app/QVXWizardDlg.h"
@@ -147,6 +148,7 @@ class TestEndToEnd : public QObject {
 private slots:
     void newDatabaseArrivesOnPhone();
     void mappingMadeInEditorArrivesOnPhone();
+    void outlookExportArrivesWhole();
 };
 
 void TestEndToEnd::newDatabaseArrivesOnPhone() {
@@ -181,6 +183,45 @@ void TestEndToEnd::newDatabaseArrivesOnPhone() {
     // The wizard found the new last.db without a restart.
     QVERIFY(dlg->LastDBExists());
     QVERIFY(dlg->findChild<QWidget*>("1000")->isEnabled());
+}
+
+// A German Outlook export (Windows-1252, notes over several lines) with the
+// mapping saved for it on Windows: one contact per person, whole, in UTF-8.
+void TestEndToEnd::outlookExportArrivesWhole() {
+    wiztest::ProgramFolder folder;
+    QVERIFY(SetUpPhone(folder));
+    const QString fixtures = QStringLiteral(QVX_FIXTURE_DIR) + "/exports/";
+    QVERIFY(QFile::copy(fixtures + "outlook-de.map", folder.File("mappings/outlook-de.map")));
+    QVERIFY(QFile::copy(fixtures + "outlook-de.csv", folder.File("outlook-de.csv")));
+
+    CScriptedMessageBoxes boxes;
+    ScriptedBoxesScope scope(&boxes);
+    boxes.QueueAnswer(MsgAnswer::No);
+
+    auto dlg = std::make_unique<CQVXWizardDlg>();
+    QVERIFY(SetLanguage("English"));
+    dlg->show();
+    auto* pEdit = dlg->findChild<QLineEdit*>("1003");
+    auto* pComplete = dlg->findChild<QPushButton*>("1010");
+    QVERIFY(pEdit && pComplete);
+    pEdit->setFocus();
+    QTest::keyClicks(pEdit, folder.File("outlook-de.csv"));
+    QTRY_VERIFY(!dlg->IsBusy() && dlg->IsAnalysisIdle());
+    QCOMPARE(dlg->GetCSVState(), 2);
+    QCOMPARE(dlg->GetMappingState(), 2);
+    QVERIFY(CompleteAndCopy(pComplete));
+    QCOMPARE(dlg->GetCreateDBResult(), 1);
+    QTRY_VERIFY(!dlg->IsBusy());
+
+    const std::string db = folder.File("last.db").toStdString();
+    QCOMPARE(qvxdbtest::Scalar(db, "SELECT COUNT(*) FROM Contact"), std::string("8"));
+    QCOMPARE(qvxdbtest::Scalar(db, "SELECT COUNT(DISTINCT Name) FROM Contact"), std::string("8"));
+    QCOMPARE(qvxdbtest::Scalar(db, "SELECT Company FROM Contact WHERE Name = 'Müller'"),
+             std::string("Müller & Söhne GmbH"));
+    QCOMPARE(qvxdbtest::Scalar(db,
+                               "SELECT Value FROM ContactDetail WHERE PropertyKey = 'Notizen' AND Value "
+                               "LIKE 'Kunde%'"),
+             std::string("Kunde seit 2019.\r\nRückruf wegen Angebot über 1.200 € – „dringend“."));
 }
 
 void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
