@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "FuzzFiles.h"
 #include "import/CSVParser.h"
@@ -20,7 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CDataMap table;
     parser.SetCSVFileName(path.c_str());
     parser.SetTable(&table);
-    if (parser.AnalyzeCsvData() == 0 && parser.ParseData(1) == 0) {
+    const int analysed = parser.AnalyzeCsvData();
+    if (analysed == 0) {
+        // Counted rows are data rows, named by ascending first lines.
+        const std::vector<int>& lines = parser.GetMismatchedLines();
+        if (parser.GetMismatchedCount() < 0 || parser.GetMismatchedCount() > parser.m_nLineCount - 1 ||
+            lines.size() > static_cast<size_t>(parser.GetMismatchedCount()))
+            __builtin_trap();
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i] < 2 || (i > 0 && lines[i] <= lines[i - 1])) __builtin_trap();
+    }
+    if (analysed == 0 && parser.ParseData(1) == 0) {
         parser.ParseData(2);
         // A second run on the same table must add no row twice.
         int rows = table.GetRowCount();
