@@ -1,5 +1,6 @@
 #include "support/TextRecords.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <new>
