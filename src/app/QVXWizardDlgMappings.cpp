@@ -1,9 +1,7 @@
 // The main dialog's mapping list: the mapping files of the folder "mappings"
-// beside the program, and files added by browsing, by the mapping editor and
-// by dropping, offered in the combo box by the name stored in each file.
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
+// beside the program (and of the user's own mapping folder), and files added
+// by browsing, by the mapping editor and by dropping, offered in the combo box
+// by the name stored in each file.
 
 #include <QComboBox>
 #include <QFile>
@@ -17,6 +15,8 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "ui/DialogUi.h"
 #include "ui/MessageBoxesUi.h"
@@ -55,37 +55,31 @@ int CharCount(const QString& text) {
 
 }  // namespace
 
-// Plain files matching <program>/mappings/*.map, in file-name order; hidden
-// files are left out.
-void CQVXWizardDlg::ListMappingFolder(std::vector<std::string>& fileNames) {
-    fileNames.clear();
+// Plain files matching <program>/mappings/*.map, in file-name order, then
+// those of the user's own mapping folder when the user's files are kept
+// apart (an installed program); hidden files are left out. Full paths.
+void CQVXWizardDlg::ListMappingFolder(std::vector<std::string>& paths) {
+    paths.clear();
     std::string folder = m_szMappingSearch;
     const size_t nSlash = folder.rfind('/');
     if (nSlash == std::string::npos) return;
     std::string pattern = folder.substr(nSlash + 1);  // "*.map"
     folder.resize(nSlash);
     const std::string extension = pattern.size() > 1 ? pattern.substr(1) : std::string();
-    DIR* pDir = opendir(folder.c_str());
-    if (!pDir) return;
-    while (const dirent* pEntry = readdir(pDir)) {
-        const std::string name = pEntry->d_name;
-        if (name.empty() || name[0] == '.' || name.size() <= extension.size()) continue;
-        if (strcasecmp(name.c_str() + name.size() - extension.size(), extension.c_str()) != 0) continue;
-        struct stat st {};
-        const std::string path = folder + "/" + name;
-        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        fileNames.push_back(name);
+    std::vector<std::string> folders{folder};
+    if (!qvxplatform::UserFilesBesideProgram()) {
+        const std::string user = qvxplatform::GetUserMappingFolder();
+        if (!user.empty() && user != folder) folders.push_back(user);
     }
-    closedir(pDir);
-    std::sort(fileNames.begin(), fileNames.end(), [](const std::string& a, const std::string& b) {
-        const int n = strcasecmp(a.c_str(), b.c_str());
-        return n != 0 ? n < 0 : a < b;
-    });
+    for (const std::string& dir : folders) {
+        for (const std::string& name : qvxplatform::ListFilesWithExtension(dir, extension))
+            paths.push_back(dir + "/" + name);
+    }
 }
 
-void CQVXWizardDlg::InitMappings(const std::vector<std::string>& fileNames) {
+void CQVXWizardDlg::InitMappings(const std::vector<std::string>& paths) {
     if (m_nMappings == 0) return;
-    if (static_cast<int>(fileNames.size()) != m_nMappings) {
+    if (static_cast<int>(paths.size()) != m_nMappings) {
         LOG_WARN(qvxlog::WizDlg, "Init Mappings: Wrong Mappingcount");
         m_nMappings = 0;
         return;
@@ -94,9 +88,8 @@ void CQVXWizardDlg::InitMappings(const std::vector<std::string>& fileNames) {
     for (int i = 0; i < m_nMappings; ++i) {
         QVXW_MAPPING& entry = m_pMappings[static_cast<size_t>(i)];
         ClearEntry(entry);
-        const std::string& name = fileNames[static_cast<size_t>(i)];
-        const std::string path = std::string(m_szProgramPath) + "/mappings/" + name;
-        bool bOk = SetText(entry.szFileName, sizeof entry.szFileName, name) &&
+        const std::string& path = paths[static_cast<size_t>(i)];
+        bool bOk = SetText(entry.szFileName, sizeof entry.szFileName, FileNamePart(path.c_str())) &&
                    SetText(entry.szPath, sizeof entry.szPath, path) && m_lpCSVParser &&
                    m_lpCSVParser->ReadMappingInfo(entry.szPath, entry.szName, sizeof entry.szName,
                                                   entry.szDescription, sizeof entry.szDescription);
@@ -235,8 +228,14 @@ void CQVXWizardDlg::OnButtonBrowseMap() {
     OnMappingSelected();
 }
 
+// New mappings are saved in the user's mapping folder.
+std::string CQVXWizardDlg::UserMappingFolder() const {
+    const std::string folder = qvxplatform::GetUserMappingFolder();
+    return (folder.empty() ? std::string(m_szProgramPath) + "/mappings" : folder) + "/";
+}
+
 void CQVXWizardDlg::OnButtonCreateMap() {
-    const std::string folder = std::string(m_szProgramPath) + "/mappings/";
+    const std::string folder = UserMappingFolder();
     std::string savedName, savedPath;
     if (RunMappingEditor(true, folder, std::string(), savedName, savedPath))
         AddEditedMapping(savedName, savedPath);
@@ -244,10 +243,14 @@ void CQVXWizardDlg::OnButtonCreateMap() {
 }
 
 void CQVXWizardDlg::OnButtonEditMap() {
-    const std::string folder = std::string(m_szProgramPath) + "/mappings/";
+    const std::string folder = UserMappingFolder();
+    // A shipped mapping of an installed program is saved as the user's own.
+    std::string file = m_szMappingFile;
+    const std::string shipped = std::string(m_szProgramPath) + "/mappings/";
+    if (file.rfind(shipped, 0) == 0 && !qvxplatform::UserFilesBesideProgram())
+        file = folder + FileNamePart(file.c_str());
     std::string savedName, savedPath;
-    if (RunMappingEditor(m_nMappingState == MAPPING_STATE_NONE, folder, m_szMappingFile, savedName,
-                         savedPath))
+    if (RunMappingEditor(m_nMappingState == MAPPING_STATE_NONE, folder, file, savedName, savedPath))
         AddEditedMapping(savedName, savedPath);
     OnMappingSelected();
 }

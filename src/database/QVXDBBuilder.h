@@ -13,6 +13,7 @@
 #include <string>
 
 #include "database/DBBuilder.h"
+#include "database/HeldFile.h"
 
 class CDataMap;
 
@@ -111,14 +112,38 @@ public:
     // The value CreateSemFile stored: 0 before; a missing file reads as
     // 4294967295, since only the low 32 bits are filled.
     int64_t GetDBSize() const { return m_nDBFileSize; }
-    // Delete the file; a failure is ignored. Always 0.
+    // Delete the file (for a build, its unfinished file); a failure is
+    // ignored. Always 0.
     int DeleteDBFile();
     int DeleteSemFile();
-    // Moves this builder's database file over last.db in the program folder
-    // in one step: on failure the previous last.db stays as it was.
+
+    // A real build writes into a file of its own, named
+    // "<file base>.XXXXXX.unfinished" and locked while the build runs, so
+    // that builds started in the same second never meet and a start finds
+    // what a killed build left. False when it cannot be created.
+    bool BeginBuildFile();
+    // For a build (BeginBuildFile): moves its file over last.db in one step,
+    // unless a build started later has already put its own there (then this
+    // file is dropped and the result is true all the same). For a lent
+    // database (GetLastDB): gives it back by removing the second name; a
+    // last.db gone meanwhile is restored from it. Otherwise moves the
+    // database file over last.db. On failure last.db stays as it was and
+    // GetFileError tells why.
     bool SetLastDB();
-    // Moves last.db to this builder's database path (never over an existing file).
+    // Lends last.db: gives it a second name, this builder's database path (a
+    // hard link, or a copy where links are impossible), so that last.db
+    // itself never goes away. Never replaces an existing file. On failure
+    // GetFileError tells why (ENOENT: there is no last.db).
     bool GetLastDB();
+    // Names the files after another moment (for a lender whose name is taken).
+    void NameAfter(int32_t nSeconds);
+    // The system error of the last failed SetLastDB, GetLastDB or BeginBuildFile.
+    int GetFileError() const { return m_nFileError; }
+
+    // At the start of a program: removes unfinished build files and lent
+    // databases (with their semaphore files) whose lock is free, restoring
+    // last.db from a lent one when last.db is missing.
+    static void TidyProgramFolder();
 
     const char* GetUpdateDate() const { return m_szUpdateDate; }
     const char* GetFileBase() const { return m_szFileBase; }
@@ -159,4 +184,8 @@ private:
 
     // The first error that means the file cannot be written completely.
     int m_nWriteError = 0;
+    int m_nFileError = 0;
+    CHeldFile m_buildFile;       // a build's unfinished file, locked
+    int64_t m_llBuildStart = 0;  // nanoseconds since 1970 at BeginBuildFile
+    CHeldFile m_lentFile;        // the lent second name of last.db, locked shared
 };

@@ -2,13 +2,14 @@
 // (libqvxdevice.so) simulates as folders. A phone appears and disappears
 // atomically (it is prepared, and removed, under a hidden name), so a running
 // service never sees half a phone.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -29,6 +30,42 @@ const char kUsage[] =
     "The phones folder is --phones DIR, else $QVX_PHONES_DIR, else the value PhonesFolder of\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API] in registry.ini beside the\n"
     "program, else the folder 'phones' beside the program.\n";
+
+// The --help text (also the source of the manual page, through help2man).
+const char kHelp[] =
+    "Usage: qvx-phone [--phones DIR] add NAME [OPTION]...\n"
+    "  or:  qvx-phone [--phones DIR] list\n"
+    "  or:  qvx-phone [--phones DIR] remove NAME|SERIAL\n"
+    "Attaches, lists and removes the phones that the device service of QVXWizard\n"
+    "simulates as folders. A phone appears and disappears at once, so the wizard\n"
+    "never sees half a phone.\n"
+    "\n"
+    "Commands:\n"
+    "  add NAME           attach a phone named NAME\n"
+    "  list               list the attached phones\n"
+    "  remove NAME|SERIAL detach a phone and delete its folder\n"
+    "\n"
+    "Options of add:\n"
+    "  --free BYTES       free memory (default: the file system's)\n"
+    "  --total BYTES      total memory (default: the file system's)\n"
+    "  --serial S         serial number (default: a new random one)\n"
+    "  --speed BYTES_PER_S\n"
+    "                     copy slowly, to watch a copy\n"
+    "  --disconnect-after BYTES\n"
+    "                     the phone disconnects once a copy has moved that much\n"
+    "  --install-fails    every installation of the phone application fails\n"
+    "  --installed        the phone application is already installed\n"
+    "\n"
+    "Options:\n"
+    "  --phones DIR       the phones folder\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "The phones folder is --phones DIR, else $QVX_PHONES_DIR, else the value\n"
+    "PhonesFolder of [HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API]\n"
+    "in registry.ini beside the program, else the folder phones beside the program;\n"
+    "for an installed program $XDG_DATA_HOME/qvxwizard/phones\n"
+    "(~/.local/share/qvxwizard/phones).\n";
 
 int Usage(const char* problem) {
     if (problem) std::fprintf(stderr, "qvx-phone: %s\n", problem);
@@ -58,6 +95,20 @@ std::string NewSerial(const std::vector<qvxdev::PhoneInfo>& phones) {
     }
 }
 
+// Writes a new file with mode 0644 whatever the umask.
+bool WriteNewFile(const std::string& path, const std::string& text) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, 0644) == 0;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    return close(fd) == 0 && ok;
+}
+
 bool ParseBytes(const char* option, const char* text, int64_t& value) {
     if (text && qvxdev::ParseCount(text, value)) return true;
     std::fprintf(stderr, "qvx-phone: %s needs a number of bytes\n", option);
@@ -68,6 +119,13 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
     if (args.empty()) return Usage("add needs a NAME");
     qvxdev::PhoneInfo info;
     info.name = args[0];
+    // The phones folder's own limit on a name (where it does not exist yet, the usual one).
+    const long nameMax = pathconf(IsDirectory(phonesDir) ? phonesDir.c_str() : ".", _PC_NAME_MAX);
+    const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : 255;
+    if (info.name.size() > limit) {
+        std::fprintf(stderr, "qvx-phone: a phone name may have at most %zu bytes\n", limit);
+        return 1;
+    }
     if (!qvxdev::IsPlainName(info.name) || info.name[0] == '.') {
         std::fprintf(stderr, "qvx-phone: '%s' cannot be a phone name\n", info.name.c_str());
         return 1;
@@ -112,21 +170,20 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
         std::fprintf(stderr, "qvx-phone: %s already exists\n", target.c_str());
         return 1;
     }
-    const std::string stage = phonesDir + "/." + info.name + ".adding-" + std::to_string(getpid());
+    // Made aside under a short name of its own (so that any name that fits
+    // the folder also fits here) and with fixed modes, whatever the umask.
+    std::string stage = phonesDir + "/.adding-XXXXXX";
     std::error_code ec;
     std::vector<std::string> folders = {"/C", "/C/Data"};
     if (installed) folders.insert(folders.end(), {"/C/Quorvex", "/C/Data/Quorvex"});
-    bool ok = mkdir(stage.c_str(), 0755) == 0;
-    for (const auto& f : folders) ok = ok && mkdir((stage + f).c_str(), 0755) == 0;
-    if (ok) {
-        std::ofstream ini(stage + "/" + qvxdev::kPhoneIni, std::ios::binary);
-        ini << qvxdev::FormatPhoneIni(info);
-        ini.close();
-        ok = static_cast<bool>(ini);
-    }
+    bool ok = mkdtemp(stage.data()) != nullptr && chmod(stage.c_str(), 0755) == 0;
+    if (!ok) stage.clear();
+    for (const auto& f : folders)
+        ok = ok && mkdir((stage + f).c_str(), 0755) == 0 && chmod((stage + f).c_str(), 0755) == 0;
+    if (ok) ok = WriteNewFile(stage + "/" + qvxdev::kPhoneIni, qvxdev::FormatPhoneIni(info));
     if (!ok || rename(stage.c_str(), target.c_str()) != 0) {
         std::fprintf(stderr, "qvx-phone: cannot create %s: %s\n", target.c_str(), std::strerror(errno));
-        std::filesystem::remove_all(stage, ec);
+        if (!stage.empty()) std::filesystem::remove_all(stage, ec);
         return 1;
     }
     std::printf("%s\t%s\n", info.name.c_str(), info.serial.c_str());
@@ -167,7 +224,9 @@ int Remove(const std::string& phonesDir, const std::vector<std::string>& args) {
         std::fprintf(stderr, "qvx-phone: no phone %s in %s\n", args[0].c_str(), phonesDir.c_str());
         return 1;
     }
-    const std::string doomed = phonesDir + "/." + found->folderName + ".removing-" + std::to_string(getpid());
+    // A short hidden name, so that a phone with the longest name can go too.
+    const std::string doomed =
+        phonesDir + "/.removing-" + std::to_string(getpid()) + "-" + std::to_string(std::random_device{}());
     if (rename(found->path.c_str(), doomed.c_str()) != 0) {
         std::fprintf(stderr, "qvx-phone: cannot remove %s: %s\n", found->path.c_str(), std::strerror(errno));
         return 1;
@@ -189,7 +248,10 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc) return Usage("--phones needs a folder");
             phonesDir = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
+            std::printf("qvx-phone (QVXWizard) %s\n", QVX_VERSION);
             return 0;
         } else {
             args.emplace_back(argv[i]);
