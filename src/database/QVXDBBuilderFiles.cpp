@@ -26,6 +26,7 @@
 
 #include "database/QVXDBBuilder.h"
 #include "platform/ProgramPath.h"
+#include "support/FileWrite.h"
 #include "support/LogModules.h"
 
 namespace {
@@ -126,12 +127,7 @@ bool CopyToNewFile(const std::string& from, const std::string& to) {
             bOk = nRead == 0;
             break;
         }
-        for (ssize_t nDone = 0; bOk && nDone < nRead;) {
-            const ssize_t nWritten = write(nOut, buffer + nDone, static_cast<size_t>(nRead - nDone));
-            if (nWritten < 0 && errno == EINTR) continue;
-            bOk = nWritten > 0;
-            if (bOk) nDone += nWritten;
-        }
+        bOk = qvxsupport::WriteAll(nOut, buffer, static_cast<size_t>(nRead));
     }
     bOk = bOk && fsync(nOut) == 0;
     const int nError = errno;
@@ -166,6 +162,8 @@ void PathToBuffer(const char* pszBase, const char* pszExt, char* pBuffer, int nS
 
 void CQVXDBBuilder::Init(int32_t nSeconds) {
     m_nDBFileSize = 0;
+    // The start of a build is the builder's construction, before the CSV file is read.
+    m_llBuildStart = NowNs();
     time_t now = static_cast<time_t>(nSeconds);
     struct tm local {};
     if (localtime_r(&now, &local) == nullptr) std::memset(&local, 0, sizeof local);
@@ -295,7 +293,6 @@ bool CQVXDBBuilder::BeginBuildFile() {
         }, named{};
         if (fstat(nFd, &held) == 0 && lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
             m_buildFile.Hold(nFd, path, true);
-            m_llBuildStart = NowNs();
             m_nFileError = 0;
             SetDBFileName(path.c_str());
             LOG_INFO(qvxlog::QVXDBBld, "BeginBuildFile() finish");

@@ -15,7 +15,10 @@ const std::string kShipped = std::string(QVX_SOURCE_DIR) + "/src/resources/langu
 // Texts used as printf formats with one string argument.
 const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kProgressDlg_Info_Details,
-                                              qvxtext::kError_PCSuite_Current_Version};
+                                              qvxtext::kError_PCSuite_Current_Version,
+                                              qvxtext::kOpen_Msg_FileNotFound,
+                                              qvxtext::kOpen_Msg_NoProgram,
+                                              qvxtext::kOpen_Msg_NoBrowser};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "ProgressLine.h"
 #include "database/QVXDBBuilder.h"
@@ -97,9 +98,7 @@ int Send(int argc, char** argv) {
         } else if (strcmp(argv[i], "--install") == 0) {
             install = true;
         } else {
-            fprintf(stderr, "qvxbuild send: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            return RefuseArgument("send", argv[i]);
         }
     }
     PrepareLanguage(nullptr);
@@ -164,6 +163,9 @@ int Send(int argc, char** argv) {
         }
     }
     worker.SetReceiver(nullptr);
+    if (worker.GetLastError() == ECONA_INVALID_NAME)
+        return Fail(
+            "a folder on the phone leads out of the phone's storage (a link); nothing was copied there");
     if (!receiver.Finished()) return Fail(receiver.Reason());
     printf("sent to %s\n", PhoneName(*session.Device(chosen)).c_str());
     return EXIT_OK;
