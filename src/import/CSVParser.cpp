@@ -258,6 +258,7 @@ int CCSVParser::AnalyzeCsvData() {
 
     m_cFormedWith = 0;
     m_csv.Clear();
+    m_bLinesReleased = false;
     m_pTable->Reset(true);
     m_encoding = TextEncoding::kUtf8;
     if (ReadRecords(m_szCSVFile, m_csv) != 0) return CSV_ERR_SPLIT;
@@ -301,6 +302,12 @@ int CCSVParser::AnalyzeCsvData() {
 int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
     if (m_pTable == nullptr) return CSV_ERR_NO_TABLE_SET;
     if (nMode != 1 && nMode != 2) return 0;
+    if (nMode == 2 && m_bLinesReleased) {
+        // Every data line is in the table already: only the steps are left.
+        for (int handled = 0; handled < m_nLineCount - 1; ++handled)
+            if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
+        return 0;
+    }
     if (m_csv.GetCount() == 0) return 0;
 
     if (nMode == 1) {
@@ -341,10 +348,10 @@ int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
 }
 
 void CCSVParser::ReleaseLines() {
-    if (m_pTable != nullptr && m_pTable->GetRowCount() >= m_nLineCount - 1) {
-        m_csv.Clear();
-        m_cFormedWith = 0;
-    }
+    if (m_pTable == nullptr || m_pTable->GetRowCount() < m_nLineCount - 1) return;
+    m_csv.Clear();
+    m_cFormedWith = 0;
+    m_bLinesReleased = true;
 }
 
 bool CCSVParser::ReadMappingLines(CTextRecords& lines, CDataMap& scratch, int& nEntries) {
