@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string_view>
+
+#include "support/Utf8.h"
 
 namespace {
 
@@ -166,43 +169,19 @@ bool TextBytes::Resize(size_t n) {
 }
 
 bool IsValidUtf8(const char* pText, size_t nLength) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(pText);
-    const unsigned char* end = p + nLength;
+    const char* p = pText;
+    const char* const end = pText + nLength;
     while (p < end) {
         // Plain ASCII goes eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            if (word & 0x8080808080808080ULL) break;
+        uint64_t word;
+        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) {
             p += 8;
-        }
-        if (p >= end) break;
-        unsigned char b = *p;
-        if (b < 0x80) {
-            ++p;
             continue;
         }
-        int more;
-        unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-        if (b >= 0xC2 && b <= 0xDF) {
-            more = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            more = 2;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            more = 3;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p <= more) return false;
-        if (p[1] < low || p[1] > high) return false;
-        for (int i = 2; i <= more; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-        }
-        p += more + 1;
+        char32_t cp;
+        size_t length = qvxsupport::DecodeUtf8(std::string_view(p, static_cast<size_t>(end - p)), cp);
+        if (length == 0) return false;
+        p += length;
     }
     return true;
 }
