@@ -372,6 +372,7 @@ void CQVXWizardDlg::UpdateInfotext() {
     const qvxwizard::WizardView view = qvxwizard::DescribeWizard(CurrentState());
     m_pStaticInfo->setText(qvxui::FromLocalText(qvxwizard::ComposeInfoText(view)));
     m_pStaticLastDB->setText(qvxui::FromLocalText(qvxwizard::ComposeLastDBText(view)));
+    qvxui::ApplyToolTipKey(m_pButtonComplete, view.pszCompleteToolTip);
 }
 
 // ---------------------------------------------------------------------------

@@ -33,6 +33,7 @@
 #include "support/ProductInfo.h"
 #include "ui/DialogUi.h"
 #include "ui/OpenDocumentUi.h"
+#include "wizard/WizardState.h"
 
 namespace {
 
@@ -110,7 +111,8 @@ void CQVXWizardDlg::UpdateTexts() {
     qvxui::ApplyToolTipKey(m_pButtonBrowseMap, qvxtext::kMainDlg_ButtonToolTip_BrowseMap);
     qvxui::ApplyToolTipKey(m_pButtonBrowseCsv, qvxtext::kMainDlg_ButtonToolTip_BrowseCsv);
     qvxui::ApplyToolTipKey(m_pButtonCancel, qvxtext::kMainDlg_ButtonToolTip_Cancel);
-    qvxui::ApplyToolTipKey(m_pButtonComplete, qvxtext::kMainDlg_ButtonToolTip_Complete);
+    // Complete's tool tip follows the way (UpdateInfotext).
+    qvxui::ApplyToolTipKey(m_pButtonComplete, qvxwizard::DescribeWizard(CurrentState()).pszCompleteToolTip);
     qvxui::ApplyToolTipKey(m_pButtonHelp, qvxtext::kMainDlg_ButtonToolTip_Help);
     qvxui::ApplyToolTipKey(m_pButtonWeb, qvxtext::kMainDlg_ButtonToolTip_Licence);
 

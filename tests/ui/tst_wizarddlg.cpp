@@ -524,17 +524,23 @@ void TestWizardDlg::lastDatabaseInfoText() {
     WaitIdle();
     const QString newWay = m_c->info->text();
     QVERIFY(newWay.endsWith(English("MainDlg_Info_ReadyToComplete")));
-    // Complete sends last.db: the info text says so, not that it builds.
+    QPushButton* pComplete = m_c->button("1010");
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_Complete"));
+    // Complete sends last.db: the info text and its tool tip say so, not that it builds.
     QTest::mouseClick(m_c->lastDB, Qt::LeftButton, {}, QPoint(5, m_c->lastDB->height() / 2));
     QCOMPARE(m_c->info->text(), English("MainDlg_Info_SendLastDB"));
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_CompleteLastDB"));
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
         if (a->text() == "Deutsch") a->trigger();
     QVERIFY(m_c->info->text().contains(QString::fromUtf8("zuletzt erstellte Kontaktdatenbank")));
+    QVERIFY(pComplete->toolTip().startsWith(QString::fromUtf8("Zuletzt erstellte Datenbank")));
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
         if (a->text() == "English") a->trigger();
     QCOMPARE(m_dlg->GetMode(), 1);
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_CompleteLastDB"));
     QTest::mouseClick(m_c->newDB, Qt::LeftButton, {}, QPoint(5, m_c->newDB->height() / 2));
     QCOMPARE(m_c->info->text(), newWay);
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_Complete"));
 }
 
 void TestWizardDlg::mappingList() {
