@@ -160,6 +160,8 @@ private:
     struct ControlSpec;
     static const ControlSpec kControls[];
     void BuildControl(const ControlSpec& spec);
+    // A control's place in the template, in pixels for the dialog's font.
+    QRect TemplateRect(int nId) const;
     void CreateControls();
     void ConnectControls();
     void OnInitDialog();

@@ -130,9 +130,9 @@ void CQVXWizardDlg::UpdateTexts() {
 // the template width (a longer language, a wider font) widens its button to
 // the left, into the free middle of the row, instead of being cut.
 void CQVXWizardDlg::FitButtonRow() {
-    const QRect complete = qvxui::DialogUnitsToPixels(font(), 145, 143, 55, 14);
-    const QRect cancel = qvxui::DialogUnitsToPixels(font(), 206, 143, 55, 14);
-    const QRect web = qvxui::DialogUnitsToPixels(font(), 25, 143, 15, 14);
+    const QRect complete = TemplateRect(IDC_BUTTON_COMPLETE);
+    const QRect cancel = TemplateRect(IDCANCEL_BUTTON);
+    const QRect web = TemplateRect(IDC_BUTTON_WEB);
     const int nGap = cancel.left() - complete.right() - 1;
     const int nCancelWidth = std::max(cancel.width(), m_pButtonCancel->sizeHint().width());
     const int nCancelLeft = cancel.right() + 1 - nCancelWidth;
