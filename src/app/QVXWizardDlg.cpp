@@ -57,6 +57,12 @@ constexpr size_t kMessageSize = 513;
 using qvxsupport::CountUtf8Chars;
 using qvxsupport::EqualsIgnoringCase;
 
+// Return, or Enter of the main keyboard or the keypad, without a modifier.
+bool IsPlainEnter(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+
 // The one way the dialog's reports reach its windows: a worker's report runs
 // on the worker's thread and hands every window action to the dialog's
 // thread, waiting for it (Call) only where the worker must not go on before
@@ -177,6 +183,7 @@ void CQVXWizardDlg::BuildControl(const ControlSpec& spec) {
         pButton->SetButtonIcons(spec.nIcon, spec.nDisabledIcon);
         pButton->OffsetButtonColour(0, 30);
         pButton->setAutoDefault(false);
+        pButton->installEventFilter(this);
     }
 }
 
@@ -425,15 +432,25 @@ bool CQVXWizardDlg::StartAnalysis() {
     // Busy from the start, not only from the worker's first report: a second
     // choice in between would change the parser under the running analysis.
     m_bBusy = 1;
+    // Turning the controls off sends the focus on to the next control that
+    // can take it (Help); typing and Enter would go there.
+    m_pFocusBeforeWork = focusWidget();
     UpdateControls();
     if (!m_AnalyzeThread.StartThread(0, 0, 0)) {
         LOG_WARN(qvxlog::WizDlg, "StartThread() failed !");
         m_bBusy = 0;
         UpdateInfotext();
         UpdateControls();
+        RestoreFocusAfterWork();
         return false;
     }
     return true;
+}
+
+void CQVXWizardDlg::RestoreFocusAfterWork() {
+    QWidget* pWidget = m_pFocusBeforeWork;
+    m_pFocusBeforeWork = nullptr;
+    if (pWidget && pWidget->isEnabled()) pWidget->setFocus();
 }
 
 void CQVXWizardDlg::OnButtonBrowseCsv() {
@@ -496,6 +513,7 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
                 CheckLastDB();
                 UpdateControls();
                 UpdateInfotext();
+                RestoreFocusAfterWork();
             });
             break;
         default:
@@ -559,11 +577,11 @@ QDialog* CQVXWizardDlg::NewCopyToPhoneDialog() {
 
 void CQVXWizardDlg::keyPressEvent(QKeyEvent* pEvent) {
     const int nKey = pEvent->key();
-    if ((nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && pEvent->modifiers() == Qt::NoModifier) {
-        // Enter presses a focused button and does nothing elsewhere: users
-        // press it after typing a path, and it must not end the program.
-        auto* pFocused = qobject_cast<QPushButton*>(focusWidget());
-        if (pFocused && pFocused->isVisible() && pFocused->isEnabled()) pFocused->click();
+    if (IsPlainEnter(*pEvent)) {
+        // Enter that a field, the list or a radio button passed on does
+        // nothing: users press it after typing a path, and it must neither end
+        // the program nor press whichever button holds the dialog's focus
+        // (eventFilter presses a button that Enter was typed on).
         return;
     }
     if (nKey == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier) {
@@ -571,6 +589,16 @@ void CQVXWizardDlg::keyPressEvent(QKeyEvent* pEvent) {
         return;
     }
     QDialog::keyPressEvent(pEvent);
+}
+
+bool CQVXWizardDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::KeyPress && IsPlainEnter(*static_cast<QKeyEvent*>(pEvent))) {
+        if (auto* pButton = qobject_cast<QPushButton*>(pWatched)) {
+            if (pButton->isEnabled()) pButton->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
 }
 
 void CQVXWizardDlg::closeEvent(QCloseEvent* pEvent) {

@@ -494,9 +494,17 @@ void TestWizardDlg::enterNeverEndsTheProgram() {
     WaitIdle();
     QCOMPARE(m_dlg->GetCSVState(), 2);
     QVERIFY(m_c->edit->isEnabled());
+    // The field was off while the analysis ran; the focus is back in it.
+    QCOMPARE(m_dlg->focusWidget(), m_c->edit);
     QTest::keyClick(m_c->edit, Qt::Key_Return);
     QTest::keyClick(m_c->edit, Qt::Key_Enter);
     QVERIFY(m_dlg->isVisible());
+    // Nor does Enter in the field press a button that has the focus elsewhere.
+    m_c->button("1056")->setFocus();
+    QTest::keyClick(m_c->edit, Qt::Key_Return);
+    QTest::keyClick(m_c->edit, Qt::Key_Enter);
+    QCOMPARE(m_boxes.Count(), 0);
+    QVERIFY(m_opened.empty());
     // Nor on a radio button or the mapping list.
     m_c->newDB->setFocus();
     QTest::keyClick(m_c->newDB, Qt::Key_Return);
