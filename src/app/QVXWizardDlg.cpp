@@ -38,6 +38,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/Mapping.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
@@ -400,6 +401,11 @@ void CQVXWizardDlg::UpdateInfotext() {
     info += "\n";
     if (nCsv != CSV_STATE_NONE && nMapping >= 0 && nMapping <= 3)
         info += Text(kMappingKeys[nMapping], kInfoTextSize);
+    const char* pszRule = m_pszMappingRule.load();
+    if (nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_INCOMPLETE && pszRule != nullptr) {
+        info += "\n";
+        info += Text(pszRule, kInfoTextSize);
+    }
     if (nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_COMPLETE) {
         info += "\n";
         info += Text(qvxtext::kMainDlg_Info_ReadyToComplete, kInfoTextSize);
@@ -487,6 +493,9 @@ void CQVXWizardDlg::AnalyzeCSVFile() {
     int nResult = -1;
     if (m_lpCSVParser && m_lpDataMap) {
         nResult = ::AnalyzeCSVFile(*m_lpCSVParser, *m_lpDataMap, nCsv, nMapping);
+        m_pszMappingRule = nMapping == MAPPING_STATE_INCOMPLETE
+                               ? FirstBrokenMappingRule(CountMappingCodes(*m_lpDataMap))
+                               : nullptr;
     } else {
         nCsv = CSV_STATE_NONE;
     }

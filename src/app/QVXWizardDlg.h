@@ -220,6 +220,9 @@ private:
     int m_nLanguages = 0;
     std::atomic<int> m_nCSVState{0};
     std::atomic<int> m_nMappingState{0};
+    // The language key of the rule an incomplete mapping breaks (set by the
+    // analysis with state 3), or null.
+    std::atomic<const char*> m_pszMappingRule{nullptr};
     int m_nMode = 0;
     char m_szProgramPath[261] = {};
     char m_szLastDB[261] = {};

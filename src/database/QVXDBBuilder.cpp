@@ -5,9 +5,12 @@
 
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
+#include "import/ContactName.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
 #include "support/LogModules.h"
@@ -357,20 +360,19 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     CDataRow* pHeader = map.GetHeaderRow();
     CDataRow* pMapping = map.GetMappingRow();
     char szCode[kCellChars + 1];
-    int nNameColumn = -1;
+    const std::vector<int> nameColumns = FindNameColumns(map);
     int nCompanyColumn = -1;
     for (int i = 0; i < nColumns; ++i) {
         ReadCell(pMapping, i, szCode, kCellChars);
-        if (std::strcmp(szCode, qvxcode::kName) == 0) nNameColumn = i;
         if (std::strcmp(szCode, qvxcode::kCompany) == 0) nCompanyColumn = i;
     }
 
     char szText[kTextBuffer];
     char szCell[kValueChars + 1];
     char szCompany[kCellChars + 1];
-    // Names are read the same way in both passes, so that details are written
-    // exactly for the rows that got a contact.
-    char szContactName[kCellChars + 1];
+    // Names are joined the same way in both passes, so that details are
+    // written exactly for the rows that got a contact.
+    std::string contactName;
 
     map.Rewind();
     GetText(qvxtext::kProgressDlg_Info_Contacts, szText, sizeof szText);
@@ -380,11 +382,12 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     for (int r = 0; r < nRows; ++r) {
         CDataRow* pRow = map.NextRow();
         if (pRow == nullptr) break;
-        ReadCell(pRow, nNameColumn, szContactName, kCellChars);
+        JoinNameCells(pRow, nameColumns, contactName);
         szCompany[0] = '\0';
         if (nCompanyColumn >= 0) ReadCell(pRow, nCompanyColumn, szCompany, kCellChars);
-        if (szContactName[0] != '\0') {
-            InsertContact(pRow->GetKey(), szContactName, szCompany, kContactRowBookId, kContactRowGroupId);
+        if (!contactName.empty()) {
+            InsertContact(pRow->GetKey(), contactName.c_str(), szCompany, kContactRowBookId,
+                          kContactRowGroupId);
             ++nInserts;
         }
         nRc = nextTransaction();
@@ -397,10 +400,12 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     LOG_INFO(qvxlog::CrDBThr, "Entry details start");
     char szKey[kCellChars + 1];
     for (int i = 0; i < nColumns; ++i) {
-        if (i == nNameColumn || i == nCompanyColumn) continue;
         ReadCell(pHeader, i, szKey, kCellChars);
         ReadCell(pMapping, i, szCode, kCellChars);
-        if (std::strcmp(szCode, qvxcode::kHidden) == 0) continue;
+        // Name and company columns are the contact itself, not its details.
+        if (std::strcmp(szCode, qvxcode::kHidden) == 0 || std::strcmp(szCode, qvxcode::kName) == 0 ||
+            std::strcmp(szCode, qvxcode::kCompany) == 0)
+            continue;
 
         GetText(qvxtext::kProgressDlg_Info_Details, szText, sizeof szText);
         // The text comes from language.ini: formatted safely, and cut as a
@@ -413,8 +418,8 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
         for (int r = 0; r < nRows; ++r) {
             CDataRow* pRow = map.NextRow();
             if (pRow == nullptr) break;
-            ReadCell(pRow, nNameColumn, szContactName, kCellChars);
-            if (szContactName[0] == '\0') continue;
+            JoinNameCells(pRow, nameColumns, contactName);
+            if (contactName.empty()) continue;
             ReadCell(pRow, i, szCell, kValueChars);
             if (szCell[0] != '\0') {
                 InsertContactDetail(pRow->GetKey(), szKey, szCell, szCode, i);

@@ -272,9 +272,8 @@ void CMappingDlg::UpdateInfo() {
         text += qvxui::FromLocalText(buffer);
         if (bLineBreak) text += QLatin1Char('\n');
     };
+    // The rules of FirstBrokenMappingRule, each broken one on its own line.
     if (counts.nName == 0) add(qvxtext::kMappingDlg_Info_No_Name, true);
-    if (counts.nName > 1) add(qvxtext::kMappingDlg_Info_ToMany_Name, true);
-    if (counts.nCompany == 0) add(qvxtext::kMappingDlg_Info_No_Company, true);
     if (counts.nCompany > 1) add(qvxtext::kMappingDlg_Info_ToMany_Company, true);
     if (counts.nEmpty > 0) add(qvxtext::kMappingDlg_Info_Empty_Entry, false);
     if (m_pInfo->text() != text) m_pInfo->setText(text);

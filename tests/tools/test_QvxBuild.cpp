@@ -136,6 +136,32 @@ TEST_F(QvxBuildTest, BuildMakesLastDbOrTheNamedFile) {
     }
 }
 
+TEST_F(QvxBuildTest, HandWrittenMappingsThatBreakTheRulesStopTheBuild) {
+    struct {
+        const char* codes;
+        const char* rule;
+    } cases[] = {
+        {"\"C\",\"X\",\"PD\"", "No column is mapped to the name."},
+        {"\"N\",\"C\",\"C\"", "More than one column is mapped to the company."},
+        {"\"N\",\"\",\"PD\"", "Not every column has a property type yet."},
+    };
+    for (auto& c : cases) {
+        qvxtest::WriteFile(
+            dir.File("hand.map"),
+            std::string("Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\"\r\n") + c.codes + "\r\n");
+        Result r = Run("qvxbuild", {"build", "contacts.csv", "hand.map", "--language", "English"});
+        EXPECT_EQ(r.status, 3) << c.codes;
+        EXPECT_NE(r.err.find(c.rule), std::string::npos) << r.err;
+        EXPECT_TRUE(DatabaseFiles().empty());
+        EXPECT_EQ(Run("qvxbuild", {"analyze", "contacts.csv", "--map", "hand.map"}).status, 3);
+    }
+    // Two name columns and no company build.
+    qvxtest::WriteFile(dir.File("hand.map"),
+                       "Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\"\r\n\"N\",\"N\",\"PD\"\r\n");
+    Result r = Run("qvxbuild", {"build", "contacts.csv", "hand.map"});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
 TEST_F(QvxBuildTest, InterruptedBuildLeavesNoFile) {
     std::string csv = "Name;Firma;Telefon\r\n";
     for (int i = 0; i < 300000; ++i)

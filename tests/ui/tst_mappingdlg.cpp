@@ -81,6 +81,7 @@ private slots:
     void brokenRuleIsNamedAndNothingSaved_data();
     void brokenRuleIsNamedAndNothingSaved();
     void newModeSavesIntoMappingsFolder();
+    void nameInPartsWithoutCompanySaves();
     void editModeReplacesCurrentFileAfterQuestion();
     void declinedOverwriteLeavesFileAlone();
     void cancelLeavesFileUnchanged();
@@ -176,9 +177,9 @@ void TestMappingDlg::newModeFromEmptyToComplete() {
     }
 
     const QString noName = Text("MappingDlg_Info_No_Name", 128) + "\n";
-    const QString noCompany = Text("MappingDlg_Info_No_Company", 128) + "\n";
+    const QString twoCompanies = Text("MappingDlg_Info_ToMany_Company", 128) + "\n";
     const QString empty = Text("MappingDlg_Info_Empty_Entry", 128);
-    QCOMPARE(InfoOf(pDlg), noName + noCompany + empty);
+    QCOMPARE(InfoOf(pDlg), noName + empty);
 
     struct Step {
         int nRow;
@@ -187,14 +188,13 @@ void TestMappingDlg::newModeFromEmptyToComplete() {
         QString info;
     };
     const Step steps[] = {
-        {2, kPhone, "PD", noName + noCompany + empty},
-        {0, kName, "N", noCompany + empty},
-        {1, kCompany, "C", empty},
-        {3, kEmail, "E", empty},
-        {4, kHidden, "X", QString()},
-        {4, kOther, "-", QString()},
-        {3, kName, "N", Text("MappingDlg_Info_ToMany_Name", 128) + "\n"},
-        {3, kLocation, "L", QString()},
+        {2, kPhone, "PD", noName + empty}, {0, kName, "N", empty},
+        {1, kCompany, "C", empty},         {3, kEmail, "E", empty},
+        {4, kHidden, "X", QString()},      {4, kOther, "-", QString()},
+        {3, kName, "N", QString()},  // the name in two columns
+        {3, kCompany, "C", twoCompanies},  {0, kPhone, "PD", noName + twoCompanies},
+        {0, kName, "N", twoCompanies},     {3, kLocation, "L", QString()},
+        {1, kOther, "-", QString()},  // no company column at all
     };
     for (const Step& step : steps) {
         QVERIFY(Choose(pList->BoxForRow(step.nRow), step.nItem));
@@ -207,10 +207,11 @@ void TestMappingDlg::brokenRuleIsNamedAndNothingSaved_data() {
     QTest::addColumn<QStringList>("codes");
     QTest::addColumn<QString>("key");
     QTest::newRow("no name") << QStringList{"PD", "C", "E"} << "MappingDlg_Info_No_Name";
-    QTest::newRow("two names") << QStringList{"N", "N", "C"} << "MappingDlg_Info_ToMany_Name";
-    QTest::newRow("two names before empty") << QStringList{"N", "N", ""} << "MappingDlg_Info_ToMany_Name";
-    QTest::newRow("no company") << QStringList{"N", "PD", "X"} << "MappingDlg_Info_No_Company";
+    QTest::newRow("no name before two companies") << QStringList{"C", "C", ""} << "MappingDlg_Info_No_Name";
     QTest::newRow("two companies") << QStringList{"N", "C", "C"} << "MappingDlg_Info_ToMany_Company";
+    QTest::newRow("two companies around the name")
+        << QStringList{"C", "N", "C"} << "MappingDlg_Info_ToMany_Company";
+    QTest::newRow("two names before empty") << QStringList{"N", "N", ""} << "MappingDlg_Info_Empty_Entry";
     QTest::newRow("empty code") << QStringList{"N", "C", ""} << "MappingDlg_Info_Empty_Entry";
 }
 
@@ -286,6 +287,28 @@ void TestMappingDlg::newModeSavesIntoMappingsFolder() {
     QCOMPARE(QString(szText), QStringLiteral("Office"));
     QCOMPARE(table->GetDescription(szText, 96), 0);
     QCOMPARE(QString(szText), QStringLiteral("Work contacts"));
+}
+
+void TestMappingDlg::nameInPartsWithoutCompanySaves() {
+    auto table = MakeTable({"Vorname", "Nachname", "Telefon", "E-Mail"});
+    CMappingDlg* pDlg = OpenDialog(table.get(), true, m_mappings + "/");
+    QVERIFY(pDlg);
+    CPropertyListCtrl* pList = pDlg->PropertyList();
+    QVERIFY(Choose(pList->BoxForRow(0), kName));
+    QVERIFY(Choose(pList->BoxForRow(1), kName));
+    QVERIFY(Choose(pList->BoxForRow(2), kPhone));
+    QVERIFY(Choose(pList->BoxForRow(3), kEmail));
+    QCOMPARE(InfoOf(pDlg), QString());
+    const QString target = m_mappings + "/parts.map";
+    m_boxes.QueueFileName(target);
+    m_boxes.QueueAnswer(qvxui::MsgAnswer::Yes);
+    QTest::mouseClick(pDlg->findChild<CIconButton*>("1"), Qt::LeftButton);
+    QTRY_VERIFY(!pDlg->isVisible());
+    QCOMPARE(ReadBytes(target), QByteArray("Quorvex mapping file\r\n"
+                                           "\"Vorname\",\"Nachname\",\"Telefon\",\"E-Mail\"\r\n"
+                                           "\"N\",\"N\",\"PD\",\"E\"\r\n"
+                                           "Name:\r\n"
+                                           "Description:\r\n"));
 }
 
 void TestMappingDlg::editModeReplacesCurrentFileAfterQuestion() {
@@ -643,8 +666,7 @@ void TestMappingDlg::languageChangeKeepsChoices() {
     QCOMPARE(pList->horizontalHeaderItem(0)->text(), Text("MappingDlg_ListCtrl_Header"));
     QCOMPARE(pList->BoxForRow(0)->currentText(), Text("PropertyType_Name", 129));
     QCOMPARE(pList->BoxForRow(1)->itemText(kCompany), QStringLiteral("Firma"));
-    QCOMPARE(InfoOf(pDlg),
-             Text("MappingDlg_Info_No_Company", 128) + "\n" + Text("MappingDlg_Info_Empty_Entry", 128));
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Empty_Entry", 128));
     // German item texts still give the codes.
     QVERIFY(Choose(pList->BoxForRow(1), kCompany));
     QCOMPARE(Code(*table, 1), std::string("C"));

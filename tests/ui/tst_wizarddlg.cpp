@@ -377,11 +377,22 @@ void TestWizardDlg::infoTexts() {
     QVERIFY(WriteBytes(m_folder->File("part.map"), wiztest::IncompleteMapping()));
     Drop({m_folder->File("part.map")});
     WaitIdle();
-    QCOMPARE(m_c->info->text(),
-             English("MainDlg_Info_CSVFileOK") + "\n" + English("MainDlg_Info_MappingIncomplete"));
+    // Incomplete: the second line says why.
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingIncomplete") + "\n" +
+                                    English("MappingDlg_Info_Empty_Entry"));
+    // Every column found, but two company columns: incomplete all the same.
+    QVERIFY(WriteBytes(m_folder->File("two.map"),
+                       wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\"", "\"N\",\"C\",\"C\"", "Zwei")));
+    Drop({m_folder->File("two.map")});
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 3);
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingIncomplete") + "\n" +
+                                    English("MappingDlg_Info_ToMany_Company"));
 
     // A listed mapping file that can no longer be applied drops the mapping choice.
-    QVERIFY(WriteBytes(m_folder->File("part.map"), "garbage\r\n"));
+    QVERIFY(WriteBytes(m_folder->File("two.map"), "garbage\r\n"));
     QVERIFY(m_c->combo->isEnabled());
     emit m_c->combo->activated(m_c->combo->currentIndex());
     WaitIdle();
