@@ -93,6 +93,7 @@ private slots:
     void anchoredRect();
     void listShowsCodes();
     void boxesAndColumnWidths();
+    void sampleColumnShowsFirstValues();
     void scrollingRebindsPool();
     void keyboardOpensRowDropDown();
     void manyColumns();
@@ -482,7 +483,8 @@ void TestMappingDlg::widerDialogMovesAnchoredControls() {
     QCOMPARE(after[6], before[6].translated(dx, dy));                       // buttons follow the corner
     QCOMPARE(after[7], before[7].translated(dx, dy));
     CPropertyListCtrl* pList = pDlg->PropertyList();
-    QTRY_COMPARE(pList->columnWidth(0) + pList->columnWidth(1), pList->viewport()->width());
+    QTRY_COMPARE(pList->columnWidth(0) + pList->columnWidth(1) + pList->columnWidth(2),
+                 pList->viewport()->width());
     QCOMPARE(pList->Box(0)->x(), pList->columnViewportPosition(1));
     QCOMPARE(pList->Box(0)->width(), pList->columnWidth(1));
 
@@ -562,17 +564,58 @@ void TestMappingDlg::boxesAndColumnWidths() {
         QCOMPARE(pList->findChild<CListCtrlComboBox*>(QString::number(5000 + i)), pList->Box(i));
         QCOMPARE(pList->Box(i)->isVisible(), i < 3);
     }
+    const int nWidth = pList->viewport()->width();
     QCOMPARE(pList->columnWidth(0), 165);
-    QCOMPARE(pList->columnWidth(1), pList->viewport()->width() - 165);
+    QCOMPARE(pList->columnWidth(1), 150);
+    QCOMPARE(pList->columnWidth(2), nWidth - 165 - 150);
 
-    // The divider dragged to the far right leaves column 1 its 20 pixels.
+    // The first divider dragged to the far right leaves the others their 20 pixels.
     pList->horizontalHeader()->resizeSection(0, 5000);
+    QCOMPARE(pList->columnWidth(0), nWidth - 40);
     QCOMPARE(pList->columnWidth(1), 20);
-    QCOMPARE(pList->columnWidth(0), pList->viewport()->width() - 20);
+    QCOMPARE(pList->columnWidth(2), 20);
     QCOMPARE(pList->Box(0)->geometry().left(), pList->columnViewportPosition(1));
+    QCOMPARE(pList->Box(0)->width(), 20);
     pList->horizontalHeader()->resizeSection(0, 3);
     QCOMPARE(pList->columnWidth(0), 20);
-    QCOMPARE(pList->columnWidth(1), pList->viewport()->width() - 20);
+    QCOMPARE(pList->columnWidth(1), 20);
+    QCOMPARE(pList->columnWidth(2), nWidth - 40);
+    // The second one: the samples keep 20 pixels, the first column stays.
+    pList->horizontalHeader()->resizeSection(1, 5000);
+    QCOMPARE(pList->columnWidth(0), 20);
+    QCOMPARE(pList->columnWidth(1), nWidth - 40);
+    QCOMPARE(pList->columnWidth(2), 20);
+    QCOMPARE(pList->Box(0)->width(), nWidth - 40);
+}
+
+void TestMappingDlg::sampleColumnShowsFirstValues() {
+    auto table = MakeTable({"Phone 1 - Label", "Phone 1 - Value", "Notes", "Empty"});
+    m_pDlg = std::make_unique<CMappingDlg>();
+    m_pDlg->SetNewMode();
+    m_pDlg->SetDataMap(table.get());
+    const std::string longValue(2000, 'x');
+    m_pDlg->SetSamples(
+        {{"Mobile", "Work", "Home"}, {"+49 171 1", "+49 30 2"}, {"first line\nsecond line", longValue}, {}});
+    m_pDlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pDlg.get()));
+    CPropertyListCtrl* pList = m_pDlg->PropertyList();
+    QCOMPARE(pList->columnCount(), 3);
+    QCOMPARE(pList->horizontalHeaderItem(2)->text(), Text("MappingDlg_ListCtrl_Samples"));
+    QCOMPARE(pList->item(0, 2)->text(), QStringLiteral("Mobile | Work | Home"));
+    QCOMPARE(pList->item(0, 2)->toolTip(), QStringLiteral("Mobile\nWork\nHome"));
+    QCOMPARE(pList->item(1, 2)->text(), QStringLiteral("+49 171 1 | +49 30 2"));
+    // One line in the list, the whole values (up to a detail's length) in the tool tip.
+    QCOMPARE(pList->item(2, 2)->text(), "first line second line | " + QString(1025, 'x'));
+    QCOMPARE(pList->item(2, 2)->toolTip(), "first line\nsecond line\n" + QString(1025, 'x'));
+    QVERIFY(pList->item(3, 2) == nullptr || pList->item(3, 2)->text().isEmpty());
+    // Cut to fit: the list elides what does not fit the column.
+    QCOMPARE(pList->textElideMode(), Qt::ElideRight);
+    QVERIFY(pList->columnWidth(2) >= CPropertyListCtrl::kMinColumnWidth);
+
+    QVERIFY(SetLanguage("Deutsch"));
+    QEvent change(QEvent::LanguageChange);
+    QApplication::sendEvent(m_pDlg.get(), &change);
+    QCOMPARE(pList->horizontalHeaderItem(2)->text(), QStringLiteral("Beispielwerte"));
 }
 
 void TestMappingDlg::scrollingRebindsPool() {

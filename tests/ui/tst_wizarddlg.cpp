@@ -25,6 +25,7 @@
 #include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
 #include "mapping_editor/MappingDlg.h"
+#include "mapping_editor/PropertyListCtrl.h"
 #include "threads/CallbackCodes.h"
 #include "ui/MessageBoxesUi.h"
 
@@ -555,15 +556,19 @@ void TestWizardDlg::realEditorCancelledAppliesMappingAgain() {
     WaitIdle();
     m_dlg->m_bRealEditor = true;
     bool bNewMode = false;
+    QString samples;
     QTimer::singleShot(0, [&] {
         auto* pEditor = qobject_cast<CMappingDlg*>(QApplication::activeModalWidget());
         if (!pEditor) return;
         bNewMode = pEditor->IsNewMode();
+        // The sample column shows the file's first values.
+        if (QTableWidgetItem* pItem = pEditor->PropertyList()->item(0, 2)) samples = pItem->text();
         QTest::keyClick(pEditor, Qt::Key_Escape);
     });
     QTest::mouseClick(m_c->button("1037"), Qt::LeftButton);
     QCOMPARE(m_dlg->m_dialogs, std::vector<std::string>{"editor-new"});
     QVERIFY(bNewMode);
+    QCOMPARE(samples, QStringLiteral("Anna Muster | Bert Beispiel"));
     // The new mode emptied the table's mapping row: the file is applied again.
     WaitIdle();
     QCOMPARE(m_folder->CountInLog("CQVXWAnalyzeCSVThread::StartWork()"), 2);
