@@ -1,10 +1,6 @@
 // The main dialog's mapping list: the mapping files of the folder "mappings"
 // beside the program, and files added by browsing, by the mapping editor and
 // by dropping, offered in the combo box by the name stored in each file.
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
-
 #include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
@@ -17,6 +13,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "platform/FolderFiles.h"
 #include "support/LogModules.h"
 #include "ui/DialogUi.h"
 #include "ui/MessageBoxesUi.h"
@@ -65,22 +62,7 @@ void CQVXWizardDlg::ListMappingFolder(std::vector<std::string>& fileNames) {
     std::string pattern = folder.substr(nSlash + 1);  // "*.map"
     folder.resize(nSlash);
     const std::string extension = pattern.size() > 1 ? pattern.substr(1) : std::string();
-    DIR* pDir = opendir(folder.c_str());
-    if (!pDir) return;
-    while (const dirent* pEntry = readdir(pDir)) {
-        const std::string name = pEntry->d_name;
-        if (name.empty() || name[0] == '.' || name.size() <= extension.size()) continue;
-        if (strcasecmp(name.c_str() + name.size() - extension.size(), extension.c_str()) != 0) continue;
-        struct stat st {};
-        const std::string path = folder + "/" + name;
-        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        fileNames.push_back(name);
-    }
-    closedir(pDir);
-    std::sort(fileNames.begin(), fileNames.end(), [](const std::string& a, const std::string& b) {
-        const int n = strcasecmp(a.c_str(), b.c_str());
-        return n != 0 ? n < 0 : a < b;
-    });
+    fileNames = qvxplatform::ListFolderFiles(folder, extension);
 }
 
 void CQVXWizardDlg::InitMappings(const std::vector<std::string>& fileNames) {

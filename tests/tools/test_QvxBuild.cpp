@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../database/DbTestUtil.h"
 #include "TestUtil.h"
 
 extern char** environ;
@@ -160,6 +161,36 @@ TEST_F(QvxBuildTest, HandWrittenMappingsThatBreakTheRulesStopTheBuild) {
                        "Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\"\r\n\"N\",\"N\",\"PD\"\r\n");
     Result r = Run("qvxbuild", {"build", "contacts.csv", "hand.map"});
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
+    for (auto& e : fs::directory_iterator(QVX_SOURCE_DIR "/src/resources/mappings"))
+        fs::copy_file(e.path(), program + "/mappings/" + e.path().filename().string());
+    const std::string google = qvxtest::FixturePath("exports/google.csv");
+
+    Result r = Run("qvxbuild", {"analyze", google, "--json"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(",\"fitting\":[\"" + program + "/mappings/google-contacts.map\"]"),
+              std::string::npos)
+        << r.out;
+    r = Run("qvxbuild", {"analyze", "contacts.csv"});
+    EXPECT_NE(r.out.find("fitting mappings: none"), std::string::npos) << r.out;
+    r = Run("qvxbuild", {"analyze", google, "--map", "complete.map", "--json"});
+    EXPECT_EQ(r.out.find("fitting"), std::string::npos) << r.out;
+
+    r = Run("qvxbuild", {"build", google, "--out", "google.db"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\"Google Contacts (Google CSV)\" (" + program + "/mappings/google-contacts.map)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("google.db"), "SELECT group_concat(Name, '|') FROM Contact"),
+              "Hans-Peter Schmidt|José Luis García Pérez");
+
+    // Nothing fits: exit 3, and no database.
+    r = Run("qvxbuild", {"build", "contacts.csv"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("no mapping in " + program + "/mappings fits the file"), std::string::npos) << r.err;
+    EXPECT_TRUE(DatabaseFiles().empty());
 }
 
 TEST_F(QvxBuildTest, InterruptedBuildLeavesNoFile) {

@@ -1,4 +1,4 @@
-// qvxbuild build FILE.csv FILE.map [--out FILE.db] [--language NAME]
+// qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "ProgressLine.h"
@@ -17,6 +18,7 @@
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
+#include "import/MappingChoice.h"
 #include "platform/ProgramPath.h"
 #include "threads/CallbackReceiver.h"
 
@@ -99,7 +101,7 @@ int RunBuild(int argc, char** argv) {
             return EXIT_USAGE;
         }
     }
-    if (csv == nullptr || map == nullptr) {
+    if (csv == nullptr) {
         PrintUsage();
         return EXIT_USAGE;
     }
@@ -113,7 +115,9 @@ int RunBuild(int argc, char** argv) {
     CCSVParser parser;
     CDataMap table;
     int csvState = parser.SetCSVFileName(csv) == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
-    int mappingState = parser.SetMappingFileName(map) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
+    int mappingState = MAPPING_STATE_NONE;
+    if (map != nullptr)
+        mappingState = parser.SetMappingFileName(map) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
     int analysisResult = csvState == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     int mappingResult = mappingState == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
     if (csvState == CSV_STATE_CHOSEN) {
@@ -122,6 +126,26 @@ int RunBuild(int argc, char** argv) {
     if (csvState != CSV_STATE_ANALYZED) {
         fprintf(stderr, "qvxbuild build: the CSV file could not be analysed (result %d)\n", analysisResult);
         return EXIT_ANALYSIS_FAILED;
+    }
+    if (map == nullptr) {
+        // No mapping given: the first ready mapping beside the program that fits.
+        const std::string folder = qvxplatform::GetProgramFolder() + "/mappings";
+        const std::vector<std::string> paths = ListMappingFiles(folder);
+        const int nFit = FindFittingMapping(table, paths);
+        if (nFit < 0) {
+            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n", folder.c_str());
+            return EXIT_MAPPING_FAILED;
+        }
+        const std::string& chosen = paths[static_cast<size_t>(nFit)];
+        mappingState =
+            parser.SetMappingFileName(chosen.c_str()) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
+        mappingResult = mappingState == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
+        if (mappingState == MAPPING_STATE_CHOSEN)
+            AnalyzeCSVFile(parser, table, csvState, mappingState, nullptr, &mappingResult);
+        char name[97] = {};
+        char description[257] = {};
+        parser.ReadMappingInfo(chosen.c_str(), name, sizeof name, description, sizeof description);
+        fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n", name, chosen.c_str());
     }
     if (mappingState != MAPPING_STATE_COMPLETE) {
         if (mappingResult != 0 || mappingState == MAPPING_STATE_NONE) {

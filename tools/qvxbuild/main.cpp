@@ -13,7 +13,8 @@ QVX_DEFINE_LOG_FILE(g_logFile);
 void PrintUsage() {
     fputs(
         "usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
-        "       qvxbuild build FILE.csv FILE.map [--out FILE.db] [--language NAME]\n"
+        "       qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
+        "         (without FILE.map: the first mapping in mappings/ beside the program that fits)\n"
         "       qvxbuild send [--phone NAME|SERIAL] [--install]\n"
         "\n"
         "exit status: 0 success, 1 usage, 2 analysis failed, 3 mapping failed or incomplete,\n"

@@ -1,0 +1,32 @@
+#include "platform/FolderFiles.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace qvxplatform {
+
+std::vector<std::string> ListFolderFiles(const std::string& folder, const std::string& extension) {
+    std::vector<std::string> names;
+    DIR* pDir = opendir(folder.c_str());
+    if (pDir == nullptr) return names;
+    while (const dirent* pEntry = readdir(pDir)) {
+        const std::string name = pEntry->d_name;
+        if (name.empty() || name[0] == '.' || name.size() <= extension.size()) continue;
+        if (strcasecmp(name.c_str() + name.size() - extension.size(), extension.c_str()) != 0) continue;
+        struct stat st {};
+        const std::string path = folder + "/" + name;
+        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        names.push_back(name);
+    }
+    closedir(pDir);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int n = strcasecmp(a.c_str(), b.c_str());
+        return n != 0 ? n < 0 : a < b;
+    });
+    return names;
+}
+
+}  // namespace qvxplatform
