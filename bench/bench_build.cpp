@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildRun.h"
 #include "ContactGenerator.h"
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTable.h"
@@ -29,50 +30,17 @@
 #include "threads/CallbackReceiver.h"
 
 QVX_DEFINE_LOG_FILE(g_logFile);
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-struct ChildRun {
-    int status = -1;
-    double seconds = 0;
-    double cpuSeconds = 0;  // user + system: meaningful also on a busy machine
-    long peakKB = 0;
-};
-
-double CpuSeconds(const struct timeval& user, const struct timeval& system) {
-    return static_cast<double>(user.tv_sec + system.tv_sec) + (user.tv_usec + system.tv_usec) / 1e6;
-}
+using qvxbench::ChildRun;
+using qvxbench::RunChild;
 
 double ProcessCpuSeconds() {
     struct timespec ts {};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
-
-ChildRun RunChild(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    pid_t pid = 0;
-    auto start = Clock::now();
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return run;
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.peakKB = usage.ru_maxrss;
-    run.cpuSeconds = CpuSeconds(usage.ru_utime, usage.ru_stime);
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
 }
 
 class StepCounter : public CCallbackReceiver {

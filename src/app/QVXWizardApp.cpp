@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/QVXWizardDlg.h"
+#include "database/QVXDBBuilder.h"
 #include "i18n/LanguageTable.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
@@ -10,6 +11,8 @@
 #include "ui/MessageBoxesUi.h"
 
 bool CQVXWizardApp::InitInstance() {
+    // What an interrupted earlier run left goes first, so that last.db is found.
+    CQVXDBBuilder::TidyProgramFolder();
     // The main dialog exists also when it never runs: its construction
     // points the language table at language.ini beside the program.
     CQVXWizardDlg dlg;

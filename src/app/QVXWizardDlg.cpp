@@ -1,9 +1,5 @@
 #include "app/QVXWizardDlg.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -27,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
@@ -39,6 +36,7 @@
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
@@ -47,12 +45,11 @@
 #include "ui/MessageBoxesUi.h"
 #include "ui/UiThreadAdapter.h"
 #include "ui/WorkerWaitUi.h"
+#include "wizard/WizardState.h"
 
 namespace {
 
 constexpr size_t kPathSize = 261;
-constexpr size_t kInfoTextSize = 129;   // each line of the info text
-constexpr size_t kInfoTotalSize = 513;  // the whole info text
 constexpr size_t kMessageSize = 513;
 
 // Number of characters of a UTF-8 text (continuation bytes not counted).
@@ -144,6 +141,73 @@ int CQVXWizardDlg::GetProgramPath(char* pszBuffer, size_t nSize) {
     return 1;
 }
 
+// The dialog template: every control in creation order (which is also the
+// tab order), with its id (0: none), its place in dialog units and, for an
+// icon button, its two icons. Each entry makes its control and stores it in
+// its member.
+struct CQVXWizardDlg::ControlSpec {
+    QWidget* (*create)(CQVXWizardDlg& dlg, QWidget* pParent);
+    int nId;
+    int x, y, cx, cy;
+    int nIcon = 0, nDisabledIcon = 0;
+};
+
+namespace {
+
+template <auto pMember>
+QWidget* CreateInto(CQVXWizardDlg& dlg, QWidget* pParent) {
+    using Widget = std::remove_pointer_t<std::remove_reference_t<decltype(dlg.*pMember)>>;
+    auto* pWidget = new Widget(pParent);
+    dlg.*pMember = pWidget;
+    return pWidget;
+}
+
+}  // namespace
+
+// clang-format off
+const CQVXWizardDlg::ControlSpec CQVXWizardDlg::kControls[] = {
+    {CreateInto<&CQVXWizardDlg::m_pRadioNewDB>, IDC_RADIO_NEWDB, 7, 7, 254, 8},
+    {CreateInto<&CQVXWizardDlg::m_pGroupNewDB>, 0, 7, 14, 254, 54},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCSV>, IDC_STATIC_CSV, 12, 27, 70, 14},
+    {CreateInto<&CQVXWizardDlg::m_pEditCSV>, IDC_EDIT_CSV, 85, 27, 114, 14},
+    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseCsv>, IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14,
+     qvxicons::kBrowse, qvxicons::kBrowseDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pStaticMapping>, IDC_STATIC_MAPPING, 12, 47, 70, 12},
+    {CreateInto<&CQVXWizardDlg::m_ComboBoxMapping>, IDC_COMBO_MAPPING, 85, 47, 114, 14},
+    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseMap>, IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14,
+     qvxicons::kBrowse, qvxicons::kBrowseDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonEditMap>, IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14,
+     qvxicons::kEdit, qvxicons::kEditDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonCreateMap>, IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14,
+     qvxicons::kCreate, qvxicons::kCreateDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pRadioLastDB>, IDC_RADIO_LASTDB, 7, 77, 254, 8},
+    {CreateInto<&CQVXWizardDlg::m_pGroupLastDB>, 0, 7, 84, 254, 20},
+    {CreateInto<&CQVXWizardDlg::m_pStaticLastDB>, IDC_STATIC_LASTDB, 12, 92, 226, 8},
+    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, IDC_STATIC_INFO, 7, 110, 254, 27},
+    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, IDC_BUTTON_HELP, 7, 143, 15, 14,
+     qvxicons::kHelp, qvxicons::kHelpDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, IDC_BUTTON_WEB, 25, 143, 15, 14,
+     qvxicons::kWeb, qvxicons::kWebDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, IDC_BUTTON_COMPLETE, 145, 143, 55, 14,
+     qvxicons::kOk, qvxicons::kOkDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, IDCANCEL_BUTTON, 206, 143, 55, 14,
+     qvxicons::kCancel, qvxicons::kCancelDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pLine>, 0, 7, 161, 254, 1},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8},
+};
+// clang-format on
+
+void CQVXWizardDlg::BuildControl(const ControlSpec& spec) {
+    QWidget* pWidget = spec.create(*this, m_pClient);
+    if (spec.nId != 0) pWidget->setObjectName(QString::number(spec.nId));
+    qvxui::PlaceByDialogUnits(pWidget, spec.x, spec.y, spec.cx, spec.cy);
+    if (auto* pButton = qobject_cast<CIconButton*>(pWidget)) {
+        pButton->SetButtonIcons(spec.nIcon, spec.nDisabledIcon);
+        pButton->OffsetButtonColour(0, 30);
+        pButton->setAutoDefault(false);
+    }
+}
+
 void CQVXWizardDlg::CreateControls() {
     setObjectName("102");
     setAcceptDrops(true);
@@ -160,80 +224,31 @@ void CQVXWizardDlg::CreateControls() {
     m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 175));
     pLayout->addWidget(m_pClient);
 
-    auto place = [](QWidget* pWidget, int nId, int x, int y, int cx, int cy) {
-        pWidget->setObjectName(QString::number(nId));
-        qvxui::PlaceByDialogUnits(pWidget, x, y, cx, cy);
-    };
-    auto iconButton = [&](int nId, int x, int y, int cx, int cy, int nIcon, int nDisabled) {
-        auto* pButton = new CIconButton(m_pClient);
-        place(pButton, nId, x, y, cx, cy);
-        pButton->SetButtonIcons(nIcon, nDisabled);
-        pButton->OffsetButtonColour(0, 30);
-        pButton->setAutoDefault(false);
-        return pButton;
-    };
+    for (const ControlSpec& spec : kControls) BuildControl(spec);
 
-    m_pRadioNewDB = new QRadioButton(m_pClient);
-    place(m_pRadioNewDB, IDC_RADIO_NEWDB, 7, 7, 254, 8);
-    m_pGroupNewDB = new QGroupBox(m_pClient);
-    qvxui::PlaceByDialogUnits(m_pGroupNewDB, 7, 14, 254, 54);
-    m_pStaticCSV = new QLabel(m_pClient);
-    place(m_pStaticCSV, IDC_STATIC_CSV, 12, 27, 70, 14);
-    m_pEditCSV = new QLineEdit(m_pClient);
-    place(m_pEditCSV, IDC_EDIT_CSV, 85, 27, 114, 14);
     m_pEditCSV->setMaxLength(260);
     // Dropped files go to the dialog, not into the text.
     m_pEditCSV->setAcceptDrops(false);
-    m_pButtonBrowseCsv =
-        iconButton(IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
-    m_pStaticMapping = new QLabel(m_pClient);
-    place(m_pStaticMapping, IDC_STATIC_MAPPING, 12, 47, 70, 12);
-    m_ComboBoxMapping = new QComboBox(m_pClient);
-    place(m_ComboBoxMapping, IDC_COMBO_MAPPING, 85, 47, 114, 14);
     m_ComboBoxMapping->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_pButtonBrowseMap =
-        iconButton(IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
-    m_pButtonEditMap =
-        iconButton(IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14, qvxicons::kEdit, qvxicons::kEditDisabled);
-    m_pButtonCreateMap =
-        iconButton(IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14, qvxicons::kCreate, qvxicons::kCreateDisabled);
-    m_pRadioLastDB = new QRadioButton(m_pClient);
-    place(m_pRadioLastDB, IDC_RADIO_LASTDB, 7, 77, 254, 8);
-    m_pGroupLastDB = new QGroupBox(m_pClient);
-    qvxui::PlaceByDialogUnits(m_pGroupLastDB, 7, 84, 254, 20);
-    m_pStaticLastDB = new QLabel(m_pClient);
-    place(m_pStaticLastDB, IDC_STATIC_LASTDB, 12, 92, 226, 8);
-    m_pStaticInfo = new QLabel(m_pClient);
-    place(m_pStaticInfo, IDC_STATIC_INFO, 7, 110, 254, 27);
     m_pStaticInfo->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     m_pStaticInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pStaticInfo->setWordWrap(true);
     m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
-    m_pButtonHelp = iconButton(IDC_BUTTON_HELP, 7, 143, 15, 14, qvxicons::kHelp, qvxicons::kHelpDisabled);
-    m_pButtonWeb = iconButton(IDC_BUTTON_WEB, 25, 143, 15, 14, qvxicons::kWeb, qvxicons::kWebDisabled);
-    m_pButtonComplete =
-        iconButton(IDC_BUTTON_COMPLETE, 145, 143, 55, 14, qvxicons::kOk, qvxicons::kOkDisabled);
-    m_pButtonCancel =
-        iconButton(IDCANCEL_BUTTON, 206, 143, 55, 14, qvxicons::kCancel, qvxicons::kCancelDisabled);
-    m_pLine = new QFrame(m_pClient);
     m_pLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    qvxui::PlaceByDialogUnits(m_pLine, 7, 161, 254, 1);
     m_pLine->setFixedHeight(2);
-    m_pStaticCopyright = new QLabel(m_pClient);
-    place(m_pStaticCopyright, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8);
-    m_pButtonOK = iconButton(IDOK_HIDDEN, 7, 161, 50, 14, qvxicons::kOk, qvxicons::kOkDisabled);
-    m_pButtonOK->setVisible(false);
-
     // The radio buttons sit on the upper edge of their group frames.
     m_pRadioNewDB->raise();
     m_pRadioLastDB->raise();
     m_pRadioNewDB->setAutoFillBackground(false);
 
+    ConnectControls();
+}
+
+void CQVXWizardDlg::ConnectControls() {
     connect(m_pEditCSV, &QLineEdit::textChanged, this, &CQVXWizardDlg::OnChangeEditCsv);
     connect(m_pButtonBrowseCsv, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseCsv);
     connect(m_pButtonComplete, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonComplete);
     connect(m_pButtonCancel, &QPushButton::clicked, this, &CQVXWizardDlg::reject);
-    connect(m_pButtonOK, &QPushButton::clicked, this, &CQVXWizardDlg::accept);
     connect(m_pRadioLastDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioLastDB);
     connect(m_pRadioNewDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioNewDB);
     connect(m_ComboBoxMapping, &QComboBox::activated, this, &CQVXWizardDlg::OnSelchangeComboMapping);
@@ -307,18 +322,13 @@ int CQVXWizardDlg::SetMappingFile(const char* pszPath) {
 }
 
 bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
-    int fd = ::open(pszPath, O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    // A folder opens for reading on Linux, but it is no file to read.
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        fd = -1;
-    }
-    if (fd < 0) {
+    const qvxplatform::ReadableFile eReadable = qvxplatform::CheckReadableFile(pszPath);
+    if (eReadable == qvxplatform::ReadableFile::kNo) {
         LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", pszPath);
         return false;
     }
-    if (::close(fd) != 0) LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
+    if (eReadable == qvxplatform::ReadableFile::kYesButCloseFailed)
+        LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
     return true;
 }
 
@@ -352,78 +362,47 @@ void CQVXWizardDlg::UpdateRadioState() {
     else
         return;
     UpdateControls();
+    // The info text tells what Complete does in the chosen way.
+    UpdateInfotext();
+}
+
+qvxwizard::WizardState CQVXWizardDlg::CurrentState() const {
+    qvxwizard::WizardState state;
+    state.nMode = m_nMode;
+    state.nCSVState = m_nCSVState;
+    state.nMappingState = m_nMappingState;
+    state.bBusy = m_bBusy != 0;
+    state.bLastDBFound = m_bLastDBExists != 0;
+    state.pszMappingRule = m_pszMappingRule.load();
+    if (!m_autoChosenName.empty()) state.autoChosenMapping = m_autoChosenName;
+    std::time_t modified = 0;
+    struct tm tmModified {};
+    // A last.db that vanished since CheckLastDB counts as not found.
+    if (m_szLastDB[0] != '\0' && qvxplatform::GetModificationTime(m_szLastDB, &modified) &&
+        localtime_r(&modified, &tmModified))
+        state.lastDBModified = tmModified;
+    return state;
 }
 
 void CQVXWizardDlg::UpdateControls() {
-    bool bCsv = false, bMapping = false, bEditMapping = false, bComplete = false, bCancel = true,
-         bNewDB = true;
-    const bool bFound = m_bLastDBExists != 0;
-    bool bLastDB = bFound;
-    if (m_bBusy) {
-        bCancel = bNewDB = bLastDB = false;
-    } else if (m_nMode == 1) {
-        bComplete = true;
-    } else if (m_nCSVState != CSV_STATE_ANALYZED) {
-        bCsv = true;
-    } else if (m_nMappingState == MAPPING_STATE_NONE) {
-        // No usable mapping: another file or mapping can still be chosen and a
-        // new mapping created; only editing needs a current mapping. With all
-        // of them off, a user whose mapping failed to apply could only quit.
-        bCsv = bMapping = true;
-    } else {
-        bCsv = bMapping = bEditMapping = true;
-        bComplete = m_nMappingState == MAPPING_STATE_COMPLETE;
-    }
-    m_pEditCSV->setEnabled(bCsv);
-    m_pButtonBrowseCsv->setEnabled(bCsv);
-    m_ComboBoxMapping->setEnabled(bMapping);
-    m_pButtonBrowseMap->setEnabled(bMapping);
-    m_pButtonEditMap->setEnabled(bEditMapping);
-    m_pButtonCreateMap->setEnabled(bMapping);
-    m_pButtonComplete->setEnabled(bComplete);
-    m_pButtonCancel->setEnabled(bCancel);
-    m_pRadioNewDB->setEnabled(bNewDB);
-    m_pRadioLastDB->setEnabled(bLastDB);
+    const qvxwizard::EnabledControls on = qvxwizard::DescribeWizard(CurrentState()).enabled;
+    m_pEditCSV->setEnabled(on.bCsv);
+    m_pButtonBrowseCsv->setEnabled(on.bCsv);
+    m_ComboBoxMapping->setEnabled(on.bMapping);
+    m_pButtonBrowseMap->setEnabled(on.bMapping);
+    m_pButtonEditMap->setEnabled(on.bEditMapping);
+    m_pButtonCreateMap->setEnabled(on.bMapping);
+    m_pButtonComplete->setEnabled(on.bComplete);
+    m_pButtonCancel->setEnabled(on.bCancel);
+    m_pRadioNewDB->setEnabled(on.bNewDB);
+    m_pRadioLastDB->setEnabled(on.bLastDB);
 }
 
 void CQVXWizardDlg::UpdateInfotext() {
     LOG_INFO(qvxlog::WizDlg, "Update infotext");
-    static const char* const kCsvKeys[] = {qvxtext::kMainDlg_Info_NoCSVFile,
-                                           qvxtext::kMainDlg_Info_ReadCSVFile,
-                                           qvxtext::kMainDlg_Info_CSVFileOK};
-    static const char* const kMappingKeys[] = {
-        qvxtext::kMainDlg_Info_MappingFileNotOK, qvxtext::kMainDlg_Info_ReadMappingFile,
-        qvxtext::kMainDlg_Info_MappingFileOK, qvxtext::kMainDlg_Info_MappingIncomplete};
-    const int nCsv = m_nCSVState;
-    const int nMapping = m_nMappingState;
-    std::string info;
-    if (nCsv >= 0 && nCsv <= 2) info = Text(kCsvKeys[nCsv], kInfoTextSize);
-    info += "\n";
-    if (nCsv != CSV_STATE_NONE && nMapping >= 0 && nMapping <= 3)
-        info += Text(kMappingKeys[nMapping], kInfoTextSize);
-    const char* pszRule = m_pszMappingRule.load();
-    if (nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_INCOMPLETE && pszRule != nullptr) {
-        info += "\n";
-        info += Text(pszRule, kInfoTextSize);
-    }
-    if (nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_COMPLETE) {
-        info += "\n";
-        info += Text(qvxtext::kMainDlg_Info_ReadyToComplete, kInfoTextSize);
-    }
-    if (info.size() >= kInfoTotalSize) info.resize(kInfoTotalSize - 1);
-    m_pStaticInfo->setText(qvxui::FromLocalText(info));
-
-    std::string lastDB;
-    struct stat st {};
-    struct tm tmModified {};
-    // A last.db that vanished since CheckLastDB counts as not found.
-    if (m_szLastDB[0] != '\0' && stat(m_szLastDB, &st) == 0 && localtime_r(&st.st_mtime, &tmModified)) {
-        const std::string when = FormatTime(Text(qvxtext::kTimeFormat_DateAndTime, kPathSize), tmModified);
-        lastDB = FormatTextWithString(Text(qvxtext::kMainDlg_Info_LastDB, kPathSize), when);
-    } else {
-        lastDB = Text(qvxtext::kMainDlg_Info_LastDB_NotFound, kPathSize);
-    }
-    m_pStaticLastDB->setText(qvxui::FromLocalText(lastDB));
+    const qvxwizard::WizardView view = qvxwizard::DescribeWizard(CurrentState());
+    m_pStaticInfo->setText(qvxui::FromLocalText(qvxwizard::ComposeInfoText(view)));
+    m_pStaticLastDB->setText(qvxui::FromLocalText(qvxwizard::ComposeLastDBText(view)));
 }
 
 // ---------------------------------------------------------------------------
@@ -466,6 +445,11 @@ bool CQVXWizardDlg::StartAnalysis() {
     // Busy from the start, not only from the worker's first report: a second
     // choice in between would change the parser under the running analysis.
     m_bBusy = 1;
+    m_autoChosenPath.clear();
+    m_autoChosenName.clear();
+    m_mappingCandidates.clear();
+    for (const QVXW_MAPPING& entry : m_pMappings)
+        if (entry.szPath[0] != '\0') m_mappingCandidates.push_back(entry.szPath);
     UpdateControls();
     if (!m_AnalyzeThread.StartThread(0, 0, 0)) {
         LOG_WARN(qvxlog::WizDlg, "StartThread() failed !");
@@ -493,6 +477,7 @@ void CQVXWizardDlg::AnalyzeCSVFile() {
     int nResult = -1;
     if (m_lpCSVParser && m_lpDataMap) {
         nResult = ::AnalyzeCSVFile(*m_lpCSVParser, *m_lpDataMap, nCsv, nMapping);
+        if (nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE) ChooseFittingMapping(nMapping);
         m_pszMappingRule = nMapping == MAPPING_STATE_INCOMPLETE
                                ? FirstBrokenMappingRule(CountMappingCodes(*m_lpDataMap))
                                : nullptr;
@@ -534,6 +519,7 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             // Busy until the dialog shows the end: closing stays refused so long.
             ui.Post([this] {
                 m_bBusy = 0;
+                AdoptChosenMapping();
                 CheckLastDB();
                 UpdateControls();
                 UpdateInfotext();
@@ -601,12 +587,10 @@ QDialog* CQVXWizardDlg::NewCopyToPhoneDialog() {
 void CQVXWizardDlg::keyPressEvent(QKeyEvent* pEvent) {
     const int nKey = pEvent->key();
     if ((nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && pEvent->modifiers() == Qt::NoModifier) {
-        // Enter presses a focused button; elsewhere it is the hidden OK.
+        // Enter presses a focused button and does nothing elsewhere: users
+        // press it after typing a path, and it must not end the program.
         auto* pFocused = qobject_cast<QPushButton*>(focusWidget());
-        if (pFocused && pFocused->isVisible() && pFocused->isEnabled())
-            pFocused->click();
-        else
-            accept();
+        if (pFocused && pFocused->isVisible() && pFocused->isEnabled()) pFocused->click();
         return;
     }
     if (nKey == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier) {

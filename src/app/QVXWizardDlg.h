@@ -1,9 +1,10 @@
 // CQVXWizardDlg: the program's main window. It leads the user through one of
 // two ways: build a new contact database from a CSV file and a mapping, or
 // send the database built last (last.db) again. It owns the import objects
-// (parser, table, create-database worker), runs the CSV analysis on the
-// analysis worker and derives the enabled controls and the info texts from
-// its CSV state, mapping state and way.
+// (parser, table, create-database worker) and runs the CSV analysis on the
+// analysis worker. Which controls are enabled and which info texts show
+// follow from its state by the rules of wizard/WizardState.h; the dialog
+// only gathers the state and applies the answer.
 //
 // Threads: OnReceiveCallback runs on the reporting worker's thread (the
 // analysis worker, or the create-database worker through the create-database
@@ -12,8 +13,9 @@
 // atomics because the dialog's thread reads them for the info text (a
 // language switch) while a worker may write them.
 //
-// The dialog refuses every way of closing (Cancel, Escape, Enter, the close
-// box) while a worker runs, since closing frees the objects the worker uses.
+// Cancel, Escape and the close box end the dialog (Enter never does); they
+// are refused while a worker runs, since closing frees the objects the
+// worker uses.
 #pragma once
 
 #include <QDialog>
@@ -25,6 +27,7 @@
 
 #include "import/AnalyzeCSVThread.h"
 #include "threads/CallbackReceiver.h"
+#include "wizard/WizardState.h"
 
 class CCSVParser;
 class CDataMap;
@@ -56,7 +59,6 @@ class CQVXWizardDlg : public QDialog, public CCallbackReceiver {
 public:
     // Control ids of the dialog template, used as object names.
     enum ControlId {
-        IDOK_HIDDEN = 1,
         IDCANCEL_BUTTON = 2,
         IDC_RADIO_LASTDB = 1000,
         IDC_RADIO_NEWDB = 1001,
@@ -157,7 +159,11 @@ private slots:
     void OnMenuCommand(QAction* pAction);
 
 private:
+    struct ControlSpec;
+    static const ControlSpec kControls[];
+    void BuildControl(const ControlSpec& spec);
     void CreateControls();
+    void ConnectControls();
     void OnInitDialog();
     void InitMenu();
     void FitButtonRow();
@@ -165,12 +171,14 @@ private:
     int SetCSVFile(const char* pszPath);
     int SetMappingFile(const char* pszPath);
     bool IsFileReadable(const char* pszPath);
+    // What the wizard's rules read, gathered from the members.
+    qvxwizard::WizardState CurrentState() const;
     // Starts the analysis worker; the dialog counts as busy from here on.
     bool StartAnalysis();
     void AnalyzeCSVFile();
     // Handles a CSV path as if typed into the edit box.
     void SelectCSVText(const QString& text);
-    // Closing with clean-up (Cancel, Escape, close box, Enter); false while busy.
+    // Closing with clean-up (Cancel, Escape, close box); false while busy.
     bool CloseWithCleanUp(int nResult);
     void CleanUp();
 
@@ -184,6 +192,11 @@ private:
     QString MappingLabel(const QVXW_MAPPING& entry) const;
     // Adds the file the mapping editor saved, named as the table names it.
     void AddEditedMapping(const std::string& fileName, const std::string& path);
+    // After an analysis: the first mapping of the list that fits the file,
+    // when the chosen one does not (runs on the analysis worker's thread).
+    void ChooseFittingMapping(int& nMapping);
+    // Makes the mapping the worker took the current one of the list.
+    void AdoptChosenMapping();
     void HandleDroppedFiles(const std::vector<std::string>& files);
 
     // Controls, by template id.
@@ -209,7 +222,6 @@ private:
     CIconButton* m_pButtonCancel = nullptr;
     QFrame* m_pLine = nullptr;
     QLabel* m_pStaticCopyright = nullptr;
-    CIconButton* m_pButtonOK = nullptr;
 
     CQVXWAnalyzeCSVThread m_AnalyzeThread;
     uint8_t m_bLastDBExists = 0;
@@ -223,6 +235,12 @@ private:
     // The language key of the rule an incomplete mapping breaks (set by the
     // analysis with state 3), or null.
     std::atomic<const char*> m_pszMappingRule{nullptr};
+    // The choice of a fitting mapping by itself: the list's paths as the
+    // analysis starts (read by the worker), the path the worker took (read
+    // here once it has ended), and the name of the mapping taken.
+    std::vector<std::string> m_mappingCandidates;
+    std::string m_autoChosenPath;
+    std::string m_autoChosenName;
     int m_nMode = 0;
     char m_szProgramPath[261] = {};
     char m_szLastDB[261] = {};

@@ -34,6 +34,7 @@ int CCreateDBThread::ParseProgress(void* pWorker) {
 void CCreateDBThread::DoWork() {
     LOG_INFO(qvxlog::CrDBThr, "DoWork() begin");
     m_nLastResult = 1;
+    m_nLastDBError = 0;
     {
         CQVXDBBuilder builder;
         CCSVParser* parser = m_pImportData ? m_pImportData->m_pCSVParser : nullptr;
@@ -42,14 +43,21 @@ void CCreateDBThread::DoWork() {
             LOG_WARN(qvxlog::CrDBThr, "DoWork() : ParseData() failed !");
         } else {
             LOG_INFO(qvxlog::CrDBThr, "ParseData() succeeded");
+            // The table holds the rows now; the lines only took room.
+            parser->ReleaseLines();
             if (m_bStop.load() == 0) {
-                if (BuildDb(builder) != 0) {
+                if (!builder.BeginBuildFile() || BuildDb(builder) != 0) {
                     LOG_WARN(qvxlog::CrDBThr, "DoWork() : BuildDb() failed !");
+                    builder.DeleteDBFile();
+                    m_nLastResult = -1;
+                } else if (!builder.SetLastDB()) {
+                    m_nLastDBError = builder.GetFileError();
+                    LOG_WARN(qvxlog::CrDBThr, "DoWork() : the database could not replace last.db (%s)",
+                             strerror(m_nLastDBError));
                     builder.DeleteDBFile();
                     m_nLastResult = -1;
                 } else {
                     LOG_INFO(qvxlog::CrDBThr, "BuildDb() succeeded");
-                    builder.SetLastDB();
                     m_nLastResult = 0;
                 }
             }

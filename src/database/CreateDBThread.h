@@ -3,7 +3,8 @@
 // new last.db. Reports to its receiver (the create-database dialog):
 // START_THREAD, SET_RANGE, INFO_TEXT, one STEP per line parsed and per row of
 // each pass, further INFO_TEXTs, END_THREAD. A stop request is honoured
-// between rows; a stopped or failed build leaves no database file behind.
+// between rows; a stopped or failed build leaves no database file behind,
+// and a database that cannot replace last.db is a failed build.
 #pragma once
 
 #include "database/QVXDBBuilder.h"
@@ -39,6 +40,9 @@ public:
     // The result of the last run's build: 0 built, -1 failed or stopped,
     // 1 not built (parsing stopped or stop requested before the build).
     int GetLastResult() const { return m_nLastResult; }
+    // When the last run's database was built but could not become last.db:
+    // the system error why; else 0.
+    int GetLastDBError() const { return m_nLastDBError; }
 
 private:
     // The writer's hooks: steps and info texts go to the receiver; the stop
@@ -56,4 +60,5 @@ private:
 
     CImportData* m_pImportData = nullptr;
     int m_nLastResult = 1;
+    int m_nLastDBError = 0;
 };

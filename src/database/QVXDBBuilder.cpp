@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "i18n/LanguageTable.h"
@@ -47,6 +50,14 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX [Book_index] ON ContactBook([ContactBookId])",
     "CREATE INDEX [Group_index4] ON ContactGroup([ContactBookId])",
 };
+
+// The CREATE TABLE and DELETE statements come first, the indexes after them.
+constexpr size_t kTableStatements = 8;
+constexpr size_t kSchemaStatements = sizeof kSchema / sizeof kSchema[0];
+
+// SQLite virtual machine steps between two looks at the stop request while
+// the indexes are built.
+constexpr int kStopCheckSteps = 10000;
 
 enum StatementSlot : size_t { kSlotBook, kSlotGroup, kSlotContact, kSlotDetail };
 
@@ -104,12 +115,14 @@ bool IsWriteFailure(int nRc) {
 // (The same outcome as GetField into such a buffer, without clearing it
 // for every cell.)
 void ReadCell(CDataRow* pRow, int nColumn, char* pBuffer, int nChars) {
-    const std::string* pText = pRow != nullptr ? pRow->PeekField(nColumn) : nullptr;
-    if (pText == nullptr || pText->size() > static_cast<size_t>(nChars)) {
+    std::optional<std::string_view> text;
+    if (pRow != nullptr) text = pRow->PeekField(nColumn);
+    if (!text || text->size() > static_cast<size_t>(nChars)) {
         pBuffer[0] = '\0';
         return;
     }
-    std::memcpy(pBuffer, pText->c_str(), pText->size() + 1);
+    std::memcpy(pBuffer, text->data(), text->size());
+    pBuffer[text->size()] = '\0';
 }
 
 // Pushes the written data to the disk, so that an I/O error left over from
@@ -138,9 +151,13 @@ CQVXDBBuilder::~CQVXDBBuilder() {
 }
 
 int CQVXDBBuilder::CreateTables() {
+    return ExecuteSchema(0, kSchemaStatements);
+}
+
+int CQVXDBBuilder::ExecuteSchema(size_t nBegin, size_t nEnd) {
     int nResult = qvxdb::kOk;
-    for (const char* pszStatement : kSchema) {
-        nResult = ExecuteSQL("%s", pszStatement);
+    for (size_t i = nBegin; i < nEnd; ++i) {
+        nResult = ExecuteSQL("%s", kSchema[i]);
         if (nResult == qvxdb::kErrExecute) NoteFailure(GetLastFailure());
     }
     return nResult;
@@ -296,57 +313,116 @@ int CQVXDBBuilder::NormalizeDialNumber(const char* pszValue, char* pszOut, int n
 }
 
 int CQVXDBBuilder::ApplyBuildSettings() {
-    // Settings of this connection only; they change nothing that is stored.
-    // The rollback journal stays in memory, so no journal file is ever left
-    // beside the database; the file is synced once at the end instead of at
-    // every commit; the cache holds the index pages that random values touch.
-    int nResult = ExecuteSQL("PRAGMA journal_mode=MEMORY");
-    if (nResult == qvxdb::kOk) nResult = ExecuteSQL("PRAGMA synchronous=OFF");
-    if (nResult == qvxdb::kOk) nResult = ExecuteSQL("PRAGMA cache_size=-65536");
+    int nResult = qvxdb::kOk;
+    for (const char* pszPragma : qvxdb::kBuildPragmas) {
+        nResult = ExecuteSQL("%s", pszPragma);
+        if (nResult != qvxdb::kOk) break;
+    }
     return nResult;
 }
 
-int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
-    LOG_INFO(qvxlog::CrDBThr, "BuildDb() begin");
-    m_nWriteError = 0;
-    if (OpenDB() != qvxdb::kOk) return -1;
+namespace {
 
-    // Ends a build that cannot write its data completely: nothing of it may
-    // count as done.
-    auto fail = [this](int nCode) {
-        LOG_WARN(qvxlog::CrDBThr, "BuildDb() writing the database failed <%d>", nCode);
-        if (sqlite3_get_autocommit(GetHandle()) == 0) ExecuteSQL("ROLLBACK;");
-        CloseDB();
-        return -1;
-    };
-    auto stop = [this](const char* pszPass) {
-        LOG_INFO(qvxlog::CrDBThr, "%s", pszPass);
-        ExecuteSQL("COMMIT;");
-        CloseDB();
-        return -1;
-    };
-    auto step = [pHooks] {
-        if (pHooks != nullptr) pHooks->ReportStep();
-    };
-    auto stopRequested = [pHooks] { return pHooks != nullptr && pHooks->IsStopRequested(); };
-    auto info = [pHooks](const char* pszText) {
-        if (pHooks != nullptr) pHooks->SendInfoText(pszText);
-    };
-    int nInserts = 0;
-    // The transaction boundary after every 25000 insert calls.
-    auto nextTransaction = [this, &nInserts] {
-        if (nInserts < qvxdb::kInsertsPerTransaction) return SQLITE_OK;
-        nInserts = 0;
-        int nRc = CommitTransaction();
-        if (nRc == SQLITE_OK) nRc = BeginTransaction();
+// Closes the transaction after every kInsertsPerTransaction insert calls,
+// counted across both passes, and opens the next one.
+class CTransactionBatcher {
+public:
+    explicit CTransactionBatcher(CDBBuilder& db) : m_db(db) {}
+    void CountInsert() { ++m_nInserts; }
+    // SQLITE_OK, or the result of the COMMIT or BEGIN that failed.
+    int NextTransaction() {
+        if (m_nInserts < qvxdb::kInsertsPerTransaction) return SQLITE_OK;
+        m_nInserts = 0;
+        int nRc = m_db.CommitTransaction();
+        if (nRc == SQLITE_OK) nRc = m_db.BeginTransaction();
         return nRc;
-    };
+    }
 
-    ApplyBuildSettings();
-    int nRc = BeginTransaction();
-    if (nRc != SQLITE_OK) return fail(nRc);
-    CreateTables();
+private:
+    CDBBuilder& m_db;
+    int m_nInserts = 0;
+};
 
+// The columns the contact row itself is made of: every column mapped to the
+// name (its parts, in column order) and the last one mapped to the company
+// (-1 when none is). No column mapped to either gives details.
+struct ContactColumns {
+    std::vector<int> names;
+    int nCompany = -1;
+    std::vector<bool> contact;  // per column: name or company
+
+    bool Holds(int nColumn) const { return contact[static_cast<size_t>(nColumn)]; }
+};
+
+ContactColumns FindContactColumns(CDataRow* pMapping, int nColumns) {
+    ContactColumns columns;
+    columns.contact.assign(static_cast<size_t>(std::max(nColumns, 0)), false);
+    char szCode[kCellChars + 1];
+    for (int i = 0; i < nColumns; ++i) {
+        ReadCell(pMapping, i, szCode, kCellChars);
+        const bool bName = std::strcmp(szCode, qvxcode::kName) == 0;
+        const bool bCompany = std::strcmp(szCode, qvxcode::kCompany) == 0;
+        if (bName) columns.names.push_back(i);
+        if (bCompany) columns.nCompany = i;
+        columns.contact[static_cast<size_t>(i)] = bName || bCompany;
+    }
+    return columns;
+}
+
+// The contact's name of a row: its name columns joined (JoinNameCells);
+// empty means the row gets no contact. Both passes read it the same way, so
+// that details are written exactly for the rows that got a contact.
+void ReadContactName(CDataRow* pRow, const ContactColumns& columns, std::string& name) {
+    JoinNameCells(pRow, columns.names, name);
+}
+
+}  // namespace
+
+struct CQVXDBBuilder::BuildRun {
+    BuildRun(CDBBuilder& db, CBuildDbHooks* pHooksIn) : pHooks(pHooksIn), batcher(db) {}
+
+    void Step() const {
+        if (pHooks != nullptr) pHooks->ReportStep();
+    }
+    bool StopRequested() const { return pHooks != nullptr && pHooks->IsStopRequested(); }
+    void Info(const char* pszText) const {
+        if (pHooks != nullptr) pHooks->SendInfoText(pszText);
+    }
+
+    CBuildDbHooks* pHooks;
+    CTransactionBatcher batcher;
+    int nColumns = 0;
+    CDataRow* pHeader = nullptr;
+    CDataRow* pMapping = nullptr;
+    ContactColumns columns;
+    int nRows = 0;
+};
+
+int CQVXDBBuilder::FailBuild(int nCode) {
+    // Nothing of a build that cannot write its data completely may count as done.
+    LOG_WARN(qvxlog::CrDBThr, "BuildDb() writing the database failed <%d>", nCode);
+    if (sqlite3_get_autocommit(GetHandle()) == 0) ExecuteSQL("ROLLBACK;");
+    CloseDB();
+    return -1;
+}
+
+int CQVXDBBuilder::StopBuild(const char* pszNote) {
+    LOG_INFO(qvxlog::CrDBThr, "%s", pszNote);
+    ExecuteSQL("COMMIT;");
+    CloseDB();
+    return -1;
+}
+
+int CQVXDBBuilder::AfterRow(BuildRun& run, const char* pszStopNote) {
+    int nRc = run.batcher.NextTransaction();
+    if (nRc != SQLITE_OK) return FailBuild(nRc);
+    if (m_nWriteError != 0) return FailBuild(m_nWriteError);
+    if (run.StopRequested()) return StopBuild(pszStopNote);
+    run.Step();
+    return 0;
+}
+
+void CQVXDBBuilder::WriteBookAndGroup() {
     char szName[kTextBuffer];
     char szDescription[kTextBuffer];
     GetText(qvxtext::kDB_ContactBook_Name, szName, sizeof szName);
@@ -355,87 +431,97 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     GetText(qvxtext::kDB_ContactGroup_Name, szName, sizeof szName);
     GetText(qvxtext::kDB_ContactGroup_Description, szDescription, sizeof szDescription);
     InsertContactGroup(kContactGroupId, kContactBookId, szName, szDescription);
+}
 
-    const int nColumns = map.GetColumnCount();
-    CDataRow* pHeader = map.GetHeaderRow();
-    CDataRow* pMapping = map.GetMappingRow();
-    char szCode[kCellChars + 1];
-    const std::vector<int> nameColumns = FindNameColumns(map);
-    int nCompanyColumn = -1;
-    for (int i = 0; i < nColumns; ++i) {
-        ReadCell(pMapping, i, szCode, kCellChars);
-        if (std::strcmp(szCode, qvxcode::kCompany) == 0) nCompanyColumn = i;
-    }
-
+int CQVXDBBuilder::WriteContacts(CDataMap& map, BuildRun& run) {
     char szText[kTextBuffer];
-    char szCell[kValueChars + 1];
+    std::string name;
     char szCompany[kCellChars + 1];
-    // Names are joined the same way in both passes, so that details are
-    // written exactly for the rows that got a contact.
-    std::string contactName;
-
     map.Rewind();
     GetText(qvxtext::kProgressDlg_Info_Contacts, szText, sizeof szText);
-    info(szText);
+    run.Info(szText);
     LOG_INFO(qvxlog::CrDBThr, "Entry contacts start");
-    const int nRows = map.GetRowCount();
-    for (int r = 0; r < nRows; ++r) {
+    for (int r = 0; r < run.nRows; ++r) {
         CDataRow* pRow = map.NextRow();
         if (pRow == nullptr) break;
-        JoinNameCells(pRow, nameColumns, contactName);
+        ReadContactName(pRow, run.columns, name);
         szCompany[0] = '\0';
-        if (nCompanyColumn >= 0) ReadCell(pRow, nCompanyColumn, szCompany, kCellChars);
-        if (!contactName.empty()) {
-            InsertContact(pRow->GetKey(), contactName.c_str(), szCompany, kContactRowBookId,
-                          kContactRowGroupId);
-            ++nInserts;
+        if (run.columns.nCompany >= 0) ReadCell(pRow, run.columns.nCompany, szCompany, kCellChars);
+        if (!name.empty()) {
+            InsertContact(pRow->GetKey(), name.c_str(), szCompany, kContactRowBookId, kContactRowGroupId);
+            run.batcher.CountInsert();
         }
-        nRc = nextTransaction();
-        if (nRc != SQLITE_OK) return fail(nRc);
-        if (m_nWriteError != 0) return fail(m_nWriteError);
-        if (stopRequested()) return stop("Abort while entry contacts");
-        step();
+        if (AfterRow(run, "Abort while entry contacts") != 0) return -1;
     }
+    return 0;
+}
 
+int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
     LOG_INFO(qvxlog::CrDBThr, "Entry details start");
+    char szText[kTextBuffer];
     char szKey[kCellChars + 1];
-    for (int i = 0; i < nColumns; ++i) {
-        ReadCell(pHeader, i, szKey, kCellChars);
-        ReadCell(pMapping, i, szCode, kCellChars);
-        // Name and company columns are the contact itself, not its details.
-        if (std::strcmp(szCode, qvxcode::kHidden) == 0 || std::strcmp(szCode, qvxcode::kName) == 0 ||
-            std::strcmp(szCode, qvxcode::kCompany) == 0)
-            continue;
+    char szCode[kCellChars + 1];
+    std::string name;
+    char szCell[kValueChars + 1];
+    for (int i = 0; i < run.nColumns; ++i) {
+        if (run.columns.Holds(i)) continue;
+        ReadCell(run.pHeader, i, szKey, kCellChars);
+        ReadCell(run.pMapping, i, szCode, kCellChars);
+        if (std::strcmp(szCode, qvxcode::kHidden) == 0) continue;
 
         GetText(qvxtext::kProgressDlg_Info_Details, szText, sizeof szText);
         // The text comes from language.ini: formatted safely, and cut as a
         // 261-byte buffer would cut it.
         std::string infoText = FormatTextWithString(szText, szKey);
         if (infoText.size() > kTextBuffer - 1) infoText.resize(kTextBuffer - 1);
-        info(infoText.c_str());
+        run.Info(infoText.c_str());
 
         map.Rewind();
-        for (int r = 0; r < nRows; ++r) {
+        for (int r = 0; r < run.nRows; ++r) {
             CDataRow* pRow = map.NextRow();
             if (pRow == nullptr) break;
-            JoinNameCells(pRow, nameColumns, contactName);
-            if (contactName.empty()) continue;
+            ReadContactName(pRow, run.columns, name);
+            if (name.empty()) continue;
             ReadCell(pRow, i, szCell, kValueChars);
             if (szCell[0] != '\0') {
                 InsertContactDetail(pRow->GetKey(), szKey, szCell, szCode, i);
-                ++nInserts;
+                run.batcher.CountInsert();
             }
-            nRc = nextTransaction();
-            if (nRc != SQLITE_OK) return fail(nRc);
-            if (m_nWriteError != 0) return fail(m_nWriteError);
-            if (stopRequested()) return stop("Abort while entry details");
-            step();
+            if (AfterRow(run, "Abort while entry details") != 0) return -1;
         }
     }
+    return 0;
+}
 
-    nRc = CommitTransaction();
-    if (nRc != SQLITE_OK) return fail(nRc);
-    if (m_nWriteError != 0) return fail(m_nWriteError);
+int CQVXDBBuilder::WriteIndexes(BuildRun& run) {
+    char szText[kTextBuffer];
+    GetText(qvxtext::kProgressDlg_Info_Finishing, szText, sizeof szText);
+    run.Info(szText);
+    LOG_INFO(qvxlog::CrDBThr, "Create indexes start");
+    // Built in one go over the finished tables, which is much faster than
+    // keeping them up to date row by row, and gives denser files. SQLite
+    // looks at the stop request while it works.
+    auto stopCheck = [](void* pRun) { return static_cast<BuildRun*>(pRun)->StopRequested() ? 1 : 0; };
+    sqlite3_progress_handler(GetHandle(), kStopCheckSteps, stopCheck, &run);
+    bool bStopped = false;
+    for (size_t i = kTableStatements; i < kSchemaStatements; ++i) {
+        bStopped = run.StopRequested();
+        if (bStopped) break;
+        if (ExecuteSQL("%s", kSchema[i]) != qvxdb::kErrExecute) continue;
+        bStopped = (GetLastFailure() & 0xff) == SQLITE_INTERRUPT;
+        if (bStopped) break;
+        NoteFailure(GetLastFailure());
+    }
+    sqlite3_progress_handler(GetHandle(), 0, nullptr, nullptr);
+    if (bStopped) return StopBuild("Abort while creating the indexes");
+    if (m_nWriteError != 0) return FailBuild(m_nWriteError);
+    return 0;
+}
+
+int CQVXDBBuilder::FinishBuild() {
+    int nRc = CommitTransaction();
+    if (nRc != SQLITE_OK) return FailBuild(nRc);
+    if (m_nWriteError != 0) return FailBuild(m_nWriteError);
     if (CloseDB() != qvxdb::kOk) {
         LOG_WARN(qvxlog::CrDBThr, "BuildDb() closing the database failed");
         return -1;
@@ -444,6 +530,30 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
         LOG_WARN(qvxlog::CrDBThr, "BuildDb() syncing the database failed");
         return -1;
     }
+    return 0;
+}
+
+int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
+    LOG_INFO(qvxlog::CrDBThr, "BuildDb() begin");
+    m_nWriteError = 0;
+    if (OpenDB() != qvxdb::kOk) return -1;
+
+    ApplyBuildSettings();
+    int nRc = BeginTransaction();
+    if (nRc != SQLITE_OK) return FailBuild(nRc);
+    ExecuteSchema(0, kTableStatements);
+    WriteBookAndGroup();
+
+    BuildRun run(*this, pHooks);
+    run.nColumns = map.GetColumnCount();
+    run.pHeader = map.GetHeaderRow();
+    run.pMapping = map.GetMappingRow();
+    run.columns = FindContactColumns(run.pMapping, run.nColumns);
+    run.nRows = map.GetRowCount();
+    if (WriteContacts(map, run) != 0) return -1;
+    if (WriteDetails(map, run) != 0) return -1;
+    if (WriteIndexes(run) != 0) return -1;
+    if (FinishBuild() != 0) return -1;
     LOG_INFO(qvxlog::CrDBThr, "BuildDb() finish");
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "database/DBBuilder.h"
+#include "database/HeldFile.h"
 
 class CDataMap;
 
@@ -23,6 +24,16 @@ inline constexpr int kNameParts = 10;
 inline constexpr int kMinPartSize = 1024;
 inline constexpr int kInsertsPerTransaction = 25000;
 inline constexpr int kDialNumberPosition = 2147483647;
+
+// Settings of the building connection only; they change nothing that is
+// stored. The rollback journal stays in memory, so no journal file is ever
+// left beside the database; the file is synced once at the end instead of at
+// every commit; the page cache is bounded.
+inline constexpr const char* kBuildPragmas[] = {
+    "PRAGMA journal_mode=MEMORY",
+    "PRAGMA synchronous=OFF",
+    "PRAGMA cache_size=-65536",
+};
 }  // namespace qvxdb
 
 // What a build reports to the worker that runs it, and how it learns of a
@@ -32,7 +43,8 @@ public:
     virtual ~CBuildDbHooks() = default;
     // One progress step (a row of a pass).
     virtual void ReportStep() = 0;
-    // True when the user asked to stop; looked at after every row.
+    // True when the user asked to stop; looked at after every row and,
+    // while the indexes are built, every few thousand SQLite steps.
     virtual bool IsStopRequested() = 0;
     // A text for the progress display.
     virtual void SendInfoText(const char* pszText) = 0;
@@ -74,10 +86,11 @@ public:
     // than two characters result. The result is cut to nOutSize - 1 bytes.
     static int NormalizeDialNumber(const char* pszValue, char* pszOut, int nOutSize);
 
-    // Writes one complete database from the table: 0 on success; -1 when the
-    // file cannot be opened, the user stopped, or the data could not be
-    // written completely (disk full, file size limit, I/O error). The
-    // connection is closed on return in every case.
+    // Writes one complete database from the table: the tables, the rows
+    // (contacts, then details column by column), then the indexes. 0 on
+    // success; -1 when the file cannot be opened, the user stopped, or the
+    // data could not be written completely (disk full, file size limit, I/O
+    // error). The connection is closed on return in every case.
     int BuildDb(CDataMap& map, CBuildDbHooks* pHooks);
 
     // --- files ---
@@ -95,14 +108,38 @@ public:
     // The value CreateSemFile stored: 0 before; a missing file reads as
     // 4294967295, since only the low 32 bits are filled.
     int64_t GetDBSize() const { return m_nDBFileSize; }
-    // Delete the file; a failure is ignored. Always 0.
+    // Delete the file (for a build, its unfinished file); a failure is
+    // ignored. Always 0.
     int DeleteDBFile();
     int DeleteSemFile();
-    // Moves this builder's database file over last.db in the program folder
-    // in one step: on failure the previous last.db stays as it was.
+
+    // A real build writes into a file of its own, named
+    // "<file base>.XXXXXX.unfinished" and locked while the build runs, so
+    // that builds started in the same second never meet and a start finds
+    // what a killed build left. False when it cannot be created.
+    bool BeginBuildFile();
+    // For a build (BeginBuildFile): moves its file over last.db in one step,
+    // unless a build started later has already put its own there (then this
+    // file is dropped and the result is true all the same). For a lent
+    // database (GetLastDB): gives it back by removing the second name; a
+    // last.db gone meanwhile is restored from it. Otherwise moves the
+    // database file over last.db. On failure last.db stays as it was and
+    // GetFileError tells why.
     bool SetLastDB();
-    // Moves last.db to this builder's database path (never over an existing file).
+    // Lends last.db: gives it a second name, this builder's database path (a
+    // hard link, or a copy where links are impossible), so that last.db
+    // itself never goes away. Never replaces an existing file. On failure
+    // GetFileError tells why (ENOENT: there is no last.db).
     bool GetLastDB();
+    // Names the files after another moment (for a lender whose name is taken).
+    void NameAfter(int32_t nSeconds);
+    // The system error of the last failed SetLastDB, GetLastDB or BeginBuildFile.
+    int GetFileError() const { return m_nFileError; }
+
+    // At the start of a program: removes unfinished build files and lent
+    // databases (with their semaphore files) whose lock is free, restoring
+    // last.db from a lent one when last.db is missing.
+    static void TidyProgramFolder();
 
     const char* GetUpdateDate() const { return m_szUpdateDate; }
     const char* GetFileBase() const { return m_szFileBase; }
@@ -113,6 +150,25 @@ protected:
     char m_szFileBase[261] = {};
 
 private:
+    // One build's hooks, transaction batcher and column positions.
+    struct BuildRun;
+
+    // The passes of BuildDb. The row passes and FinishBuild return 0 to go
+    // on, or -1 once the build has ended (rolled back or stopped, and closed).
+    void WriteBookAndGroup();
+    int WriteContacts(CDataMap& map, BuildRun& run);
+    int WriteDetails(CDataMap& map, BuildRun& run);
+    // The schema's indexes, after the rows and in the last transaction.
+    int WriteIndexes(BuildRun& run);
+    int FinishBuild();
+    // What follows each row of a pass: the transaction boundary, the write
+    // check, the stop request and the progress step.
+    int AfterRow(BuildRun& run, const char* pszStopNote);
+    int FailBuild(int nCode);
+    int StopBuild(const char* pszNote);
+
+    // Schema statements [nBegin, nEnd): the last one's result.
+    int ExecuteSchema(size_t nBegin, size_t nEnd);
     void Init(int32_t nSeconds);
     int ApplyBuildSettings();
     void NoteFailure(int nRc);
@@ -124,4 +180,8 @@ private:
 
     // The first error that means the file cannot be written completely.
     int m_nWriteError = 0;
+    int m_nFileError = 0;
+    CHeldFile m_buildFile;       // a build's unfinished file, locked
+    int64_t m_llBuildStart = 0;  // nanoseconds since 1970 at BeginBuildFile
+    CHeldFile m_lentFile;        // the lent second name of last.db, locked shared
 };

@@ -1,14 +1,26 @@
 // The database files of a builder: the timestamped file base in the program
-// folder, the semaphore file, and last.db.
+// folder, the semaphore file, a build's unfinished file, and last.db.
+//
+// Whatever happens, last.db is never absent and never goes backwards:
+// lending gives it a second name instead of taking it away, a build replaces
+// it in one rename and only with a build started later, and a start tidies
+// what killed runs left. Lending, giving back, replacing and tidying take
+// turns under a lock on the program folder.
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "database/QVXDBBuilder.h"
 #include "platform/ProgramPath.h"
@@ -18,6 +30,117 @@ namespace {
 
 constexpr size_t kMaxPath = 260;
 constexpr const char* kLastDBName = "last.db";
+constexpr const char* kUnfinished = ".unfinished";
+constexpr const char* kSqliteSideFiles[] = {"-journal", "-wal", "-shm"};
+
+// The program folder's lock, held for the object's life.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder)
+        : m_nFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        while (m_nFd >= 0 && flock(m_nFd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock() {
+        if (m_nFd >= 0) close(m_nFd);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_nFd;
+};
+
+int64_t NowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t ModifiedNs(const struct stat& info) {
+    return static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// "<digits>000_YYYY-MM-DD_full<ext>": the name of a lent database or its semaphore file.
+bool IsTimestampedName(const std::string& name, const char* pszExt) {
+    const std::string tail = std::string("_full") + pszExt;
+    if (!EndsWith(name, tail) || name.size() < tail.size() + 15) return false;
+    const std::string head = name.substr(0, name.size() - tail.size());  // <digits>000_YYYY-MM-DD
+    const size_t nDate = head.size() - 10;
+    if (nDate < 5 || head.compare(nDate - 4, 4, "000_") != 0) return false;
+    for (size_t i = 0; i < nDate - 1; ++i)
+        if (head[i] < '0' || head[i] > '9') return false;
+    for (size_t i = nDate; i < head.size(); ++i) {
+        const bool bDash = i == nDate + 4 || i == nDate + 7;
+        if (bDash ? head[i] != '-' : (head[i] < '0' || head[i] > '9')) return false;
+    }
+    return true;
+}
+
+// Tries the lock of a file left in the folder: true (and the file open in
+// `fd`) when nobody holds it any more.
+bool LockIsFree(const std::string& path, int& fd) {
+    fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    close(fd);
+    fd = -1;
+    return false;
+}
+
+// Copies a regular file to a new name (never over an existing file), mode
+// 0644, synced; nothing is left of a failed copy.
+bool CopyToNewFile(const std::string& from, const std::string& to) {
+    const int nIn = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (nIn < 0) return false;
+    struct stat info {};
+    if (fstat(nIn, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int nError = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        close(nIn);
+        errno = nError;
+        return false;
+    }
+    const int nOut = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (nOut < 0) {
+        const int nError = errno;
+        close(nIn);
+        errno = nError;
+        return false;
+    }
+    bool bOk = fchmod(nOut, 0644) == 0;
+    char buffer[65536];
+    while (bOk) {
+        const ssize_t nRead = read(nIn, buffer, sizeof buffer);
+        if (nRead < 0 && errno == EINTR) continue;
+        if (nRead <= 0) {
+            bOk = nRead == 0;
+            break;
+        }
+        for (ssize_t nDone = 0; bOk && nDone < nRead;) {
+            const ssize_t nWritten = write(nOut, buffer + nDone, static_cast<size_t>(nRead - nDone));
+            if (nWritten < 0 && errno == EINTR) continue;
+            bOk = nWritten > 0;
+            if (bOk) nDone += nWritten;
+        }
+    }
+    bOk = bOk && fsync(nOut) == 0;
+    const int nError = errno;
+    bOk = close(nOut) == 0 && bOk;
+    close(nIn);
+    if (!bOk) {
+        unlink(to.c_str());
+        errno = nError != 0 ? nError : EIO;
+    }
+    return bOk;
+}
 
 // The program folder, or false when it is unknown or longer than a path may be.
 bool ProgramFolder(std::string& folder) {
@@ -34,16 +157,6 @@ void PathToBuffer(const char* pszBase, const char* pszExt, char* pBuffer, int nS
     if (nLength >= static_cast<size_t>(nSize)) return;
     std::memcpy(pBuffer, pszBase, std::strlen(pszBase));
     std::memcpy(pBuffer + std::strlen(pszBase), pszExt, std::strlen(pszExt));
-}
-
-// Renames without replacing an existing target.
-bool RenameNoReplace(const char* pszFrom, const char* pszTo) {
-    if (renameat2(AT_FDCWD, pszFrom, AT_FDCWD, pszTo, RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without that flag: a hard link fails on an existing target too.
-    if (link(pszFrom, pszTo) != 0) return false;
-    unlink(pszFrom);
-    return true;
 }
 
 }  // namespace
@@ -133,7 +246,11 @@ int CQVXDBBuilder::CreateSemFile() {
 
 int CQVXDBBuilder::DeleteDBFile() {
     LOG_INFO(qvxlog::QVXDBBld, "DeleteDBFile() begin");
-    if (m_szFileBase[0] != '\0') unlink((std::string(m_szFileBase) + ".db").c_str());
+    if (m_buildFile.Held()) {
+        m_buildFile.Discard();
+    } else if (m_szFileBase[0] != '\0') {
+        unlink((std::string(m_szFileBase) + ".db").c_str());
+    }
     LOG_INFO(qvxlog::QVXDBBld, "DeleteDBFile() finish");
     return 0;
 }
@@ -145,21 +262,104 @@ int CQVXDBBuilder::DeleteSemFile() {
     return 0;
 }
 
+void CQVXDBBuilder::NameAfter(int32_t nSeconds) {
+    if (m_buildFile.Held() || m_lentFile.Held()) return;
+    m_szFileBase[0] = '\0';
+    Init(nSeconds);
+}
+
+bool CQVXDBBuilder::BeginBuildFile() {
+    LOG_INFO(qvxlog::QVXDBBld, "BeginBuildFile() begin");
+    m_nFileError = EINVAL;
+    if (m_szFileBase[0] == '\0' || m_buildFile.Held()) return false;
+    const int nSuffix = static_cast<int>(std::strlen(kUnfinished));
+    // A start tidying the folder may remove the file between its creation
+    // and its lock: then the lock is taken on a file without a name, and a
+    // new one is made.
+    for (int nAttempt = 0; nAttempt < 16; ++nAttempt) {
+        std::string path = std::string(m_szFileBase) + ".XXXXXX" + kUnfinished;
+        const int nFd = mkostemps(path.data(), nSuffix, O_CLOEXEC);
+        if (nFd < 0) {
+            m_nFileError = errno;
+            LOG_WARN(qvxlog::QVXDBBld, "BeginBuildFile() creating %s failed (%s)", path.c_str(),
+                     strerror(m_nFileError));
+            return false;
+        }
+        fchmod(nFd, 0644);
+        while (flock(nFd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        struct stat held {
+        }, named{};
+        if (fstat(nFd, &held) == 0 && lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+            m_buildFile.Hold(nFd, path, true);
+            m_llBuildStart = NowNs();
+            m_nFileError = 0;
+            SetDBFileName(path.c_str());
+            LOG_INFO(qvxlog::QVXDBBld, "BeginBuildFile() finish");
+            return true;
+        }
+        close(nFd);
+    }
+    m_nFileError = EAGAIN;
+    return false;
+}
+
 bool CQVXDBBuilder::SetLastDB() {
     LOG_INFO(qvxlog::QVXDBBld, "SetLastDB() begin");
     std::string folder;
     if (!ProgramFolder(folder)) {
         LOG_WARN(qvxlog::QVXDBBld, "SetLastDB() CQVXWizardDlg::GetProgramPath failed!");
+        m_nFileError = ENOENT;
         return false;
     }
-    std::string lastPath = folder + "/" + kLastDBName;
-    std::string dbPath = std::string(m_szFileBase) + ".db";
+    const std::string lastPath = folder + "/" + kLastDBName;
+    FolderLock lock(folder);
+
+    if (m_lentFile.Held()) {
+        // Only the second name goes, and only while it still is the lent file.
+        const std::string lentPath = m_lentFile.Path();
+        struct stat held {
+        }, named{}, last{};
+        if (fstat(m_lentFile.Fd(), &held) == 0 && lstat(lentPath.c_str(), &named) == 0 &&
+            SameFile(held, named)) {
+            if (lstat(lastPath.c_str(), &last) != 0 && errno == ENOENT &&
+                link(lentPath.c_str(), lastPath.c_str()) == 0)
+                LOG_WARN(qvxlog::QVXDBBld, "SetLastDB() last.db was gone; restored from %s",
+                         lentPath.c_str());
+            unlink(lentPath.c_str());
+        }
+        m_lentFile.Release();
+        LOG_INFO(qvxlog::QVXDBBld, "SetLastDB() finish");
+        return true;
+    }
+
+    const std::string dbPath = m_buildFile.Held() ? m_buildFile.Path() : std::string(m_szFileBase) + ".db";
+    if (m_buildFile.Held()) {
+        // A build started later that has already finished stays: last.db
+        // never goes backwards. A time ahead of the clock proves nothing.
+        struct stat last {};
+        if (lstat(lastPath.c_str(), &last) == 0 && S_ISREG(last.st_mode) &&
+            ModifiedNs(last) > m_llBuildStart && ModifiedNs(last) <= NowNs()) {
+            LOG_WARN(qvxlog::QVXDBBld, "SetLastDB() a later build is already last.db; %s dropped",
+                     dbPath.c_str());
+            m_buildFile.Discard();
+            return true;
+        }
+        // The file carries the build's start, which later builds compare with.
+        const timespec times[2] = {
+            {0, UTIME_NOW}, {static_cast<time_t>(m_llBuildStart / 1000000000), m_llBuildStart % 1000000000}};
+        futimens(m_buildFile.Fd(), times);
+    }
     // One rename over the old last.db: a failed move leaves it as it was.
     if (m_szFileBase[0] == '\0' || rename(dbPath.c_str(), lastPath.c_str()) != 0) {
+        m_nFileError = m_szFileBase[0] == '\0' ? ENOENT : errno;
         LOG_WARN(qvxlog::QVXDBBld, "SetLastDB() CFile::Rename( %s, %s ) failed !", dbPath.c_str(),
                  lastPath.c_str());
         return false;
     }
+    // Renamed: the file is last.db now and no longer unfinished.
+    m_buildFile.Release();
+    m_nFileError = 0;
     LOG_INFO(qvxlog::QVXDBBld, "SetLastDB() finish");
     return true;
 }
@@ -169,15 +369,97 @@ bool CQVXDBBuilder::GetLastDB() {
     std::string folder;
     if (!ProgramFolder(folder)) {
         LOG_WARN(qvxlog::QVXDBBld, "GetLastDB() CQVXWizardDlg::GetProgramPath failed!");
+        m_nFileError = ENOENT;
         return false;
     }
-    std::string lastPath = folder + "/" + kLastDBName;
-    std::string dbPath = std::string(m_szFileBase) + ".db";
-    if (m_szFileBase[0] == '\0' || !RenameNoReplace(lastPath.c_str(), dbPath.c_str())) {
-        LOG_WARN(qvxlog::QVXDBBld, "GetLastDB() CFile::Rename( %s, %s ) failed !", lastPath.c_str(),
-                 dbPath.c_str());
+    const std::string lastPath = folder + "/" + kLastDBName;
+    const std::string dbPath = std::string(m_szFileBase) + ".db";
+    if (m_szFileBase[0] == '\0' || m_lentFile.Held()) {
+        m_nFileError = EINVAL;
         return false;
     }
+    FolderLock lock(folder);
+    if (link(lastPath.c_str(), dbPath.c_str()) != 0) {
+        const int nError = errno;
+        const bool bNoLinks =
+            nError == EPERM || nError == EXDEV || nError == EMLINK || nError == ENOTSUP || nError == ENOSYS;
+        if (!bNoLinks || !CopyToNewFile(lastPath, dbPath)) {
+            m_nFileError = bNoLinks ? errno : nError;
+            LOG_WARN(qvxlog::QVXDBBld, "GetLastDB() CFile::Rename( %s, %s ) failed !", lastPath.c_str(),
+                     dbPath.c_str());
+            return false;
+        }
+    }
+    // Held shared while lent, so that a start of another run leaves it alone.
+    const int nFd = open(dbPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (nFd >= 0 && flock(nFd, LOCK_SH | LOCK_NB) != 0)
+        LOG_WARN(qvxlog::QVXDBBld, "GetLastDB() locking %s failed", dbPath.c_str());
+    if (nFd < 0) {
+        m_nFileError = errno;
+        unlink(dbPath.c_str());
+        return false;
+    }
+    m_lentFile.Hold(nFd, dbPath, false);
+    m_nFileError = 0;
     LOG_INFO(qvxlog::QVXDBBld, "GetLastDB() finish");
     return true;
+}
+
+void CQVXDBBuilder::TidyProgramFolder() {
+    std::string folder;
+    if (!ProgramFolder(folder)) return;
+    FolderLock lock(folder);
+    std::vector<std::string> names;
+    if (DIR* pDir = opendir(folder.c_str())) {
+        while (const dirent* pEntry = readdir(pDir)) names.emplace_back(pEntry->d_name);
+        closedir(pDir);
+    }
+    auto exists = [&folder](const std::string& name) {
+        struct stat info {};
+        return lstat((folder + "/" + name).c_str(), &info) == 0;
+    };
+    auto remove = [&folder](const std::string& name) {
+        if (unlink((folder + "/" + name).c_str()) == 0)
+            LOG_INFO(qvxlog::QVXDBBld, "TidyProgramFolder() removed %s", name.c_str());
+    };
+
+    // Builds that did not finish.
+    for (const std::string& name : names) {
+        if (!EndsWith(name, kUnfinished)) continue;
+        int nFd = -1;
+        if (!LockIsFree(folder + "/" + name, nFd)) continue;
+        remove(name);
+        for (const char* pszSide : kSqliteSideFiles) remove(name + pszSide);
+        close(nFd);
+    }
+    for (const std::string& name : names) {
+        for (const char* pszSide : kSqliteSideFiles) {
+            const std::string side = std::string(kUnfinished) + pszSide;
+            if (EndsWith(name, side) && !exists(name.substr(0, name.size() - std::strlen(pszSide))))
+                remove(name);
+        }
+    }
+
+    // Lent databases nobody holds: the newest becomes last.db again when
+    // last.db is missing, the others go.
+    std::vector<std::pair<int64_t, std::string>> lent;
+    for (const std::string& name : names) {
+        if (!IsTimestampedName(name, ".db")) continue;
+        int nFd = -1;
+        if (!LockIsFree(folder + "/" + name, nFd)) continue;
+        struct stat info {};
+        if (fstat(nFd, &info) == 0 && S_ISREG(info.st_mode)) lent.emplace_back(ModifiedNs(info), name);
+        close(nFd);
+    }
+    std::sort(lent.rbegin(), lent.rend());
+    const std::string lastPath = folder + "/" + kLastDBName;
+    for (const auto& [llModified, name] : lent) {
+        if (!exists(kLastDBName) && rename((folder + "/" + name).c_str(), lastPath.c_str()) == 0)
+            LOG_WARN(qvxlog::QVXDBBld, "TidyProgramFolder() last.db restored from %s", name.c_str());
+        else
+            remove(name);
+    }
+    for (const std::string& name : names) {
+        if (IsTimestampedName(name, ".sem") && !exists(name.substr(0, name.size() - 4) + ".db")) remove(name);
+    }
 }

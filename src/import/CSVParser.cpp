@@ -76,7 +76,8 @@ CCSVParser::CCSVParser() = default;
 CCSVParser::~CCSVParser() = default;
 
 int CCSVParser::SetCSVFileName(const char* pszPath) {
-    if (pszPath == nullptr || strlen(pszPath) > 260) return CSV_ERR_CSV_PATH;
+    // An empty path names no file at all.
+    if (pszPath == nullptr || *pszPath == '\0' || strlen(pszPath) > 260) return CSV_ERR_CSV_PATH;
     memset(m_szCSVFile, 0, sizeof m_szCSVFile);
     strcpy(m_szCSVFile, pszPath);
     m_bCSVFileSet = true;
@@ -84,7 +85,7 @@ int CCSVParser::SetCSVFileName(const char* pszPath) {
 }
 
 int CCSVParser::SetMappingFileName(const char* pszPath) {
-    if (pszPath == nullptr || strlen(pszPath) > 260) return CSV_ERR_MAPPING_PATH;
+    if (pszPath == nullptr || *pszPath == '\0' || strlen(pszPath) > 260) return CSV_ERR_MAPPING_PATH;
     memset(m_szMappingFile, 0, sizeof m_szMappingFile);
     strcpy(m_szMappingFile, pszPath);
     m_bMappingFileSet = true;
@@ -260,6 +261,10 @@ int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
         if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
     }
     return 0;
+}
+
+void CCSVParser::ReleaseLines() {
+    if (m_pTable != nullptr && m_pTable->GetRowCount() >= m_nLineCount - 1) m_csvLines.Clear();
 }
 
 bool CCSVParser::ReadMappingLines(CStringMapTable& lines, CDataMap& scratch, int& nEntries) {

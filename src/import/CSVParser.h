@@ -52,6 +52,9 @@ public:
     // Mode 1: the header line into the table's header row (0 or -300).
     // Mode 2: the data lines into rows keyed 0, 1, 2 ... (0 or -1 on abort).
     int ParseData(int nMode, PARSE_CALLBACK pCallback = nullptr, void* pContext = nullptr);
+    // Gives back the file's lines once the table holds every data line; a
+    // later ParseData(2) then finds nothing left to parse.
+    void ReleaseLines();
     // Applies the mapping file by column header. 0, -400, -410 or a read code.
     int ParseAdditionalInformation();
     // Entries of the mapping file that found their column in the last application.

@@ -1,6 +1,8 @@
 #include "import/ColumnSamples.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
 
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
@@ -24,10 +26,10 @@ int TakeRow(void* pContext) {
     if (CDataRow* pRow = scan.pScratch->NextRow()) {
         for (size_t k = 0; k < scan.pending.size();) {
             const int nColumn = scan.pending[k];
-            const std::string* pCell = pRow->PeekField(nColumn);
-            if (pCell != nullptr && !pCell->empty()) {
+            const std::optional<std::string_view> cell = pRow->PeekField(nColumn);
+            if (cell && !cell->empty()) {
                 std::vector<std::string>& values = (*scan.pSamples)[static_cast<size_t>(nColumn)];
-                values.push_back(*pCell);
+                values.emplace_back(*cell);
                 if (values.size() >= scan.nPerColumn) {
                     scan.pending[k] = scan.pending.back();
                     scan.pending.pop_back();

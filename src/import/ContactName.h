@@ -6,16 +6,12 @@
 #include <string>
 #include <vector>
 
-class CDataMap;
 class CDataRow;
 
 namespace qvxname {
 // A name cell, and the joined name, count only up to this many bytes.
 inline constexpr size_t kMaxNameBytes = 1024;
 }  // namespace qvxname
-
-// The columns whose code is "N", in column order.
-std::vector<int> FindNameColumns(CDataMap& table);
 
 // The contact's name in a row: the non-empty name cells joined in column
 // order by one space. A cell longer than 1,024 bytes counts as empty (as the

@@ -1,10 +1,11 @@
 #include "import/DataMap.h"
 
+#include <algorithm>
 #include <new>
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-CDataMap::CDataMap() : m_cursor(m_rows.end()) {}
+CDataMap::CDataMap() = default;
 
 CDataMap::~CDataMap() {
     Reset(true);
@@ -17,8 +18,10 @@ void CDataMap::Reset(bool bFull) {
         m_headerRow.reset();
         m_mappingRow.reset();
     }
-    m_rows.clear();
-    m_cursor = m_rows.end();
+    std::vector<CDataRow*>().swap(m_rows);
+    std::deque<CDataRow>().swap(m_rowStore);
+    m_arena.Clear();
+    m_nCursor = 0;
 }
 
 int CDataMap::SetColumnCount(int n) {
@@ -37,44 +40,54 @@ int CDataMap::GetRowCount() {
     return static_cast<int>(m_rows.size());
 }
 
+size_t CDataMap::LowerBound(int nKey) const {
+    // Rows are appended in key order almost always.
+    if (m_rows.empty() || m_rows.back()->GetKey() < nKey) return m_rows.size();
+    auto it = std::lower_bound(m_rows.begin(), m_rows.end(), nKey,
+                               [](const CDataRow* pRow, int nValue) { return pRow->GetKey() < nValue; });
+    return static_cast<size_t>(it - m_rows.begin());
+}
+
 int CDataMap::AddRow(int nKey) {
     Guard guard(m_lock);
-    if (m_rows.find(nKey) != m_rows.end()) return qvxdm::kErrKeyExists;
-    std::unique_ptr<CDataRow> row;
+    size_t nAt = LowerBound(nKey);
+    if (nAt < m_rows.size() && m_rows[nAt]->GetKey() == nKey) return qvxdm::kErrKeyExists;
+    CDataRow* row = nullptr;
     try {
-        row = std::make_unique<CDataRow>(m_nColumnCount);
+        row = &m_rowStore.emplace_back(m_nColumnCount, m_arena);
     } catch (const std::bad_alloc&) {
         return qvxdm::kErrCreateRow;
     }
     row->SetKey(nKey);
     try {
-        m_cursor = m_rows.emplace(nKey, std::move(row)).first;
+        m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(nAt), row);
     } catch (const std::bad_alloc&) {
+        m_rowStore.pop_back();
         return qvxdm::kErrInsertRow;
     }
+    m_nCursor = nAt;
     return qvxdm::kOk;
 }
 
 void CDataMap::DeleteRow(int nKey) {
     Guard guard(m_lock);
-    auto it = m_rows.find(nKey);
-    if (it == m_rows.end()) return;
-    // Keep the cursor valid: a walk in progress goes on with the next row.
-    if (it == m_cursor) m_cursor = std::next(it);
-    m_rows.erase(it);
+    size_t nAt = LowerBound(nKey);
+    if (nAt >= m_rows.size() || m_rows[nAt]->GetKey() != nKey) return;
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(nAt));
+    // Keep the cursor on the same row: a walk in progress goes on with the
+    // next row when the one at the cursor is deleted.
+    if (nAt < m_nCursor) --m_nCursor;
 }
 
 void CDataMap::Rewind() {
     Guard guard(m_lock);
-    m_cursor = m_rows.begin();
+    m_nCursor = 0;
 }
 
 CDataRow* CDataMap::NextRow() {
     Guard guard(m_lock);
-    if (m_cursor == m_rows.end()) return nullptr;
-    CDataRow* row = m_cursor->second.get();
-    ++m_cursor;
-    return row;
+    if (m_nCursor >= m_rows.size()) return nullptr;
+    return m_rows[m_nCursor++];
 }
 
 CDataRow* CDataMap::GetOrCreateRow(std::unique_ptr<CDataRow>& row) {

@@ -2,18 +2,24 @@
 // row (column names), the mapping row (one property code per column), and the
 // mapping's name and description.
 //
-// Every operation takes the table's own lock. The lock guards the row map,
+// Every operation takes the table's own lock. The lock guards the row list,
 // the cursor, the column count, the header and mapping rows and the texts,
 // not the contents of a row once handed out. There is one cursor per table:
 // two threads must not walk one table at the same time. Rows handed out stay
 // owned by the table and are valid until the table is reset or they are
 // deleted.
+//
+// The data rows keep their slots and texts in one cell store of the table,
+// so their contents are changed by one thread at a time (the header and
+// mapping rows have stores of their own). A reset gives the store back.
 #pragma once
 
-#include <map>
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "import/DataRow.h"
 
@@ -62,15 +68,20 @@ public:
     int GetDescription(char* pBuffer, int nSize);
 
 private:
-    using RowMap = std::map<int, std::unique_ptr<CDataRow>>;
-
     static int StoreText(std::unique_ptr<std::string>& slot, const char* pszText);
     CDataRow* GetOrCreateRow(std::unique_ptr<CDataRow>& row);
+    // The first position in m_rows whose key is not below nKey.
+    size_t LowerBound(int nKey) const;
 
     std::recursive_mutex m_lock;
     int m_nColumnCount = 0;
-    RowMap m_rows;
-    RowMap::iterator m_cursor;
+    // The data rows' slots and texts.
+    CCellArena m_arena;
+    // The data rows themselves, where they never move (deleted ones stay
+    // until the reset), and their order by key.
+    std::deque<CDataRow> m_rowStore;
+    std::vector<CDataRow*> m_rows;
+    size_t m_nCursor = 0;
     std::unique_ptr<CDataRow> m_headerRow;
     std::unique_ptr<CDataRow> m_mappingRow;
     std::unique_ptr<std::string> m_name;

@@ -1,36 +1,131 @@
 #include "import/DataRow.h"
 
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
+namespace {
+
+// Blocks grow from small (a lone header row) to this size (a table of a
+// large file); texts longer than a quarter of it get a block of their own.
+constexpr size_t kFirstBlock = 512;
+constexpr size_t kLargestBlock = size_t{1} << 20;
+// Giving back this much at once is worth asking the allocator to return the
+// freed pages to the system.
+constexpr size_t kTrimAfter = size_t{16} << 20;
+
+// The one empty text every empty cell points at.
+constexpr char kEmptyText[] = "";
+
+}  // namespace
+
+CCellArena::~CCellArena() {
+    Clear();
+}
+
+char* CCellArena::NewBlock(size_t nBytes) {
+    m_blocks.reserve(m_blocks.size() + 1);
+    char* pBlock = static_cast<char*>(std::malloc(nBytes));
+    if (pBlock == nullptr) throw std::bad_alloc();
+    m_blocks.push_back(pBlock);
+    m_nHeld += nBytes;
+    return pBlock;
+}
+
+void* CCellArena::Allocate(size_t nBytes, size_t nAlign) {
+    size_t nPad = (nAlign - reinterpret_cast<uintptr_t>(m_pFree) % nAlign) % nAlign;
+    if (m_pFree != nullptr && nPad + nBytes <= m_nFree) {
+        char* p = m_pFree + nPad;
+        m_pFree = p + nBytes;
+        m_nFree -= nPad + nBytes;
+        return p;
+    }
+    // malloc's blocks are aligned for every fundamental type.
+    if (nBytes > kLargestBlock / 4) return NewBlock(nBytes);
+    m_nNextBlock = m_nNextBlock == 0 ? kFirstBlock : std::min(m_nNextBlock * 2, kLargestBlock);
+    while (m_nNextBlock < nBytes) m_nNextBlock *= 2;
+    char* pBlock = NewBlock(m_nNextBlock);
+    m_pFree = pBlock + nBytes;
+    m_nFree = m_nNextBlock - nBytes;
+    return pBlock;
+}
+
+const char* CCellArena::CopyText(const char* pszText, size_t nLength) {
+    char* p = static_cast<char*>(Allocate(nLength + 1));
+    std::memcpy(p, pszText, nLength);
+    p[nLength] = '\0';
+    return p;
+}
+
+void CCellArena::Clear() {
+    for (char* pBlock : m_blocks) std::free(pBlock);
+    bool bTrim = m_nHeld >= kTrimAfter;
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_pFree = nullptr;
+    m_nFree = 0;
+    m_nNextBlock = 0;
+    m_nHeld = 0;
+    // Blocks below the allocator's mapping threshold come from its heap,
+    // which otherwise keeps the pages.
+    if (bTrim) malloc_trim(0);
+}
+
 CDataRow::CDataRow(int nFields) : m_nFields(nFields > 0 ? nFields : 0) {
-    if (m_nFields > 0) m_fields = std::make_unique<std::unique_ptr<std::string>[]>(m_nFields);
+    m_pOwnArena = std::make_unique<CCellArena>();
+    MakeSlots(*m_pOwnArena);
+}
+
+CDataRow::CDataRow(int nFields, CCellArena& arena) : m_nFields(nFields > 0 ? nFields : 0) {
+    MakeSlots(arena);
 }
 
 CDataRow::~CDataRow() = default;
 
+void CDataRow::MakeSlots(CCellArena& arena) {
+    m_pArena = &arena;
+    if (m_nFields == 0) return;
+    size_t nBytes = sizeof(const char*) * static_cast<size_t>(m_nFields);
+    m_ppSlots = static_cast<const char**>(arena.Allocate(nBytes, alignof(const char*)));
+    for (int i = 0; i < m_nFields; ++i) m_ppSlots[i] = nullptr;
+}
+
 int CDataRow::SetField(int nIndex, const char* pszText) {
     if (nIndex < 0 || nIndex >= m_nFields) return qvxdm::kErrRange;
-    if (pszText == nullptr) {
-        m_fields[nIndex].reset();
+    if (pszText == nullptr || *pszText == '\0') {
+        m_ppSlots[nIndex] = pszText == nullptr ? nullptr : kEmptyText;
         return qvxdm::kOk;
     }
+    // A replaced text stays in the store until the table is reset: rows are
+    // written once and read many times.
     try {
-        auto copy = std::make_unique<std::string>(pszText);
-        m_fields[nIndex] = std::move(copy);
+        m_ppSlots[nIndex] = m_pArena->CopyText(pszText, std::strlen(pszText));
     } catch (const std::bad_alloc&) {
         return qvxdm::kErrMemory;
     }
     return qvxdm::kOk;
 }
 
-int QvxCopyToBuffer(const std::string* pText, char* pBuffer, int nSize) {
+namespace {
+
+int CopyToBuffer(const char* pText, size_t nLength, char* pBuffer, int nSize) {
     if (pBuffer == nullptr) return qvxdm::kErrMemory;
     if (nSize > 0) std::memset(pBuffer, 0, static_cast<size_t>(nSize));
     if (pText == nullptr) return qvxdm::kErrAbsent;
-    if (nSize < 0 || pText->size() > static_cast<size_t>(nSize)) return qvxdm::kErrRange;
-    std::memcpy(pBuffer, pText->data(), pText->size());
+    if (nSize < 0 || nLength > static_cast<size_t>(nSize)) return qvxdm::kErrRange;
+    std::memcpy(pBuffer, pText, nLength);
     return qvxdm::kOk;
+}
+
+}  // namespace
+
+int QvxCopyToBuffer(const std::string* pText, char* pBuffer, int nSize) {
+    return CopyToBuffer(pText != nullptr ? pText->data() : nullptr, pText != nullptr ? pText->size() : 0,
+                        pBuffer, nSize);
 }
 
 int CDataRow::GetField(int nIndex, char* pBuffer, int nSize) const {
@@ -38,10 +133,11 @@ int CDataRow::GetField(int nIndex, char* pBuffer, int nSize) const {
         if (pBuffer != nullptr && nSize > 0) std::memset(pBuffer, 0, static_cast<size_t>(nSize));
         return qvxdm::kErrRange;
     }
-    return QvxCopyToBuffer(m_fields[nIndex].get(), pBuffer, nSize);
+    const char* pText = m_ppSlots[nIndex];
+    return CopyToBuffer(pText, pText != nullptr ? std::strlen(pText) : 0, pBuffer, nSize);
 }
 
-const std::string* CDataRow::PeekField(int nIndex) const {
-    if (nIndex < 0 || nIndex >= m_nFields) return nullptr;
-    return m_fields[nIndex].get();
+std::optional<std::string_view> CDataRow::PeekField(int nIndex) const {
+    if (nIndex < 0 || nIndex >= m_nFields || m_ppSlots[nIndex] == nullptr) return std::nullopt;
+    return std::string_view(m_ppSlots[nIndex]);
 }

@@ -2,10 +2,18 @@
 // or holding its own copy of a zero-terminated text, and the row's key.
 // A row carries no lock; the table that owns it guards only its own
 // structure, so a row handed out is used by one thread at a time.
+//
+// The texts live in a cell store: a row of a table uses the table's store
+// (one per table, so a cell costs its text and one slot, not a heap string),
+// a row made on its own has a store of its own.
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Result codes shared by CDataRow and CDataMap.
 namespace qvxdm {
@@ -19,10 +27,43 @@ inline constexpr int kErrInsertRow = -15904;  // row could not be inserted
 inline constexpr int kErrColumns = -1;        // column count differs
 }  // namespace qvxdm
 
+// Memory handed out in order from large blocks and given back all at once.
+// Nothing in it moves, so what it handed out stays valid until Clear. Not
+// locked: one thread at a time.
+class CCellArena {
+public:
+    CCellArena() = default;
+    CCellArena(const CCellArena&) = delete;
+    CCellArena& operator=(const CCellArena&) = delete;
+    ~CCellArena();
+
+    // Room for nBytes at an address that is a multiple of nAlign (a power of
+    // two); throws std::bad_alloc.
+    void* Allocate(size_t nBytes, size_t nAlign = 1);
+    // A copy of the text with its terminating zero; throws std::bad_alloc.
+    const char* CopyText(const char* pszText, size_t nLength);
+    // Gives every block back.
+    void Clear();
+    // Bytes held in blocks.
+    size_t GetHeldBytes() const { return m_nHeld; }
+
+private:
+    char* NewBlock(size_t nBytes);
+
+    std::vector<char*> m_blocks;
+    char* m_pFree = nullptr;
+    size_t m_nFree = 0;
+    size_t m_nNextBlock = 0;
+    size_t m_nHeld = 0;
+};
+
 class CDataRow {
 public:
-    // A row of nFields absent slots (a negative count gives no slots).
+    // A row of nFields absent slots (a negative count gives no slots) with a
+    // cell store of its own.
     explicit CDataRow(int nFields);
+    // A row whose slots and texts live in `arena` (throws std::bad_alloc).
+    CDataRow(int nFields, CCellArena& arena);
     CDataRow(const CDataRow&) = delete;
     CDataRow& operator=(const CDataRow&) = delete;
     ~CDataRow();
@@ -43,14 +84,20 @@ public:
     // exactly nSize bytes terminated.
     int GetField(int nIndex, char* pBuffer, int nSize) const;
 
-    // The slot's text without a copy, or null when the slot is absent or the
-    // index is bad. Valid until the slot is changed or the row destroyed.
-    const std::string* PeekField(int nIndex) const;
+    // The slot's text without a copy (zero-terminated behind the view), or
+    // nothing when the slot is absent or the index is bad. Valid until the
+    // slot is changed or the row destroyed.
+    std::optional<std::string_view> PeekField(int nIndex) const;
 
 private:
+    void MakeSlots(CCellArena& arena);
+
     int m_nFields;
     int m_nKey = 0;
-    std::unique_ptr<std::unique_ptr<std::string>[]> m_fields;
+    // One text per slot in the store; null for an absent slot.
+    const char** m_ppSlots = nullptr;
+    CCellArena* m_pArena = nullptr;
+    std::unique_ptr<CCellArena> m_pOwnArena;
 };
 
 // Copies pszText into a caller buffer with the rules of CDataRow::GetField

@@ -1,9 +1,12 @@
 #include "import/MappingChoice.h"
 
+#include <optional>
+#include <string_view>
+
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
-#include "platform/FolderFiles.h"
+#include "platform/FileSystem.h"
 
 bool MappingFileFits(CDataMap& table, const std::string& path) {
     const int nColumns = table.GetColumnCount();
@@ -14,8 +17,9 @@ bool MappingFileFits(CDataMap& table, const std::string& path) {
     CDataRow* pCopy = scratch.GetHeaderRow();
     if (pHeader == nullptr || pCopy == nullptr) return false;
     for (int j = 0; j < nColumns; ++j) {
-        const std::string* pText = pHeader->PeekField(j);
-        if (pText != nullptr) pCopy->SetField(j, pText->c_str());
+        // The view is zero-terminated behind its text.
+        const std::optional<std::string_view> text = pHeader->PeekField(j);
+        if (text) pCopy->SetField(j, text->data());
     }
     CCSVParser parser;
     return parser.SetTable(&scratch) == 0 && parser.SetMappingFileName(path.c_str()) == 0 &&
@@ -25,7 +29,7 @@ bool MappingFileFits(CDataMap& table, const std::string& path) {
 
 std::vector<std::string> ListMappingFiles(const std::string& folder) {
     std::vector<std::string> paths;
-    for (const std::string& name : qvxplatform::ListFolderFiles(folder, ".map"))
+    for (const std::string& name : qvxplatform::ListFilesWithExtension(folder, ".map"))
         paths.push_back(folder + "/" + name);
     return paths;
 }

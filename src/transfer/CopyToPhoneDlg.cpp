@@ -72,6 +72,29 @@ protected:
     }
 };
 
+// The fixed geometry in dialog units.
+struct ControlPlace {
+    int nId, nX, nY, nWidth, nHeight;
+};
+constexpr int kDialogWidth = 148;
+constexpr int kDialogHeight = 135;
+constexpr ControlPlace kLayout[] = {
+    {CCopyToPhoneDlg::kIdDevicesLabel, 7, 7, 134, 8}, {CCopyToPhoneDlg::kIdDevices, 7, 17, 134, 36},
+    {CCopyToPhoneDlg::kIdInfo, 7, 57, 134, 40},       {CCopyToPhoneDlg::kIdProgress, 7, 100, 134, 9},
+    {CCopyToPhoneDlg::kIdCopy, 7, 114, 64, 14},       {CCopyToPhoneDlg::kIdBack, 77, 114, 64, 14},
+};
+
+// Names a control after its id and puts it where the table says.
+template <class Control>
+Control* Place(Control* pControl, int nId) {
+    pControl->setObjectName(QString::number(nId));
+    for (const ControlPlace& place : kLayout) {
+        if (place.nId == nId)
+            qvxui::PlaceByDialogUnits(pControl, place.nX, place.nY, place.nWidth, place.nHeight);
+    }
+    return pControl;
+}
+
 std::string Text(const char* pszKey) {
     return GetText(pszKey, kTextSize);
 }
@@ -86,129 +109,48 @@ CCopyToPhoneDlg::CCopyToPhoneDlg(QWidget* pParent) : QDialog(pParent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    m_pDevicesLabel = new QLabel(this);
-    m_pDevicesLabel->setObjectName(QString::number(kIdDevicesLabel));
-    qvxui::PlaceByDialogUnits(m_pDevicesLabel, 7, 7, 134, 8);
-
-    m_pDeviceList = new QListWidget(this);
-    m_pDeviceList->setObjectName(QString::number(kIdDevices));
+    m_pDevicesLabel = Place(new QLabel(this), kIdDevicesLabel);
+    m_pDeviceList = Place(new QListWidget(this), kIdDevices);
     m_pDeviceList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pDeviceList->setSortingEnabled(false);  // a position is an index into the device records
-    qvxui::PlaceByDialogUnits(m_pDeviceList, 7, 17, 134, 36);
     connect(m_pDeviceList, &QListWidget::itemSelectionChanged, this, [this] { OnDeviceSelected(); });
-
-    m_pInfo = new CInfoLabel(this);
-    m_pInfo->setObjectName(QString::number(kIdInfo));
+    m_pInfo = Place(new CInfoLabel(this), kIdInfo);
     m_pInfo->setTextFormat(Qt::PlainText);
     m_pInfo->setWordWrap(true);
     m_pInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    qvxui::PlaceByDialogUnits(m_pInfo, 7, 57, 134, 40);
-
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QString::number(kIdProgress));
+    m_pProgress = Place(new QProgressBar(this), kIdProgress);
     m_pProgress->setTextVisible(false);
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);
-    qvxui::PlaceByDialogUnits(m_pProgress, 7, 100, 134, 9);
-
-    m_pCopy = new CIconButton(this);
-    m_pCopy->setObjectName(QString::number(kIdCopy));
-    m_pCopy->setAutoDefault(false);
-    m_pCopy->OffsetButtonColour(CIconButton::kColourBackHover, 30);
-    qvxui::PlaceByDialogUnits(m_pCopy, 7, 114, 64, 14);
+    m_pCopy = Place(new CIconButton(this), kIdCopy);
     m_pCopy->setEnabled(false);
     connect(m_pCopy, &QPushButton::clicked, this, [this] { OnButtonCopy(); });
-
-    m_pBack = new CIconButton(this);
-    m_pBack->setObjectName(QString::number(kIdBack));
-    m_pBack->setAutoDefault(false);
+    m_pBack = Place(new CIconButton(this), kIdBack);
     m_pBack->SetButtonIcons(qvxicons::kCancel, qvxicons::kCancelDisabled);
-    m_pBack->OffsetButtonColour(CIconButton::kColourBackHover, 30);
-    qvxui::PlaceByDialogUnits(m_pBack, 77, 114, 64, 14);
     connect(m_pBack, &QPushButton::clicked, this, [this] { OnButtonBack(); });
+    for (CIconButton* pButton : {m_pCopy, m_pBack}) {
+        pButton->setAutoDefault(false);
+        pButton->OffsetButtonColour(CIconButton::kColourBackHover, 30);
+    }
+    setFixedSize(qvxui::DialogSizeToPixels(font(), kDialogWidth, kDialogHeight));
 
-    setFixedSize(qvxui::DialogSizeToPixels(font(), 148, 135));
-
-    // Construction of the transfer side.
     m_tLastDots = Now();
-    m_nDots = 0;
     m_Worker.SetReceiver(this);
-
-    uint32_t nResult = DMAPI_Initialize(CONA_DMAPI_VERSION, 0);
-    if (nResult == CONA_OK) {
-        m_bDMInitialized = true;
-        LOG_INFO(qvxlog::Cpy2Ph, "Initializing DMAPI succeeded");
-    } else {
-        LOG_WARN(qvxlog::Cpy2Ph, "Error initializing DMAPI %d", static_cast<int>(nResult));
-    }
-    nResult = FSAPI_Initialize(CONA_FSAPI_VERSION, 0);
-    if (nResult == CONA_OK) {
-        m_bFSInitialized = true;
-        LOG_INFO(qvxlog::Cpy2Ph, "Initializing FSAPI succeeded");
-    } else {
-        LOG_WARN(qvxlog::Cpy2Ph, "Error initializing FSAPI %d", static_cast<int>(nResult));
-    }
-    nResult = CONAOpenDM(&m_hDM);
-    if (nResult == CONA_OK) {
-        m_bDMOpen = true;
-        LOG_INFO(qvxlog::Cpy2Ph, "CONAOpenDM  succeeded");
-    } else {
-        m_hDM = 0;
-        LOG_WARN(qvxlog::Cpy2Ph, "CONAOpenDM failed (%d)", static_cast<int>(nResult));
-    }
-    if (CONARegisterDMNotifyIF(m_hDM, CONA_API_REGISTER, this) == CONA_OK) {
-        m_bDMRegistered = true;
-        LOG_INFO(qvxlog::Cpy2Ph, "CONARegisterDMNotifyIF(API_REGISTER) succeeded");
-    } else {
-        LOG_WARN(qvxlog::Cpy2Ph, "CONARegisterDMNotifyIF(API_REGISTER) failed !");
-    }
+    m_Worker.SetDBBuilder(&m_session.Database());
+    m_session.OpenDeviceManager(this);
 }
 
 CCopyToPhoneDlg::~CCopyToPhoneDlg() {
     m_bClosing.store(true);
     // A run still going (the program ends, or the user declined a further
     // transfer and the worker is finishing): it must have left its steps
-    // before the handles and the builder go. Nothing of it reaches this
-    // dialog any more.
+    // before the session ends. Nothing of it reaches this dialog any more.
     m_Worker.SetReceiver(nullptr);
     if (m_bCopying.load() != 0) m_Worker.RequestAbort();
     qvxui::WaitServingEvents([this] { return !m_Worker.IsRunning(); });
     m_Worker.WaitForDone(0);
-
-    RestoreLastDB();
-
-    CloseFS();
-    if (m_bDMRegistered) {
-        // After this returns no phone event is running or will start.
-        if (CONARegisterDMNotifyIF(m_hDM, CONA_API_UNREGISTER, this) != CONA_OK)
-            LOG_WARN(qvxlog::Cpy2Ph, "CONARegisterDMNotifyIF(API_UNREGISTER) failed !");
-        else
-            LOG_INFO(qvxlog::Cpy2Ph, "CONARegisterDMNotifyIF(API_UNREGISTER) succeeded");
-    }
-    if (m_bDMOpen) {
-        const uint32_t nResult = CONACloseDM(m_hDM);
-        if (nResult != CONA_OK)
-            LOG_WARN(qvxlog::Cpy2Ph, "CONACloseDM failed (%d)", static_cast<int>(nResult));
-        else
-            LOG_INFO(qvxlog::Cpy2Ph, "CONACloseDM succeeded");
-        m_hDM = 0;
-    }
-    FreeDevices();
-    // Only what this dialog initialised is terminated: the counts are shared.
-    if (m_bDMInitialized) {
-        const uint32_t nResult = DMAPI_Terminate(0);
-        if (nResult != CONA_OK)
-            LOG_WARN(qvxlog::Cpy2Ph, "Terminate DMAPI failed (%d)", static_cast<int>(nResult));
-        else
-            LOG_INFO(qvxlog::Cpy2Ph, "DMAPI terminated");
-    }
-    if (m_bFSInitialized) {
-        const uint32_t nResult = FSAPI_Terminate(0);
-        if (nResult != CONA_OK)
-            LOG_WARN(qvxlog::Cpy2Ph, "Terminate FSAPI failed (%d)", static_cast<int>(nResult));
-        else
-            LOG_INFO(qvxlog::Cpy2Ph, "FSAPI terminated");
-    }
+    // Gives last.db back and stops the phone events before this dialog goes.
+    m_session.End();
 }
 
 int64_t CCopyToPhoneDlg::Now() const {
@@ -226,11 +168,9 @@ void CCopyToPhoneDlg::InitWindow() {
     m_bWindowReady = true;
     SetCopyButtonState(false);
     UpdateTexts();
-    m_DBBuilder.GetLastDB();
-    m_DBBuilder.CreateSemFile();
+    m_session.LendDatabase();
     RefreshDeviceList();
     m_pProgress->setRange(0, 100);
-    m_Worker.SetDBBuilder(&m_DBBuilder);
     m_pCopy->setEnabled(false);
 }
 
@@ -299,8 +239,7 @@ void CCopyToPhoneDlg::AnimateInfoText(const std::string& base) {
 void CCopyToPhoneDlg::RestoreLastDB() {
     if (!m_bWindowReady) return;
     m_bWindowReady = false;
-    m_DBBuilder.SetLastDB();
-    m_DBBuilder.DeleteSemFile();
+    m_session.ReturnDatabase();
 }
 
 void CCopyToPhoneDlg::OnButtonBack() {
@@ -336,51 +275,20 @@ void CCopyToPhoneDlg::keyPressEvent(QKeyEvent* pEvent) {
 
 // ---- phones -----------------------------------------------------------------
 
-void CCopyToPhoneDlg::FreeDevices() {
-    if (m_pDevices) {
-        CONAFreeDeviceStructure(m_nDevices, m_pDevices);
-        delete[] m_pDevices;
-    }
-    m_pDevices = nullptr;
-    m_nDevices = 0;
-}
-
 void CCopyToPhoneDlg::RefreshDeviceList() {
     LOG_INFO(qvxlog::Cpy2Ph, "RefreshDeviceList() begin");
-    uint32_t nCount = 0;
-    const uint32_t nCountResult = CONAGetDeviceCount(m_hDM, &nCount);
+    const bool bRead = m_session.RefreshDevices();
     {
         const QSignalBlocker block(m_pDeviceList);
         m_pDeviceList->clear();
+        for (size_t i = 0; bRead && i < m_session.DeviceCount(); ++i)
+            m_pDeviceList->addItem(qvxui::FromLocalText(CPhoneSession::DeviceName(*m_session.Device(i))));
     }
     m_pCopy->setEnabled(false);
     m_pProgress->setValue(0);
-    if (nCountResult != CONA_OK) {
-        LOG_WARN(qvxlog::Cpy2Ph, "CCopyToPhoneDlg::RefreshDeviceList() CONAGetDeviceCount failed !");
-        return;
-    }
-    FreeDevices();
-    if (nCount > 0) {
-        m_pDevices = new CONA_DEVICE_RECORD[nCount]();
-        uint32_t nFilled = nCount;
-        if (CONAGetDevices(m_hDM, &nFilled, m_pDevices) != CONA_OK) {
-            LOG_WARN(qvxlog::Cpy2Ph, "RefreshDeviceList() CONAGetDevices failed !");
-            delete[] m_pDevices;
-            m_pDevices = nullptr;
-            return;
-        }
-        m_nDevices = std::min(nFilled, nCount);
-        const QSignalBlocker block(m_pDeviceList);
-        for (uint32_t i = 0; i < m_nDevices; ++i) {
-            const CONA_DEVICE_RECORD& record = m_pDevices[i];
-            std::string name;
-            if (record.dwNumberOfItems > 0 && record.pItems != nullptr)
-                name = qvxconn::FromUtf16(record.pItems[0].pstrDeviceName);
-            m_pDeviceList->addItem(qvxui::FromLocalText(name));
-        }
-    }
-    SetInfoText(Text(m_nDevices > 0 ? qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected
-                                    : qvxtext::kCopyToPhoneDlg_Info_NoDevice));
+    if (!bRead) return;
+    SetInfoText(Text(m_session.DeviceCount() > 0 ? qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected
+                                                 : qvxtext::kCopyToPhoneDlg_Info_NoDevice));
     LOG_INFO(qvxlog::Cpy2Ph, "RefreshDeviceList() finish");
 }
 
@@ -412,32 +320,6 @@ void CCopyToPhoneDlg::OnDeviceUpdated(const char16_t* pstrSerialNumber, uint32_t
     PostRefresh();
 }
 
-CONAHANDLE CCopyToPhoneDlg::OpenFS() {
-    CloseFS();
-    if (m_pDevices == nullptr || m_nSelDevice < 0 || static_cast<uint32_t>(m_nSelDevice) >= m_nDevices) {
-        LOG_WARN(qvxlog::Cpy2Ph, "OpenFS() CONAOpenFS failed !");
-        return 0;
-    }
-    CONAHANDLE hFS = 0;
-    if (CONAOpenFS(m_pDevices[m_nSelDevice].pstrSerialNumber, CONA_MEDIA_ALL, &hFS,
-                   static_cast<uint32_t>(m_nSelDevice)) != CONA_OK) {
-        LOG_WARN(qvxlog::Cpy2Ph, "OpenFS() CONAOpenFS failed !");
-        return 0;
-    }
-    LOG_INFO(qvxlog::Cpy2Ph, "OpenFS() CONAOpenFS succeeded");
-    return hFS;
-}
-
-void CCopyToPhoneDlg::CloseFS() {
-    if (m_hFS != 0) {
-        if (CONACloseFS(m_hFS) != CONA_OK)
-            LOG_WARN(qvxlog::Cpy2Ph, "CloseFS() CONACloseFS failed !");
-        else
-            LOG_INFO(qvxlog::Cpy2Ph, "CloseFS() CONACloseFS succeeded");
-    }
-    m_hFS = 0;
-}
-
 void CCopyToPhoneDlg::OnDeviceSelected() {
     // The run's file system stays open until the run has ended.
     if (m_bRunActive.load()) return;
@@ -447,11 +329,10 @@ void CCopyToPhoneDlg::OnDeviceSelected() {
         SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected));
         return;
     }
-    m_nSelDevice = nRow;
     SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_DeviceSelected));
-    m_hFS = OpenFS();
+    m_session.OpenFileSystem(static_cast<size_t>(nRow));
     OnSelchangeListDevices();
-    CloseFS();
+    m_session.CloseFileSystem();
 }
 
 std::string CCopyToPhoneDlg::FormatMemoryReport(const std::string& neededLabel, double dNeededMB,
@@ -471,38 +352,13 @@ std::string CCopyToPhoneDlg::FormatMemoryReport(const std::string& neededLabel, 
 }
 
 int CCopyToPhoneDlg::OnSelchangeListDevices() {
-    if (m_hFS == 0) return 0;
-    if (CONARefreshDeviceMemoryValues(m_hFS) != CONA_OK)
-        LOG_WARN(qvxlog::Cpy2Ph,
-                 "CCopyToPhoneDlg::OnSelchangeListDevices() CONARefreshDeviceMemoryValues() failed !");
-    else
-        LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() CONARefreshDeviceMemoryValues succeeded");
-
-    int64_t llFree = -2;
-    int64_t llTotal = 0;
-    int64_t llUsed = 0;
-    if (CONAGetMemoryValues(m_hFS, nullptr, &llFree, &llTotal, &llUsed) != CONA_OK) {
-        llFree = -2;
-        LOG_WARN(qvxlog::Cpy2Ph, "CCopyToPhoneDlg::OnSelchangeListDevices() CONAGetMemoryValues() failed !");
-    } else {
-        LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() CONAGetMemoryValues succeeded");
-    }
-
-    // The database must fit twice.
-    const int64_t llDBSize = m_DBBuilder.GetDBSize();
-    const double dNeededMB = static_cast<double>(llDBSize) / 1024 / 1024 * 2;
-    const double dFreeMB = static_cast<double>(llFree) / 1024 / 1024;
-    LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() DB Size: %dByte",
-             static_cast<int>(static_cast<uint32_t>(llDBSize)));
-    LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() Free Memory: %dByte",
-             static_cast<int>(static_cast<uint32_t>(llFree)));
-
-    const bool bFits = dNeededMB <= dFreeMB;
-    SetInfoText(FormatMemoryReport(
-        Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Needed), dNeededMB,
-        Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Free), dFreeMB,
-        Text(bFits ? qvxtext::kCopyToPhoneDlg_Info_MemoryOK : qvxtext::kCopyToPhoneDlg_Info_MemoryNotOK)));
-    m_pCopy->setEnabled(bFits);
+    CPhoneSession::MemoryReport memory;
+    if (!m_session.CheckMemory(memory)) return 0;
+    SetInfoText(FormatMemoryReport(Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Needed), memory.dNeededMB,
+                                   Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Free), memory.dFreeMB,
+                                   Text(memory.bFits ? qvxtext::kCopyToPhoneDlg_Info_MemoryOK
+                                                     : qvxtext::kCopyToPhoneDlg_Info_MemoryNotOK)));
+    m_pCopy->setEnabled(memory.bFits);
     return 1;
 }
 
@@ -513,22 +369,21 @@ void CCopyToPhoneDlg::OnButtonCopy() {
     if (m_bCopying.load() != 0) {
         LOG_INFO(qvxlog::Cpy2Ph, "OnButtonCopy() abort Thread");
         m_Worker.RequestAbort();
-    } else if (!m_bRunActive.load() && m_pDevices != nullptr) {
+    } else if (!m_bRunActive.load()) {
         const int nRow = m_pDeviceList->currentRow();
-        if (nRow >= 0 && static_cast<uint32_t>(nRow) < m_nDevices) {
+        const CONA_DEVICE_RECORD* pDevice = nRow >= 0 ? m_session.Device(static_cast<size_t>(nRow)) : nullptr;
+        if (pDevice != nullptr) {
             SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
             m_nDots = 0;
             SetCopyButtonState(true);
             m_pBack->setEnabled(false);
             m_pDeviceList->setEnabled(false);
-            m_nSelDevice = nRow;
             m_bCopying.store(1);
             m_bRunActive.store(true);
             m_nLastProgress.store(-1);
-            m_hFS = OpenFS();
-            m_Worker.SetFSHandle(m_hFS);
+            m_Worker.SetFSHandle(m_session.OpenFileSystem(static_cast<size_t>(nRow)));
             qvxui::ApplyWindowTitleKey(this, qvxtext::kCopyToPhoneDlg_WindowText_Copy);
-            m_Worker.SetDevice(&m_pDevices[nRow]);
+            m_Worker.SetDevice(pDevice);
             // The previous run has reported its end; its thread may still be finishing.
             qvxui::WaitServingEvents([this] { return !m_Worker.IsRunning(); });
             if (!m_Worker.StartThread(0, 0, 0)) {

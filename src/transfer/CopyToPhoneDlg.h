@@ -1,10 +1,11 @@
 // CCopyToPhoneDlg: the dialog in which the user picks a connected phone,
 // sees whether the database fits into its free memory (it must fit twice),
-// and starts or aborts the transfer done by its CCopyToPhoneThread.
+// and starts or aborts the transfer done by its CCopyToPhoneThread. The
+// phone service, the device records and last.db belong to its CPhoneSession;
+// the dialog keeps only what it shows.
 //
-// On opening it takes last.db under its own timestamped name and writes the
-// semaphore file beside it; on leaving it moves the database back to last.db
-// and deletes the semaphore file. It leaves only that way: Back, Escape,
+// On opening it has the session lend last.db (with the semaphore file); on
+// leaving it gives it back. It leaves only that way: Back, Escape,
 // Enter and the window's close button all take
 // these steps, and all are refused while a run is active. A dialog
 // destroyed without leaving (the program ending) takes them too.
@@ -25,10 +26,10 @@
 #include <functional>
 #include <string>
 
-#include "database/QVXDBBuilder.h"
 #include "threads/CallbackReceiver.h"
 #include "transfer/ConnApiTypes.h"
 #include "transfer/CopyToPhoneThread.h"
+#include "transfer/PhoneSession.h"
 
 class CIconButton;
 class QLabel;
@@ -95,9 +96,6 @@ protected:
 
 private:
     void InitWindow();
-    CONAHANDLE OpenFS();
-    void CloseFS();
-    void FreeDevices();
     void SetCopyButtonState(bool bRun);
     void SetInfoText(const std::string& text);
     void ClearSelection();
@@ -121,22 +119,12 @@ private:
     CIconButton* m_pCopy = nullptr;
     CIconButton* m_pBack = nullptr;
 
-    CONAHANDLE m_hDM = 0;
-    CONAHANDLE m_hFS = 0;
-    CONA_DEVICE_RECORD* m_pDevices = nullptr;  // the last CONAGetDevices result
-    uint32_t m_nDevices = 0;
-    int m_nSelDevice = -1;
     std::atomic<int> m_bCopying{0};
     std::atomic<bool> m_bRunActive{false};
     int64_t m_tLastDots = 0;
     int m_nDots = 0;
-    std::string m_info;  // the info text shown, as bytes
-
-    bool m_bDMInitialized = false;
-    bool m_bFSInitialized = false;
-    bool m_bDMOpen = false;
-    bool m_bDMRegistered = false;
-    bool m_bWindowReady = false;  // last.db taken, semaphore file written
+    std::string m_info;           // the info text shown, as bytes
+    bool m_bWindowReady = false;  // last.db lent
     std::atomic<bool> m_bClosing{false};
 
     // Worker side throttle of the progress reports.
@@ -144,7 +132,7 @@ private:
     std::atomic<int64_t> m_tLastProgress{0};
     std::function<int64_t()> m_clock;
 
-    // The builder before the worker, so that the worker goes first.
-    CQVXDBBuilder m_DBBuilder;
+    // The session before the worker, so that the worker goes first.
+    CPhoneSession m_session;
     CCopyToPhoneThread m_Worker;
 };

@@ -10,6 +10,7 @@
 #include "TestUtil.h"
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
@@ -121,9 +122,11 @@ TEST_F(CreateDBThreadTest, BuildsAndReplacesLastDb) {
     // Only last.db is left; it holds the three named contacts.
     EXPECT_EQ(DatabaseFiles(), std::vector<std::string>{"last.db"});
     EXPECT_EQ(qvxdbtest::Scalar(dir.File("last.db"), "SELECT COUNT(*) FROM Contact"), "3");
-    // Parse texts first, then contacts, then one details text per detail column.
-    ASSERT_EQ(recorder.texts.size(), 4u);
+    // Parse texts first, then contacts, then one details text per detail
+    // column, then the finishing text.
+    ASSERT_EQ(recorder.texts.size(), 5u);
     EXPECT_NE(recorder.texts[3].find("Mail"), std::string::npos);
+    EXPECT_EQ(recorder.texts[4], GetText(qvxtext::kProgressDlg_Info_Finishing));
 }
 
 TEST_F(CreateDBThreadTest, StopDuringParsingOrBuildLeavesNoFileAndKeepsLastDb) {
@@ -137,6 +140,7 @@ TEST_F(CreateDBThreadTest, StopDuringParsingOrBuildLeavesNoFileAndKeepsLastDb) {
         {"during parsing", 2},
         {"during the contact pass", 50 + 3},
         {"during the details pass", 50 + 50 + 5},
+        {"after the last row", 50 + 50 + 2 * 50},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -153,7 +153,7 @@ TEST_F(BuildDb, ContentOfEveryColumn) {
     EXPECT_EQ(m_hooks.m_infoTexts,
               (std::vector<std::string>{"Writing the contacts ...", "Details of Mobil (100%)",
                                         "Details of E-Mail (100%)", "Details of Notiz (100%)",
-                                        "Details of Ort (100%)"}));
+                                        "Details of Ort (100%)", "Finishing the database ..."}));
 }
 
 TEST_F(BuildDb, NameColumnsAreJoinedInColumnOrder) {
@@ -311,6 +311,33 @@ TEST_F(BuildDb, StopCommitsWhatWasWrittenAndCloses) {
         EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM Contact"), c.contacts);
         EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM ContactDetail"), c.details);
         EXPECT_EQ(hooks.m_nSteps, c.stopAtStep);
+        std::remove(DbPath().c_str());
+    }
+}
+
+// A stop request after the last row ends the build while the indexes are
+// built: between two index statements, and inside SQLite's work on one.
+TEST_F(BuildDb, StopWhileTheIndexesAreBuilt) {
+    std::vector<std::vector<Cell>> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.push_back({"name " + std::to_string(i), "value " + std::to_string(i)});
+    const int nRowLooks = 3000 + 3000;  // the contact pass and the one details column
+    for (int nStopAtLook : {nRowLooks + 1, nRowLooks + 2}) {
+        SCOPED_TRACE(nStopAtLook);
+        FillTable(m_map, {"Name", "Memo"}, {"N", "E"}, rows);
+        class CCountingLooks : public CRecordingHooks {
+        public:
+            bool IsStopRequested() override { return ++m_nLooks >= m_nStopAt; }
+            int m_nLooks = 0;
+            int m_nStopAt = 0;
+        } hooks;
+        hooks.m_nStopAt = nStopAtLook;
+        EXPECT_EQ(Build(&hooks), -1);
+        EXPECT_EQ(hooks.m_nSteps, nRowLooks);
+        // Nothing is looked at once the stop was seen.
+        EXPECT_EQ(hooks.m_nLooks, nStopAtLook);
+        ASSERT_FALSE(hooks.m_infoTexts.empty());
+        EXPECT_EQ(hooks.m_infoTexts.back(), "Finishing the database ...");
         std::remove(DbPath().c_str());
     }
 }

@@ -122,16 +122,17 @@ TEST_F(DBFiles, LastDBRoundTrip) {
     EXPECT_FALSE(build.SetLastDB());
     EXPECT_EQ(ReadFile(LastDB()), "new database");
 
-    // The transfer takes it back under its own name and returns it.
+    // The transfer lends it under its own name (last.db stays) and gives it back.
     CQVXDBBuilder transfer(qvxdbtest::kBuildSeconds + 60);
     char db[260];
     transfer.GetDBFileName(db, sizeof db);
     ASSERT_TRUE(transfer.GetLastDB());
-    EXPECT_FALSE(FileExists(LastDB()));
+    EXPECT_EQ(ReadFile(LastDB()), "new database");
     EXPECT_EQ(ReadFile(db), "new database");
     EXPECT_EQ(transfer.CreateSemFile(), 12);
     ASSERT_TRUE(transfer.SetLastDB());
     EXPECT_EQ(transfer.DeleteSemFile(), 0);
+    EXPECT_FALSE(FileExists(db));
     EXPECT_EQ(ReadFile(LastDB()), "new database");
 }
 

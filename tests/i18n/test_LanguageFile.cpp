@@ -13,9 +13,9 @@ namespace {
 const std::string kShipped = std::string(QVX_SOURCE_DIR) + "/src/resources/language.ini";
 
 // Texts used as printf formats with one string argument.
-const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
-                                              qvxtext::kProgressDlg_Info_Details,
-                                              qvxtext::kError_PCSuite_Current_Version};
+const std::set<std::string> kStringFormats = {
+    qvxtext::kMainDlg_Info_LastDB, qvxtext::kProgressDlg_Info_Details,
+    qvxtext::kError_PCSuite_Current_Version, qvxtext::kMainDlg_Info_MappingChosen};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut

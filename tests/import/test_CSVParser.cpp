@@ -11,8 +11,8 @@
 namespace {
 
 std::string Cell(CDataRow* row, int index) {
-    const std::string* text = row ? row->PeekField(index) : nullptr;
-    return text ? *text : "";
+    auto text = row ? row->PeekField(index) : std::nullopt;
+    return text ? std::string(*text) : "";
 }
 
 std::vector<std::string> Cells(CDataRow* row, int count) {

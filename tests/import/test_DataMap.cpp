@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -138,6 +139,81 @@ TEST(DataMap, DeletingTheRowAtTheCursorKeepsTheWalkGoing) {
     EXPECT_EQ(map.NextRow()->GetKey(), 0);
 }
 
+TEST(DataMap, DeletingARowBeforeTheCursorKeepsTheCursorOnItsRow) {
+    CDataMap map;
+    map.SetColumnCount(1);
+    for (int key : {10, 20, 30, 40}) ASSERT_EQ(map.AddRow(key), 0);
+    map.Rewind();
+    map.NextRow();
+    map.NextRow();
+    map.DeleteRow(10);
+    ASSERT_NE(map.NextRow(), nullptr);
+    map.Rewind();
+    map.NextRow();
+    EXPECT_EQ(map.NextRow()->GetKey(), 30);
+    // A row added between others is found in key order and under its key.
+    ASSERT_EQ(map.AddRow(25), 0);
+    EXPECT_EQ(map.NextRow()->GetKey(), 25);
+    EXPECT_EQ(map.AddRow(25), qvxdm::kErrKeyExists);
+    map.Rewind();
+    std::vector<int> keys;
+    while (CDataRow* row = map.NextRow()) keys.push_back(row->GetKey());
+    EXPECT_EQ(keys, (std::vector<int>{20, 25, 30, 40}));
+}
+
+// Rows and texts handed out do not move while the table grows, whatever the
+// size of the texts.
+TEST(DataMap, RowsAndTextsStayWhereTheyAreWhileTheTableGrows) {
+    CDataMap map;
+    map.SetColumnCount(3);
+    const std::string large(600000, 'L');
+    ASSERT_EQ(map.AddRow(0), 0);
+    CDataRow* first = map.NextRow();
+    ASSERT_EQ(first->SetField(0, "first"), 0);
+    ASSERT_EQ(first->SetField(1, large.c_str()), 0);
+    ASSERT_EQ(first->SetField(2, ""), 0);
+    const char* pFirstText = first->PeekField(0)->data();
+    for (int i = 1; i < 50000; ++i) {
+        ASSERT_EQ(map.AddRow(i), 0);
+        CDataRow* row = map.NextRow();
+        ASSERT_EQ(row->SetField(0, ("text " + std::to_string(i)).c_str()), 0);
+        if (i % 1000 == 0) {
+            ASSERT_EQ(row->SetField(1, large.c_str()), 0);
+        }
+    }
+    map.Rewind();
+    EXPECT_EQ(map.NextRow(), first);
+    EXPECT_EQ(first->PeekField(0)->data(), pFirstText);
+    EXPECT_EQ(*first->PeekField(0), "first");
+    EXPECT_EQ(*first->PeekField(1), large);
+    EXPECT_EQ(*first->PeekField(2), "");
+    int n = 1;
+    while (CDataRow* row = map.NextRow()) {
+        ASSERT_EQ(*row->PeekField(0), "text " + std::to_string(n));
+        ASSERT_EQ(row->PeekField(1).has_value(), n % 1000 == 0);
+        ASSERT_FALSE(row->PeekField(2).has_value());
+        ++n;
+    }
+    EXPECT_EQ(n, 50000);
+}
+
+TEST(CellArena, AlignmentLargeTextsAndClear) {
+    CCellArena arena;
+    EXPECT_EQ(arena.GetHeldBytes(), 0u);
+    for (int i = 0; i < 1000; ++i) {
+        arena.Allocate(static_cast<size_t>(i % 7) + 1);
+        void* p = arena.Allocate(24, alignof(void*));
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % alignof(void*), 0u);
+    }
+    std::string big(3 << 20, 'b');
+    const char* pBig = arena.CopyText(big.c_str(), big.size());
+    EXPECT_EQ(std::string(pBig), big);
+    EXPECT_GE(arena.GetHeldBytes(), big.size());
+    arena.Clear();
+    EXPECT_EQ(arena.GetHeldBytes(), 0u);
+    EXPECT_STREQ(arena.CopyText("again", 5), "again");
+}
+
 TEST(DataMap, HeaderAndMappingRows) {
     CDataMap map;
     map.SetColumnCount(3);
@@ -157,10 +233,12 @@ TEST(DataMap, HeaderAndMappingRows) {
         EXPECT_STREQ(buf, "");
     }
 
-    // A reset without `full` keeps the header row; a full one drops it.
+    // A reset without `full` keeps the header row with its texts; a full one drops it.
     ASSERT_EQ(header->SetField(0, "Name"), 0);
+    ASSERT_EQ(map.AddRow(0), 0);
     map.Reset(false);
     EXPECT_EQ(map.GetHeaderRow(), header);
+    EXPECT_EQ(*header->PeekField(0), "Name");
     map.Reset(true);
     EXPECT_EQ(map.GetColumnCount(), 0);
     EXPECT_EQ(map.GetHeaderRow()->GetFieldCount(), 0);

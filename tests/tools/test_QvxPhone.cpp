@@ -1,7 +1,9 @@
 // qvx-phone, the tool that attaches simulated phones, run as a program.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -89,6 +91,33 @@ TEST(QvxPhone, RefusesBadRequests) {
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(phones)) ++entries;
     EXPECT_EQ(entries, 1);
+}
+
+TEST(QvxPhone, FixedModesAndTheFoldersRealNameLimit) {
+    qvxtest::TempDir dir;
+    const std::string phones = dir.Path();
+    const mode_t previous = umask(0);
+    const Outcome added = Phone(phones, "add Open");
+    umask(previous);
+    ASSERT_EQ(added.status, 0) << added.output;
+    struct stat info {};
+    ASSERT_EQ(stat((phones + "/Open/phone.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    ASSERT_EQ(stat((phones + "/Open/C").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
+
+    // The longest name the folder takes works, one byte more is refused with a reason.
+    const long limit = pathconf(phones.c_str(), _PC_NAME_MAX);
+    ASSERT_GT(limit, 8);
+    const std::string longest(static_cast<size_t>(limit), 'n');
+    const Outcome fits = Phone(phones, "add " + longest);
+    EXPECT_EQ(fits.status, 0) << fits.output;
+    EXPECT_TRUE(std::filesystem::is_directory(phones + "/" + longest + "/C/Data"));
+    const Outcome tooLong = Phone(phones, "add " + longest + "n");
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_NE(tooLong.output.find("at most"), std::string::npos) << tooLong.output;
+    EXPECT_EQ(Phone(phones, "remove " + longest).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(phones + "/" + longest));
 }
 
 }  // namespace

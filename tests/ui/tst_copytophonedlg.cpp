@@ -68,11 +68,12 @@ private slots:
             QVERIFY(BackButton(dlg)->isEnabled());
             QCOMPARE(dlg.windowTitle(), T("CopyToPhoneDlg_WindowText_Idle"));
             QCOMPARE(CopyButton(dlg)->text(), T("CopyToPhoneDlg_Button_Copy"));
-            // last.db is taken under the dialog's own name, with its semaphore file.
+            // last.db is lent under the dialog's own name, with its semaphore file; it stays.
             const QStringList sems = m_env->ProgramFiles("*.sem");
             QCOMPARE(sems.size(), 1);
             QCOMPARE(qvxtest::ReadBytes(m_env->Program() + "/" + sems[0]), QByteArray::number(kMiB));
-            QVERIFY(!QFile::exists(m_env->Program() + "/last.db"));
+            QCOMPARE(m_env->ProgramFiles("*.db").size(), 2);
+            QCOMPARE(qvxtest::ReadBytes(m_env->Program() + "/last.db"), m_database);
             QTest::mouseClick(BackButton(dlg), Qt::LeftButton);
             QVERIFY(!dlg.isVisible());
         }
@@ -269,12 +270,13 @@ private slots:
         {
             CCopyToPhoneDlg dlg;
             dlg.show();
-            QVERIFY(!QFile::exists(m_env->Program() + "/last.db"));
+            QCOMPARE(m_env->ProgramFiles("*.db").size(), 2);
             QTest::keyClick(List(dlg), Qt::Key_Return);
             QVERIFY(!dlg.isVisible());
+            QCOMPARE(m_env->ProgramFiles("*.db"), QStringList{"last.db"});
             QCOMPARE(qvxtest::ReadBytes(m_env->Program() + "/last.db"), m_database);
-            dlg.show();  // opened again: takes the database again
-            QVERIFY(!QFile::exists(m_env->Program() + "/last.db"));
+            dlg.show();  // opened again: lends the database again
+            QCOMPARE(m_env->ProgramFiles("*.db").size(), 2);
         }
         // Destroyed while open: the database goes back all the same.
         QCOMPARE(m_env->ProgramFiles("*.db"), QStringList{"last.db"});

@@ -46,8 +46,8 @@ std::unique_ptr<CDataMap> MakeTable(const std::vector<std::string>& headers,
 }
 
 std::string Code(CDataMap& table, int nColumn) {
-    const std::string* pCode = table.GetMappingRow()->PeekField(nColumn);
-    return pCode ? *pCode : std::string("<absent>");
+    auto code = table.GetMappingRow()->PeekField(nColumn);
+    return code ? std::string(*code) : std::string("<absent>");
 }
 
 QString Text(const char* pszKey, size_t nSize = 261) {

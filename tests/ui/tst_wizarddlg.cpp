@@ -127,7 +127,7 @@ struct Controls {
           lastDB(p->findChild<QRadioButton*>("1000")),
           info(p->findChild<QLabel*>("1017")),
           lastDBInfo(p->findChild<QLabel*>("1046")) {
-        for (const char* id : {"1004", "1036", "1008", "1037", "1010", "2", "1056", "1057", "1"})
+        for (const char* id : {"1004", "1036", "1008", "1037", "1010", "2", "1056", "1057"})
             buttons[id] = p->findChild<QPushButton*>(id);
     }
     QPushButton* button(const char* id) { return buttons.value(id); }
@@ -173,6 +173,8 @@ private slots:
     void completeLastDatabase();
     void resultWithoutParameterIsLogged();
     void closingRefusedWhileBusy();
+    void enterNeverEndsTheProgram();
+    void lastDatabaseInfoText();
     void mappingList();
     void mappingBrowseAddsOnce();
     void mappingCreateAddsAndSelects();
@@ -348,17 +350,23 @@ void TestWizardDlg::updateControlsTable() {
     QCOMPARE(m_dlg->GetMode(), 0);
     QCOMPARE(m_c->enabledStates(), QString("1111010111"));
 
-    // A complete and an incomplete mapping dropped onto the analysed file.
+    // An incomplete and a complete mapping dropped onto the analysed file.
     QVERIFY(WriteBytes(m_folder->File("full.map"), wiztest::ContactsMapping()));
     QVERIFY(WriteBytes(m_folder->File("part.map"), wiztest::IncompleteMapping()));
-    Drop({m_folder->File("full.map")});
-    WaitIdle();
-    QCOMPARE(m_dlg->GetMappingState(), 2);
-    QCOMPARE(m_c->enabledStates(), QString("1111111111"));
     Drop({m_folder->File("part.map")});
     WaitIdle();
     QCOMPARE(m_dlg->GetMappingState(), 3);
     QCOMPARE(m_c->enabledStates(), QString("1111110111"));
+    Drop({m_folder->File("full.map")});
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(m_c->enabledStates(), QString("1111111111"));
+    // The incomplete one again: the listed mapping that fits is taken instead.
+    Drop({m_folder->File("part.map")});
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("full.map"));
+    QCOMPARE(m_c->enabledStates(), QString("1111111111"));
 }
 
 void TestWizardDlg::infoTexts() {
@@ -375,16 +383,32 @@ void TestWizardDlg::infoTexts() {
                                     English("MainDlg_Info_MappingFileOK") + "\n" +
                                     English("MainDlg_Info_ReadyToComplete"));
 
+    // An incomplete mapping while a listed one fits: that one is taken, and
+    // the info text names it.
     QVERIFY(WriteBytes(m_folder->File("part.map"), wiztest::IncompleteMapping()));
     Drop({m_folder->File("part.map")});
     WaitIdle();
-    // Incomplete: the second line says why.
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("mappings/k.map"));
+    QVERIFY(m_c->combo->currentText().startsWith("Kontakte ["));
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingChosen").replace("%s", "Kontakte") + "\n" +
+                                    English("MainDlg_Info_ReadyToComplete"));
+    QCOMPARE(m_folder->CountInLog("Mapping chosen by itself: " + m_folder->File("mappings/k.map")), 1);
+
+    // A file that no listed mapping fits: incomplete, and the next line says why.
+    QVERIFY(WriteBytes(m_folder->File("c4.csv"), "Name;Firma;Telefon;Mobil\r\nAnna;ACME;0711 1;0171 2\r\n"));
+    Drop({m_folder->File("c4.csv")});
+    WaitIdle();
+    QCOMPARE(QString(m_dlg->GetCSVFile()), m_folder->File("c4.csv"));
+    QCOMPARE(m_dlg->GetMappingState(), 3);
     QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
                                     English("MainDlg_Info_MappingIncomplete") + "\n" +
                                     English("MappingDlg_Info_Empty_Entry"));
     // Every column found, but two company columns: incomplete all the same.
-    QVERIFY(WriteBytes(m_folder->File("two.map"),
-                       wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\"", "\"N\",\"C\",\"C\"", "Zwei")));
+    QVERIFY(
+        WriteBytes(m_folder->File("two.map"), wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\",\"Mobil\"",
+                                                                   "\"N\",\"C\",\"C\",\"PD\"", "Zwei")));
     Drop({m_folder->File("two.map")});
     WaitIdle();
     QCOMPARE(m_dlg->GetMappingState(), 3);
@@ -477,6 +501,61 @@ void TestWizardDlg::closingRefusedWhileBusy() {
     QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
     QVERIFY(!m_dlg->isVisible());
     QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+}
+
+void TestWizardDlg::enterNeverEndsTheProgram() {
+    QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
+    Open();
+    // Enter after a path typed by hand, before and after it names the file.
+    const QString path = m_folder->File("c.csv");
+    TypeCsv(path.left(path.size() - 1));
+    QTest::keyClick(m_c->edit, Qt::Key_Return);
+    QVERIFY(m_dlg->isVisible());
+    QTest::keyClicks(m_c->edit, "v");
+    WaitIdle();
+    QCOMPARE(m_dlg->GetCSVState(), 2);
+    QVERIFY(m_c->edit->isEnabled());
+    QTest::keyClick(m_c->edit, Qt::Key_Return);
+    QTest::keyClick(m_c->edit, Qt::Key_Enter);
+    QVERIFY(m_dlg->isVisible());
+    // Nor on a radio button or the mapping list.
+    m_c->newDB->setFocus();
+    QTest::keyClick(m_c->newDB, Qt::Key_Return);
+    m_c->combo->setFocus();
+    QTest::keyClick(m_c->combo, Qt::Key_Return);
+    QVERIFY(m_dlg->isVisible());
+    QCOMPARE(m_dlg->GetCSVState(), 2);
+    // A focused button is pressed.
+    m_c->button("1057")->setFocus();
+    QTest::keyClick(m_c->button("1057"), Qt::Key_Return);
+    QCOMPARE(m_dlg->m_opened.size(), size_t(1));
+    QVERIFY(m_dlg->isVisible());
+    // Escape still ends the wizard.
+    QTest::keyClick(m_c->edit, Qt::Key_Escape);
+    QVERIFY(!m_dlg->isVisible());
+    QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+}
+
+void TestWizardDlg::lastDatabaseInfoText() {
+    QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
+    QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
+    QVERIFY(WriteBytes(m_folder->File("last.db"), "db"));
+    Open();
+    TypeCsv(m_folder->File("c.csv"));
+    WaitIdle();
+    const QString newWay = m_c->info->text();
+    QVERIFY(newWay.endsWith(English("MainDlg_Info_ReadyToComplete")));
+    // Complete sends last.db: the info text says so, not that it builds.
+    QTest::mouseClick(m_c->lastDB, Qt::LeftButton, {}, QPoint(5, m_c->lastDB->height() / 2));
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_SendLastDB"));
+    for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
+        if (a->text() == "Deutsch") a->trigger();
+    QVERIFY(m_c->info->text().contains(QString::fromUtf8("zuletzt erstellte Kontaktdatenbank")));
+    for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
+        if (a->text() == "English") a->trigger();
+    QCOMPARE(m_dlg->GetMode(), 1);
+    QTest::mouseClick(m_c->newDB, Qt::LeftButton, {}, QPoint(5, m_c->newDB->height() / 2));
+    QCOMPARE(m_c->info->text(), newWay);
 }
 
 void TestWizardDlg::mappingList() {

@@ -2,13 +2,14 @@
 // (libqvxdevice.so) simulates as folders. A phone appears and disappears
 // atomically (it is prepared, and removed, under a hidden name), so a running
 // service never sees half a phone.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,6 +59,20 @@ std::string NewSerial(const std::vector<qvxdev::PhoneInfo>& phones) {
     }
 }
 
+// Writes a new file with mode 0644 whatever the umask.
+bool WriteNewFile(const std::string& path, const std::string& text) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, 0644) == 0;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    return close(fd) == 0 && ok;
+}
+
 bool ParseBytes(const char* option, const char* text, int64_t& value) {
     if (text && qvxdev::ParseCount(text, value)) return true;
     std::fprintf(stderr, "qvx-phone: %s needs a number of bytes\n", option);
@@ -68,6 +83,13 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
     if (args.empty()) return Usage("add needs a NAME");
     qvxdev::PhoneInfo info;
     info.name = args[0];
+    // The phones folder's own limit on a name (where it does not exist yet, the usual one).
+    const long nameMax = pathconf(IsDirectory(phonesDir) ? phonesDir.c_str() : ".", _PC_NAME_MAX);
+    const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : 255;
+    if (info.name.size() > limit) {
+        std::fprintf(stderr, "qvx-phone: a phone name may have at most %zu bytes\n", limit);
+        return 1;
+    }
     if (!qvxdev::IsPlainName(info.name) || info.name[0] == '.') {
         std::fprintf(stderr, "qvx-phone: '%s' cannot be a phone name\n", info.name.c_str());
         return 1;
@@ -112,21 +134,20 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
         std::fprintf(stderr, "qvx-phone: %s already exists\n", target.c_str());
         return 1;
     }
-    const std::string stage = phonesDir + "/." + info.name + ".adding-" + std::to_string(getpid());
+    // Made aside under a short name of its own (so that any name that fits
+    // the folder also fits here) and with fixed modes, whatever the umask.
+    std::string stage = phonesDir + "/.adding-XXXXXX";
     std::error_code ec;
     std::vector<std::string> folders = {"/C", "/C/Data"};
     if (installed) folders.insert(folders.end(), {"/C/Quorvex", "/C/Data/Quorvex"});
-    bool ok = mkdir(stage.c_str(), 0755) == 0;
-    for (const auto& f : folders) ok = ok && mkdir((stage + f).c_str(), 0755) == 0;
-    if (ok) {
-        std::ofstream ini(stage + "/" + qvxdev::kPhoneIni, std::ios::binary);
-        ini << qvxdev::FormatPhoneIni(info);
-        ini.close();
-        ok = static_cast<bool>(ini);
-    }
+    bool ok = mkdtemp(stage.data()) != nullptr && chmod(stage.c_str(), 0755) == 0;
+    if (!ok) stage.clear();
+    for (const auto& f : folders)
+        ok = ok && mkdir((stage + f).c_str(), 0755) == 0 && chmod((stage + f).c_str(), 0755) == 0;
+    if (ok) ok = WriteNewFile(stage + "/" + qvxdev::kPhoneIni, qvxdev::FormatPhoneIni(info));
     if (!ok || rename(stage.c_str(), target.c_str()) != 0) {
         std::fprintf(stderr, "qvx-phone: cannot create %s: %s\n", target.c_str(), std::strerror(errno));
-        std::filesystem::remove_all(stage, ec);
+        if (!stage.empty()) std::filesystem::remove_all(stage, ec);
         return 1;
     }
     std::printf("%s\t%s\n", info.name.c_str(), info.serial.c_str());
@@ -167,7 +188,9 @@ int Remove(const std::string& phonesDir, const std::vector<std::string>& args) {
         std::fprintf(stderr, "qvx-phone: no phone %s in %s\n", args[0].c_str(), phonesDir.c_str());
         return 1;
     }
-    const std::string doomed = phonesDir + "/." + found->folderName + ".removing-" + std::to_string(getpid());
+    // A short hidden name, so that a phone with the longest name can go too.
+    const std::string doomed =
+        phonesDir + "/.removing-" + std::to_string(getpid()) + "-" + std::to_string(std::random_device{}());
     if (rename(found->path.c_str(), doomed.c_str()) != 0) {
         std::fprintf(stderr, "qvx-phone: cannot remove %s: %s\n", found->path.c_str(), std::strerror(errno));
         return 1;

@@ -1,6 +1,7 @@
 // qvxbuild analyze FILE.csv [--map FILE.map] [--json]
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -111,18 +112,20 @@ void PrintJson(const AnalysisReport& r) {
     fputs(out.c_str(), stdout);
 }
 
-}  // namespace
-
-int RunAnalyze(int argc, char** argv) {
+int Analyze(int argc, char** argv) {
     const char* csv = nullptr;
     const char* map = nullptr;
     bool json = false;
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--json") == 0) {
+        const bool option = !optionsEnded && argv[i][0] == '-' && argv[i][1] != '\0';
+        if (option && strcmp(argv[i], "--") == 0) {
+            optionsEnded = true;
+        } else if (option && strcmp(argv[i], "--json") == 0) {
             json = true;
-        } else if (strcmp(argv[i], "--map") == 0 && i + 1 < argc) {
+        } else if (option && strcmp(argv[i], "--map") == 0 && i + 1 < argc) {
             map = argv[++i];
-        } else if (argv[i][0] == '-' || csv != nullptr) {
+        } else if (option || csv != nullptr) {
             fprintf(stderr, "qvxbuild analyze: unexpected argument '%s'\n", argv[i]);
             PrintUsage();
             return EXIT_USAGE;
@@ -183,4 +186,15 @@ int RunAnalyze(int argc, char** argv) {
     if (!analyzed) return EXIT_ANALYSIS_FAILED;
     if (report.bMapping && report.nMappingState != MAPPING_STATE_COMPLETE) return EXIT_MAPPING_FAILED;
     return EXIT_OK;
+}
+
+}  // namespace
+
+int RunAnalyze(int argc, char** argv) {
+    try {
+        return Analyze(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "qvxbuild analyze: %s\n", e.what());
+        return EXIT_ANALYSIS_FAILED;
+    }
 }

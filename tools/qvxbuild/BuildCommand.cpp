@@ -1,9 +1,14 @@
 // qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -12,6 +17,7 @@
 #include "Commands.h"
 #include "ProgressLine.h"
 #include "database/CreateDBThread.h"
+#include "database/QVXDBBuilder.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
@@ -65,45 +71,144 @@ private:
     std::string m_text;
 };
 
+constexpr const char* kStagingPrefix = ".qvxbuild-";
+constexpr const char* kHeldMark = "/.held";
+
 // A folder beside the output file in which the build runs as if it were the
 // program folder, so that the finished database can be renamed into place
-// and the real last.db stays untouched.
-std::string MakeStagingFolder(const std::string& out) {
-    fs::path parent = fs::absolute(fs::path(out)).parent_path();
-    std::string pattern = (parent / ".qvxbuild-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return std::string();
-    return pattern;
+// and the real last.db stays untouched. A marker file inside is locked while
+// the build runs: a later start removes only folders whose lock is free.
+class StagingFolder {
+public:
+    ~StagingFolder() {
+        if (m_nFd < 0) return;
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+        close(m_nFd);
+    }
+    // False with errno set when no folder could be made beside `out`.
+    bool Make(const std::string& out) {
+        const std::string parent = fs::absolute(fs::path(out)).parent_path().string();
+        TidyBeside(parent);
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            std::string pattern = parent + "/" + kStagingPrefix + "XXXXXX";
+            if (mkdtemp(pattern.data()) == nullptr) return false;
+            const std::string mark = pattern + kHeldMark;
+            const int fd = open(mark.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) continue;  // taken away by a start tidying at the same moment
+            while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+            struct stat held {
+            }, named{};
+            if (fstat(fd, &held) == 0 && lstat(mark.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+                held.st_dev == named.st_dev) {
+                m_nFd = fd;
+                m_path = pattern;
+                return true;
+            }
+            close(fd);
+        }
+        errno = EAGAIN;
+        return false;
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    // Removes staging folders of earlier runs that nobody holds any more; one
+    // without its marker only when it is older than a minute (it may be being
+    // made right now).
+    static void TidyBeside(const std::string& parent) {
+        std::error_code ec;
+        for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            std::error_code typeError;
+            if (name.rfind(kStagingPrefix, 0) != 0 || it->is_symlink(typeError) ||
+                !it->is_directory(typeError))
+                continue;
+            const std::string folder = it->path().string();
+            std::error_code removeError;
+            const int fd = open((folder + kHeldMark).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0) {
+                if (flock(fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(folder, removeError);
+                close(fd);
+                continue;
+            }
+            struct stat info {};
+            if (errno == ENOENT && lstat(folder.c_str(), &info) == 0 && info.st_mtime + 60 < time(nullptr))
+                fs::remove_all(folder, removeError);
+        }
+    }
+
+    int m_nFd = -1;
+    std::string m_path;
+};
+
+// Why `out` may not be written, or "" when it may: it must not be empty,
+// name an input file (also through a link), or be anything but a regular
+// file; an existing file must be a database, which is replaced in one step.
+std::string RefuseOutput(const char* out, const char* csv, const char* map) {
+    if (*out == '\0') return "--out needs a file name";
+    if (*out == '-')
+        return "--out needs a file name (write ./" + std::string(out) + " for one that begins with '-')";
+    struct stat target {};
+    if (lstat(out, &target) != 0) return errno == ENOENT ? "" : std::string(out) + ": " + strerror(errno);
+    if (S_ISDIR(target.st_mode)) return std::string(out) + " is a folder";
+    if (!S_ISREG(target.st_mode)) return std::string(out) + " exists and is not a regular file";
+    for (const char* input : {csv, map}) {
+        if (input == nullptr) continue;  // no mapping given
+        struct stat in {};
+        if (stat(input, &in) == 0 && in.st_dev == target.st_dev && in.st_ino == target.st_ino)
+            return std::string(out) + " is the input file " + input;
+    }
+    char header[16] = {};
+    const int fd = open(out, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const ssize_t got = fd >= 0 ? read(fd, header, sizeof header) : -1;
+    if (fd >= 0) close(fd);
+    if (got != 0 &&
+        (got != static_cast<ssize_t>(sizeof header) || memcmp(header, "SQLite format 3", 16) != 0))
+        return std::string(out) + " exists and is not a database";
+    return "";
 }
 
-}  // namespace
+int Usage(const char* argument) {
+    if (argument) fprintf(stderr, "qvxbuild build: unexpected argument '%s'\n", argument);
+    PrintUsage();
+    return EXIT_USAGE;
+}
 
-int RunBuild(int argc, char** argv) {
+int Build(int argc, char** argv) {
     const char* csv = nullptr;
     const char* map = nullptr;
     const char* out = nullptr;
     const char* language = nullptr;
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+        const bool option = !optionsEnded && argv[i][0] == '-' && argv[i][1] != '\0';
+        if (option && strcmp(argv[i], "--") == 0) {
+            optionsEnded = true;
+        } else if (option && strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             out = argv[++i];
-        } else if (strcmp(argv[i], "--language") == 0 && i + 1 < argc) {
+        } else if (option && strcmp(argv[i], "--language") == 0 && i + 1 < argc) {
             language = argv[++i];
-        } else if (argv[i][0] == '-') {
-            fprintf(stderr, "qvxbuild build: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+        } else if (option || (csv != nullptr && map != nullptr)) {
+            return Usage(argv[i]);
         } else if (csv == nullptr) {
             csv = argv[i];
-        } else if (map == nullptr) {
-            map = argv[i];
         } else {
-            fprintf(stderr, "qvxbuild build: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            map = argv[i];
         }
     }
-    if (csv == nullptr) {
-        PrintUsage();
+    if (csv == nullptr) return Usage(nullptr);
+    if (language != nullptr && *language == '\0') {
+        fprintf(stderr, "qvxbuild build: --language needs a language name\n");
         return EXIT_USAGE;
+    }
+    if (out != nullptr) {
+        const std::string refusal = RefuseOutput(out, csv, map);
+        if (!refusal.empty()) {
+            fprintf(stderr, "qvxbuild build: %s\n", refusal.c_str());
+            return EXIT_USAGE;
+        }
     }
     InstallInterruptHandler();
     if (!PrepareLanguage(language)) {
@@ -159,14 +264,14 @@ int RunBuild(int argc, char** argv) {
         return EXIT_MAPPING_FAILED;
     }
 
-    std::string staging;
+    CQVXDBBuilder::TidyProgramFolder();
+    StagingFolder staging;
     if (out != nullptr) {
-        staging = MakeStagingFolder(out);
-        if (staging.empty()) {
-            fprintf(stderr, "qvxbuild build: cannot write beside %s\n", out);
+        if (!staging.Make(out)) {
+            fprintf(stderr, "qvxbuild build: cannot write beside %s: %s\n", out, strerror(errno));
             return EXIT_BUILD_FAILED;
         }
-        qvxplatform::SetProgramFolder(staging);
+        qvxplatform::SetProgramFolder(staging.Path());
     }
 
     if (InterruptRequested()) {
@@ -198,26 +303,39 @@ int RunBuild(int argc, char** argv) {
     if (stopped || InterruptRequested()) {
         fprintf(stderr, "qvxbuild build: stopped; no database was written\n");
         status = EXIT_BUILD_FAILED;
+    } else if (worker.GetLastDBError() != 0) {
+        fprintf(stderr,
+                "qvxbuild build: the database could not replace last.db (%s); last.db stays as it was\n",
+                strerror(worker.GetLastDBError()));
+        status = EXIT_BUILD_FAILED;
     } else if (worker.GetLastResult() != 0) {
         fprintf(stderr, "qvxbuild build: the database could not be written\n");
         status = EXIT_BUILD_FAILED;
     }
 
     std::string result = qvxplatform::GetProgramFolder() + "/last.db";
-    if (!staging.empty()) {
-        std::error_code ec;
+    if (out != nullptr) {
+        // One rename: an existing database at `out` is replaced whole or not at all.
         if (status == EXIT_OK) {
-            fs::rename(result, out, ec);
-            if (ec) {
-                fprintf(stderr, "qvxbuild build: cannot move the database to %s: %s\n", out,
-                        ec.message().c_str());
+            if (rename(result.c_str(), out) != 0) {
+                fprintf(stderr, "qvxbuild build: cannot move the database to %s: %s\n", out, strerror(errno));
                 status = EXIT_BUILD_FAILED;
             }
             result = out;
         }
-        fs::remove_all(staging, ec);
         qvxplatform::SetProgramFolder("");
     }
     if (status == EXIT_OK) printf("%s\n", result.c_str());
     return status;
+}
+
+}  // namespace
+
+int RunBuild(int argc, char** argv) {
+    try {
+        return Build(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "qvxbuild build: %s\n", e.what());
+        return EXIT_BUILD_FAILED;
+    }
 }

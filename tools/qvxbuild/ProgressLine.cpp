@@ -52,6 +52,7 @@ void InstallInterruptHandler() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);  // the terminal closed
 }
 
 bool InterruptRequested() {

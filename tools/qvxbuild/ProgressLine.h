@@ -23,6 +23,6 @@ private:
 // when the highest computed percentage so far is `shown`: one ahead, at most 100.
 int DialogPercent(long long count, long long total, int& shown);
 
-// SIGINT turns into a request that the command's wait loop picks up.
+// SIGINT, SIGTERM and SIGHUP turn into a request that the command's wait loop picks up.
 void InstallInterruptHandler();
 bool InterruptRequested();

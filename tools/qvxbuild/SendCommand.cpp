@@ -1,67 +1,18 @@
 // qvxbuild send [--phone NAME|SERIAL] [--install]
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "Commands.h"
 #include "ProgressLine.h"
 #include "database/QVXDBBuilder.h"
 #include "threads/CallbackReceiver.h"
-#include "transfer/ConnApi.h"
 #include "transfer/CopyToPhoneThread.h"
-#include "transfer/Utf16Text.h"
+#include "transfer/PhoneSession.h"
 
 namespace {
-
-struct Phone {
-    std::string name;
-    std::string serial;
-    size_t index;
-};
-
-// Takes last.db under this run's file name with its semaphore file, and
-// always gives it back, whatever happens in between.
-class DatabaseLease {
-public:
-    explicit DatabaseLease(CQVXDBBuilder& builder) : m_builder(builder) {
-        m_bTaken = m_builder.GetLastDB();
-        if (m_bTaken) m_builder.CreateSemFile();
-    }
-    ~DatabaseLease() {
-        if (!m_bTaken) return;
-        m_builder.SetLastDB();
-        m_builder.DeleteSemFile();
-    }
-    DatabaseLease(const DatabaseLease&) = delete;
-    DatabaseLease& operator=(const DatabaseLease&) = delete;
-    bool Taken() const { return m_bTaken; }
-
-private:
-    CQVXDBBuilder& m_builder;
-    bool m_bTaken;
-};
-
-// The service groups this command uses, released in any case.
-class ServiceSession {
-public:
-    ServiceSession() {
-        m_dm = DMAPI_Initialize(CONA_DMAPI_VERSION, 0);
-        m_fs = m_dm == 0 ? FSAPI_Initialize(CONA_FSAPI_VERSION, 0) : 1;
-    }
-    ~ServiceSession() {
-        if (m_fs == 0) FSAPI_Terminate(0);
-        if (m_dm == 0) DMAPI_Terminate(0);
-    }
-    ServiceSession(const ServiceSession&) = delete;
-    ServiceSession& operator=(const ServiceSession&) = delete;
-    uint32_t Result() const { return m_dm != 0 ? m_dm : m_fs; }
-
-private:
-    uint32_t m_dm;
-    uint32_t m_fs;
-};
 
 class SendReceiver : public CCallbackReceiver {
 public:
@@ -124,31 +75,10 @@ private:
     ProgressLine m_line;
 };
 
-std::vector<Phone> ListPhones(std::vector<CONA_DEVICE_RECORD>& records) {
-    std::vector<Phone> phones;
-    CONAHANDLE hDM = 0;
-    if (CONAOpenDM(&hDM) != 0) return phones;
-    uint32_t count = 0;
-    if (CONAGetDeviceCount(hDM, &count) == 0 && count > 0) {
-        records.assign(count, CONA_DEVICE_RECORD{});
-        if (CONAGetDevices(hDM, &count, records.data()) == 0) {
-            records.resize(count);
-            for (size_t i = 0; i < records.size(); ++i) {
-                const CONA_DEVICE_RECORD& r = records[i];
-                Phone phone;
-                phone.serial = r.pstrSerialNumber ? qvxconn::FromUtf16(r.pstrSerialNumber) : "";
-                phone.name = r.dwNumberOfItems > 0 && r.pItems && r.pItems[0].pstrDeviceName
-                                 ? qvxconn::FromUtf16(r.pItems[0].pstrDeviceName)
-                                 : phone.serial;
-                phone.index = i;
-                phones.push_back(phone);
-            }
-        } else {
-            records.clear();
-        }
-    }
-    CONACloseDM(hDM);
-    return phones;
+// The name shown for a phone: its device name, else its serial number.
+std::string PhoneName(const CONA_DEVICE_RECORD& record) {
+    std::string name = CPhoneSession::DeviceName(record);
+    return name.empty() ? CPhoneSession::DeviceSerial(record) : name;
 }
 
 int Fail(const std::string& reason) {
@@ -156,13 +86,13 @@ int Fail(const std::string& reason) {
     return EXIT_SEND_FAILED;
 }
 
-}  // namespace
-
-int RunSend(int argc, char** argv) {
+int Send(int argc, char** argv) {
     const char* wanted = nullptr;
     bool install = false;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--phone") == 0 && i + 1 < argc) {
+        if (strcmp(argv[i], "--") == 0 && i + 1 == argc) {
+            // The end of the options; send takes nothing after it.
+        } else if (strcmp(argv[i], "--phone") == 0 && i + 1 < argc) {
             wanted = argv[++i];
         } else if (strcmp(argv[i], "--install") == 0) {
             install = true;
@@ -173,60 +103,48 @@ int RunSend(int argc, char** argv) {
         }
     }
     PrepareLanguage(nullptr);
+    CQVXDBBuilder::TidyProgramFolder();
 
-    ServiceSession service;
-    if (service.Result() != 0) {
-        return Fail("the phone connection service could not be started (" + std::to_string(service.Result()) +
-                    ")");
+    CPhoneSession session;
+    if (session.StartResult() != 0) {
+        return Fail("the phone connection service could not be started (" +
+                    std::to_string(session.StartResult()) + ")");
     }
-    CQVXDBBuilder builder;
-    DatabaseLease lease(builder);
-    if (!lease.Taken()) return Fail("there is no last.db to send; build one first");
-
-    std::vector<CONA_DEVICE_RECORD> records;
-    std::vector<Phone> phones = ListPhones(records);
-    struct RecordsGuard {
-        std::vector<CONA_DEVICE_RECORD>& r;
-        ~RecordsGuard() {
-            if (!r.empty()) CONAFreeDeviceStructure(static_cast<uint32_t>(r.size()), r.data());
-        }
-    } recordsGuard{records};
-    if (phones.empty()) return Fail("no phone is connected");
-
-    const Phone* chosen = nullptr;
-    for (const Phone& phone : phones) {
-        if (wanted && (phone.name == wanted || phone.serial == wanted)) chosen = &phone;
+    if (!session.LendDatabase()) {
+        return Fail(session.NoDatabaseToLend() ? "there is no last.db to send; build one first"
+                                               : session.LendFailure());
     }
-    if (wanted == nullptr && phones.size() == 1) chosen = &phones[0];
-    if (chosen == nullptr) {
+
+    session.OpenDeviceManager();
+    session.RefreshDevices();
+    if (session.DeviceCount() == 0) return Fail("no phone is connected");
+
+    const size_t kNone = session.DeviceCount();
+    size_t chosen = kNone;
+    for (size_t i = 0; i < session.DeviceCount(); ++i) {
+        const CONA_DEVICE_RECORD& record = *session.Device(i);
+        if (wanted && (PhoneName(record) == wanted || CPhoneSession::DeviceSerial(record) == wanted))
+            chosen = i;
+    }
+    if (wanted == nullptr && session.DeviceCount() == 1) chosen = 0;
+    if (chosen == kNone) {
         fprintf(stderr,
                 wanted ? "qvxbuild send: no phone named '%s'; connected:\n"
                        : "qvxbuild send: several phones are connected; choose one with --phone:\n",
                 wanted);
-        for (const Phone& phone : phones)
-            fprintf(stderr, "  %s (serial %s)\n", phone.name.c_str(), phone.serial.c_str());
+        for (size_t i = 0; i < session.DeviceCount(); ++i)
+            fprintf(stderr, "  %s (serial %s)\n", PhoneName(*session.Device(i)).c_str(),
+                    CPhoneSession::DeviceSerial(*session.Device(i)).c_str());
         return EXIT_SEND_FAILED;
     }
 
-    CONAHANDLE hFS = 0;
-    if (CONAOpenFS(qvxconn::ToUtf16(chosen->serial).c_str(), CONA_MEDIA_ALL, &hFS,
-                   static_cast<uint32_t>(chosen->index)) != 0) {
-        return Fail("the phone's storage could not be opened");
-    }
-    struct FsGuard {
-        CONAHANDLE h;
-        ~FsGuard() { CONACloseFS(h); }
-    } fsGuard{hFS};
-
-    CONARefreshDeviceMemoryValues(hFS);
-    int64_t freeBytes = -2, total = 0, used = 0;
-    CONAGetMemoryValues(hFS, nullptr, &freeBytes, &total, &used);
-    const double neededMB = static_cast<double>(builder.GetDBSize()) / 1024 / 1024 * 2;
-    const double freeMB = static_cast<double>(freeBytes) / 1024 / 1024;
-    if (neededMB > freeMB) {
+    if (session.OpenFileSystem(chosen) == 0) return Fail("the phone's storage could not be opened");
+    CPhoneSession::MemoryReport memory;
+    session.CheckMemory(memory);
+    if (!memory.bFits) {
         char text[160];
         snprintf(text, sizeof text, "the phone has too little free memory: needed %.2f MB, free %.2f MB",
-                 neededMB, freeMB);
+                 memory.dNeededMB, memory.dFreeMB);
         return Fail(text);
     }
 
@@ -234,9 +152,9 @@ int RunSend(int argc, char** argv) {
     CCopyToPhoneThread worker;
     SendReceiver receiver(worker, install);
     worker.SetReceiver(&receiver);
-    worker.SetDBBuilder(&builder);
-    worker.SetFSHandle(hFS);
-    worker.SetDevice(&records[chosen->index]);
+    worker.SetDBBuilder(&session.Database());
+    worker.SetFSHandle(session.FileSystem());
+    worker.SetDevice(session.Device(chosen));
     if (!worker.StartThread(0, 0, 0)) return Fail("the copy could not be started");
     bool abortSent = false;
     while (!worker.WaitForDone(100)) {
@@ -247,6 +165,17 @@ int RunSend(int argc, char** argv) {
     }
     worker.SetReceiver(nullptr);
     if (!receiver.Finished()) return Fail(receiver.Reason());
-    printf("sent to %s\n", chosen->name.c_str());
+    printf("sent to %s\n", PhoneName(*session.Device(chosen)).c_str());
     return EXIT_OK;
+}
+
+}  // namespace
+
+int RunSend(int argc, char** argv) {
+    try {
+        return Send(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "qvxbuild send: %s\n", e.what());
+        return EXIT_SEND_FAILED;
+    }
 }

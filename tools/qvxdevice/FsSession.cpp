@@ -1,8 +1,10 @@
 #include "FsSession.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +25,42 @@ std::atomic<unsigned> g_tempCounter{0};
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Opens `relative` (folders joined by '/', "" for the phone folder itself)
+// below `root` without ever leaving it: links are followed only while they
+// stay inside. -1 with errno EXDEV or ELOOP for a path that leads out.
+int OpenBeneath(int root, const std::string& relative) {
+    if (relative.empty()) return fcntl(root, F_DUPFD_CLOEXEC, 0);
+    open_how how{};
+    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+    // A kernel without openat2: one step at a time, following no link at all.
+    int current = fcntl(root, F_DUPFD_CLOEXEC, 0);
+    for (size_t begin = 0; current >= 0 && begin <= relative.size();) {
+        size_t end = relative.find('/', begin);
+        if (end == std::string::npos) end = relative.size();
+        const std::string part = relative.substr(begin, end - begin);
+        begin = end + 1;
+        if (part.empty()) continue;
+        if (part == "..") {
+            close(current);
+            errno = EXDEV;
+            return -1;
+        }
+        const int next = openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int err = errno;
+        close(current);
+        current = next;
+        errno = err;
+    }
+    return current;
+}
+
+bool LeadsOut(int err) {
+    return err == EXDEV || err == ELOOP;
 }
 
 std::string JoinHostPath(const std::string& folder, const std::string& name) {
@@ -128,6 +166,21 @@ std::string FsSession::HostPath(const PhonePath& path) const {
     return host;
 }
 
+int FsSession::OpenFolder(const PhonePath& path, uint32_t& error) const {
+    std::string relative;
+    for (const auto& part : path) relative += (relative.empty() ? "" : "/") + part;
+    const int root = open(m_phonePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0) {
+        error = ECONA_FOLDER_NOT_FOUND;
+        return -1;
+    }
+    const int fd = OpenBeneath(root, relative);
+    const int err = errno;
+    close(root);
+    if (fd < 0) error = LeadsOut(err) ? ECONA_INVALID_NAME : ECONA_FOLDER_NOT_FOUND;
+    return fd;
+}
+
 uint32_t FsSession::SetCurrentFolder(std::string_view folder) {
     std::lock_guard<std::mutex> op(m_opMutex);
     PhoneInfo info;
@@ -137,7 +190,10 @@ uint32_t FsSession::SetCurrentFolder(std::string_view folder) {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!ResolvePhonePath(m_current, folder, resolved)) return ECONA_INVALID_NAME;
     }
-    if (!IsDirectory(HostPath(resolved))) return ECONA_FOLDER_NOT_FOUND;
+    uint32_t error = CONA_OK;
+    const int fd = OpenFolder(resolved, error);
+    if (fd < 0) return error;
+    close(fd);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_current = std::move(resolved);
     return CONA_OK;
@@ -201,13 +257,21 @@ uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, cons
         PhonePath folder = current;
         if (targetPath && !ResolvePhonePath(current, *targetPath, folder)) return ECONA_INVALID_NAME;
         t.targetDir = HostPath(folder);
-        if (!IsDirectory(t.targetDir))
-            return targetPath ? ECONA_FOLDER_NOT_FOUND : ECONA_CURRENT_FOLDER_NOT_FOUND;
+        t.phoneFolder = folder;
+        uint32_t error = CONA_OK;
+        const int fd = OpenFolder(folder, error);
+        if (fd < 0) {
+            if (error == ECONA_FOLDER_NOT_FOUND && !targetPath) error = ECONA_CURRENT_FOLDER_NOT_FOUND;
+            return error;
+        }
+        close(fd);
     } else {
         if (!IsPlainName(fileName) || !targetPath || targetPath->empty()) return ECONA_INVALID_PARAMETER;
         PhonePath folder = current;
         if (!sourcePath.empty() && !ResolvePhonePath(current, sourcePath, folder)) return ECONA_INVALID_NAME;
         t.source = HostPath(folder) + "/" + fileName;
+        t.phoneFolder = folder;
+        t.sourceOnPhone = true;
         t.name = fileName;
         t.targetDir = *targetPath;
         if (!IsDirectory(t.targetDir)) return ECONA_FOLDER_NOT_FOUND;
@@ -217,6 +281,7 @@ uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, cons
         struct stat st {};
         int64_t free = 0, total = 0;
         ComputeMemory(info, free, total);
+        // The PC side is the caller's own file: followed as given.
         if (stat(t.source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ECONA_FILE_NOT_FOUND;
         if (static_cast<int64_t>(st.st_size) > free) return ECONA_MEMORY_FULL;
     }
@@ -241,9 +306,16 @@ uint32_t FsSession::Install(const std::string& packageName, const std::string& s
     uint32_t result = Run(t, info);
     if (result != CONA_OK) return result;
     if (info.installFails) return ECONA_INSTALLATION_FAILED;
-    for (const char* folder : {"/C", "/C/Quorvex", "/C/Data", "/C/Data/Quorvex"}) {
-        const std::string path = m_phonePath + folder;
-        if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+    for (const PhonePath& folder : {PhonePath{"C"}, PhonePath{"C", "Quorvex"}, PhonePath{"C", "Data"},
+                                    PhonePath{"C", "Data", "Quorvex"}}) {
+        // Made inside the phone's folder only, never through a link out of it.
+        uint32_t error = CONA_OK;
+        const int parent = OpenFolder(PhonePath(folder.begin(), folder.end() - 1), error);
+        const bool made =
+            parent >= 0 && (mkdirat(parent, folder.back().c_str(), 0755) == 0 || errno == EEXIST);
+        if (parent >= 0) close(parent);
+        if (error == ECONA_INVALID_NAME) return ECONA_INVALID_NAME;
+        if (!made) {
             PhoneInfo now;
             return Present(now) ? ECONA_FAILED : Lost();
         }
@@ -253,7 +325,19 @@ uint32_t FsSession::Install(const std::string& packageName, const std::string& s
 
 uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
     const bool writing = !t.targetDir.empty();
-    int in = open(t.source.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = -1;
+    if (t.sourceOnPhone) {
+        uint32_t error = CONA_OK;
+        const int folder = OpenFolder(t.phoneFolder, error);
+        if (folder < 0) return error == ECONA_INVALID_NAME ? error : ECONA_FILE_NOT_FOUND;
+        in = openat(folder, t.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int err = errno;
+        close(folder);
+        if (in < 0 && err == ELOOP) return ECONA_INVALID_NAME;
+        errno = err;
+    } else {
+        in = open(t.source.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (in < 0) return errno == ENOENT || errno == ENOTDIR ? ECONA_FILE_NOT_FOUND : ECONA_FAILED;
     struct stat st {};
     if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -282,8 +366,14 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
         // Everything happens relative to the target folder's descriptor, so
         // that the partial file is found and removed even when the phone's
         // folder has moved away meanwhile.
-        dir = open(t.targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir < 0) return fail(ECONA_FOLDER_NOT_FOUND);
+        if (t.targetOnPhone()) {
+            uint32_t error = CONA_OK;
+            dir = OpenFolder(t.phoneFolder, error);
+            if (dir < 0) return fail(error);
+        } else {
+            dir = open(t.targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dir < 0) return fail(ECONA_FOLDER_NOT_FOUND);
+        }
         struct stat tst {};
         if (fstatat(dir, t.name.c_str(), &tst, 0) == 0 && (!t.overwrite || S_ISDIR(tst.st_mode))) {
             return fail(ECONA_FILE_ALREADY_EXIST);

@@ -5,6 +5,8 @@
 // A phone path has the form "\\C:\Data\Quorvex\" (drive letter, then folders
 // separated by '\'); "\Data" is taken from the current drive and "Data\x"
 // from the current folder. Drive C: is the phone folder's subfolder "C".
+// Paths on the phone never lead out of the phone's folder: a link that does
+// makes the operation fail with ECONA_INVALID_NAME.
 #pragma once
 
 #include <cstdint>
@@ -45,12 +47,19 @@ private:
         std::string name;       // name of the target file, and of the report
         bool overwrite = false;
         uint32_t operation = 0;
+        PhonePath phoneFolder;       // the folder on the phone side, if any
+        bool sourceOnPhone = false;  // else the target is on the phone (when written)
+        bool targetOnPhone() const { return !sourceOnPhone && !phoneFolder.empty(); }
     };
 
     // Reads the phone's settings; marks the session lost when the phone is gone.
     bool Present(PhoneInfo& info);
     uint32_t Lost();
     std::string HostPath(const PhonePath& path) const;
+    // A folder of the phone, opened without leaving the phone's folder: -1
+    // and `error` ECONA_INVALID_NAME when a link leads out of it, else
+    // ECONA_FOLDER_NOT_FOUND.
+    int OpenFolder(const PhonePath& path, uint32_t& error) const;
     uint32_t Run(const Transfer& t, const PhoneInfo& info);
     bool Report(uint32_t operation, int64_t done, int64_t total);
 

@@ -1,0 +1,125 @@
+#include "wizard/WizardState.h"
+
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
+#include "import/AnalysisStep.h"
+
+namespace qvxwizard {
+
+namespace {
+
+constexpr size_t kInfoTextSize = 129;   // each text of the info text
+constexpr size_t kInfoTotalSize = 513;  // the whole info text
+constexpr size_t kLastDBTextSize = 261;
+
+EnabledControls EnabledFor(const WizardState& state) {
+    EnabledControls on;
+    if (state.bBusy) return on;
+    on.bCancel = on.bNewDB = true;
+    on.bLastDB = state.bLastDBFound;
+    if (state.nMode == kWayLastDatabase) {
+        on.bComplete = true;
+    } else if (state.nCSVState != CSV_STATE_ANALYZED) {
+        on.bCsv = true;
+    } else if (state.nMappingState == MAPPING_STATE_NONE) {
+        // No usable mapping: another file or mapping can still be chosen and a
+        // new mapping created; only editing needs a current mapping. With all
+        // of them off, a user whose mapping failed to apply could only quit.
+        on.bCsv = on.bMapping = true;
+    } else {
+        on.bCsv = on.bMapping = on.bEditMapping = true;
+        on.bComplete = state.nMappingState == MAPPING_STATE_COMPLETE;
+    }
+    return on;
+}
+
+const char* CsvKey(int nCSVState) {
+    switch (nCSVState) {
+        case CSV_STATE_NONE:
+            return qvxtext::kMainDlg_Info_NoCSVFile;
+        case CSV_STATE_CHOSEN:
+            return qvxtext::kMainDlg_Info_ReadCSVFile;
+        case CSV_STATE_ANALYZED:
+            return qvxtext::kMainDlg_Info_CSVFileOK;
+        default:
+            return nullptr;
+    }
+}
+
+const char* MappingKey(int nMappingState) {
+    switch (nMappingState) {
+        case MAPPING_STATE_NONE:
+            return qvxtext::kMainDlg_Info_MappingFileNotOK;
+        case MAPPING_STATE_CHOSEN:
+            return qvxtext::kMainDlg_Info_ReadMappingFile;
+        case MAPPING_STATE_COMPLETE:
+            return qvxtext::kMainDlg_Info_MappingFileOK;
+        case MAPPING_STATE_INCOMPLETE:
+            return qvxtext::kMainDlg_Info_MappingIncomplete;
+        default:
+            return nullptr;
+    }
+}
+
+// In the way "new database" the first line is always followed by a line
+// break, even when no mapping line follows.
+std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
+    // The CSV file and the mapping play no part in sending the last database.
+    if (state.nMode == kWayLastDatabase) return {{qvxtext::kMainDlg_Info_SendLastDB, {}, {}}};
+    std::vector<InfoLine> lines(2);
+    lines[0].pszKey = CsvKey(state.nCSVState);
+    if (state.nCSVState != CSV_STATE_NONE) lines[1].pszKey = MappingKey(state.nMappingState);
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE &&
+        state.autoChosenMapping)
+        lines[1] = {qvxtext::kMainDlg_Info_MappingChosen, state.autoChosenMapping, {}};
+    // Incomplete: the next line says why.
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_INCOMPLETE &&
+        state.pszMappingRule != nullptr)
+        lines.push_back({state.pszMappingRule, {}, {}});
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE)
+        lines.push_back({qvxtext::kMainDlg_Info_ReadyToComplete, {}, {}});
+    return lines;
+}
+
+InfoLine LastDBLineFor(const WizardState& state) {
+    if (!state.lastDBModified) return {qvxtext::kMainDlg_Info_LastDB_NotFound, {}, {}};
+    return {qvxtext::kMainDlg_Info_LastDB, {}, state.lastDBModified};
+}
+
+std::string Lookup(const TextLookup& lookup, const char* pszKey, size_t nBufferSize) {
+    if (!pszKey) return std::string();
+    return lookup ? lookup(pszKey, nBufferSize) : GetText(pszKey, nBufferSize);
+}
+
+std::string LineText(const TextLookup& lookup, const InfoLine& line, size_t nBufferSize) {
+    std::string text = Lookup(lookup, line.pszKey, nBufferSize);
+    if (line.timeArgument) {
+        const std::string when =
+            FormatTime(Lookup(lookup, qvxtext::kTimeFormat_DateAndTime, kLastDBTextSize), *line.timeArgument);
+        return FormatTextWithString(text, when);
+    }
+    if (line.argument) return FormatTextWithString(text, *line.argument);
+    return text;
+}
+
+}  // namespace
+
+WizardView DescribeWizard(const WizardState& state) {
+    return {EnabledFor(state), InfoLinesFor(state), LastDBLineFor(state)};
+}
+
+std::string ComposeInfoText(const WizardView& view, const TextLookup& lookup) {
+    std::string info;
+    for (size_t i = 0; i < view.infoLines.size(); ++i) {
+        if (i > 0) info += '\n';
+        info += LineText(lookup, view.infoLines[i], kInfoTextSize);
+    }
+    if (info.size() >= kInfoTotalSize) info.resize(kInfoTotalSize - 1);
+    return info;
+}
+
+std::string ComposeLastDBText(const WizardView& view, const TextLookup& lookup) {
+    return LineText(lookup, view.lastDBLine, kLastDBTextSize);
+}
+
+}  // namespace qvxwizard

@@ -1,0 +1,81 @@
+// The main dialog's rules: from the wizard's state - the way, the CSV and
+// mapping states, a running worker, last.db - follow which controls can be
+// used and which info lines show. No window is involved: the dialog gathers
+// the state, asks DescribeWizard and applies the answer.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qvxwizard {
+
+inline constexpr int kWayNewDatabase = 0;
+inline constexpr int kWayLastDatabase = 1;
+
+// Everything the rules read; the dialog fills it in CurrentState. Facts that
+// further info lines report - the character set the CSV file was read in,
+// rows that do not fit its header, a ready mapping chosen by itself - belong
+// here beside the state they explain; DescribeWizard turns them into lines
+// whose keys are formats, with the fact as InfoLine::argument.
+struct WizardState {
+    int nMode = kWayNewDatabase;
+    int nCSVState = 0;      // CsvState of import/AnalysisStep.h
+    int nMappingState = 0;  // MappingState of import/AnalysisStep.h
+    bool bBusy = false;     // a worker runs
+    bool bLastDBFound = false;
+    // When last.db was last changed, as far as it can be looked up now (it
+    // may have vanished since bLastDBFound was set).
+    std::optional<std::tm> lastDBModified;
+    // The language key of the rule an incomplete mapping breaks
+    // (FirstBrokenMappingRule), shown after the mapping line; null for none.
+    const char* pszMappingRule = nullptr;
+    // The name of the mapping the wizard chose by itself after the analysis,
+    // because the chosen one did not fit; it replaces the line that says the
+    // mapping fits.
+    std::optional<std::string> autoChosenMapping;
+};
+
+// Which controls can be used. Help and the web address always can.
+struct EnabledControls {
+    bool bCsv = false;          // the CSV path field and its browse button
+    bool bMapping = false;      // the mapping list, browsing and creating a mapping
+    bool bEditMapping = false;  // editing the current mapping
+    bool bComplete = false;
+    bool bCancel = false;
+    bool bNewDB = false;  // the two radio buttons of the ways
+    bool bLastDB = false;
+    bool operator==(const EnabledControls&) const = default;
+};
+
+// One line of an info text: a language key, shown as it stands or, with an
+// argument, used as a format with one "%s" (FormatTextWithString). A time
+// argument is first written with the text TimeFormat_DateAndTime.
+struct InfoLine {
+    const char* pszKey = nullptr;  // null: an empty line
+    std::optional<std::string> argument;
+    std::optional<std::tm> timeArgument;
+};
+
+struct WizardView {
+    EnabledControls enabled;
+    std::vector<InfoLine> infoLines;  // the wizard's info text, lines joined by "\n"
+    InfoLine lastDBLine;              // the line beside the way "last database"
+};
+
+WizardView DescribeWizard(const WizardState& state);
+
+// Looks a key up in the current language, cut as a buffer of nBufferSize
+// bytes would cut it. The default is the language table.
+using TextLookup = std::function<std::string(const char* pszKey, size_t nBufferSize)>;
+
+// The info text as shown: each key's text at most 128 bytes, the whole at
+// most 512 bytes.
+std::string ComposeInfoText(const WizardView& view, const TextLookup& lookup = {});
+// The last-database line: its texts at most 260 bytes.
+std::string ComposeLastDBText(const WizardView& view, const TextLookup& lookup = {});
+
+}  // namespace qvxwizard

@@ -1,0 +1,231 @@
+// Nothing is lost whatever happens to qvxbuild: odd arguments, output paths
+// that must not be written, runs killed at any moment, runs at the same time.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "../database/DbTestUtil.h"
+#include "ToolTestEnv.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qvxtest::Result;
+
+std::string ContactsCsv(int rows, const std::string& prefix) {
+    std::string csv = "Name;Firma;Telefon\r\n";
+    for (int i = 0; i < rows; ++i)
+        csv += prefix + " Person " + std::to_string(i) + ";Firm;0711 " + std::to_string(i) + "\r\n";
+    return csv;
+}
+
+class QvxBuildFaults : public qvxtest::ToolTest {
+protected:
+    std::string Last() const { return program + "/last.db"; }
+    std::string Contacts(const std::string& path) const {
+        return qvxdbtest::Scalar(path, "SELECT COUNT(*) FROM Contact");
+    }
+    bool Whole(const std::string& path) const {
+        return qvxdbtest::Scalar(path, "PRAGMA integrity_check") == "ok";
+    }
+    // Everything in the program folder that is not part of the program.
+    std::vector<std::string> Leftovers() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(program)) {
+            const std::string n = e.path().filename().string();
+            if (n.ends_with(".db") || n.ends_with(".sem") || n.find(".unfinished") != std::string::npos ||
+                n.starts_with(".qvxbuild-"))
+                names.push_back(n);
+        }
+        return names;
+    }
+    // A start that tidies and then fails (no such phone).
+    void StartOnce() { EXPECT_EQ(Run("qvxbuild", {"send", "--phone", "nobody"}).status, 5); }
+    void AddPhone(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"--phones", program + "/phones", "add"};
+        all.insert(all.end(), args.begin(), args.end());
+        ASSERT_EQ(Run("qvx-phone", all).status, 0);
+    }
+};
+
+TEST_F(QvxBuildFaults, OddArgumentsEndInAMessageAndAnExitCode) {
+    const std::vector<std::string> odd = {"", "-", "--", std::string(5000, 'x'), "/no/such/folder/file"};
+    std::vector<std::vector<std::string>> runs;
+    for (const std::string& a : odd) {
+        runs.push_back({"analyze", a});
+        runs.push_back({"analyze", a, a});
+        runs.push_back({"analyze", "contacts.csv", "--map", a});
+        runs.push_back({"build", a});
+        runs.push_back({"build", a, "complete.map"});
+        runs.push_back({"build", "contacts.csv", a});
+        runs.push_back({"build", "contacts.csv", "complete.map", "--out", a});
+        runs.push_back({"build", "contacts.csv", "complete.map", "--language", a});
+        runs.push_back({"send", a});
+        runs.push_back({"send", "--phone", a});
+        runs.push_back({a});
+    }
+    for (const auto& args : runs) {
+        Result r = Run("qvxbuild", args);
+        std::string shown;
+        for (const auto& a : args) shown += "'" + a.substr(0, 30) + "' ";
+        EXPECT_GE(r.status, 1) << shown;
+        EXPECT_LE(r.status, 5) << shown << r.err;
+        EXPECT_FALSE(r.err.empty() && r.out.empty()) << shown;
+    }
+    EXPECT_TRUE(Leftovers().empty());
+
+    // An empty path is a missing path.
+    Result r = Run("qvxbuild", {"analyze", "", "--json"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("\"result\":-100"), std::string::npos) << r.out;
+}
+
+TEST_F(QvxBuildFaults, TwoDashesEndTheOptions) {
+    qvxtest::WriteFile(dir.File("-x.csv"), qvxtest::ReadFile(dir.File("contacts.csv")));
+    EXPECT_EQ(Run("qvxbuild", {"analyze", "--", "-x.csv"}).status, 0);
+    Result r = Run("qvxbuild", {"build", "--out", "x.db", "--", "-x.csv", "complete.map"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Contacts(dir.File("x.db")), "2");
+    EXPECT_EQ(Run("qvxbuild", {"send", "--"}).status, 5);  // accepted; nothing to send yet
+}
+
+TEST_F(QvxBuildFaults, OutputThatMustNotBeWritten) {
+    const std::string csv = qvxtest::ReadFile(dir.File("contacts.csv"));
+    const std::string map = qvxtest::ReadFile(dir.File("complete.map"));
+    fs::create_directory(dir.File("folder"));
+    fs::create_symlink(dir.File("contacts.csv"), dir.File("link.csv"));
+    fs::create_symlink("/dev/null", dir.File("null"));
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0644), 0);
+    qvxtest::WriteFile(dir.File("notes.txt"), "my notes");
+    for (const char* out : {"", "-", "contacts.csv", "complete.map", "link.csv", "folder", "null", "fifo",
+                            "notes.txt", "/dev/null"}) {
+        Result r = Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", out});
+        EXPECT_EQ(r.status, 1) << out << r.err;
+        EXPECT_FALSE(r.err.empty()) << out;
+    }
+    EXPECT_EQ(qvxtest::ReadFile(dir.File("contacts.csv")), csv);
+    EXPECT_EQ(qvxtest::ReadFile(dir.File("complete.map")), map);
+    EXPECT_EQ(qvxtest::ReadFile(dir.File("notes.txt")), "my notes");
+    EXPECT_TRUE(fs::is_symlink(dir.File("null")));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // An existing database is replaced.
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
+    qvxtest::WriteFile(dir.File("more.csv"), ContactsCsv(5, "More"));
+    ASSERT_EQ(Run("qvxbuild", {"build", "more.csv", "complete.map", "--out", "x.db"}).status, 0);
+    EXPECT_EQ(Contacts(dir.File("x.db")), "5");
+    for (const auto& e : fs::directory_iterator(dir.Path()))
+        EXPECT_FALSE(e.path().filename().string().starts_with(".qvxbuild-")) << e.path();
+
+    // Staging folders of killed runs go at the next start; held ones stay.
+    fs::create_directory(dir.File(".qvxbuild-AbCdEf"));
+    qvxtest::WriteFile(dir.File(".qvxbuild-AbCdEf/.held"), "");
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
+    EXPECT_FALSE(fs::exists(dir.File(".qvxbuild-AbCdEf")));
+}
+
+TEST_F(QvxBuildFaults, AFailedReplacementOfLastDbIsAFailedBuild) {
+    fs::create_directory(Last());
+    Result r = Run("qvxbuild", {"build", "contacts.csv", "complete.map"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("last.db"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_directory(Last()));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+}
+
+TEST_F(QvxBuildFaults, BuildsAtTheSameTimeBothSucceed) {
+    qvxtest::WriteFile(dir.File("big.csv"), ContactsCsv(20000, "Big"));
+    const pid_t a = Start("qvxbuild", {"build", "big.csv", "complete.map"}, "a");
+    const pid_t b = Start("qvxbuild", {"build", "big.csv", "complete.map"}, "b");
+    Result ra = Wait(a, "a"), rb = Wait(b, "b");
+    EXPECT_EQ(ra.status, 0) << ra.err;
+    EXPECT_EQ(rb.status, 0) << rb.err;
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+    EXPECT_TRUE(Whole(Last()));
+    EXPECT_EQ(Contacts(Last()), "20000");
+}
+
+TEST_F(QvxBuildFaults, BuildsAndSendsAtTheSameTime) {
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+    const std::string old = qvxtest::ReadFile(Last());
+    AddPhone({"Slow", "--serial", "S1", "--installed", "--speed", std::to_string(old.size() * 2)});
+    AddPhone({"Other", "--serial", "S2", "--installed", "--speed", std::to_string(old.size() * 2)});
+    qvxtest::WriteFile(dir.File("new.csv"), ContactsCsv(300, "New"));
+
+    // A send, a second send started at once, and builds meanwhile: the sends
+    // take the old database, the later build stays last.db.
+    const pid_t send = Start("qvxbuild", {"send", "--phone", "Slow"}, "send");
+    const pid_t second = Start("qvxbuild", {"send", "--phone", "Other"}, "second");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const pid_t build1 = Start("qvxbuild", {"build", "new.csv", "complete.map"}, "b1");
+    Result r1 = Wait(build1, "b1");
+    Result rs = Wait(send, "send"), r2 = Wait(second, "second");
+    EXPECT_EQ(r1.status, 0) << r1.err;
+    EXPECT_EQ(rs.status, 0) << rs.err;
+    EXPECT_EQ(r2.status, 0) << r2.err;
+    EXPECT_EQ(Contacts(Last()), "300");
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+    for (const char* phone : {"Slow", "Other"}) {
+        for (const auto& e : fs::directory_iterator(program + "/phones/" + phone + "/C/Data/Quorvex"))
+            if (e.path().extension() == ".db") {
+                EXPECT_EQ(qvxtest::ReadFile(e.path()), old) << phone;
+            }
+    }
+}
+
+TEST_F(QvxBuildFaults, ALinkOutOfThePhoneIsAnError) {
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+    AddPhone({"Tricky", "--serial", "T1", "--installed"});
+    const std::string data = program + "/phones/Tricky/C/Data/Quorvex";
+    fs::remove(data);
+    fs::create_directory(dir.File("elsewhere"));
+    fs::create_directory_symlink(dir.File("elsewhere"), data);
+    Result r = Run("qvxbuild", {"send", "--phone", "Tricky"});
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_TRUE(fs::is_empty(dir.File("elsewhere")));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+}
+
+// Kills a build or a send at several moments with each signal; afterwards
+// last.db is there, whole, and the old or the new database, and the next
+// start leaves nothing else.
+TEST_F(QvxBuildFaults, KilledAtAnyMomentLosesNothing) {
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+    const std::string old = qvxtest::ReadFile(Last());
+    qvxtest::WriteFile(dir.File("big.csv"), ContactsCsv(60000, "Big"));
+    AddPhone({"Slow", "--serial", "S1", "--installed", "--speed", std::to_string(old.size() * 4)});
+
+    for (int sig : {SIGKILL, SIGHUP, SIGTERM, SIGINT}) {
+        for (int delayMs : {60, 250, 700}) {
+            for (bool build : {true, false}) {
+                SCOPED_TRACE(std::string(build ? "build" : "send") + " signal " + std::to_string(sig) +
+                             " after " + std::to_string(delayMs) + " ms");
+                const std::string before = qvxtest::ReadFile(Last());
+                const pid_t pid = build ? Start("qvxbuild", {"build", "big.csv", "complete.map"})
+                                        : Start("qvxbuild", {"send", "--phone", "Slow"});
+                std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+                kill(pid, sig);
+                Result r = Wait(pid);
+                EXPECT_NE(r.status, 134) << r.err;  // never an abort
+                ASSERT_TRUE(qvxtest::FileExists(Last()));
+                EXPECT_TRUE(Whole(Last()));
+                const std::string count = Contacts(Last());
+                if (build) {
+                    EXPECT_TRUE(count == "60000" || qvxtest::ReadFile(Last()) == before) << count;
+                } else {
+                    EXPECT_EQ(qvxtest::ReadFile(Last()), before);
+                }
+                StartOnce();
+                EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+                // Back to the small database for the next round.
+                if (count != "2") {
+                    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,237 @@
+// The main dialog's rules as a table: the enabled controls for every row of
+// the rules, and the info text for every pair of CSV and mapping states.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "i18n/TextKeys.h"
+#include "wizard/WizardState.h"
+
+using qvxwizard::ComposeInfoText;
+using qvxwizard::ComposeLastDBText;
+using qvxwizard::DescribeWizard;
+using qvxwizard::WizardState;
+
+namespace {
+
+// Texts are their keys, so that the expected info texts read as key lists.
+std::string KeyItself(const char* pszKey, size_t) {
+    return pszKey;
+}
+
+WizardState State(int nMode, int nCsv, int nMapping, bool bBusy, bool bFound) {
+    WizardState state;
+    state.nMode = nMode;
+    state.nCSVState = nCsv;
+    state.nMappingState = nMapping;
+    state.bBusy = bBusy;
+    state.bLastDBFound = bFound;
+    return state;
+}
+
+// Enabled states in the order: CSV row, mapping row, edit mapping, Complete,
+// Cancel, radio "new database", radio "last database".
+std::string Enabled(const WizardState& state) {
+    const qvxwizard::EnabledControls on = DescribeWizard(state).enabled;
+    std::string s;
+    for (bool b : {on.bCsv, on.bMapping, on.bEditMapping, on.bComplete, on.bCancel, on.bNewDB, on.bLastDB})
+        s += b ? '1' : '0';
+    return s;
+}
+
+struct EnabledRow {
+    const char* pszWhat;
+    int nMode, nCsv, nMapping;
+    bool bBusy, bFound;
+    const char* pszExpected;
+};
+
+const EnabledRow kEnabledRows[] = {
+    // A running worker turns everything off, whatever else holds.
+    {"busy", 0, 2, 2, true, true, "0000000"},
+    {"busy, last database", 1, 0, 0, true, true, "0000000"},
+    {"busy, nothing chosen", 0, 0, 0, true, false, "0000000"},
+    // The way "last database": Complete, Cancel and the radios.
+    {"last database", 1, 0, 0, false, true, "0001111"},
+    {"last database over a ready file", 1, 2, 2, false, true, "0001111"},
+    {"last database without last.db", 1, 2, 3, false, false, "0001110"},
+    // No analysed CSV file: only the CSV row.
+    {"no CSV file", 0, 0, 0, false, false, "1000110"},
+    {"no CSV file, mapping chosen", 0, 0, 1, false, true, "1000111"},
+    {"CSV file being read", 0, 1, 2, false, true, "1000111"},
+    // Analysed, but no usable mapping: another file or mapping can be chosen
+    // or a new one created; only editing and Complete stay off.
+    {"no usable mapping", 0, 2, 0, false, false, "1100110"},
+    {"no usable mapping, last.db", 0, 2, 0, false, true, "1100111"},
+    // Otherwise everything, Complete only for a complete mapping.
+    {"mapping chosen", 0, 2, 1, false, true, "1110111"},
+    {"mapping complete", 0, 2, 2, false, true, "1111111"},
+    {"mapping complete, no last.db", 0, 2, 2, false, false, "1111110"},
+    {"mapping incomplete", 0, 2, 3, false, true, "1110111"},
+};
+
+TEST(WizardState, EnabledControlsFollowTheRules) {
+    for (const EnabledRow& row : kEnabledRows) {
+        SCOPED_TRACE(row.pszWhat);
+        EXPECT_EQ(Enabled(State(row.nMode, row.nCsv, row.nMapping, row.bBusy, row.bFound)), row.pszExpected);
+    }
+}
+
+TEST(WizardState, EnabledControlsOverEveryCombination) {
+    for (int nMode : {0, 1})
+        for (int nCsv = 0; nCsv <= 2; ++nCsv)
+            for (int nMapping = 0; nMapping <= 3; ++nMapping)
+                for (bool bBusy : {false, true})
+                    for (bool bFound : {false, true}) {
+                        const WizardState state = State(nMode, nCsv, nMapping, bBusy, bFound);
+                        SCOPED_TRACE(testing::Message() << nMode << nCsv << nMapping << bBusy << bFound);
+                        const std::string enabled = Enabled(state);
+                        if (bBusy) {
+                            EXPECT_EQ(enabled, "0000000");
+                            continue;
+                        }
+                        // Cancel and the radio of the new way always; the
+                        // other radio exactly when last.db was found.
+                        EXPECT_EQ(enabled.substr(4), bFound ? "111" : "110");
+                        // Complete needs a way that can be completed.
+                        EXPECT_EQ(enabled[3] == '1', nMode == 1 || (nCsv == 2 && nMapping == 2));
+                        // Editing a mapping needs an analysed file and a mapping.
+                        EXPECT_EQ(enabled[2] == '1', nMode == 0 && nCsv == 2 && nMapping != 0);
+                    }
+}
+
+struct InfoRow {
+    int nCsv, nMapping;
+    std::string expected;
+};
+
+TEST(WizardState, InfoTextForEveryCsvAndMappingState) {
+    using namespace qvxtext;
+    const std::string noCsv = std::string(kMainDlg_Info_NoCSVFile) + "\n";
+    const std::string reading = std::string(kMainDlg_Info_ReadCSVFile) + "\n";
+    const std::string read = std::string(kMainDlg_Info_CSVFileOK) + "\n";
+    const InfoRow rows[] = {
+        // Without a CSV file the first line only, whatever the mapping state.
+        {0, 0, noCsv},
+        {0, 1, noCsv},
+        {0, 2, noCsv},
+        {0, 3, noCsv},
+        {1, 0, reading + kMainDlg_Info_MappingFileNotOK},
+        {1, 1, reading + kMainDlg_Info_ReadMappingFile},
+        {1, 2, reading + kMainDlg_Info_MappingFileOK},
+        {1, 3, reading + kMainDlg_Info_MappingIncomplete},
+        {2, 0, read + kMainDlg_Info_MappingFileNotOK},
+        {2, 1, read + kMainDlg_Info_ReadMappingFile},
+        {2, 2, read + kMainDlg_Info_MappingFileOK + "\n" + kMainDlg_Info_ReadyToComplete},
+        {2, 3, read + kMainDlg_Info_MappingIncomplete},
+        // States out of range show empty lines rather than a wrong text.
+        {5, 2, "\n" + std::string(kMainDlg_Info_MappingFileOK)},
+        {2, -1, read},
+    };
+    for (const InfoRow& row : rows) {
+        SCOPED_TRACE(testing::Message() << "CSV " << row.nCsv << ", mapping " << row.nMapping);
+        // In the way "new database" neither a running worker nor last.db
+        // changes the info text.
+        for (bool bBusy : {false, true})
+            for (bool bFound : {false, true})
+                EXPECT_EQ(ComposeInfoText(DescribeWizard(State(0, row.nCsv, row.nMapping, bBusy, bFound)),
+                                          KeyItself),
+                          row.expected);
+    }
+}
+
+TEST(WizardState, IncompleteSaysWhyAndAChosenMappingIsNamed) {
+    using namespace qvxtext;
+    const std::string read = std::string(kMainDlg_Info_CSVFileOK) + "\n";
+    WizardState state = State(0, 2, 3, false, false);
+    state.pszMappingRule = kMappingDlg_Info_ToMany_Company;
+    state.autoChosenMapping = "Outlook (English)";  // only for a complete mapping
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself),
+              read + kMainDlg_Info_MappingIncomplete + "\n" + kMappingDlg_Info_ToMany_Company);
+
+    // The chosen mapping's line takes the place of "the mapping fits"; its
+    // name is an argument, not a format.
+    const auto format = [](const char* pszKey, size_t) {
+        return pszKey == std::string(kMainDlg_Info_MappingChosen) ? std::string("took %s")
+                                                                  : std::string(pszKey);
+    };
+    state.nMappingState = 2;
+    state.autoChosenMapping = "50 %s";
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), format),
+              read + "took 50 %s\n" + kMainDlg_Info_ReadyToComplete);
+    // The rule only with an incomplete mapping, the name only with a complete one.
+    for (int nMapping : {0, 1, 3}) {
+        state.nMappingState = nMapping;
+        state.pszMappingRule = nMapping == 3 ? nullptr : kMappingDlg_Info_No_Name;
+        EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself).find("took"), std::string::npos);
+        EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself).find(kMappingDlg_Info_No_Name),
+                  std::string::npos);
+    }
+    // Not while the file is being read, nor in the way "last database".
+    state = State(0, 1, 3, false, false);
+    state.pszMappingRule = kMappingDlg_Info_Empty_Entry;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself),
+              std::string(kMainDlg_Info_ReadCSVFile) + "\n" + kMainDlg_Info_MappingIncomplete);
+    state.nMode = 1;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself), kMainDlg_Info_SendLastDB);
+}
+
+TEST(WizardState, LastDatabaseWaySaysThatCompleteSends) {
+    for (int nCsv = 0; nCsv <= 2; ++nCsv)
+        for (int nMapping = 0; nMapping <= 3; ++nMapping)
+            for (bool bFound : {false, true}) {
+                SCOPED_TRACE(testing::Message() << nCsv << nMapping << bFound);
+                EXPECT_EQ(ComposeInfoText(DescribeWizard(State(1, nCsv, nMapping, false, bFound)), KeyItself),
+                          qvxtext::kMainDlg_Info_SendLastDB);
+            }
+}
+
+TEST(WizardState, InfoTextsAreCutAsTheirBuffers) {
+    std::vector<size_t> sizes;
+    // A language file with overlong texts: each is cut to its buffer.
+    auto longTexts = [&sizes](const char* pszKey, size_t nSize) {
+        sizes.push_back(nSize);
+        return std::string(nSize - 1,
+                           pszKey == std::string(qvxtext::kMainDlg_Info_LastDB_NotFound) ? 'n' : 'x');
+    };
+    const qvxwizard::WizardView view = DescribeWizard(State(0, 2, 2, false, false));
+    EXPECT_EQ(ComposeInfoText(view, longTexts),
+              std::string(128, 'x') + "\n" + std::string(128, 'x') + "\n" + std::string(128, 'x'));
+    EXPECT_EQ(sizes, (std::vector<size_t>{129, 129, 129}));
+    EXPECT_EQ(ComposeLastDBText(view, longTexts), std::string(260, 'n'));
+}
+
+TEST(WizardState, LastDatabaseLine) {
+    WizardState state = State(0, 0, 0, false, true);
+    // Found at the last check, but gone since: not found.
+    EXPECT_EQ(ComposeLastDBText(DescribeWizard(state), KeyItself), qvxtext::kMainDlg_Info_LastDB_NotFound);
+
+    std::tm modified{};
+    modified.tm_year = 2026 - 1900;
+    modified.tm_mon = 11;
+    modified.tm_mday = 7;
+    modified.tm_hour = 9;
+    modified.tm_min = 5;
+    state.lastDBModified = modified;
+    auto texts = [](const char* pszKey, size_t) -> std::string {
+        if (pszKey == std::string(qvxtext::kMainDlg_Info_LastDB)) return "Built on %s.";
+        if (pszKey == std::string(qvxtext::kTimeFormat_DateAndTime)) return "%d.%m.%Y %H:%M";
+        return "?";
+    };
+    EXPECT_EQ(ComposeLastDBText(DescribeWizard(state), texts), "Built on 07.12.2026 09:05.");
+
+    // Formats from the language file are never used unchecked.
+    auto broken = [](const char* pszKey, size_t) -> std::string {
+        if (pszKey == std::string(qvxtext::kMainDlg_Info_LastDB)) return "Built %s %n %s";
+        return "%Y|%n|%Q";
+    };
+    EXPECT_EQ(ComposeLastDBText(DescribeWizard(state), broken), "Built %s %n %s");
+    auto brokenTime = [](const char* pszKey, size_t) -> std::string {
+        if (pszKey == std::string(qvxtext::kMainDlg_Info_LastDB)) return "Built: %s";
+        return "%Y|%n|%Q";
+    };
+    EXPECT_EQ(ComposeLastDBText(DescribeWizard(state), brokenTime), "Built: 2026|%n|%Q");
+}
+
+}  // namespace
