@@ -304,7 +304,7 @@ void TestEndToEnd::readyMappingChosenByItselfGivesFullNames_data() {
     QTest::addColumn<QString>("mapping");
     QTest::addColumn<QString>("mobile");
     QTest::newRow("Google") << "google.csv"
-                            << "Google Contacts (Google CSV)"
+                            << "Google Contacts"
                             << "Phone 1 - Value";
     QTest::newRow("Outlook") << "outlook-en.csv"
                              << "Outlook (English)"

@@ -115,7 +115,7 @@ TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
 
     r = Run("qvxbuild", {"build", google, "--out", "google.db"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("\"Google Contacts (Google CSV)\" (" + program + "/mappings/google-contacts.map)"),
+    EXPECT_NE(r.err.find("\"Google Contacts\" (" + program + "/mappings/google-contacts.map)"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(qvxdbtest::Scalar(dir.File("google.db"), "SELECT group_concat(Name, '|') FROM Contact"),
