@@ -8,6 +8,7 @@
 
 #include "FuzzFiles.h"
 #include "import/CSVParser.h"
+#include "import/ColumnSamples.h"
 #include "import/DataMap.h"
 
 using qvxfuzz::TempPath;
@@ -21,6 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parser.SetCSVFileName(path.c_str());
     parser.SetTable(&table);
     if (parser.AnalyzeCsvData() == 0 && parser.ParseData(1) == 0) {
+        // The editor's sample values leave no row in the table.
+        const auto samples = CollectColumnSamples(parser, table);
+        if (table.GetRowCount() != 0 || samples.size() != static_cast<size_t>(table.GetColumnCount()))
+            __builtin_trap();
         parser.ParseData(2);
         // A second run on the same table must add no row twice.
         int rows = table.GetRowCount();
