@@ -5,8 +5,12 @@
 # DIR/share/icons and a desktop entry in DIR/share/applications that starts
 # the installed wizard. With the prefix ~/.local the desktop finds the entry.
 #
-# The wizard writes last.db, language.ini and new mappings into its program
-# folder, so the folder must be writable by its user.
+# The installed program folder holds the marker file "installed": the
+# programs then keep each user's files (last.db, new mappings, the language
+# choice, the trace log, simulated phones) in the user's XDG folders, even
+# where the folder itself is writable (root, a prefix in the home folder).
+# The Debian package (cmake/QvxPackage.cmake) adds manual pages, shell
+# completion, the AppStream metainfo and the package documents.
 set(QVX_INSTALL_PROGRAM_DIR "lib/qvxwizard" CACHE STRING "Program folder, relative to the install prefix")
 
 set(_qvx_dest "${QVX_INSTALL_PROGRAM_DIR}")
@@ -28,6 +32,11 @@ if(TARGET qvx_user_guides)
   install(FILES "${QVX_PROGRAM_DIR}/Quorvex User Guide.pdf" "${QVX_PROGRAM_DIR}/Quorvex Benutzerdokumentation.pdf"
           DESTINATION "${_qvx_dest}")
 endif()
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/samples/" DESTINATION "${_qvx_dest}/samples"
+        FILES_MATCHING PATTERN "*.csv")
+install(FILES "${PROJECT_SOURCE_DIR}/src/resources/mappings/Beispielkontakte.map"
+        DESTINATION "${_qvx_dest}/samples")
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/installed" DESTINATION "${_qvx_dest}")
 install(FILES "${PROJECT_SOURCE_DIR}/src/resources/icons/program.svg" DESTINATION "${_qvx_dest}"
         RENAME qvxwizard.svg)
 install(FILES "${PROJECT_SOURCE_DIR}/src/resources/icons/program.svg"
@@ -68,7 +77,7 @@ if(_template)
   set(_exec "\"${_exec}\"")
   string(REPLACE "\\" "\\\\" QVX_DESKTOP_EXEC "${_exec}")
   string(REPLACE "\\" "\\\\" QVX_DESKTOP_PATH "${_folder}")
-  string(REPLACE "\\" "\\\\" QVX_DESKTOP_ICON "${_folder}/qvxwizard.svg")
+
   set(_entry "${_root}/share/applications/qvxwizard.desktop")
   message(STATUS "Installing: ${_entry}")
   configure_file("${_template}" "${_entry}" @ONLY)

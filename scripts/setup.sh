@@ -12,6 +12,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick poppler-utils xdg-utils
   fonts-dejavu-core
+  qt6-translations-l10n
+  dpkg-dev file help2man lintian desktop-file-utils appstream x11-utils
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test:
-#   1. the normal build (build/),
+#   1. the normal build (build/), then the Debian package made from it,
+#      installed, used by an unprivileged user and removed again,
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/),
 #   3. ThreadSanitizer for the threaded core tests (build-tsan/),
 #   4. each libFuzzer target for a short while (build-fuzz/, clang).
@@ -48,6 +49,14 @@ fi
 echo "== normal build"
 configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_ctest "normal" build
+
+echo "== Debian package (built, installed, used by an unprivileged user, removed)"
+if bash scripts/test-package.sh build; then
+  summary+=("-- package: built, installed, walked and removed")
+else
+  status=1
+  summary+=("-- package: FAILED (scripts/test-package.sh)")
+fi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=address,undefined

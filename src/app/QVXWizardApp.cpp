@@ -5,10 +5,12 @@
 #include "app/QVXWizardDlg.h"
 #include "database/QVXDBBuilder.h"
 #include "i18n/LanguageTable.h"
+#include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
 #include "transfer/PCSuiteDlg.h"
 #include "ui/MessageBoxesUi.h"
+#include "ui/QtTranslationsUi.h"
 
 bool CQVXWizardApp::InitInstance() {
     // What an interrupted earlier run left goes first, so that last.db is found.
@@ -16,6 +18,9 @@ bool CQVXWizardApp::InitInstance() {
     // The main dialog exists also when it never runs: its construction
     // points the language table at language.ini beside the program.
     CQVXWizardDlg dlg;
+    // An installed language.ini is shared: each user's choice is kept apart.
+    SetLanguageChoiceFile(
+        qvxplatform::UserFilesBesideProgram() ? nullptr : qvxplatform::GetLanguageChoiceFile().c_str());
 
     if (!ChooseStartupLanguage()) {
         // No language, so no text to look up.
@@ -24,6 +29,7 @@ bool CQVXWizardApp::InitInstance() {
         m_eOutcome = kNoLanguage;
         return false;
     }
+    qvxui::FollowLanguageWithQtTexts();
 
     // The probe releases each group before the next is tried; the copy
     // dialog initialises what it needs itself.

@@ -334,9 +334,10 @@ bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
 
 bool CQVXWizardDlg::CheckLastDB() {
     char szPath[kPathSize + 16];
-    const int n = std::snprintf(szPath, sizeof szPath, "%s/%s", m_szProgramPath, "last.db");
+    const std::string folder = qvxplatform::GetUserDataFolder();
+    const int n = std::snprintf(szPath, sizeof szPath, "%s/%s", folder.c_str(), "last.db");
     if (n < 0 || n >= static_cast<int>(kPathSize)) return false;
-    if (IsFileReadable(szPath)) {
+    if (!folder.empty() && IsFileReadable(szPath)) {
         if (m_nMode == 1) {
             m_pRadioLastDB->setChecked(true);
         } else {
@@ -465,7 +466,10 @@ void CQVXWizardDlg::OnButtonBrowseCsv() {
     qvxui::FileDialogOptions options;
     options.filter = "*.csv; *.txt|*.csv; *.txt||";
     options.defaultSuffix = "csv";
-    options.startFolder = qvxui::FromLocalText(std::string(m_szProgramPath) + "/");
+    // The sample contacts file lies in samples/ beside the program.
+    const std::string samples = std::string(m_szProgramPath) + "/samples/";
+    options.startFolder = qvxui::FromLocalText(
+        access(samples.c_str(), X_OK) == 0 ? samples : std::string(m_szProgramPath) + "/");
     QString path;
     if (qvxui::GetOpenFileName(this, options, &path)) m_pEditCSV->setText(path);
 }

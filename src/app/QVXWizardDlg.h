@@ -183,8 +183,9 @@ private:
     void CleanUp();
 
     // Mapping list.
-    void ListMappingFolder(std::vector<std::string>& fileNames);
-    void InitMappings(const std::vector<std::string>& fileNames);
+    void ListMappingFolder(std::vector<std::string>& paths);
+    void InitMappings(const std::vector<std::string>& paths);
+    std::string UserMappingFolder() const;
     bool AddMapping(QVXW_MAPPING entry);
     void UpdateComboBox();
     int GetMaxTextWidth();

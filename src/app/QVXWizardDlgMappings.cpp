@@ -1,6 +1,7 @@
 // The main dialog's mapping list: the mapping files of the folder "mappings"
-// beside the program, and files added by browsing, by the mapping editor and
-// by dropping, offered in the combo box by the name stored in each file.
+// beside the program (and of the user's own mapping folder), and files added
+// by browsing, by the mapping editor and by dropping, offered in the combo box
+// by the name stored in each file.
 
 #include <QComboBox>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include "import/DataMap.h"
 #include "import/MappingChoice.h"
 #include "platform/FileSystem.h"
+#include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "ui/DialogUi.h"
 #include "ui/MessageBoxesUi.h"
@@ -54,22 +56,31 @@ int CharCount(const QString& text) {
 
 }  // namespace
 
-// Plain files matching <program>/mappings/*.map, in file-name order; hidden
-// files are left out.
-void CQVXWizardDlg::ListMappingFolder(std::vector<std::string>& fileNames) {
-    fileNames.clear();
+// Plain files matching <program>/mappings/*.map, in file-name order, then
+// those of the user's own mapping folder when the user's files are kept
+// apart (an installed program); hidden files are left out. Full paths.
+void CQVXWizardDlg::ListMappingFolder(std::vector<std::string>& paths) {
+    paths.clear();
     std::string folder = m_szMappingSearch;
     const size_t nSlash = folder.rfind('/');
     if (nSlash == std::string::npos) return;
     std::string pattern = folder.substr(nSlash + 1);  // "*.map"
     folder.resize(nSlash);
     const std::string extension = pattern.size() > 1 ? pattern.substr(1) : std::string();
-    fileNames = qvxplatform::ListFilesWithExtension(folder, extension);
+    std::vector<std::string> folders{folder};
+    if (!qvxplatform::UserFilesBesideProgram()) {
+        const std::string user = qvxplatform::GetUserMappingFolder();
+        if (!user.empty() && user != folder) folders.push_back(user);
+    }
+    for (const std::string& dir : folders) {
+        for (const std::string& name : qvxplatform::ListFilesWithExtension(dir, extension))
+            paths.push_back(dir + "/" + name);
+    }
 }
 
-void CQVXWizardDlg::InitMappings(const std::vector<std::string>& fileNames) {
+void CQVXWizardDlg::InitMappings(const std::vector<std::string>& paths) {
     if (m_nMappings == 0) return;
-    if (static_cast<int>(fileNames.size()) != m_nMappings) {
+    if (static_cast<int>(paths.size()) != m_nMappings) {
         LOG_WARN(qvxlog::WizDlg, "Init Mappings: Wrong Mappingcount");
         m_nMappings = 0;
         return;
@@ -78,9 +89,8 @@ void CQVXWizardDlg::InitMappings(const std::vector<std::string>& fileNames) {
     for (int i = 0; i < m_nMappings; ++i) {
         QVXW_MAPPING& entry = m_pMappings[static_cast<size_t>(i)];
         ClearEntry(entry);
-        const std::string& name = fileNames[static_cast<size_t>(i)];
-        const std::string path = std::string(m_szProgramPath) + "/mappings/" + name;
-        bool bOk = SetText(entry.szFileName, sizeof entry.szFileName, name) &&
+        const std::string& path = paths[static_cast<size_t>(i)];
+        bool bOk = SetText(entry.szFileName, sizeof entry.szFileName, FileNamePart(path.c_str())) &&
                    SetText(entry.szPath, sizeof entry.szPath, path) && m_lpCSVParser &&
                    m_lpCSVParser->ReadMappingInfo(entry.szPath, entry.szName, sizeof entry.szName,
                                                   entry.szDescription, sizeof entry.szDescription);
@@ -219,8 +229,14 @@ void CQVXWizardDlg::OnButtonBrowseMap() {
     OnMappingSelected();
 }
 
+// New mappings are saved in the user's mapping folder.
+std::string CQVXWizardDlg::UserMappingFolder() const {
+    const std::string folder = qvxplatform::GetUserMappingFolder();
+    return (folder.empty() ? std::string(m_szProgramPath) + "/mappings" : folder) + "/";
+}
+
 void CQVXWizardDlg::OnButtonCreateMap() {
-    const std::string folder = std::string(m_szProgramPath) + "/mappings/";
+    const std::string folder = UserMappingFolder();
     std::string savedName, savedPath;
     if (RunMappingEditor(true, folder, std::string(), savedName, savedPath))
         AddEditedMapping(savedName, savedPath);
@@ -228,10 +244,14 @@ void CQVXWizardDlg::OnButtonCreateMap() {
 }
 
 void CQVXWizardDlg::OnButtonEditMap() {
-    const std::string folder = std::string(m_szProgramPath) + "/mappings/";
+    const std::string folder = UserMappingFolder();
+    // A shipped mapping of an installed program is saved as the user's own.
+    std::string file = m_szMappingFile;
+    const std::string shipped = std::string(m_szProgramPath) + "/mappings/";
+    if (file.rfind(shipped, 0) == 0 && !qvxplatform::UserFilesBesideProgram())
+        file = folder + FileNamePart(file.c_str());
     std::string savedName, savedPath;
-    if (RunMappingEditor(m_nMappingState == MAPPING_STATE_NONE, folder, m_szMappingFile, savedName,
-                         savedPath))
+    if (RunMappingEditor(m_nMappingState == MAPPING_STATE_NONE, folder, file, savedName, savedPath))
         AddEditedMapping(savedName, savedPath);
     OnMappingSelected();
 }

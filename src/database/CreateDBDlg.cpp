@@ -1,11 +1,15 @@
 #include "database/CreateDBDlg.h"
 
+#include <cstring>
+
 #include "controls/IconButton.h"
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTextUi.h"
 #include "i18n/TextKeys.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
+#include "ui/MessageBoxesUi.h"
+#include "ui/UiThreadAdapter.h"
 #include "ui/WorkerWaitUi.h"
 
 namespace {
@@ -86,6 +90,18 @@ int CCreateDBDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
         case CB::END_THREAD: {
             LOG_INFO(qvxlog::CrDBDlg, "CB::END_THREAD: %d", m_bCompleted.load());
             int nCompleted = m_bCompleted.load();
+            // A database that could not become last.db is a failed build: the
+            // copy must not go on with the previous last.db without a word.
+            if (m_lpWorker != nullptr && m_lpWorker->GetLastDBError() != 0) {
+                nCompleted = 0;
+                const QString text = qvxui::LanguageText(qvxtext::kCreateDBDlg_Msg_LastDBNotReplaced) +
+                                     "\n(" + QString::fromLocal8Bit(strerror(m_lpWorker->GetLastDBError())) +
+                                     ")";
+                qvxui::CallOnUiThread(this, [this, text] {
+                    qvxui::MessageBox(this, text, qvxui::MsgIcon::Error, qvxui::MsgButtons::Ok);
+                    return 0;
+                });
+            }
             const int nResult = m_Owner.SendCallback(CB::RESULT, &nCompleted);
             m_Owner.SendCallback(CB::END_THREAD);
             m_bEnded.store(true);

@@ -3,7 +3,8 @@
 // info line; Cancel asks the worker to stop and the dialog stays until the
 // worker has ended. The owner (the main dialog) hears through m_Owner:
 // CB::START_THREAD when the build begins, then at its end CB::RESULT (1 the
-// build ran to its end, 0 the user cancelled) and CB::END_THREAD.
+// build ran to its end, 0 the user cancelled or the new database could not
+// replace last.db, which a message box names) and CB::END_THREAD.
 //
 //   CCreateDBDlg dlg(this);
 //   dlg.SetWorker(m_lpCreateDBThread);

@@ -119,7 +119,7 @@ public:
     // what a killed build left. False when it cannot be created.
     bool BeginBuildFile();
     // For a build (BeginBuildFile): moves its file over last.db in one step,
-    // unless a build started later has already put its own there (then this
+    // unless a build started later (constructed later) has already put its own there (then this
     // file is dropped and the result is true all the same). For a lent
     // database (GetLastDB): gives it back by removing the second name; a
     // last.db gone meanwhile is restored from it. Otherwise moves the
@@ -182,6 +182,6 @@ private:
     int m_nWriteError = 0;
     int m_nFileError = 0;
     CHeldFile m_buildFile;       // a build's unfinished file, locked
-    int64_t m_llBuildStart = 0;  // nanoseconds since 1970 at BeginBuildFile
+    int64_t m_llBuildStart = 0;  // nanoseconds since 1970 at construction
     CHeldFile m_lentFile;        // the lent second name of last.db, locked shared
 };

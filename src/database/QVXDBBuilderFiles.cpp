@@ -1,11 +1,13 @@
-// The database files of a builder: the timestamped file base in the program
-// folder, the semaphore file, a build's unfinished file, and last.db.
+// The database files of a builder: the timestamped file base in the user's
+// data folder (the program folder unless installed, see
+// platform/ProgramPath.h), the semaphore file, a build's unfinished file, and
+// last.db.
 //
 // Whatever happens, last.db is never absent and never goes backwards:
 // lending gives it a second name instead of taking it away, a build replaces
 // it in one rename and only with a build started later, and a start tidies
 // what killed runs left. Lending, giving back, replacing and tidying take
-// turns under a lock on the program folder.
+// turns under a lock on that folder.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -142,9 +144,10 @@ bool CopyToNewFile(const std::string& from, const std::string& to) {
     return bOk;
 }
 
-// The program folder, or false when it is unknown or longer than a path may be.
+// The folder of the user's databases (the program folder unless installed),
+// or false when it is unknown or longer than a path may be.
 bool ProgramFolder(std::string& folder) {
-    folder = qvxplatform::GetProgramFolder();
+    folder = qvxplatform::GetUserDataFolder();
     return !folder.empty() && folder.size() <= kMaxPath;
 }
 
@@ -163,6 +166,8 @@ void PathToBuffer(const char* pszBase, const char* pszExt, char* pBuffer, int nS
 
 void CQVXDBBuilder::Init(int32_t nSeconds) {
     m_nDBFileSize = 0;
+    // The start of a build is the builder's construction, before the CSV file is read.
+    m_llBuildStart = NowNs();
     time_t now = static_cast<time_t>(nSeconds);
     struct tm local {};
     if (localtime_r(&now, &local) == nullptr) std::memset(&local, 0, sizeof local);
@@ -292,7 +297,6 @@ bool CQVXDBBuilder::BeginBuildFile() {
         }, named{};
         if (fstat(nFd, &held) == 0 && lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
             m_buildFile.Hold(nFd, path, true);
-            m_llBuildStart = NowNs();
             m_nFileError = 0;
             SetDBFileName(path.c_str());
             LOG_INFO(qvxlog::QVXDBBld, "BeginBuildFile() finish");

@@ -1,8 +1,11 @@
 #include "i18n/LanguageTable.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -31,6 +34,9 @@ struct LanguageState {
     std::mutex lock;
     std::string path;
     std::string current;
+    // The choice kept in a file of its own (an installed, shared language.ini).
+    bool separateChoice = false;
+    std::string choicePath;
 
     CIniFile ini;
     bool cached = false;
@@ -66,12 +72,42 @@ const CIniFile& Document(LanguageState& s) {
     return s.ini;
 }
 
+// The stored choice as it stands: the user's own file first, then language.ini.
+std::string StoredValue(LanguageState& s) {
+    std::string value;
+    if (s.separateChoice && !s.choicePath.empty()) {
+        CIniFile choice;
+        if (choice.Load(s.choicePath) && choice.GetValue(kCurrentSection, kLanguageKey, value) &&
+            !value.empty())
+            return value;
+        value.clear();
+    }
+    Document(s).GetValue(kCurrentSection, kLanguageKey, value);
+    return value;
+}
+
 // The stored language name, cut as the 261-byte buffer of the original state.
 std::string StoredLanguage(LanguageState& s) {
-    std::string value;
-    Document(s).GetValue(kCurrentSection, kLanguageKey, value);
+    std::string value = StoredValue(s);
     value = value.substr(0, std::min(value.find('\0'), kMaxLanguageName));
     return value;
+}
+
+// A language.ini without write permission is never replaced by the atomic
+// rewrite, which would succeed in a writable folder (and always for root).
+bool IsWritableFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+// Stores the choice; a failing write leaves it for this run only.
+void StoreChoice(LanguageState& s, const char* name) {
+    if (s.separateChoice) {
+        if (!s.choicePath.empty()) CIniFile::WriteValue(s.choicePath, kCurrentSection, kLanguageKey, name);
+        return;
+    }
+    if (IsWritableFile(s.path)) CIniFile::WriteValue(s.path, kCurrentSection, kLanguageKey, name);
 }
 
 // Copies `text` into the caller's buffer, cut to nSize - 1 bytes; true when not empty.
@@ -113,11 +149,17 @@ bool SetLanguageFile(const char* pszPath) {
     return true;
 }
 
+void SetLanguageChoiceFile(const char* pszPath) {
+    LanguageState& s = State();
+    std::lock_guard<std::mutex> lock(s.lock);
+    s.separateChoice = pszPath != nullptr;
+    s.choicePath = pszPath != nullptr ? pszPath : "";
+}
+
 bool GetCurrentLanguage(char* pszOut, size_t nSize) {
     LanguageState& s = State();
     std::lock_guard<std::mutex> lock(s.lock);
-    std::string value;
-    Document(s).GetValue(kCurrentSection, kLanguageKey, value);
+    const std::string value = StoredValue(s);
     return CopyOut(value.substr(0, value.find('\0')), pszOut, nSize);
 }
 
@@ -127,17 +169,16 @@ std::string GetCurrentLanguageName() {
     return s.current;
 }
 
-bool SetLanguage(const char* pszLanguage) {
-    const char* name = pszLanguage != nullptr ? pszLanguage : "";
-    if (::strnlen(name, kMaxLanguageName + 1) > kMaxLanguageName) return false;
+namespace {
 
-    LanguageState& s = State();
-    std::lock_guard<std::mutex> lock(s.lock);
+std::atomic<LanguageListener> g_listener{nullptr};
+
+// The body of SetLanguage; the caller holds the lock.
+bool SetLanguageLocked(LanguageState& s, const char* name) {
     if (name[0] != '\0') {
         if (Document(s).HasNonEmptySection(name)) {
             s.current = name;
-            // A failing write (read-only file) leaves the choice for this run only.
-            CIniFile::WriteValue(s.path, kCurrentSection, kLanguageKey, name);
+            StoreChoice(s, name);
             s.cached = false;
             return true;
         }
@@ -148,6 +189,32 @@ bool SetLanguage(const char* pszLanguage) {
     if (!s.current.empty() && Document(s).HasNonEmptySection(s.current)) return true;
     s.current.clear();
     return false;
+}
+
+}  // namespace
+
+void SetLanguageListener(LanguageListener listener) {
+    g_listener = listener;
+}
+
+bool SetLanguage(const char* pszLanguage) {
+    const char* name = pszLanguage != nullptr ? pszLanguage : "";
+    if (::strnlen(name, kMaxLanguageName + 1) > kMaxLanguageName) return false;
+
+    LanguageState& s = State();
+    bool result = false;
+    std::string before, after;
+    {
+        std::lock_guard<std::mutex> lock(s.lock);
+        before = s.current;
+        result = SetLanguageLocked(s, name);
+        after = s.current;
+    }
+    // Outside the lock: the listener may look texts up.
+    if (before != after) {
+        if (LanguageListener listener = g_listener) listener(after);
+    }
+    return result;
 }
 
 bool GetText(const char* pszKey, char* pszOut, size_t nSize) {

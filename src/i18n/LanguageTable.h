@@ -15,6 +15,13 @@
 
 // Stores the path of language.ini; false (nothing changes) for a path over 260 characters.
 bool SetLanguageFile(const char* pszPath);
+// Keeps the stored choice (`language` of [currentLanguage]) in a file of its
+// own, for an installed language.ini shared by all users: it is read there
+// first (then in language.ini, the shipped default) and written only there;
+// language.ini is then never written. An empty path keeps a new choice for
+// this run only; nullptr stores it in language.ini again. Independently, a
+// language.ini without write permission is never rewritten.
+void SetLanguageChoiceFile(const char* pszPath);
 // The stored `language` value of [currentLanguage], cut to nSize - 1 bytes; true when not empty.
 bool GetCurrentLanguage(char* pszOut, size_t nSize);
 // Makes a language current. A name of 261 characters or more: false, nothing
@@ -24,6 +31,11 @@ bool GetCurrentLanguage(char* pszOut, size_t nSize);
 // becomes current. An empty name: the stored name becomes current; true when
 // its section holds a line, otherwise the current language is cleared.
 bool SetLanguage(const char* pszLanguage);
+// Called with the new current language's name (empty: none) whenever
+// SetLanguage changes it, on the caller's thread and outside the table's
+// lock; nullptr removes it. One listener per process (the dialogs' own texts).
+using LanguageListener = void (*)(const std::string& language);
+void SetLanguageListener(LanguageListener listener);
 // The current language's name as used by lookups (empty before one was made current).
 std::string GetCurrentLanguageName();
 // The text of `pszKey` in the current language, cut to nSize - 1 bytes; a

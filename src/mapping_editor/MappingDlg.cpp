@@ -328,7 +328,7 @@ bool CMappingDlg::SaveMapping() {
     } else if (!mappingPath.isEmpty()) {
         options.fileName = mappingPath;
     } else {
-        options.startFolder = QFile::decodeName((qvxplatform::GetProgramFolder() + "/mappings/").c_str());
+        options.startFolder = QFile::decodeName((qvxplatform::GetUserMappingFolder() + "/").c_str());
     }
     QString chosen;
     if (!qvxui::GetSaveFileName(this, options, &chosen)) return false;

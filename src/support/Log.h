@@ -82,5 +82,7 @@ public:
 
 // init_priority 101 runs before every ordinary static constructor of any
 // translation unit, whatever the link order, and so is destroyed after them.
-#define QVX_DEFINE_LOG_FILE(name) \
-    __attribute__((init_priority(101))) CLogFile name("QVXWizard.l_0", 0, 0x200000)
+#define QVX_DEFINE_LOG_FILE(name) QVX_DEFINE_LOG_FILE_AT(name, "QVXWizard.l_0")
+// The same with the first file's path given (the programs' per-user folder).
+#define QVX_DEFINE_LOG_FILE_AT(name, path) \
+    __attribute__((init_priority(101))) CLogFile name(path, 0, 0x200000)

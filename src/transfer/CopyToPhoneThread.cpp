@@ -17,12 +17,12 @@ constexpr char kPackage[] = "qVxLocal.sisx";
 constexpr uint32_t kCopyOptions = 0x14;
 
 // Sets the phone's current folder; logs the failure as the check does.
-bool EnterFolder(CONAHANDLE hFS, const char* pszFolder, bool bLog) {
+uint32_t EnterFolder(CONAHANDLE hFS, const char* pszFolder, bool bLog) {
     uint32_t result = CONASetCurrentFolder(hFS, qvxconn::ToUtf16(pszFolder).c_str());
     if (result != 0 && bLog) {
         LOG_INFO(qvxlog::CpyThr, "CheckInstalledPrograms() CONASetCurrentFolder(%s) failed !", pszFolder);
     }
-    return result == 0;
+    return result;
 }
 
 }  // namespace
@@ -31,6 +31,7 @@ CCopyToPhoneThread::~CCopyToPhoneThread() = default;
 
 bool CCopyToPhoneThread::StartWork() {
     LOG_INFO(qvxlog::CpyThr, "StartWork() begin");
+    m_nLastError = 0;
     if (m_hFS == 0 || m_pDevice == nullptr) {
         LOG_WARN(qvxlog::CpyThr, "StartWork(): wrong Parameter");
         m_bFailed = true;
@@ -41,7 +42,12 @@ bool CCopyToPhoneThread::StartWork() {
         m_bFailed = true;
         return false;
     }
-    if (!CheckInstalledPrograms()) {
+    if (!CheckInstalledPrograms() && m_nLastError == ECONA_INVALID_NAME) {
+        // A folder that leads out of the phone is no missing application.
+        LOG_WARN(qvxlog::CpyThr, "StartWork(): a phone folder leads out of the phone");
+        SendCallback(CB::COPY_ABORTED);
+        m_bFailed = true;
+    } else if (m_nLastError != 0) {
         LOG_INFO(qvxlog::CpyThr, "StartWork() CheckInstalledPrograms() Program not found");
         SendCallback(CB::PROG_NOT_FOUND);
         if (!m_bInstallAllowed) {
@@ -61,8 +67,10 @@ bool CCopyToPhoneThread::StartWork() {
 }
 
 bool CCopyToPhoneThread::CheckInstalledPrograms() {
-    if (!EnterFolder(m_hFS, kDataFolder, true)) return false;
-    return EnterFolder(m_hFS, kProgramFolder, true);
+    uint32_t result = EnterFolder(m_hFS, kDataFolder, true);
+    if (result == 0) result = EnterFolder(m_hFS, kProgramFolder, true);
+    m_nLastError = result;
+    return result == 0;
 }
 
 bool CCopyToPhoneThread::InstallProgram() {
@@ -121,12 +129,16 @@ uint32_t CCopyToPhoneThread::CopyFile(const char* pszPath) {
     } else if (result == ECONA_CONNECTION_LOST) {
         LOG_INFO(qvxlog::CpyThr, "OnFSOperationState() Connection to Device lost");
         SendCallback(CB::COPY_ABORTED);
+    } else if (result == ECONA_INVALID_NAME) {
+        LOG_WARN(qvxlog::CpyThr, "CopyFile(): a phone folder leads out of the phone");
+        SendCallback(CB::COPY_ABORTED);
     } else if (result != 0) {
         LOG_WARN(qvxlog::CpyThr, "CopyFile(): CONACopyFile() failed! result: %d", static_cast<int>(result));
     } else {
         LOG_INFO(qvxlog::CpyThr, "CopyFile(): CONACopyFile(%s): Datei übertragen! result: %d", pszPath,
                  static_cast<int>(result));
     }
+    if (result != 0) m_nLastError = result;
     LOG_INFO(qvxlog::CpyThr, "CopyFile(%s) finish", pszPath);
     return result;
 }

@@ -33,6 +33,10 @@ public:
     void DoWork() override;
     void EndWork() override;
 
+    // The service's code of the last failed step of a run, else 0;
+    // ECONA_INVALID_NAME: a folder on the phone leads out of it.
+    uint32_t GetLastError() const { return m_nLastError; }
+
     bool CheckInstalledPrograms();
     bool InstallProgram();
     // Copies a PC file into the phone's data folder; the API's result.
@@ -51,4 +55,5 @@ private:
     std::atomic<bool> m_bFailed{false};
     std::atomic<bool> m_bInstallAllowed{false};
     std::atomic<bool> m_bDBCopied{false};
+    std::atomic<uint32_t> m_nLastError{0};
 };

@@ -23,9 +23,12 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     // A test may have taken permissions away; give them back so that removal works.
+    // chmod follows links: a test's link to /dev/null or a shared file must
+    // not change the target.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        chmod(it->path().c_str(), 0700);
+        std::error_code linkError;
+        if (!it->is_symlink(linkError)) chmod(it->path().c_str(), 0700);
     }
     chmod(m_path.c_str(), 0700);
     std::filesystem::remove_all(m_path, ec);

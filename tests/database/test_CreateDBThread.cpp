@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <mutex>
@@ -154,6 +155,22 @@ TEST_F(CreateDBThreadTest, StopDuringParsingOrBuildLeavesNoFileAndKeepsLastDb) {
         EXPECT_EQ(qvxtest::ReadFile(dir.File("last.db")), "previous");
         EXPECT_EQ(recorder.codes.back(), CB::END_THREAD);
     }
+}
+
+TEST_F(CreateDBThreadTest, ADatabaseThatCannotBecomeLastDbIsAFailedBuild) {
+    ASSERT_TRUE(fs::create_directory(dir.File("last.db")));
+    Analyze(Contacts(3), kMap);
+    Recorder recorder;
+    Run(recorder);
+    EXPECT_EQ(worker.GetLastResult(), -1);
+    EXPECT_NE(worker.GetLastDBError(), 0);
+    EXPECT_EQ(recorder.codes.back(), CB::END_THREAD);
+    // Nothing but what was there before: no database, no unfinished file.
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(dir.Path())) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"in.csv", "in.map", "language.ini", "last.db"}));
+    EXPECT_TRUE(fs::is_directory(dir.File("last.db")));
 }
 
 TEST_F(CreateDBThreadTest, WithoutReceiverNothingIsBuilt) {

@@ -1,6 +1,8 @@
 // The phone session without windows: the service groups it starts and stops,
 // the device list, the file system, the memory rule and lending last.db.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -127,6 +129,16 @@ TEST_F(PhoneSessionTest, LendsLastDbAndGivesItBack) {
         EXPECT_TRUE(session.NoDatabaseToLend());
         EXPECT_FALSE(session.DatabaseLent());
     }
+    // A last.db that cannot be lent is not called missing.
+    ASSERT_EQ(mkdir(LastDB().c_str(), 0755), 0);
+    {
+        CPhoneSession session;
+        EXPECT_FALSE(session.LendDatabase());
+        EXPECT_FALSE(session.NoDatabaseToLend());
+        EXPECT_NE(session.LendFailure().find("Is a directory"), std::string::npos) << session.LendFailure();
+    }
+    ASSERT_EQ(rmdir(LastDB().c_str()), 0);
+
     qvxtest::WriteFile(LastDB(), "the database");
     std::string lent, sem;
     {
@@ -144,7 +156,14 @@ TEST_F(PhoneSessionTest, LendsLastDbAndGivesItBack) {
         session.ReturnDatabase();
         EXPECT_FALSE(qvxtest::FileExists(sem));
         EXPECT_EQ(qvxtest::ReadFile(LastDB()), "the database");
-        ASSERT_TRUE(session.LendDatabase());  // lent again, given back at the end
+        ASSERT_TRUE(session.LendDatabase());                     // lent again, given back at the end
+        EXPECT_EQ(qvxtest::ReadFile(LastDB()), "the database");  // a second name: last.db stays
+
+        // A copy started in the same second takes the next free name.
+        CPhoneSession second;
+        ASSERT_TRUE(second.LendDatabase());
+        EXPECT_NE(std::string(second.Database().GetFileBase()),
+                  std::string(session.Database().GetFileBase()));
     }
     EXPECT_FALSE(qvxtest::FileExists(lent));
     EXPECT_FALSE(qvxtest::FileExists(sem));

@@ -1,4 +1,6 @@
 // The copy-to-phone dialog with simulated phones of the device service.
+#include <signal.h>
+
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -7,6 +9,8 @@
 #include <memory>
 
 #include "DlgTestEnv.h"
+#include "database/QVXDBBuilder.h"
+#include "platform/ProgramPath.h"
 #include "transfer/CopyToPhoneDlg.h"
 
 using qvxui::CScriptedMessageBoxes;
@@ -57,6 +61,40 @@ private slots:
         qvxtest::WriteBytes(m_env->Program() + "/last.db", m_database);
     }
     void cleanup() { m_env.reset(); }
+
+    // Run in a child process by killedWhileOpenLeavesLastDb: opens the dialog
+    // in the given program folder and waits to be killed.
+    void holdOpenUntilKilled() {
+        const QByteArray folder = qgetenv("QVX_HOLD_PROGRAM");
+        if (folder.isEmpty()) return;  // only as that child
+        qvxplatform::SetProgramFolder(folder.toStdString());
+        CCopyToPhoneDlg dlg;
+        dlg.show();
+        qvxtest::WriteBytes(QString::fromUtf8(qgetenv("QVX_HOLD_MARK")), "open");
+        for (;;) QTest::qWait(100);
+    }
+
+    void killedWhileOpenLeavesLastDb() {
+        for (int nSignal : {SIGKILL, SIGTERM, SIGHUP}) {
+            const QString mark = m_env->Phones() + "/../open-" + QString::number(nSignal);
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QVX_HOLD_PROGRAM", m_env->Program());
+            env.insert("QVX_HOLD_MARK", mark);
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(), {"holdOpenUntilKilled"});
+            QVERIFY(child.waitForStarted());
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 15000);
+            QCOMPARE(m_env->ProgramFiles("*.db").size(), 2);  // lent by a second name
+            ::kill(static_cast<pid_t>(child.processId()), nSignal);
+            QVERIFY(child.waitForFinished(10000));
+            QCOMPARE(qvxtest::ReadBytes(m_env->Program() + "/last.db"), m_database);
+            // The next start of the wizard tidies what the killed one left.
+            CQVXDBBuilder::TidyProgramFolder();
+            QCOMPARE(m_env->ProgramFiles("*.db"), QStringList{"last.db"});
+            QVERIFY(m_env->ProgramFiles("*.sem").isEmpty());
+        }
+    }
 
     void withoutPhoneNothingCanBeCopied() {
         {

@@ -240,6 +240,30 @@ private slots:
         QCOMPARE(qvxtest::ReadBytes(m_env->Program() + "/last.db"), QByteArray("previous"));
     }
 
+    void aDatabaseThatCannotBecomeLastDbStopsTheWay() {
+        QVERIFY(QDir(m_env->Program()).mkdir("last.db"));
+        CCSVParser parser;
+        CDataMap table;
+        Analyze(parser, table);
+        CImportData import{&table, &parser};
+        CCreateDBThread worker;
+        worker.SetImportData(&import);
+        Owner owner;
+        {
+            CCreateDBDlg dlg;
+            dlg.SetWorker(&worker);
+            dlg.m_Owner.SetReceiver(&owner);
+            dlg.exec();
+        }
+        // No copy of the previous last.db follows; the user is told why.
+        QCOMPARE(owner.m_nResult, 0);
+        QCOMPARE(m_env->m_boxes.Count(), 1);
+        QVERIFY(m_env->m_boxes.Last().text.startsWith(
+            qvxtest::DialogEnv::Text("CreateDBDlg_Msg_LastDBNotReplaced")));
+        QVERIFY(QFileInfo(m_env->Program() + "/last.db").isDir());
+        QCOMPARE(QDir(m_env->Program()).entryList({"*.unfinished", "*_full.db"}, QDir::Files), QStringList{});
+    }
+
     void workerWithoutStepsEndsAtZero() {
         NoStepWorker worker;
         Owner owner;

@@ -234,7 +234,10 @@ void TestUserGuide::installLaysOutTheProgramFolder() {
                             QStringLiteral("qvxbuild"),
                             QStringLiteral("qvx-phone"),
                             QStringLiteral("libqvxdevice.so"),
-                            QStringLiteral("qVxLocal.sisx")};
+                            QStringLiteral("qVxLocal.sisx"),
+                            QStringLiteral("samples/contacts-example.csv"),
+                            QStringLiteral("samples/Beispielkontakte.map"),
+                            QStringLiteral("installed")};
     // The program is built once its start-up exists.
     const bool bWizard = QFileInfo::exists(kSourceDir + "/src/app/main.cpp");
     if (bWizard) expected << QStringLiteral("QVXWizard");
@@ -266,7 +269,14 @@ void TestUserGuide::installLaysOutTheProgramFolder() {
     QCOMPARE(ExecProgram(DesktopValue(entry, "Exec")), folder + "/QVXWizard");
     QVERIFY(QFileInfo(ExecProgram(DesktopValue(entry, "Exec"))).isExecutable());
     QCOMPARE(DesktopValue(entry, "Path"), folder);
-    QVERIFY(QFileInfo(DesktopValue(entry, "Icon")).isFile());
+    // The icon by its name in the hicolor theme.
+    QCOMPARE(DesktopValue(entry, "Icon"), QStringLiteral("qvxwizard"));
+    QVERIFY(QFileInfo(prefix + "/share/icons/hicolor/scalable/apps/qvxwizard.svg").isFile());
+    for (const char* pszPage : {"QVXWizard.1.gz", "qvxbuild.1.gz", "qvx-phone.1.gz"})
+        QVERIFY2(QFileInfo(prefix + "/share/man/man1/" + pszPage).isFile(), pszPage);
+    for (const char* pszTool : {"qvxbuild", "qvx-phone"})
+        QVERIFY(QFileInfo(prefix + "/share/bash-completion/completions/" + pszTool).isFile());
+    QVERIFY(QFileInfo(prefix + "/share/metainfo/example.quorvex.qvxwizard.metainfo.xml").isFile());
     QVERIFY(!entry.contains('@'));  // every placeholder filled
 }
 

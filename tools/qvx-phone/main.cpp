@@ -31,6 +31,42 @@ const char kUsage[] =
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API] in registry.ini beside the\n"
     "program, else the folder 'phones' beside the program.\n";
 
+// The --help text (also the source of the manual page, through help2man).
+const char kHelp[] =
+    "Usage: qvx-phone [--phones DIR] add NAME [OPTION]...\n"
+    "  or:  qvx-phone [--phones DIR] list\n"
+    "  or:  qvx-phone [--phones DIR] remove NAME|SERIAL\n"
+    "Attaches, lists and removes the phones that the device service of QVXWizard\n"
+    "simulates as folders. A phone appears and disappears at once, so the wizard\n"
+    "never sees half a phone.\n"
+    "\n"
+    "Commands:\n"
+    "  add NAME           attach a phone named NAME\n"
+    "  list               list the attached phones\n"
+    "  remove NAME|SERIAL detach a phone and delete its folder\n"
+    "\n"
+    "Options of add:\n"
+    "  --free BYTES       free memory (default: the file system's)\n"
+    "  --total BYTES      total memory (default: the file system's)\n"
+    "  --serial S         serial number (default: a new random one)\n"
+    "  --speed BYTES_PER_S\n"
+    "                     copy slowly, to watch a copy\n"
+    "  --disconnect-after BYTES\n"
+    "                     the phone disconnects once a copy has moved that much\n"
+    "  --install-fails    every installation of the phone application fails\n"
+    "  --installed        the phone application is already installed\n"
+    "\n"
+    "Options:\n"
+    "  --phones DIR       the phones folder\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "The phones folder is --phones DIR, else $QVX_PHONES_DIR, else the value\n"
+    "PhonesFolder of [HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API]\n"
+    "in registry.ini beside the program, else the folder phones beside the program;\n"
+    "for an installed program $XDG_DATA_HOME/qvxwizard/phones\n"
+    "(~/.local/share/qvxwizard/phones).\n";
+
 int Usage(const char* problem) {
     if (problem) std::fprintf(stderr, "qvx-phone: %s\n", problem);
     std::fputs(kUsage, stderr);
@@ -212,7 +248,10 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc) return Usage("--phones needs a folder");
             phonesDir = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
+            std::printf("qvx-phone (QVXWizard) %s\n", QVX_VERSION);
             return 0;
         } else {
             args.emplace_back(argv[i]);

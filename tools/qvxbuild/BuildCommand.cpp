@@ -313,7 +313,7 @@ int Build(int argc, char** argv) {
         status = EXIT_BUILD_FAILED;
     }
 
-    std::string result = qvxplatform::GetProgramFolder() + "/last.db";
+    std::string result = qvxplatform::GetUserDataFolder() + "/last.db";
     if (out != nullptr) {
         // One rename: an existing database at `out` is replaced whole or not at all.
         if (status == EXIT_OK) {

@@ -164,6 +164,9 @@ int Send(int argc, char** argv) {
         }
     }
     worker.SetReceiver(nullptr);
+    if (worker.GetLastError() == ECONA_INVALID_NAME)
+        return Fail(
+            "a folder on the phone leads out of the phone's storage (a link); nothing was copied there");
     if (!receiver.Finished()) return Fail(receiver.Reason());
     printf("sent to %s\n", PhoneName(*session.Device(chosen)).c_str());
     return EXIT_OK;

@@ -7,24 +7,78 @@
 #include "i18n/LanguageTable.h"
 #include "platform/ProgramPath.h"
 #include "support/Log.h"
+#include "support/ProductInfo.h"
 
-QVX_DEFINE_LOG_FILE(g_logFile);
+// Installed, the trace log goes to the user's state folder.
+QVX_DEFINE_LOG_FILE_AT(g_logFile, qvxplatform::GetTraceLogFile("QVXWizard.l_0").c_str());
+
+namespace {
+
+const char kUsage[] =
+    "usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
+    "       qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
+    "       qvxbuild send [--phone NAME|SERIAL] [--install]\n"
+    "\n"
+    "exit status: 0 success, 1 usage, 2 analysis failed, 3 mapping failed or incomplete,\n"
+    "             4 build failed or stopped, 5 copy to the phone failed\n";
+
+// The --help text (also the source of the manual page, through help2man).
+const char kHelp[] =
+    "Usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
+    "  or:  qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
+    "  or:  qvxbuild send [--phone NAME|SERIAL] [--install]\n"
+    "Runs the steps of the contact wizard QVXWizard without windows: analyses a\n"
+    "contacts CSV file, builds the phone's contact database from it, and copies\n"
+    "the database built last to a (simulated) phone. Writes the wizard's trace log.\n"
+    "\n"
+    "Commands:\n"
+    "  analyze FILE.csv   show the separator, quote character, columns and rows\n"
+    "                     found; --map FILE.map also applies a mapping, without it\n"
+    "                     the ready mappings that fit are listed; --json prints\n"
+    "                     the result as JSON\n"
+    "  build FILE.csv [FILE.map]\n"
+    "                     build the database; without FILE.map with the first\n"
+    "                     mapping in mappings/ beside the program that fits the\n"
+    "                     file; it becomes last.db in the user's data\n"
+    "                     folder, or FILE.db with --out FILE.db (last.db then stays\n"
+    "                     as it was); --language NAME chooses the language of the\n"
+    "                     messages (Deutsch, English)\n"
+    "  send               copy last.db to the phone (--phone NAME|SERIAL when\n"
+    "                     several are connected) after checking that twice its\n"
+    "                     size fits; --install installs the phone application when\n"
+    "                     it is missing\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  usage\n"
+    "  2  the analysis failed\n"
+    "  3  the mapping failed or is incomplete, or none fits\n"
+    "  4  the build failed or was stopped (Ctrl-C)\n"
+    "  5  the copy to the phone failed\n"
+    "\n"
+    "Files:\n"
+    "  Beside a program folder that is writable and not installed (the build\n"
+    "  folder, a portable copy), last.db stays in the program folder and the\n"
+    "  trace log QVXWizard.l_0 in the current directory. Installed, they are\n"
+    "  $XDG_DATA_HOME/qvxwizard/last.db (~/.local/share/qvxwizard) and\n"
+    "  $XDG_STATE_HOME/qvxwizard/QVXWizard.l_0 (~/.local/state/qvxwizard).\n";
+
+}  // namespace
 
 void PrintUsage() {
-    fputs(
-        "usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
-        "       qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
-        "         (without FILE.map: the first mapping in mappings/ beside the program that fits)\n"
-        "       qvxbuild send [--phone NAME|SERIAL] [--install]\n"
-        "\n"
-        "exit status: 0 success, 1 usage, 2 analysis failed, 3 mapping failed or incomplete,\n"
-        "             4 build failed or stopped, 5 copy to the phone failed\n",
-        stderr);
+    fputs(kUsage, stderr);
 }
 
 bool PrepareLanguage(const char* pszLanguage) {
     std::string file = qvxplatform::GetProgramFolder() + "/language.ini";
     if (!SetLanguageFile(file.c_str())) return false;
+    // An installed language.ini is shared: each user's choice is kept apart.
+    SetLanguageChoiceFile(
+        qvxplatform::UserFilesBesideProgram() ? nullptr : qvxplatform::GetLanguageChoiceFile().c_str());
     if (pszLanguage != nullptr && *pszLanguage != '\0') return SetLanguage(pszLanguage);
     return ChooseStartupLanguage();
 }
@@ -98,7 +152,12 @@ int main(int argc, char** argv) {
     if (strcmp(command, "build") == 0) return RunBuild(argc - 2, argv + 2);
     if (strcmp(command, "send") == 0) return RunSend(argc - 2, argv + 2);
     if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0) {
-        PrintUsage();
+        fputs(kHelp, stdout);
+        return EXIT_OK;
+    }
+    if (strcmp(command, "--version") == 0 || strcmp(command, "-V") == 0) {
+        printf("qvxbuild (QVXWizard) %d.%d.%d.%d\n", qvxproduct::kVersionMajor, qvxproduct::kVersionMinor,
+               qvxproduct::kVersionRelease, qvxproduct::kVersionBuild);
         return EXIT_OK;
     }
     fprintf(stderr, "qvxbuild: unknown command '%s'\n", command);

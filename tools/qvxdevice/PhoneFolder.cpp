@@ -11,6 +11,8 @@
 #include <set>
 #include <sstream>
 
+#include "platform/ProgramPath.h"
+
 namespace qvxdev {
 
 namespace {
@@ -109,7 +111,8 @@ std::string ResolvePhonesDir() {
         !value.empty()) {
         return value.front() == '/' ? value : program + "/" + value;
     }
-    return program + "/phones";
+    const std::string data = qvxplatform::GetUserDataFolder();
+    return (data.empty() ? program : data) + "/phones";
 }
 
 bool ParseCount(std::string_view text, int64_t& value) {

@@ -15,7 +15,8 @@
 // QVX_PHONES_DIR; the value "PhonesFolder" in section
 // [HKEY_LOCAL_MACHINE\SOFTWARE\PC Connectivity Solution\API] of registry.ini
 // beside the program (relative values are taken from the program folder);
-// the folder "phones" beside the program.
+// the folder "phones" of the user's data folder: beside the program, or for
+// an installed program $XDG_DATA_HOME/qvxwizard/phones (platform/ProgramPath.h).
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,152 @@
+// The command-line programs as installed: from a program folder marked as an
+// installation, with a home folder of their own, they keep the user's files
+// in the XDG folders and leave the program folder as it was; and they answer
+// --help and --version as command-line programs do.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class InstalledTools : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program = dir.File("program");
+        home = dir.File("home");
+        fs::create_directories(program + "/mappings");
+        fs::create_directories(program + "/samples");
+        fs::create_directories(home);
+        for (const char* name : {"qvxbuild", "qvx-phone", "language.ini", "libqvxdevice.so", "qVxLocal.sisx",
+                                 "mappings/Beispielkontakte.map", "samples/contacts-example.csv"})
+            fs::copy_file(std::string(QVX_PROGRAM_DIR) + "/" + name, program + "/" + name);
+        qvxtest::WriteFile(program + "/installed", "installed\n");
+        shipped = Snapshot(program);
+    }
+
+    // Runs a program of the program folder with only HOME, PATH and LANG set.
+    Result Run(const std::string& tool, std::vector<std::string> args) {
+        std::vector<std::string> argv{program + "/" + tool};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> cargv;
+        for (auto& a : argv) cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        std::vector<std::string> env{"HOME=" + home, "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+        std::vector<char*> cenv;
+        for (auto& e : env) cenv.push_back(e.data());
+        cenv.push_back(nullptr);
+        const std::string outPath = dir.File("out.txt"), errPath = dir.File("err.txt");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // A working folder of its own: nothing may land there either.
+        fs::create_directories(dir.File("work"));
+        posix_spawn_file_actions_addchdir_np(&actions, dir.File("work").c_str());
+        pid_t pid = 0;
+        Result result;
+        const int spawned = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) return result;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.out = qvxtest::ReadFile(outPath);
+        result.err = qvxtest::ReadFile(errPath);
+        return result;
+    }
+
+    // Every file below a folder with its bytes.
+    static std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder) {
+        std::vector<std::pair<std::string, std::string>> files;
+        for (auto& e : fs::recursive_directory_iterator(folder))
+            files.emplace_back(e.path().string(), e.is_regular_file() ? qvxtest::ReadFile(e.path()) : "");
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    qvxtest::TempDir dir;
+    std::string program, home;
+    std::vector<std::pair<std::string, std::string>> shipped;
+};
+
+TEST_F(InstalledTools, WalkFromTheSampleToAPhoneKeepsTheUsersFilesInXdgFolders) {
+    Result build = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv",
+                                    program + "/mappings/Beispielkontakte.map"});
+    ASSERT_EQ(build.status, 0) << build.err;
+    const std::string data = home + "/.local/share/qvxwizard";
+    EXPECT_EQ(build.out, data + "/last.db\n");
+    EXPECT_TRUE(fs::is_regular_file(data + "/last.db"));
+    EXPECT_TRUE(fs::is_regular_file(home + "/.local/state/qvxwizard/QVXWizard.l_0"));
+    EXPECT_NE(qvxtest::ReadFile(home + "/.config/qvxwizard/language.ini").find("language=English"),
+              std::string::npos);
+
+    // The README's example phone.
+    Result add = Run("qvx-phone", {"add", "My phone", "--free", "1000000000"});
+    ASSERT_EQ(add.status, 0) << add.err;
+    EXPECT_TRUE(fs::is_regular_file(data + "/phones/My phone/phone.ini"));
+    Result send = Run("qvxbuild", {"send", "--phone", "My phone", "--install"});
+    ASSERT_EQ(send.status, 0) << send.err;
+    bool arrived = false;
+    for (auto& e : fs::directory_iterator(data + "/phones/My phone/C/Data/Quorvex"))
+        arrived = arrived || e.path().extension() == ".db";
+    EXPECT_TRUE(arrived);
+    EXPECT_TRUE(fs::is_regular_file(data + "/last.db"));  // given back after the copy
+
+    // Nothing was written into the program folder or the working folder.
+    EXPECT_EQ(Snapshot(program), shipped);
+    EXPECT_TRUE(fs::is_empty(dir.File("work")));
+}
+
+TEST_F(InstalledTools, PortableCopyKeepsEverythingBesideTheProgram) {
+    fs::remove(program + "/installed");
+    Result build = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv",
+                                    program + "/mappings/Beispielkontakte.map"});
+    ASSERT_EQ(build.status, 0) << build.err;
+    EXPECT_EQ(build.out, program + "/last.db\n");
+    EXPECT_TRUE(fs::is_regular_file(dir.File("work/QVXWizard.l_0")));
+    Result add = Run("qvx-phone", {"add", "Office"});
+    ASSERT_EQ(add.status, 0) << add.err;
+    EXPECT_TRUE(fs::is_directory(program + "/phones/Office"));
+    EXPECT_TRUE(fs::is_empty(home));
+}
+
+TEST_F(InstalledTools, HelpAndVersionGoToStandardOutput) {
+    for (const char* tool : {"qvxbuild", "qvx-phone"}) {
+        for (const char* option : {"--help", "-h"}) {
+            Result help = Run(tool, {option});
+            EXPECT_EQ(help.status, 0) << tool << option;
+            EXPECT_EQ(help.out.rfind(std::string("Usage: ") + tool + " ", 0), 0u) << help.out;
+            EXPECT_EQ(help.err, "");
+        }
+        for (const char* option : {"--version", "-V"}) {
+            Result version = Run(tool, {option});
+            EXPECT_EQ(version.status, 0);
+            EXPECT_EQ(version.out.rfind(std::string(tool) + " (QVXWizard) 1.", 0), 0u) << version.out;
+            EXPECT_EQ(version.out.back(), '\n');
+        }
+    }
+    // A mistake still gives the short usage on standard error.
+    Result wrong = Run("qvxbuild", {"--frobnicate"});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.out, "");
+    EXPECT_NE(wrong.err.find("usage:"), std::string::npos);
+}
+
+}  // namespace
