@@ -5,12 +5,12 @@
 #include "app/QVXWizardDlg.h"
 #include "database/QVXDBBuilder.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/QtTranslationsUi.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
 #include "transfer/PCSuiteDlg.h"
 #include "ui/MessageBoxesUi.h"
-#include "ui/QtTranslationsUi.h"
 
 bool CQVXWizardApp::InitInstance() {
     // What an interrupted earlier run left goes first, so that last.db is found.

@@ -38,7 +38,10 @@
 #include "import/Mapping.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
+#include "support/AsciiCase.h"
 #include "support/LogModules.h"
+#include "support/TextBuffer.h"
+#include "support/Utf8.h"
 #include "threads/CallbackCodes.h"
 #include "transfer/CopyToPhoneDlg.h"
 #include "ui/DialogUi.h"
@@ -52,41 +55,8 @@ namespace {
 constexpr size_t kPathSize = 261;
 constexpr size_t kMessageSize = 513;
 
-// Number of characters of a UTF-8 text (continuation bytes not counted).
-size_t CountChars(const char* psz) {
-    size_t n = 0;
-    for (; *psz; ++psz) {
-        if ((static_cast<unsigned char>(*psz) & 0xC0) != 0x80) ++n;
-    }
-    return n;
-}
-
-bool EqualsIgnoringCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        char ca = *a, cb = *b;
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<char>(cb - 'A' + 'a');
-        if (ca != cb) return false;
-    }
-    return *a == *b;
-}
-
-// Copies a text that fits; one that does not fit leaves the buffer empty.
-void CopyText(char* pszOut, size_t nSize, const char* pszIn) {
-    const size_t n = pszIn ? std::strlen(pszIn) : 0;
-    if (n >= nSize) {
-        pszOut[0] = '\0';
-        return;
-    }
-    std::memcpy(pszOut, pszIn ? pszIn : "", n + 1);
-}
-
-std::string Text(const char* pszKey, size_t nBufferSize) {
-    std::string buffer(nBufferSize, '\0');
-    GetText(pszKey, buffer.data(), buffer.size());
-    buffer.resize(std::strlen(buffer.c_str()));
-    return buffer;
-}
+using qvxsupport::CountUtf8Chars;
+using qvxsupport::EqualsIgnoringCase;
 
 // The one way the dialog's reports reach its windows: a worker's report runs
 // on the worker's thread and hands every window action to the dialog's
@@ -111,7 +81,8 @@ CQVXWizardDlg::CQVXWizardDlg(QWidget* pParent) : QDialog(pParent) {
     if (!GetProgramPath(m_szProgramPath, sizeof m_szProgramPath))
         LOG_WARN(qvxlog::WizDlg, "Get program path failed!");
     const std::string folder = m_szProgramPath;
-    CopyText(m_szMappingSearch, sizeof m_szMappingSearch, (folder + "/mappings/*.map").c_str());
+    qvxsupport::CopyWholeOrEmpty(m_szMappingSearch, sizeof m_szMappingSearch,
+                                 (folder + "/mappings/*.map").c_str());
     SetLanguageFile((folder + "/language.ini").c_str());
 
     m_AnalyzeThread.SetReceiver(this);
@@ -296,26 +267,26 @@ void CQVXWizardDlg::OnInitDialog() {
 // Files and states
 
 int CQVXWizardDlg::SetCSVFile(const char* pszPath) {
-    const size_t nChars = CountChars(pszPath);
+    const size_t nChars = CountUtf8Chars(pszPath);
     if (nChars < 4 || nChars > 260 || std::strlen(pszPath) >= kPathSize || !m_lpCSVParser) {
         m_szCSVFile[0] = '\0';
         m_nCSVState = CSV_STATE_NONE;
         return m_nCSVState;
     }
-    CopyText(m_szCSVFile, sizeof m_szCSVFile, pszPath);
+    qvxsupport::CopyWholeOrEmpty(m_szCSVFile, sizeof m_szCSVFile, pszPath);
     // A path the parser refuses is no usable file either.
     m_nCSVState = m_lpCSVParser->SetCSVFileName(m_szCSVFile) == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
     return m_nCSVState;
 }
 
 int CQVXWizardDlg::SetMappingFile(const char* pszPath) {
-    const size_t nChars = CountChars(pszPath);
+    const size_t nChars = CountUtf8Chars(pszPath);
     if (nChars < 3 || nChars > 260 || std::strlen(pszPath) >= kPathSize || !m_lpCSVParser) {
         m_szParserMappingFile[0] = '\0';
         m_nMappingState = MAPPING_STATE_NONE;
         return m_nMappingState;
     }
-    CopyText(m_szParserMappingFile, sizeof m_szParserMappingFile, pszPath);
+    qvxsupport::CopyWholeOrEmpty(m_szParserMappingFile, sizeof m_szParserMappingFile, pszPath);
     m_nMappingState = m_lpCSVParser->SetMappingFileName(m_szParserMappingFile) == 0 ? MAPPING_STATE_CHOSEN
                                                                                     : MAPPING_STATE_NONE;
     return m_nMappingState;
@@ -344,7 +315,7 @@ bool CQVXWizardDlg::CheckLastDB() {
             m_nMode = 0;
             m_pRadioNewDB->setChecked(true);
         }
-        CopyText(m_szLastDB, sizeof m_szLastDB, szPath);
+        qvxsupport::CopyWholeOrEmpty(m_szLastDB, sizeof m_szLastDB, szPath);
         m_bLastDBExists = 1;
         return true;
     }
@@ -492,7 +463,7 @@ void CQVXWizardDlg::AnalyzeCSVFile() {
     m_nMappingState = nMapping;
     if (nResult != 0) {
         const QString text =
-            qvxui::FromLocalText(Text(qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize));
+            qvxui::FromLocalText(GetText(qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize));
         CWizardDlgAdapter(this).Call([this, &text] {
             qvxui::MessageBox(this, text, qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
         });

@@ -131,8 +131,6 @@ protected:
     virtual bool RunMappingEditor(bool bNewMode, const std::string& folder, const std::string& file,
                                   std::string& savedName, std::string& savedPath);
     virtual void RunInfoDialog();
-    // Opens a document or address with the desktop's associated program.
-    virtual void OpenDocument(const std::string& target, const char* pszExtension, int nShowMode);
 
     void showEvent(QShowEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;

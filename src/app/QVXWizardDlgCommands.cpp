@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -35,21 +34,16 @@
 #include "support/LogModules.h"
 #include "support/ProductInfo.h"
 #include "ui/DialogUi.h"
+#include "ui/OpenDocumentUi.h"
 
 namespace {
 
 constexpr size_t kTextSize = 261;
 
-std::string Text(const char* pszKey) {
-    char szText[kTextSize] = {};
-    GetText(pszKey, szText, sizeof szText);
-    return szText;
-}
-
 }  // namespace
 
 void CQVXWizardDlg::InitMenu() {
-    const std::string infoText = Text(qvxtext::kInfoDlg_WindowText);
+    const std::string infoText = GetText(qvxtext::kInfoDlg_WindowText);
     if (infoText.empty()) return;
     m_menuLanguages = new QMenu(m_pMenuBar);
     char** ppszLanguages = nullptr;
@@ -109,7 +103,7 @@ void CQVXWizardDlg::UpdateTexts() {
     }
 
     char szTitle[kTextSize + 32];
-    std::snprintf(szTitle, sizeof szTitle, "%s %d.%d.%d", Text(qvxtext::kMainDlg_WindowText).c_str(),
+    std::snprintf(szTitle, sizeof szTitle, "%s %d.%d.%d", GetText(qvxtext::kMainDlg_WindowText).c_str(),
                   qvxproduct::kVersionMajor, qvxproduct::kVersionMinor, qvxproduct::kVersionRelease);
     setWindowTitle(qvxui::FromLocalText(szTitle));
 
@@ -157,22 +151,14 @@ void CQVXWizardDlg::OnButtonHelp() {
                                                                  : "Quorvex User Guide.pdf";
     char szPath[kTextSize + 64];
     std::snprintf(szPath, sizeof szPath, "%s/%s", m_szProgramPath, pszGuide);
-    if (IsFileReadable(szPath)) OpenDocument(szPath, ".pdf", 5);
+    if (IsFileReadable(szPath))
+        qvxui::OpenDocument(this, szPath);
+    else
+        qvxui::ShowOpenFailure(this, szPath, qvxplatform::kShellErrFileNotFound);
 }
 
 void CQVXWizardDlg::OnButtonWeb() {
-    OpenDocument(qvxproduct::kMakerWebAddress, ".htm", 5);
-}
-
-// Documents open with the desktop's associated program (xdg-open, the path as
-// one argument); an address falls back to the user's browser.
-void CQVXWizardDlg::OpenDocument(const std::string& target, const char* pszExtension, int /*nShowMode*/) {
-    if (target.empty()) return;
-    const bool bDocument = target[0] == '/';
-    const QUrl url = bDocument ? QUrl::fromLocalFile(QFile::decodeName(target.c_str()))
-                               : QUrl(qvxui::FromLocalText(target));
-    if (QDesktopServices::openUrl(url)) return;
-    if (!bDocument || strcasecmp(pszExtension, ".htm") == 0) qvxplatform::StartBrowser(target);
+    qvxui::OpenDocument(this, qvxproduct::kMakerWebAddress);
 }
 
 void CQVXWizardDlg::RunInfoDialog() {

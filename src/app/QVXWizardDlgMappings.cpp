@@ -19,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
+#include "support/TextBuffer.h"
 #include "ui/DialogUi.h"
 #include "ui/MessageBoxesUi.h"
 
@@ -26,15 +27,6 @@ namespace {
 
 void ClearEntry(QVXW_MAPPING& entry) {
     std::memset(&entry, 0, sizeof entry);
-}
-
-bool SetText(char* pszOut, size_t nSize, const std::string& text) {
-    if (text.size() >= nSize) {
-        pszOut[0] = '\0';
-        return false;
-    }
-    std::memcpy(pszOut, text.c_str(), text.size() + 1);
-    return true;
 }
 
 const char* FileNamePart(const char* pszPath) {
@@ -90,8 +82,9 @@ void CQVXWizardDlg::InitMappings(const std::vector<std::string>& paths) {
         QVXW_MAPPING& entry = m_pMappings[static_cast<size_t>(i)];
         ClearEntry(entry);
         const std::string& path = paths[static_cast<size_t>(i)];
-        bool bOk = SetText(entry.szFileName, sizeof entry.szFileName, FileNamePart(path.c_str())) &&
-                   SetText(entry.szPath, sizeof entry.szPath, path) && m_lpCSVParser &&
+        bool bOk = qvxsupport::CopyWholeOrEmpty(entry.szFileName, sizeof entry.szFileName,
+                                                FileNamePart(path.c_str())) &&
+                   qvxsupport::CopyWholeOrEmpty(entry.szPath, sizeof entry.szPath, path) && m_lpCSVParser &&
                    m_lpCSVParser->ReadMappingInfo(entry.szPath, entry.szName, sizeof entry.szName,
                                                   entry.szDescription, sizeof entry.szDescription);
         if (!bOk) {
@@ -221,8 +214,8 @@ void CQVXWizardDlg::OnButtonBrowseMap() {
     const QByteArray path = QFile::encodeName(chosen);
     QVXW_MAPPING entry;
     ClearEntry(entry);
-    if (!SetText(entry.szPath, sizeof entry.szPath, path.toStdString())) return;
-    SetText(entry.szFileName, sizeof entry.szFileName, FileNamePart(entry.szPath));
+    if (!qvxsupport::CopyWholeOrEmpty(entry.szPath, sizeof entry.szPath, path.toStdString())) return;
+    qvxsupport::CopyWholeOrEmpty(entry.szFileName, sizeof entry.szFileName, FileNamePart(entry.szPath));
     if (m_lpCSVParser && m_lpCSVParser->ReadMappingInfo(entry.szPath, entry.szName, sizeof entry.szName,
                                                         entry.szDescription, sizeof entry.szDescription))
         AddMapping(entry);
@@ -259,8 +252,8 @@ void CQVXWizardDlg::OnButtonEditMap() {
 void CQVXWizardDlg::AddEditedMapping(const std::string& fileName, const std::string& path) {
     QVXW_MAPPING entry;
     ClearEntry(entry);
-    SetText(entry.szFileName, sizeof entry.szFileName, fileName);
-    if (!SetText(entry.szPath, sizeof entry.szPath, path)) return;
+    qvxsupport::CopyWholeOrEmpty(entry.szFileName, sizeof entry.szFileName, fileName);
+    if (!qvxsupport::CopyWholeOrEmpty(entry.szPath, sizeof entry.szPath, path)) return;
     if (m_lpDataMap) {
         char szName[96] = {};
         char szDescription[256] = {};

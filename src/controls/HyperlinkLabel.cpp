@@ -5,8 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "ui/DialogUi.h"
 #include "ui/MessageBoxesUi.h"
+#include "ui/OpenDocumentUi.h"
 
 CHyperlinkLabel::CHyperlinkLabel(QWidget* pParent) : QLabel(pParent) {
     Init();
@@ -98,10 +98,6 @@ void CHyperlinkLabel::FitToText() {
     ReSize();
 }
 
-void CHyperlinkLabel::SetOpener(Opener opener) {
-    m_opener = std::move(opener);
-}
-
 QColor CHyperlinkLabel::CurrentTextColour() const {
     if (m_bHovered) return m_hoverColour;
     return m_bVisited ? m_visitedColour : m_linkColour;
@@ -179,7 +175,7 @@ void CHyperlinkLabel::mouseReleaseEvent(QMouseEvent* pEvent) {
 void CHyperlinkLabel::OnClicked() {
     m_bHovered = false;
     const std::string address = m_address.toUtf8().toStdString();
-    const int nResult = m_opener ? m_opener(address) : qvxui::OpenWithShell(address);
+    const int nResult = qvxui::OpenWithShell(address);
     m_bVisited = nResult > 32;
     update();
     if (!m_bVisited) {

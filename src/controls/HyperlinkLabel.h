@@ -17,8 +17,10 @@
 // horizontally centred label shrinks around its middle, a right-aligned one
 // keeps its right edge; Qt::AlignVCenter keeps the vertical middle.
 //
-// A failed open beeps and shows "Unable to open hyperlink:" with the text for
-// the code (see OpenErrorText) through qvxui::MessageBoxes().
+// A click opens the address through qvxui::OpenWithShell (the program's one
+// way of opening, ui/OpenDocumentUi.h). A failed open beeps and shows
+// "Unable to open hyperlink:" with the text for the code (see OpenErrorText)
+// through qvxui::MessageBoxes().
 #pragma once
 
 #include <QColor>
@@ -27,7 +29,6 @@
 #include <QLabel>
 #include <QString>
 #include <QTimer>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,10 +36,6 @@ class CHyperlinkLabel : public QLabel {
     Q_OBJECT
 
 public:
-    // Opens an address (UTF-8); returns above 32 on success, otherwise a
-    // shell error code (2 file not found, 31 no program associated ...).
-    using Opener = std::function<int(const std::string& address)>;
-
     static constexpr int kHoverTimerMs = 100;
 
     explicit CHyperlinkLabel(QWidget* pParent = nullptr);
@@ -75,10 +72,6 @@ public:
     bool GetFitToText() const { return m_bFitToText; }
     // Re-sizes to the text after the text changed (a language switch).
     void FitToText();
-
-    // The opener used on a click; none restores the process-wide one
-    // (qvxui::OpenWithShell: xdg-open with the browser fallback).
-    void SetOpener(Opener opener);
 
     bool IsHovered() const { return m_bHovered; }
     bool IsHoverTimerActive() const { return m_hoverTimer.isActive(); }
@@ -121,5 +114,4 @@ private:
     QFont m_normalFont;
     QFont m_underlinedFont;
     QTimer m_hoverTimer;
-    Opener m_opener;
 };

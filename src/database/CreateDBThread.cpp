@@ -1,5 +1,7 @@
 #include "database/CreateDBThread.h"
 
+#include <malloc.h>
+
 #include <cstring>
 
 #include "i18n/LanguageTable.h"
@@ -43,8 +45,11 @@ void CCreateDBThread::DoWork() {
             LOG_WARN(qvxlog::CrDBThr, "DoWork() : ParseData() failed !");
         } else {
             LOG_INFO(qvxlog::CrDBThr, "ParseData() succeeded");
-            // The table holds the rows now; the lines only took room.
+            // The table holds the rows now; the lines only took room. Their
+            // many small blocks stay with the allocator unless it is asked
+            // to give the pages back.
             parser->ReleaseLines();
+            malloc_trim(0);
             if (m_bStop.load() == 0) {
                 if (!builder.BeginBuildFile() || BuildDb(builder) != 0) {
                     LOG_WARN(qvxlog::CrDBThr, "DoWork() : BuildDb() failed !");

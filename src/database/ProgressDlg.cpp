@@ -8,6 +8,7 @@
 
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
+#include "support/ProgressPercent.h"
 #include "ui/DialogUi.h"
 #include "ui/UiThreadAdapter.h"
 
@@ -51,7 +52,7 @@ CProgressDlg::CProgressDlg(QWidget* pParent) : QDialog(pParent) {
 CProgressDlg::~CProgressDlg() = default;
 
 QString CProgressDlg::PercentText(int nShownPercent) {
-    return QString::asprintf("%d %%", nShownPercent < 100 ? nShownPercent + 1 : 100);
+    return QString::asprintf("%d %%", qvxsupport::DisplayedPercent(nShownPercent));
 }
 
 void CProgressDlg::UpdateWindow(std::function<void()> fn) {
@@ -107,15 +108,14 @@ int CProgressDlg::StepProgress() {
     if (nTotal <= 0) return 0;  // no range yet: only counted
 
     const int nPosition = std::min(nCount, nTotal);
-    // 64-bit: count x 100 leaves the 32-bit range long before the count does.
-    const int nPercent = static_cast<int>(static_cast<int64_t>(nCount) * 100 / nTotal);
     const int nPermille = static_cast<int>(static_cast<int64_t>(nPosition) * 1000 / nTotal);
     if (nPermille != m_nBarPermille.load() || nCount == nTotal) {
         m_nBarPermille.store(nPermille);
         PostBarPosition();
     }
-    if (nPercent > m_nShownPercent.load()) {
-        m_nShownPercent.store(nPercent);
+    int nShown = m_nShownPercent.load();
+    if (qvxsupport::RaiseShownPercent(nCount, nTotal, nShown)) {
+        m_nShownPercent.store(nShown);
         UpdatePercent();
     }
     return nPosition;

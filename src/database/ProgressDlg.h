@@ -9,7 +9,7 @@
 //
 // The percent label runs one ahead of the computed percentage (0 % before
 // the first increase, then 2 %, 3 % ... and 100 % from a computed 99 on), so
-// the user never watches a long 0 %.
+// the user never watches a long 0 % (support/ProgressPercent.h).
 //
 // Cancel (the button, Escape or the window's close button) only calls
 // OnCancelProgress: the dialog stays open until its owner calls
@@ -59,7 +59,8 @@ public:
     // True once the dialog's initialisation has run (within nTimeoutMs).
     bool WaitForInit(uint32_t nTimeoutMs) { return m_hInitEvent.Wait(nTimeoutMs); }
 
-    // The label text for a shown percentage: "%d %%" with one ahead, capped at 100.
+    // The label text for a shown percentage: one ahead, capped at 100; "0 %"
+    // before the first rise.
     static QString PercentText(int nShownPercent);
 
 public slots:

@@ -28,11 +28,15 @@ inline constexpr int kDialNumberPosition = 2147483647;
 // Settings of the building connection only; they change nothing that is
 // stored. The rollback journal stays in memory, so no journal file is ever
 // left beside the database; the file is synced once at the end instead of at
-// every commit; the page cache is bounded.
+// every commit. The page cache is small: rows are appended, the details pass
+// walks the unique index in order, and the indexes are sorted after the rows
+// (SQLite's sorter takes about as much memory as the cache and writes the
+// rest to temporary files). Measured on 100,000 and 1,000,000 rows, 4 MiB
+// builds as fast as 64 MiB with 100 MiB less peak memory.
 inline constexpr const char* kBuildPragmas[] = {
     "PRAGMA journal_mode=MEMORY",
     "PRAGMA synchronous=OFF",
-    "PRAGMA cache_size=-65536",
+    "PRAGMA cache_size=-4096",
 };
 }  // namespace qvxdb
 

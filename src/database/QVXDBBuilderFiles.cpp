@@ -26,6 +26,7 @@
 
 #include "database/QVXDBBuilder.h"
 #include "platform/ProgramPath.h"
+#include "support/FileWrite.h"
 #include "support/LogModules.h"
 
 namespace {
@@ -126,12 +127,7 @@ bool CopyToNewFile(const std::string& from, const std::string& to) {
             bOk = nRead == 0;
             break;
         }
-        for (ssize_t nDone = 0; bOk && nDone < nRead;) {
-            const ssize_t nWritten = write(nOut, buffer + nDone, static_cast<size_t>(nRead - nDone));
-            if (nWritten < 0 && errno == EINTR) continue;
-            bOk = nWritten > 0;
-            if (bOk) nDone += nWritten;
-        }
+        bOk = qvxsupport::WriteAll(nOut, buffer, static_cast<size_t>(nRead));
     }
     bOk = bOk && fsync(nOut) == 0;
     const int nError = errno;

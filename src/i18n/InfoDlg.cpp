@@ -22,15 +22,34 @@ constexpr size_t kTextSize = 261;
 // The languages offered, in sorted order; fixed, not read from the language file.
 constexpr const char* kLanguages[] = {"Deutsch", "English"};
 
-// A picture control: the picture at its natural size, centred or at the
-// control's top left corner.
-QLabel* MakePicture(QWidget* pParent, int nControlId, int nPictureId, QSize size, bool bCentred) {
-    auto* pLabel = new QLabel(pParent);
-    pLabel->setObjectName(QString::number(nControlId));
-    const qreal dRatio = pParent->devicePixelRatioF();
-    QPixmap picture = qvxicons::RenderPicture(nPictureId, size, dRatio);
-    pLabel->setPixmap(picture);
+// The template's controls in creation order, with their places in dialog units.
+constexpr qvxui::DialogItem kLayout[] = {
+    {CInfoDlg::kIdNamePicture, 31, 7, 133, 12},
+    {CInfoDlg::kIdIcon, 87, 23, 20, 20},
+    {CInfoDlg::kIdNotice, 7, 46, 181, 21},
+    {CInfoDlg::kIdLink, 7, 71, 181, 10},
+    {CInfoDlg::kIdPicture, 7, 81, 181, 32},
+    // Up to the OK button rather than the template's 64 units: fonts wider
+    // than the template's would cut the build number.
+    {CInfoDlg::kIdVersion, 7, 122, 69, 14},
+    {CInfoDlg::kIdOk, 77, 122, 40, 14},
+    {CInfoDlg::kIdLanguageLabel, 138, 115, 50, 9},
+    {CInfoDlg::kIdLanguages, 138, 124, 50, 12},
+};
+
+// A picture control: the picture at its natural size (or the given one),
+// centred or at the control's top left corner.
+void AddPicture(QWidget* pDialog, int nId, int nPictureId, QSize size, bool bCentred) {
+    auto* pLabel = qvxui::Placed(new QLabel(pDialog), nId, kLayout);
+    pLabel->setPixmap(qvxicons::RenderPicture(nPictureId, size, pDialog->devicePixelRatioF()));
     pLabel->setAlignment(bCentred ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop));
+}
+
+QLabel* AddText(QWidget* pDialog, int nId, const QString& text, Qt::Alignment alignment) {
+    auto* pLabel = qvxui::Placed(new QLabel(pDialog), nId, kLayout);
+    pLabel->setText(text);
+    pLabel->setTextFormat(Qt::PlainText);
+    pLabel->setAlignment(alignment);
     return pLabel;
 }
 
@@ -39,7 +58,6 @@ QLabel* MakePicture(QWidget* pParent, int nControlId, int nPictureId, QSize size
 CInfoDlg::CInfoDlg(QWidget* pParent) : QDialog(pParent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-
     // One white background for the dialog and every control.
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -47,67 +65,42 @@ CInfoDlg::CInfoDlg(QWidget* pParent) : QDialog(pParent) {
     setPalette(white);
     setAutoFillBackground(true);
 
-    QLabel* pName = MakePicture(this, kIdNamePicture, qvxicons::kProductNamePicture, QSize(), false);
-    qvxui::PlaceByDialogUnits(pName, 31, 7, 133, 12);
-
-    QLabel* pIcon = MakePicture(this, kIdIcon, qvxicons::kProgramIcon, QSize(32, 32), true);
-    qvxui::PlaceByDialogUnits(pIcon, 87, 23, 20, 20);
-
-    auto* pNotice = new QLabel(QString::fromUtf8(qvxproduct::kMakerNotice), this);
-    pNotice->setObjectName(QString::number(kIdNotice));
-    pNotice->setTextFormat(Qt::PlainText);
-    pNotice->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    qvxui::PlaceByDialogUnits(pNotice, 7, 46, 181, 21);
-
-    m_pLink = new CHyperlinkLabel(this);
-    m_pLink->setObjectName(QString::number(kIdLink));
-    qvxui::PlaceByDialogUnits(m_pLink, 7, 71, 181, 10);
-    m_pLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-
-    QLabel* pPicture = MakePicture(this, kIdPicture, qvxicons::kProductPicture, QSize(), true);
-    qvxui::PlaceByDialogUnits(pPicture, 7, 81, 181, 32);
-
-    m_pVersion = new QLabel(VersionText(), this);
-    m_pVersion->setObjectName(QString::number(kIdVersion));
-    m_pVersion->setTextFormat(Qt::PlainText);
-    // Up to the OK button rather than the template's 64 units: fonts wider
-    // than the template's would cut the build number.
-    qvxui::PlaceByDialogUnits(m_pVersion, 7, 122, 69, 14);
-    m_pVersion->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-
-    m_pOk = new CIconButton(this);
-    m_pOk->setObjectName(QString::number(kIdOk));
-    m_pOk->setDefault(true);
-    qvxui::PlaceByDialogUnits(m_pOk, 77, 122, 40, 14);
-    connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
-
-    m_pLanguageLabel = new QLabel(this);
-    m_pLanguageLabel->setObjectName(QString::number(kIdLanguageLabel));
-    qvxui::PlaceByDialogUnits(m_pLanguageLabel, 138, 115, 50, 9);
-    m_pLanguageLabel->hide();
-
-    m_ComboBox = new QComboBox(this);
-    m_ComboBox->setObjectName(QString::number(kIdLanguages));
-    qvxui::PlaceByDialogUnits(m_ComboBox, 138, 124, 50, 12);
-    m_ComboBox->hide();
-
-    // Opening.
+    CreateControls();
     SelectStoredLanguage();
-    m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
-    m_pOk->SetButtonColour(CIconButton::kColourBackNormal, Qt::white);
-    m_pOk->SetButtonColour(CIconButton::kColourBackFocus, Qt::white);
-    m_pOk->OffsetButtonColour(CIconButton::kColourBackHover, 30);
     UpdateTexts();
+    m_pLink->Attach();
+    connect(m_ComboBox, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeComboLanguages(); });
+    setFixedSize(qvxui::DialogSizeToPixels(font(), 195, 143));
+}
 
+void CInfoDlg::CreateControls() {
+    AddPicture(this, kIdNamePicture, qvxicons::kProductNamePicture, QSize(), false);
+    AddPicture(this, kIdIcon, qvxicons::kProgramIcon, QSize(32, 32), true);
+    AddText(this, kIdNotice, QString::fromUtf8(qvxproduct::kMakerNotice), Qt::AlignHCenter | Qt::AlignTop);
+
+    m_pLink = qvxui::Placed(new CHyperlinkLabel(this), kIdLink, kLayout);
+    m_pLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     const QColor blue(0, 0, 255);
     m_pLink->SetLinkColours(blue, blue, blue);
     m_pLink->SetBackColour(Qt::white);
     m_pLink->SetAddress(QString::fromUtf8(qvxproduct::kMakerWebAddress));
-    m_pLink->Attach();
 
-    connect(m_ComboBox, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeComboLanguages(); });
+    AddPicture(this, kIdPicture, qvxicons::kProductPicture, QSize(), true);
+    m_pVersion = AddText(this, kIdVersion, VersionText(), Qt::AlignLeft | Qt::AlignVCenter);
 
-    setFixedSize(qvxui::DialogSizeToPixels(font(), 195, 143));
+    m_pOk = qvxui::Placed(new CIconButton(this), kIdOk, kLayout);
+    m_pOk->setDefault(true);
+    m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
+    for (int nPart : {CIconButton::kColourBackNormal, CIconButton::kColourBackFocus})
+        m_pOk->SetButtonColour(nPart, Qt::white);
+    m_pOk->OffsetButtonColour(CIconButton::kColourBackHover, 30);
+    connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    // The language choice, hidden as the product ships it.
+    m_pLanguageLabel = qvxui::Placed(new QLabel(this), kIdLanguageLabel, kLayout);
+    m_pLanguageLabel->hide();
+    m_ComboBox = qvxui::Placed(new QComboBox(this), kIdLanguages, kLayout);
+    m_ComboBox->hide();
 }
 
 CInfoDlg::~CInfoDlg() = default;

@@ -45,6 +45,7 @@ public:
     void OnSelchangeComboLanguages();
 
 private:
+    void CreateControls();
     void SelectStoredLanguage();
 
     CHyperlinkLabel* m_pLink = nullptr;

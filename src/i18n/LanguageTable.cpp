@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/IniFile.h"
+#include "support/TextBuffer.h"
 
 namespace {
 
@@ -88,9 +89,7 @@ std::string StoredValue(LanguageState& s) {
 
 // The stored language name, cut as the 261-byte buffer of the original state.
 std::string StoredLanguage(LanguageState& s) {
-    std::string value = StoredValue(s);
-    value = value.substr(0, std::min(value.find('\0'), kMaxLanguageName));
-    return value;
+    return qvxsupport::CutToBuffer(StoredValue(s), kMaxLanguageName + 1);
 }
 
 // A language.ini without write permission is never replaced by the atomic
@@ -110,19 +109,11 @@ void StoreChoice(LanguageState& s, const char* name) {
     if (IsWritableFile(s.path)) CIniFile::WriteValue(s.path, kCurrentSection, kLanguageKey, name);
 }
 
-// Copies `text` into the caller's buffer, cut to nSize - 1 bytes; true when not empty.
+// Copies `text` into the caller's buffer as far as it fits; true when not empty.
 bool CopyOut(const std::string& text, char* pszOut, size_t nSize) {
     if (pszOut == nullptr || nSize == 0) return false;
-    size_t n = std::min(text.size(), nSize - 1);
-    std::memcpy(pszOut, text.data(), n);
-    pszOut[n] = '\0';
+    qvxsupport::CopyCut(pszOut, nSize, text.c_str());
     return pszOut[0] != '\0';
-}
-
-std::string CutText(const std::string& text, size_t nBufferSize) {
-    if (nBufferSize == 0) return {};
-    std::string cut = text.substr(0, std::min(text.size(), nBufferSize - 1));
-    return cut.substr(0, cut.find('\0'));
 }
 
 // The locale's language as the C library would take it for messages.
@@ -159,8 +150,7 @@ void SetLanguageChoiceFile(const char* pszPath) {
 bool GetCurrentLanguage(char* pszOut, size_t nSize) {
     LanguageState& s = State();
     std::lock_guard<std::mutex> lock(s.lock);
-    const std::string value = StoredValue(s);
-    return CopyOut(value.substr(0, value.find('\0')), pszOut, nSize);
+    return CopyOut(StoredValue(s), pszOut, nSize);
 }
 
 std::string GetCurrentLanguageName() {
@@ -217,17 +207,6 @@ bool SetLanguage(const char* pszLanguage) {
     return result;
 }
 
-bool GetText(const char* pszKey, char* pszOut, size_t nSize) {
-    if (pszOut == nullptr || nSize == 0) return false;
-    std::string text;
-    if (pszKey != nullptr) {
-        LanguageState& s = State();
-        std::lock_guard<std::mutex> lock(s.lock);
-        if (!s.current.empty()) Document(s).GetValue(s.current, pszKey, text);
-    }
-    return CopyOut(text.substr(0, text.find('\0')), pszOut, nSize);
-}
-
 std::string GetText(const char* pszKey, size_t nBufferSize) {
     std::string text;
     if (pszKey != nullptr) {
@@ -235,7 +214,12 @@ std::string GetText(const char* pszKey, size_t nBufferSize) {
         std::lock_guard<std::mutex> lock(s.lock);
         if (!s.current.empty()) Document(s).GetValue(s.current, pszKey, text);
     }
-    return CutText(text, nBufferSize);
+    return qvxsupport::CutToBuffer(text, nBufferSize);
+}
+
+bool GetText(const char* pszKey, char* pszOut, size_t nSize) {
+    if (pszOut == nullptr || nSize == 0) return false;
+    return CopyOut(GetText(pszKey, nSize), pszOut, nSize);
 }
 
 int GetLanguages(char*** pppszLanguages) {

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
-#include <vector>
 
 #include "controls/HyperlinkLabel.h"
 #include "controls/IconButton.h"
@@ -15,11 +14,7 @@
 namespace qvxui {
 
 QString LanguageText(const char* pszKey, size_t nBufferSize) {
-    if (!pszKey || nBufferSize == 0) return QString();
-    std::vector<char> buffer(nBufferSize, '\0');
-    GetText(pszKey, buffer.data(), buffer.size());
-    buffer.back() = '\0';
-    return FromLocalText(buffer.data());
+    return FromLocalText(GetText(pszKey, nBufferSize));
 }
 
 void ApplyText(QWidget* pWidget, const QString& text) {

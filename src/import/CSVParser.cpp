@@ -191,6 +191,7 @@ int CCSVParser::AnalyzeCsvData() {
     m_bFound = false;
 
     m_csvLines.Clear();
+    m_bLinesReleased = false;
     m_pTable->Reset(true);
     if (SplitLines(m_szCSVFile, m_csvLines) != 0) return CSV_ERR_SPLIT;
     m_nLineCount = m_csvLines.GetCount();
@@ -225,6 +226,12 @@ int CCSVParser::AnalyzeCsvData() {
 int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
     if (m_pTable == nullptr) return CSV_ERR_NO_TABLE_SET;
     if (nMode != 1 && nMode != 2) return 0;
+    if (nMode == 2 && m_bLinesReleased) {
+        // Every data line is in the table already: only the steps are left.
+        for (int handled = 0; handled < m_nLineCount - 1; ++handled)
+            if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
+        return 0;
+    }
     m_csvLines.Rewind();
     CGuardedString* header = m_csvLines.NextEntry();
     if (header == nullptr) return 0;
@@ -264,7 +271,9 @@ int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
 }
 
 void CCSVParser::ReleaseLines() {
-    if (m_pTable != nullptr && m_pTable->GetRowCount() >= m_nLineCount - 1) m_csvLines.Clear();
+    if (m_pTable == nullptr || m_pTable->GetRowCount() < m_nLineCount - 1) return;
+    m_csvLines.Clear();
+    m_bLinesReleased = true;
 }
 
 bool CCSVParser::ReadMappingLines(CStringMapTable& lines, CDataMap& scratch, int& nEntries) {

@@ -53,7 +53,7 @@ public:
     // Mode 2: the data lines into rows keyed 0, 1, 2 ... (0 or -1 on abort).
     int ParseData(int nMode, PARSE_CALLBACK pCallback = nullptr, void* pContext = nullptr);
     // Gives back the file's lines once the table holds every data line; a
-    // later ParseData(2) then finds nothing left to parse.
+    // later ParseData(2) then only reports its steps.
     void ReleaseLines();
     // Applies the mapping file by column header. 0, -400, -410 or a read code.
     int ParseAdditionalInformation();
@@ -89,6 +89,7 @@ private:
     CStringMapTable m_csvLines;
     CStringMapTable m_mappingLines;
     bool m_bFound = false;
+    bool m_bLinesReleased = false;
     int m_nMatchedColumns = 0;
     int m_nAcceptedFields = 0;
 };

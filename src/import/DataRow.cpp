@@ -10,16 +10,17 @@
 
 namespace {
 
-// Blocks grow from small (a lone header row) to this size (a table of a
-// large file); texts longer than a quarter of it get a block of their own.
+// Blocks grow from small (a lone header row) to the largest a reference can
+// point into (a table of a large file); texts longer than a quarter of that
+// get a block of their own.
 constexpr size_t kFirstBlock = 512;
 constexpr size_t kLargestBlock = size_t{1} << 20;
+constexpr size_t kOwnBlockAbove = kLargestBlock / 4;
+// Block numbers fit the twelve bits above the offset.
+constexpr size_t kMaxBlocks = size_t{1} << 12;
 // Giving back this much at once is worth asking the allocator to return the
 // freed pages to the system.
 constexpr size_t kTrimAfter = size_t{16} << 20;
-
-// The one empty text every empty cell points at.
-constexpr char kEmptyText[] = "";
 
 }  // namespace
 
@@ -28,6 +29,8 @@ CCellArena::~CCellArena() {
 }
 
 char* CCellArena::NewBlock(size_t nBytes) {
+    if (m_blocks.empty()) m_blocks.push_back(nullptr);
+    if (m_blocks.size() >= kMaxBlocks) throw std::bad_alloc();
     m_blocks.reserve(m_blocks.size() + 1);
     char* pBlock = static_cast<char*>(std::malloc(nBytes));
     if (pBlock == nullptr) throw std::bad_alloc();
@@ -37,6 +40,8 @@ char* CCellArena::NewBlock(size_t nBytes) {
 }
 
 void* CCellArena::Allocate(size_t nBytes, size_t nAlign) {
+    // malloc's blocks are aligned for every fundamental type.
+    if (nBytes > kOwnBlockAbove) return NewBlock(nBytes);
     size_t nPad = (nAlign - reinterpret_cast<uintptr_t>(m_pFree) % nAlign) % nAlign;
     if (m_pFree != nullptr && nPad + nBytes <= m_nFree) {
         char* p = m_pFree + nPad;
@@ -44,21 +49,24 @@ void* CCellArena::Allocate(size_t nBytes, size_t nAlign) {
         m_nFree -= nPad + nBytes;
         return p;
     }
-    // malloc's blocks are aligned for every fundamental type.
-    if (nBytes > kLargestBlock / 4) return NewBlock(nBytes);
     m_nNextBlock = m_nNextBlock == 0 ? kFirstBlock : std::min(m_nNextBlock * 2, kLargestBlock);
     while (m_nNextBlock < nBytes) m_nNextBlock *= 2;
     char* pBlock = NewBlock(m_nNextBlock);
+    m_nShared = m_blocks.size() - 1;
     m_pFree = pBlock + nBytes;
     m_nFree = m_nNextBlock - nBytes;
     return pBlock;
 }
 
-const char* CCellArena::CopyText(const char* pszText, size_t nLength) {
+CCellArena::TextRef CCellArena::StoreText(const char* pszText, size_t nLength) {
+    if (nLength == 0) return kEmptyText;
     char* p = static_cast<char*>(Allocate(nLength + 1));
     std::memcpy(p, pszText, nLength);
     p[nLength] = '\0';
-    return p;
+    // A long text is at the start of the newest block, its own; a short one
+    // in the shared block.
+    if (nLength + 1 > kOwnBlockAbove) return static_cast<TextRef>((m_blocks.size() - 1) << kOffsetBits);
+    return static_cast<TextRef>((m_nShared << kOffsetBits) | static_cast<size_t>(p - m_blocks[m_nShared]));
 }
 
 void CCellArena::Clear() {
@@ -69,6 +77,7 @@ void CCellArena::Clear() {
     m_pFree = nullptr;
     m_nFree = 0;
     m_nNextBlock = 0;
+    m_nShared = 0;
     m_nHeld = 0;
     // Blocks below the allocator's mapping threshold come from its heap,
     // which otherwise keeps the pages.
@@ -89,21 +98,21 @@ CDataRow::~CDataRow() = default;
 void CDataRow::MakeSlots(CCellArena& arena) {
     m_pArena = &arena;
     if (m_nFields == 0) return;
-    size_t nBytes = sizeof(const char*) * static_cast<size_t>(m_nFields);
-    m_ppSlots = static_cast<const char**>(arena.Allocate(nBytes, alignof(const char*)));
-    for (int i = 0; i < m_nFields; ++i) m_ppSlots[i] = nullptr;
+    size_t nBytes = sizeof(CCellArena::TextRef) * static_cast<size_t>(m_nFields);
+    m_pSlots = static_cast<CCellArena::TextRef*>(arena.Allocate(nBytes, alignof(CCellArena::TextRef)));
+    for (int i = 0; i < m_nFields; ++i) m_pSlots[i] = CCellArena::kNoText;
 }
 
 int CDataRow::SetField(int nIndex, const char* pszText) {
     if (nIndex < 0 || nIndex >= m_nFields) return qvxdm::kErrRange;
-    if (pszText == nullptr || *pszText == '\0') {
-        m_ppSlots[nIndex] = pszText == nullptr ? nullptr : kEmptyText;
+    if (pszText == nullptr) {
+        m_pSlots[nIndex] = CCellArena::kNoText;
         return qvxdm::kOk;
     }
     // A replaced text stays in the store until the table is reset: rows are
     // written once and read many times.
     try {
-        m_ppSlots[nIndex] = m_pArena->CopyText(pszText, std::strlen(pszText));
+        m_pSlots[nIndex] = m_pArena->StoreText(pszText, std::strlen(pszText));
     } catch (const std::bad_alloc&) {
         return qvxdm::kErrMemory;
     }
@@ -133,11 +142,12 @@ int CDataRow::GetField(int nIndex, char* pBuffer, int nSize) const {
         if (pBuffer != nullptr && nSize > 0) std::memset(pBuffer, 0, static_cast<size_t>(nSize));
         return qvxdm::kErrRange;
     }
-    const char* pText = m_ppSlots[nIndex];
-    return CopyToBuffer(pText, pText != nullptr ? std::strlen(pText) : 0, pBuffer, nSize);
+    if (m_pSlots[nIndex] == CCellArena::kNoText) return CopyToBuffer(nullptr, 0, pBuffer, nSize);
+    const char* pText = m_pArena->GetText(m_pSlots[nIndex]);
+    return CopyToBuffer(pText, std::strlen(pText), pBuffer, nSize);
 }
 
 std::optional<std::string_view> CDataRow::PeekField(int nIndex) const {
-    if (nIndex < 0 || nIndex >= m_nFields || m_ppSlots[nIndex] == nullptr) return std::nullopt;
-    return std::string_view(m_ppSlots[nIndex]);
+    if (nIndex < 0 || nIndex >= m_nFields || m_pSlots[nIndex] == CCellArena::kNoText) return std::nullopt;
+    return std::string_view(m_pArena->GetText(m_pSlots[nIndex]));
 }

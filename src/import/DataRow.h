@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,23 +38,45 @@ public:
     CCellArena& operator=(const CCellArena&) = delete;
     ~CCellArena();
 
+    // Where a stored text is: four bytes instead of a pointer's eight (the
+    // block and the offset in it). kNoText and kEmptyText stand for no text
+    // and the empty text, which take no room.
+    using TextRef = uint32_t;
+    static constexpr TextRef kNoText = 0;
+    static constexpr TextRef kEmptyText = 1;
+
     // Room for nBytes at an address that is a multiple of nAlign (a power of
     // two); throws std::bad_alloc.
     void* Allocate(size_t nBytes, size_t nAlign = 1);
-    // A copy of the text with its terminating zero; throws std::bad_alloc.
-    const char* CopyText(const char* pszText, size_t nLength);
+    // Stores a copy of the text with its terminating zero; throws
+    // std::bad_alloc, also when the store cannot number more blocks.
+    TextRef StoreText(const char* pszText, size_t nLength);
+    // The text stored under a reference other than kNoText.
+    const char* GetText(TextRef ref) const {
+        if (ref == kEmptyText) return "";
+        return m_blocks[ref >> kOffsetBits] + (ref & kOffsetMask);
+    }
     // Gives every block back.
     void Clear();
     // Bytes held in blocks.
     size_t GetHeldBytes() const { return m_nHeld; }
 
 private:
+    // A reference holds the block number above the offset in the block:
+    // blocks for many texts are at most 1 MiB, a longer text gets a block of
+    // its own and sits at its start.
+    static constexpr int kOffsetBits = 20;
+    static constexpr TextRef kOffsetMask = (TextRef{1} << kOffsetBits) - 1;
+
     char* NewBlock(size_t nBytes);
 
+    // Block 0 is never used, so that no reference to a text is below 1 << 20.
     std::vector<char*> m_blocks;
     char* m_pFree = nullptr;
     size_t m_nFree = 0;
     size_t m_nNextBlock = 0;
+    // The block that short texts and slots are taken from.
+    size_t m_nShared = 0;
     size_t m_nHeld = 0;
 };
 
@@ -94,8 +117,8 @@ private:
 
     int m_nFields;
     int m_nKey = 0;
-    // One text per slot in the store; null for an absent slot.
-    const char** m_ppSlots = nullptr;
+    // Where each slot's text is in the store.
+    CCellArena::TextRef* m_pSlots = nullptr;
     CCellArena* m_pArena = nullptr;
     std::unique_ptr<CCellArena> m_pOwnArena;
 };

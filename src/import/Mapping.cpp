@@ -1,10 +1,5 @@
 #include "import/Mapping.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,7 +8,9 @@
 #include "i18n/TextKeys.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
+#include "support/FileWrite.h"
 #include "support/LogModules.h"
+#include "support/TextBuffer.h"
 
 using namespace qvxcode;
 using namespace qvxtext;
@@ -35,13 +32,6 @@ namespace {
 constexpr size_t kConversionBuffer = 1025;
 constexpr size_t kFieldBuffer = 512;
 
-void CopyCut(char* pszOut, size_t nSize, const char* pszText) {
-    size_t n = strlen(pszText);
-    if (n > nSize - 1) n = nSize - 1;
-    memmove(pszOut, pszText, n);
-    pszOut[n] = '\0';
-}
-
 // A field read through a buffer of 512 bytes; a longer text reads as empty.
 std::string ReadField512(CDataRow* pRow, int index) {
     char buffer[kFieldBuffer + 1];
@@ -60,19 +50,6 @@ void AppendQuoted(std::string& out, const std::string& text) {
     out.push_back('"');
 }
 
-bool WriteWhole(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 void PropertyTypeToCode(char* pszBuffer, size_t nSize) {
@@ -83,7 +60,7 @@ void PropertyTypeToCode(char* pszBuffer, size_t nSize) {
         GetText(type.pszTextKey, text, sizeof text);
         if (strcmp(text, pszBuffer) == 0) code = type.pszCode;
     }
-    if (code) CopyCut(pszBuffer, nSize, code);
+    if (code) qvxsupport::CopyCut(pszBuffer, nSize, code);
 }
 
 void CodeToPropertyType(char* pszBuffer, size_t nSize) {
@@ -152,19 +129,8 @@ bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName,
     content += pszDescription;
     content += "\r\n";
 
-    // Write beside the target, then rename over it: an interrupted save never
-    // leaves a half-written mapping behind.
-    std::string temp = std::string(pszPath) + ".tmpXXXXXX";
-    int fd = mkstemp(temp.data());
-    bool ok = fd >= 0;
-    if (ok) {
-        fchmod(fd, 0644);
-        ok = WriteWhole(fd, content);
-        ok = (close(fd) == 0) && ok;
-        ok = ok && rename(temp.c_str(), pszPath) == 0;
-        if (!ok) unlink(temp.c_str());
-    }
-    if (!ok) {
+    // An interrupted save never leaves a half-written mapping behind.
+    if (!qvxsupport::ReplaceFile(pszPath, content)) {
         LOG_WARN(qvxlog::MapDlg, "SaveMapping() Open file(%s) failed !", pszPath);
         return false;
     }

@@ -7,6 +7,7 @@
 #include "import/DataRow.h"
 #include "import/Mapping.h"
 #include "support/LogModules.h"
+#include "support/TextBuffer.h"
 #include "threads/CallbackCodes.h"
 #include "ui/DialogUi.h"
 
@@ -53,8 +54,7 @@ void CListCtrlComboBox::FillItems() {
 int CListCtrlComboBox::FindItemForCode(const char* pszCode) const {
     if (pszCode == nullptr || *pszCode == '\0') return -1;
     char text[kCodeBuffer];
-    strncpy(text, pszCode, sizeof text - 1);
-    text[sizeof text - 1] = '\0';
+    qvxsupport::CopyCut(text, sizeof text, pszCode);
     CodeToPropertyType(text, sizeof text);
     const QString wanted = qvxui::FromLocalText(text);
     for (int i = 0; i < count(); ++i)
@@ -67,8 +67,7 @@ void CListCtrlComboBox::SelectCode(const char* pszCode) {
     QString placeholder;
     if (nIndex < 0 && IsKnownCode(pszCode)) {
         char text[kItemBuffer];
-        strncpy(text, pszCode, sizeof text - 1);
-        text[sizeof text - 1] = '\0';
+        qvxsupport::CopyCut(text, sizeof text, pszCode);
         CodeToPropertyType(text, sizeof text);
         placeholder = qvxui::FromLocalText(text);
     }
@@ -97,7 +96,7 @@ void CListCtrlComboBox::OnSelchange(int nIndex) {
                      text);
             return;
         }
-        strncpy(text, m_itemTexts[static_cast<size_t>(nIndex)].c_str(), sizeof text - 1);
+        qvxsupport::CopyCut(text, sizeof text, m_itemTexts[static_cast<size_t>(nIndex)].c_str());
         PropertyTypeToCode(text, sizeof text);
         // A text that names no type (two keys sharing it is fine, a text cut
         // by its buffer is not) must not end up in the file as a code.

@@ -23,6 +23,8 @@
 #include "mapping_editor/PropertyListCtrl.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
+#include "support/TextBuffer.h"
+#include "support/Utf8.h"
 #include "ui/DialogUi.h"
 #include "ui/MessageBoxesUi.h"
 #include "ui/UiThreadAdapter.h"
@@ -40,26 +42,12 @@ constexpr size_t kMessageBuffer = 261;
 constexpr size_t kRuleCodeBuffer = 512;
 constexpr size_t kInfoCodeBuffer = 3;
 
-// Bytes of at most nMax - 1, not ending inside a UTF-8 sequence, with line
-// breaks turned into blanks: the text goes into one line of the file.
+// The text as it fits into its buffer in the file, with line breaks turned
+// into blanks: it goes into one line.
 std::string FitLine(std::string bytes, size_t nBuffer) {
-    for (char& c : bytes)
-        if (c == '\r' || c == '\n') c = ' ';
-    if (nBuffer == 0) return std::string();
-    if (bytes.size() <= nBuffer - 1) return bytes;
-    // The first byte dropped continues a sequence: drop that whole sequence.
-    size_t n = nBuffer - 1;
-    for (int nBack = 0; nBack < 3 && n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80; ++nBack)
-        --n;
-    bytes.resize(n);
-    return bytes;
-}
-
-void CopyText(char* pszOut, size_t nSize, const char* pszText) {
-    if (pszOut == nullptr || nSize == 0) return;
-    const size_t n = strnlen(pszText, nSize - 1);
-    memcpy(pszOut, pszText, n);
-    pszOut[n] = '\0';
+    std::replace_if(
+        bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return qvxsupport::CutUtf8(bytes, nBuffer);
 }
 
 // The description box: a multi-line box that takes at most a fixed number of
@@ -183,15 +171,15 @@ void CMappingDlg::LayoutControls() {
 
 void CMappingDlg::SetMappingPath(const char* pszText, size_t nSize) {
     if (pszText == nullptr || nSize > kPathBuffer) return;
-    CopyText(m_szMappingPath, nSize, pszText);
+    qvxsupport::CopyCut(m_szMappingPath, nSize, pszText);
 }
 
 void CMappingDlg::GetFileName(char* pszBuffer, size_t nSize) const {
-    if (pszBuffer != nullptr && nSize > kPathBuffer - 1) CopyText(pszBuffer, nSize, m_szFileName);
+    if (pszBuffer != nullptr && nSize > kPathBuffer - 1) qvxsupport::CopyCut(pszBuffer, nSize, m_szFileName);
 }
 
 void CMappingDlg::GetFilePath(char* pszBuffer, size_t nSize) const {
-    if (pszBuffer != nullptr && nSize > kPathBuffer - 1) CopyText(pszBuffer, nSize, m_szFilePath);
+    if (pszBuffer != nullptr && nSize > kPathBuffer - 1) qvxsupport::CopyCut(pszBuffer, nSize, m_szFilePath);
 }
 
 void CMappingDlg::showEvent(QShowEvent* pEvent) {
@@ -270,10 +258,8 @@ void CMappingDlg::UpdateInfo() {
     // Each text is cut by its own buffer; joined as shown texts, so that a
     // character cut at the end of one text does not garble the next line.
     QString text;
-    char buffer[kInfoBuffer];
     auto add = [&](const char* pszKey, bool bLineBreak) {
-        GetText(pszKey, buffer, sizeof buffer);
-        text += qvxui::FromLocalText(buffer);
+        text += qvxui::LanguageText(pszKey, kInfoBuffer);
         if (bLineBreak) text += QLatin1Char('\n');
     };
     // The rules of FirstBrokenMappingRule, each broken one on its own line.
@@ -343,9 +329,9 @@ bool CMappingDlg::SaveMapping() {
     const std::string description = DescriptionBytes();
     if (!WriteMappingFile(path.constData(), *m_pDataMap, name.c_str(), description.c_str())) return false;
 
-    CopyText(m_szFilePath, sizeof m_szFilePath, path.constData());
+    qvxsupport::CopyCut(m_szFilePath, sizeof m_szFilePath, path.constData());
     const char* pszSlash = strrchr(m_szFilePath, '/');
-    CopyText(m_szFileName, sizeof m_szFileName, pszSlash ? pszSlash + 1 : m_szFilePath);
+    qvxsupport::CopyCut(m_szFileName, sizeof m_szFileName, pszSlash ? pszSlash + 1 : m_szFilePath);
     return true;
 }
 

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <new>
 
+#include "support/AsciiCase.h"
+#include "support/FileWrite.h"
+
 namespace {
 
 // A larger file is not an INI file of ours; refusing it keeps a stray or
@@ -25,18 +28,6 @@ std::string_view Trim(std::string_view s) {
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
     return s.substr(b, e - b);
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
 }
 
 std::string_view Unquote(std::string_view v) {
@@ -136,52 +127,6 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     return true;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes the new content beside the target and renames it over the target,
-// so a reader sees either the old or the new file, never a half-written one.
-bool ReplaceFile(const std::string& path, std::string_view content) {
-    std::string target = path;
-    // Follow a symbolic link, so the link stays and its target is replaced.
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;
-
-    size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    std::string tmpl = (slash == std::string::npos ? std::string() : folder) + ".qvxini.XXXXXX";
-    std::string tmp = tmpl;
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-
-    mode_t mode = 0644;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    // Keeping the old mode is best effort; the content matters more.
-    (void)::fchmod(fd, mode);
-    bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
-}
-
 bool HasLineBreak(std::string_view s) {
     return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
 }
@@ -221,7 +166,7 @@ void CIniFile::Parse(std::string_view text) {
             current = -1;
             bool seen = false;
             for (const Section& s : m_sections) {
-                if (EqualsNoCase(s.name, c.name)) {
+                if (qvxsupport::EqualsIgnoringCase(s.name, c.name)) {
                     seen = true;
                     break;
                 }
@@ -234,7 +179,7 @@ void CIniFile::Parse(std::string_view text) {
             Section& s = m_sections[static_cast<size_t>(current)];
             bool dup = false;
             for (const auto& e : s.entries) {
-                if (EqualsNoCase(e.first, c.name)) {
+                if (qvxsupport::EqualsIgnoringCase(e.first, c.name)) {
                     dup = true;
                     break;
                 }
@@ -247,9 +192,9 @@ void CIniFile::Parse(std::string_view text) {
 bool CIniFile::GetValue(std::string_view section, std::string_view key, std::string& value) const {
     value.clear();
     for (const Section& s : m_sections) {
-        if (!EqualsNoCase(s.name, section)) continue;
+        if (!qvxsupport::EqualsIgnoringCase(s.name, section)) continue;
         for (const auto& e : s.entries) {
-            if (EqualsNoCase(e.first, key)) {
+            if (qvxsupport::EqualsIgnoringCase(e.first, key)) {
                 value = e.second;
                 return true;
             }
@@ -268,14 +213,14 @@ std::vector<std::string> CIniFile::GetSectionNames() const {
 
 bool CIniFile::HasNonEmptySection(std::string_view section) const {
     for (const Section& s : m_sections) {
-        if (EqualsNoCase(s.name, section)) return !s.entries.empty();
+        if (qvxsupport::EqualsIgnoringCase(s.name, section)) return !s.entries.empty();
     }
     return false;
 }
 
 std::vector<std::pair<std::string, std::string>> CIniFile::GetSection(std::string_view section) const {
     for (const Section& s : m_sections) {
-        if (EqualsNoCase(s.name, section)) return s.entries;
+        if (qvxsupport::EqualsIgnoringCase(s.name, section)) return s.entries;
     }
     return {};
 }
@@ -319,7 +264,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
             Classified c = Classify(std::string_view(text).substr(lines[i].begin, lines[i].length));
             if (c.kind == LineKind::kSection) {
                 if (inTarget) break;
-                if (!sectionFound && EqualsNoCase(c.name, section)) {
+                if (!sectionFound && qvxsupport::EqualsIgnoringCase(c.name, section)) {
                     inTarget = true;
                     sectionFound = true;
                     lastContent = i;
@@ -328,7 +273,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
             }
             if (!inTarget) continue;
             if (c.kind != LineKind::kBlank) lastContent = i;
-            if (c.kind == LineKind::kKey && EqualsNoCase(c.name, key)) {
+            if (c.kind == LineKind::kKey && qvxsupport::EqualsIgnoringCase(c.name, key)) {
                 // Keep the indent and the key as the file spells them.
                 std::string_view raw = std::string_view(text).substr(lines[i].begin, lines[i].length);
                 size_t keyPos = raw.find_first_not_of(" \t\r\v\f");
@@ -339,7 +284,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
                 out.append(text, 0, lines[i].begin);
                 out += replaced;
                 out.append(text, lines[i].begin + lines[i].length, std::string::npos);
-                return ReplaceFile(path, out);
+                return qvxsupport::ReplaceFile(path, out, qvxsupport::kModeFromUmask);
             }
         }
 
@@ -363,7 +308,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
             out += newLine;
             out += eol;
         }
-        return ReplaceFile(path, out);
+        return qvxsupport::ReplaceFile(path, out, qvxsupport::kModeFromUmask);
     } catch (const std::bad_alloc&) {
         return false;
     }

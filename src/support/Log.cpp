@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "support/FileWrite.h"
 #include "support/LogModules.h"
 
 namespace {
@@ -255,17 +256,12 @@ int LOG_WRITE(int nDescriptor, const char* pData, int nLength) {
     if (!State().bInitialised) return LOG_ERR_NOT_INITIALISED;
     if (nDescriptor < 0) return LOG_ERR_NO_DESCRIPTOR;
     LockGuard lock;
-    int done = 0;
-    while (done < nLength) {
-        ssize_t n = write(nDescriptor, pData + done, static_cast<size_t>(nLength - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fprintf(stderr, "\nFEHLER: LOG_WRITE: %s\n", strerror(errno));
-            return -1;
-        }
-        done += static_cast<int>(n);
+    if (nLength <= 0) return 0;
+    if (!qvxsupport::WriteAll(nDescriptor, pData, static_cast<size_t>(nLength))) {
+        fprintf(stderr, "\nFEHLER: LOG_WRITE: %s\n", strerror(errno));
+        return -1;
     }
-    return done;
+    return nLength;
 }
 
 int LOG_CLOSE(int nDescriptor) {

@@ -30,7 +30,6 @@
 
 namespace {
 
-constexpr size_t kTextSize = 261;
 constexpr size_t kAnimateBuffer = 260;
 constexpr size_t kMaxSerial = 259;
 
@@ -73,35 +72,13 @@ protected:
 };
 
 // The fixed geometry in dialog units.
-struct ControlPlace {
-    int nId, nX, nY, nWidth, nHeight;
-};
 constexpr int kDialogWidth = 148;
 constexpr int kDialogHeight = 135;
-constexpr ControlPlace kLayout[] = {
+constexpr qvxui::DialogItem kLayout[] = {
     {CCopyToPhoneDlg::kIdDevicesLabel, 7, 7, 134, 8}, {CCopyToPhoneDlg::kIdDevices, 7, 17, 134, 36},
     {CCopyToPhoneDlg::kIdInfo, 7, 57, 134, 40},       {CCopyToPhoneDlg::kIdProgress, 7, 100, 134, 9},
     {CCopyToPhoneDlg::kIdCopy, 7, 114, 64, 14},       {CCopyToPhoneDlg::kIdBack, 77, 114, 64, 14},
 };
-
-// Names a control after its id and puts it where the table says.
-template <class Control>
-Control* Place(Control* pControl, int nId) {
-    pControl->setObjectName(QString::number(nId));
-    for (const ControlPlace& place : kLayout) {
-        if (place.nId == nId)
-            qvxui::PlaceByDialogUnits(pControl, place.nX, place.nY, place.nWidth, place.nHeight);
-    }
-    return pControl;
-}
-
-std::string Text(const char* pszKey) {
-    return GetText(pszKey, kTextSize);
-}
-
-QString UiText(const char* pszKey) {
-    return qvxui::FromLocalText(Text(pszKey));
-}
 
 }  // namespace
 
@@ -109,23 +86,23 @@ CCopyToPhoneDlg::CCopyToPhoneDlg(QWidget* pParent) : QDialog(pParent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    m_pDevicesLabel = Place(new QLabel(this), kIdDevicesLabel);
-    m_pDeviceList = Place(new QListWidget(this), kIdDevices);
+    m_pDevicesLabel = qvxui::Placed(new QLabel(this), kIdDevicesLabel, kLayout);
+    m_pDeviceList = qvxui::Placed(new QListWidget(this), kIdDevices, kLayout);
     m_pDeviceList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pDeviceList->setSortingEnabled(false);  // a position is an index into the device records
     connect(m_pDeviceList, &QListWidget::itemSelectionChanged, this, [this] { OnDeviceSelected(); });
-    m_pInfo = Place(new CInfoLabel(this), kIdInfo);
+    m_pInfo = qvxui::Placed(new CInfoLabel(this), kIdInfo, kLayout);
     m_pInfo->setTextFormat(Qt::PlainText);
     m_pInfo->setWordWrap(true);
     m_pInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_pProgress = Place(new QProgressBar(this), kIdProgress);
+    m_pProgress = qvxui::Placed(new QProgressBar(this), kIdProgress, kLayout);
     m_pProgress->setTextVisible(false);
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);
-    m_pCopy = Place(new CIconButton(this), kIdCopy);
+    m_pCopy = qvxui::Placed(new CIconButton(this), kIdCopy, kLayout);
     m_pCopy->setEnabled(false);
     connect(m_pCopy, &QPushButton::clicked, this, [this] { OnButtonCopy(); });
-    m_pBack = Place(new CIconButton(this), kIdBack);
+    m_pBack = qvxui::Placed(new CIconButton(this), kIdBack, kLayout);
     m_pBack->SetButtonIcons(qvxicons::kCancel, qvxicons::kCancelDisabled);
     connect(m_pBack, &QPushButton::clicked, this, [this] { OnButtonBack(); });
     for (CIconButton* pButton : {m_pCopy, m_pBack}) {
@@ -287,8 +264,8 @@ void CCopyToPhoneDlg::RefreshDeviceList() {
     m_pCopy->setEnabled(false);
     m_pProgress->setValue(0);
     if (!bRead) return;
-    SetInfoText(Text(m_session.DeviceCount() > 0 ? qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected
-                                                 : qvxtext::kCopyToPhoneDlg_Info_NoDevice));
+    SetInfoText(GetText(m_session.DeviceCount() > 0 ? qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected
+                                                    : qvxtext::kCopyToPhoneDlg_Info_NoDevice));
     LOG_INFO(qvxlog::Cpy2Ph, "RefreshDeviceList() finish");
 }
 
@@ -326,10 +303,10 @@ void CCopyToPhoneDlg::OnDeviceSelected() {
     const int nRow = m_pDeviceList->currentRow();
     if (nRow < 0 || m_pDeviceList->selectedItems().isEmpty()) {
         m_pCopy->setEnabled(false);
-        SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected));
+        SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_NoDeviceSelected));
         return;
     }
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_DeviceSelected));
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_DeviceSelected));
     m_session.OpenFileSystem(static_cast<size_t>(nRow));
     OnSelchangeListDevices();
     m_session.CloseFileSystem();
@@ -354,10 +331,10 @@ std::string CCopyToPhoneDlg::FormatMemoryReport(const std::string& neededLabel, 
 int CCopyToPhoneDlg::OnSelchangeListDevices() {
     CPhoneSession::MemoryReport memory;
     if (!m_session.CheckMemory(memory)) return 0;
-    SetInfoText(FormatMemoryReport(Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Needed), memory.dNeededMB,
-                                   Text(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Free), memory.dFreeMB,
-                                   Text(memory.bFits ? qvxtext::kCopyToPhoneDlg_Info_MemoryOK
-                                                     : qvxtext::kCopyToPhoneDlg_Info_MemoryNotOK)));
+    SetInfoText(FormatMemoryReport(GetText(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Needed), memory.dNeededMB,
+                                   GetText(qvxtext::kCopyToPhoneDlg_Info_DeviceInfo_Free), memory.dFreeMB,
+                                   GetText(memory.bFits ? qvxtext::kCopyToPhoneDlg_Info_MemoryOK
+                                                        : qvxtext::kCopyToPhoneDlg_Info_MemoryNotOK)));
     m_pCopy->setEnabled(memory.bFits);
     return 1;
 }
@@ -373,7 +350,7 @@ void CCopyToPhoneDlg::OnButtonCopy() {
         const int nRow = m_pDeviceList->currentRow();
         const CONA_DEVICE_RECORD* pDevice = nRow >= 0 ? m_session.Device(static_cast<size_t>(nRow)) : nullptr;
         if (pDevice != nullptr) {
-            SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
+            SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Copy));
             m_nDots = 0;
             SetCopyButtonState(true);
             m_pBack->setEnabled(false);
@@ -408,7 +385,7 @@ int CCopyToPhoneDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             if (m_nLastProgress.exchange(nPercent) != nPercent || m_tLastProgress.exchange(tNow) != tNow) {
                 qvxui::PostToUiThread(this, [this, nPercent] {
                     m_pProgress->setValue(std::clamp(nPercent, 0, 100));
-                    AnimateInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
+                    AnimateInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Copy));
                 });
             }
             break;
@@ -423,12 +400,12 @@ int CCopyToPhoneDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             const int64_t tNow = Now();
             if (m_tLastProgress.exchange(tNow) != tNow)
                 qvxui::PostToUiThread(
-                    this, [this] { AnimateInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Inst_Start)); });
+                    this, [this] { AnimateInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Inst_Start)); });
             break;
         }
         case CB::INSTALL_DONE:
             qvxui::PostToUiThread(this, [this] {
-                SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Copy));
+                SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Copy));
                 m_pCopy->setEnabled(true);
             });
             break;
@@ -449,9 +426,9 @@ void CCopyToPhoneDlg::OnAbortCopy() {
     ClearSelection();
     m_pCopy->setEnabled(false);
     m_bCopying.store(0);
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Abort));
-    qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Abort), qvxui::MsgIcon::Information,
-                      qvxui::MsgButtons::Ok);
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Abort));
+    qvxui::MessageBox(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Abort),
+                      qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     LOG_INFO(qvxlog::Cpy2Ph, "OnAbortCopy() finish");
 }
@@ -461,9 +438,10 @@ void CCopyToPhoneDlg::OnFinishCopy() {
     ClearSelection();
     m_pCopy->setEnabled(false);
     m_pProgress->setValue(0);
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Finish));
-    const qvxui::MsgAnswer eAnswer = qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Finish),
-                                                       qvxui::MsgIcon::Question, qvxui::MsgButtons::YesNo);
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Finish));
+    const qvxui::MsgAnswer eAnswer =
+        qvxui::MessageBox(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Finish),
+                          qvxui::MsgIcon::Question, qvxui::MsgButtons::YesNo);
     if (eAnswer != qvxui::MsgAnswer::Yes) {
         // The worker's end report then reaches nobody; the destructor waits for its thread.
         m_Worker.SetReceiver(nullptr);
@@ -474,16 +452,17 @@ void CCopyToPhoneDlg::OnFinishCopy() {
 
 void CCopyToPhoneDlg::OnProgNotFound() {
     m_pCopy->setEnabled(false);
-    if (qvxui::AskYesNo(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Prog_NotFound))) m_Worker.AllowInstall();
+    if (qvxui::AskYesNo(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Prog_NotFound)))
+        m_Worker.AllowInstall();
 }
 
 void CCopyToPhoneDlg::OnFailedInstall() {
     LOG_INFO(qvxlog::Cpy2Ph, "OnFailedInstall()() begin");
     ClearSelection();
     m_bCopying.store(0);
-    SetInfoText(Text(qvxtext::kCopyToPhoneDlg_Info_Inst_Failed));
-    qvxui::MessageBox(this, UiText(qvxtext::kCopyToPhoneDlg_Msg_Inst_Abort), qvxui::MsgIcon::Information,
-                      qvxui::MsgButtons::Ok);
+    SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Inst_Failed));
+    qvxui::MessageBox(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Inst_Abort),
+                      qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     m_pCopy->setEnabled(true);
     LOG_INFO(qvxlog::Cpy2Ph, "OnFailedInstall() finish");

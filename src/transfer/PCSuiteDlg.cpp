@@ -13,6 +13,7 @@
 #include "i18n/TextKeys.h"
 #include "platform/Registry.h"
 #include "support/ProductInfo.h"
+#include "support/TextBuffer.h"
 #include "ui/DialogUi.h"
 
 namespace {
@@ -72,10 +73,8 @@ CPCSuiteDlg::~CPCSuiteDlg() = default;
 std::string CPCSuiteDlg::ReadBuildNumber() {
     std::string value;
     if (!qvxplatform::RegReadString(kNokiaKey, kBuildNumberValue, value)) return std::string();
-    if (value.size() > kBufferSize - 1) value.resize(kBufferSize - 1);
     // A text value ends at its first zero byte.
-    value.resize(strnlen(value.c_str(), value.size()));
-    return value;
+    return qvxsupport::CutToBuffer(value, kBufferSize);
 }
 
 int CPCSuiteDlg::BuildNumberPrefix(const std::string& buildNumber) {

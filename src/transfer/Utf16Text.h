@@ -12,44 +12,19 @@
 #include <string>
 #include <string_view>
 
+#include "support/Utf8.h"
+
 namespace qvxconn {
 
 inline std::u16string ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
+    while (!text.empty()) {
         char32_t cp = 0;
-        std::size_t len = 0;
-        if (c < 0x80) {
-            cp = c;
-            len = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            cp = c & 0x1F;
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            cp = c & 0x0F;
-            len = 3;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            cp = c & 0x07;
-            len = 4;
-        }
-        bool ok = len > 0 && i + len <= n;
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        // Reject overlong forms, surrogates and values beyond Unicode.
-        if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF))) {
-            ok = false;
-        }
-        if (!ok) {
-            out.push_back(static_cast<char16_t>(0xDC00 + c));
-            ++i;
+        const std::size_t len = qvxsupport::DecodeUtf8(text, cp);
+        if (len == 0) {
+            out.push_back(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(text[0])));
+            text.remove_prefix(1);
             continue;
         }
         if (cp >= 0x10000) {
@@ -59,7 +34,7 @@ inline std::u16string ToUtf16(std::string_view text) {
         } else {
             out.push_back(static_cast<char16_t>(cp));
         }
-        i += len;
+        text.remove_prefix(len);
     }
     return out;
 }
@@ -79,21 +54,7 @@ inline std::string FromUtf16(std::u16string_view text) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
+        qvxsupport::AppendUtf8(out, cp);
     }
     return out;
 }

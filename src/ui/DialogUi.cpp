@@ -3,9 +3,8 @@
 #include <QFontMetrics>
 #include <QWidget>
 #include <cstring>
-#include <mutex>
 
-#include "platform/ShellOpen.h"
+#include "support/Utf8.h"
 
 namespace qvxui {
 namespace {
@@ -18,34 +17,6 @@ int MulDivRound(int a, int b, int c) {
     const long long nResult = nProduct >= 0 ? (nProduct + nHalf) / c : (nProduct - nHalf) / c;
     return static_cast<int>(nResult);
 }
-
-// Bytes to keep so that the text does not end inside a UTF-8 sequence.
-size_t CompleteUtf8Length(const char* p, size_t n) {
-    size_t nLead = n;
-    int nBack = 0;
-    while (nLead > 0 && nBack < 4) {
-        const unsigned char c = static_cast<unsigned char>(p[nLead - 1]);
-        if ((c & 0xC0) != 0x80) break;
-        --nLead;
-        ++nBack;
-    }
-    if (nLead == 0) return n;
-    const unsigned char lead = static_cast<unsigned char>(p[nLead - 1]);
-    size_t nNeeded = 1;
-    if ((lead & 0xE0) == 0xC0)
-        nNeeded = 2;
-    else if ((lead & 0xF0) == 0xE0)
-        nNeeded = 3;
-    else if ((lead & 0xF8) == 0xF0)
-        nNeeded = 4;
-    else
-        return n;  // ASCII or an invalid byte: nothing is cut off
-    const size_t nHave = n - (nLead - 1);
-    return nHave < nNeeded ? nLead - 1 : n;
-}
-
-std::mutex g_openerLock;
-ShellOpener g_opener;
 
 }  // namespace
 
@@ -78,9 +49,17 @@ void PlaceByDialogUnits(QWidget* pWidget, int x, int y, int cx, int cy) {
     pWidget->setGeometry(DialogUnitsToPixels(pParent ? pParent->font() : pWidget->font(), x, y, cx, cy));
 }
 
+void PlaceDialogItem(QWidget* pControl, int nId, std::span<const DialogItem> layout) {
+    if (!pControl) return;
+    pControl->setObjectName(QString::number(nId));
+    for (const DialogItem& item : layout) {
+        if (item.nId == nId) PlaceByDialogUnits(pControl, item.x, item.y, item.cx, item.cy);
+    }
+}
+
 QString FromLocalText(const char* pText, size_t nLength) {
     if (!pText || nLength == 0) return QString();
-    return QString::fromUtf8(pText, static_cast<qsizetype>(CompleteUtf8Length(pText, nLength)));
+    return QString::fromUtf8(pText, static_cast<qsizetype>(qvxsupport::CompleteUtf8Length(pText, nLength)));
 }
 
 QString FromLocalText(const char* pszText) {
@@ -89,20 +68,6 @@ QString FromLocalText(const char* pszText) {
 
 QString FromLocalText(const std::string& text) {
     return FromLocalText(text.data(), text.size());
-}
-
-void SetShellOpener(ShellOpener opener) {
-    std::lock_guard<std::mutex> lock(g_openerLock);
-    g_opener = std::move(opener);
-}
-
-int OpenWithShell(const std::string& address) {
-    ShellOpener opener;
-    {
-        std::lock_guard<std::mutex> lock(g_openerLock);
-        opener = g_opener;
-    }
-    return opener ? opener(address) : qvxplatform::OpenAddress(address);
 }
 
 }  // namespace qvxui

@@ -13,7 +13,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-#include <functional>
+#include <span>
 #include <string>
 
 class QWidget;
@@ -33,19 +33,30 @@ QSize DialogSizeToPixels(const QFont& font, int cx, int cy);
 // font of its parent (the dialog's font); a widget without parent uses its own.
 void PlaceByDialogUnits(QWidget* pWidget, int x, int y, int cx, int cy);
 
+// One control of a dialog template: its id, which becomes its object name,
+// and its place in dialog units. Each dialog keeps its controls in one
+// constant table:
+//
+//   constexpr qvxui::DialogItem kLayout[] = {{kIdOk, 77, 122, 40, 14}, ...};
+//   m_pOk = qvxui::Placed(new CIconButton(this), kIdOk, kLayout);
+struct DialogItem {
+    int nId;
+    int x, y, cx, cy;
+};
+// Names the control after its id and places it where the table lists that
+// id; a control the table does not list keeps its geometry.
+void PlaceDialogItem(QWidget* pControl, int nId, std::span<const DialogItem> layout);
+template <class Control>
+Control* Placed(Control* pControl, int nId, std::span<const DialogItem> layout) {
+    PlaceDialogItem(pControl, nId, layout);
+    return pControl;
+}
+
 // Program texts (bytes in the locale's multibyte set, UTF-8) as Qt texts. A
 // multibyte character cut off at the end of a fixed buffer is dropped rather
 // than shown as a replacement mark; invalid bytes elsewhere show as U+FFFD.
 QString FromLocalText(const char* pszText);
 QString FromLocalText(const std::string& text);
 QString FromLocalText(const char* pText, size_t nLength);
-
-// Opening documents and web addresses (help, web button, hyperlinks). The
-// opener returns a value above 32 on success, otherwise a shell error code
-// (see platform/ShellOpen.h). Tests set their own; none restores xdg-open
-// with the browser fallback.
-using ShellOpener = std::function<int(const std::string& address)>;
-void SetShellOpener(ShellOpener opener);
-int OpenWithShell(const std::string& address);
 
 }  // namespace qvxui

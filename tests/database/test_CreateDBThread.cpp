@@ -157,6 +157,32 @@ TEST_F(CreateDBThreadTest, StopDuringParsingOrBuildLeavesNoFileAndKeepsLastDb) {
     }
 }
 
+// The first build hands the parsed lines over to the table; a second build
+// from the same analysis writes the same rows again.
+TEST_F(CreateDBThreadTest, SecondBuildFromTheSameAnalysisWritesTheSameRows) {
+    Analyze(Contacts(20), kMap);
+    const char kRows[] =
+        "SELECT c.ContactId, c.Name, d.PropertyKey, d.Value FROM Contact c JOIN ContactDetail d "
+        "ON c.ContactId = d.ContactId ORDER BY c.rowid, d.rowid";
+    Recorder first;
+    Run(first);
+    ASSERT_EQ(worker.GetLastResult(), 0);
+    auto rows = qvxdbtest::Query(dir.File("last.db"), kRows);
+    ASSERT_EQ(rows.size(), 20u * 3);
+
+    CCreateDBThread again;
+    Recorder second;
+    second.worker = &again;
+    again.SetImportData(&import);
+    again.SetReceiver(&second);
+    ASSERT_TRUE(again.StartThread(0, 0, 0));
+    ASSERT_TRUE(again.WaitForDone(60000));
+    EXPECT_EQ(again.GetLastResult(), 0);
+    EXPECT_EQ(second.total, first.total);
+    EXPECT_EQ(second.steps, first.steps);
+    EXPECT_EQ(qvxdbtest::Query(dir.File("last.db"), kRows), rows);
+}
+
 TEST_F(CreateDBThreadTest, ADatabaseThatCannotBecomeLastDbIsAFailedBuild) {
     ASSERT_TRUE(fs::create_directory(dir.File("last.db")));
     Analyze(Contacts(3), kMap);

@@ -13,9 +13,13 @@ namespace {
 const std::string kShipped = std::string(QVX_SOURCE_DIR) + "/src/resources/language.ini";
 
 // Texts used as printf formats with one string argument.
-const std::set<std::string> kStringFormats = {
-    qvxtext::kMainDlg_Info_LastDB, qvxtext::kProgressDlg_Info_Details,
-    qvxtext::kError_PCSuite_Current_Version, qvxtext::kMainDlg_Info_MappingChosen};
+const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
+                                              qvxtext::kProgressDlg_Info_Details,
+                                              qvxtext::kError_PCSuite_Current_Version,
+                                              qvxtext::kOpen_Msg_FileNotFound,
+                                              qvxtext::kOpen_Msg_NoProgram,
+                                              qvxtext::kOpen_Msg_NoBrowser,
+                                              qvxtext::kMainDlg_Info_MappingChosen};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut

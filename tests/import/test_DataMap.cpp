@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "import/DataMap.h"
@@ -197,21 +198,29 @@ TEST(DataMap, RowsAndTextsStayWhereTheyAreWhileTheTableGrows) {
     EXPECT_EQ(n, 50000);
 }
 
-TEST(CellArena, AlignmentLargeTextsAndClear) {
+// Texts are found again under their references, short ones in shared blocks
+// and long ones in blocks of their own, in any order.
+TEST(CellArena, TextsComeBackUnderTheirReferences) {
     CCellArena arena;
     EXPECT_EQ(arena.GetHeldBytes(), 0u);
-    for (int i = 0; i < 1000; ++i) {
-        arena.Allocate(static_cast<size_t>(i % 7) + 1);
-        void* p = arena.Allocate(24, alignof(void*));
-        ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % alignof(void*), 0u);
+    std::vector<std::pair<CCellArena::TextRef, std::string>> stored;
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = "text " + std::to_string(i);
+        if (i % 50000 == 7) text.assign(size_t{300000} + static_cast<size_t>(i), 'L');
+        void* pSlots = arena.Allocate(static_cast<size_t>(i % 9) * 4, 4);
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(pSlots) % 4, 0u);
+        stored.emplace_back(arena.StoreText(text.c_str(), text.size()), text);
     }
-    std::string big(3 << 20, 'b');
-    const char* pBig = arena.CopyText(big.c_str(), big.size());
-    EXPECT_EQ(std::string(pBig), big);
-    EXPECT_GE(arena.GetHeldBytes(), big.size());
+    EXPECT_EQ(arena.StoreText("", 0), CCellArena::kEmptyText);
+    EXPECT_STREQ(arena.GetText(CCellArena::kEmptyText), "");
+    for (const auto& [ref, text] : stored) {
+        ASSERT_NE(ref, CCellArena::kNoText);
+        ASSERT_EQ(std::string(arena.GetText(ref)), text);
+    }
+    EXPECT_GE(arena.GetHeldBytes(), size_t{4} * 300000);
     arena.Clear();
     EXPECT_EQ(arena.GetHeldBytes(), 0u);
-    EXPECT_STREQ(arena.CopyText("again", 5), "again");
+    EXPECT_STREQ(arena.GetText(arena.StoreText("again", 5)), "again");
 }
 
 TEST(DataMap, HeaderAndMappingRows) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -144,6 +146,23 @@ TEST_F(MappingTest, WrittenMappingAppliesToItsFileAgain) {
     EXPECT_EQ(parser->GetMatchedColumnCount(), 4);
 
     EXPECT_FALSE(WriteMappingFile(dir.File("no/such/folder/x.map").c_str(), table, "n", "d"));
+}
+
+// Saving over a mapping replaces it whole and keeps what the user set for
+// it: the mode of the file, and a link to a shared mapping stays a link.
+TEST_F(MappingTest, SavingOverAMappingKeepsItsModeAndLink) {
+    ASSERT_EQ(Apply("Name;Firma\r\n", MapFile("\"x\"", "\"N\"")), 0);
+    const std::string shared = dir.File("shared.map");
+    qvxtest::WriteFile(shared, "old");
+    ASSERT_EQ(::chmod(shared.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(shared.c_str(), dir.File("link.map").c_str()), 0);
+    ASSERT_TRUE(WriteMappingFile(dir.File("link.map").c_str(), table, "n", "d"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.File("link.map").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(qvxtest::ReadFile(shared).substr(0, 20), "Quorvex mapping file");
 }
 
 TEST_F(MappingTest, ReadMappingInfoDeliversWhatFitsTheBuffer) {

@@ -61,7 +61,7 @@ public:
         m_steps.push_back("do");
         m_answers.push_back(SendCallback(CB::STEP));
         if (m_bLoopUntilStop) {
-            m_started.Set();
+            m_looping.Set();
             while (m_bStop.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (m_bThrowInDo) throw std::runtime_error("do");
@@ -76,6 +76,7 @@ public:
     std::vector<std::string> m_steps;
     std::vector<int> m_answers;
     CManualResetEvent m_started{false};
+    CManualResetEvent m_looping{false};
     CManualResetEvent m_release{false};
     bool m_bStartResult = true;
     bool m_bHoldStart = false;
@@ -177,7 +178,8 @@ TEST(WorkerThread, SecondStartWhileRunningIsRefused) {
     CTestWorker worker;
     worker.m_bLoopUntilStop = true;
     ASSERT_TRUE(worker.StartThread());
-    ASSERT_TRUE(worker.m_started.Wait(kLongWait));
+    // Waits for DoWork itself: a stop raised before it would rightly skip it.
+    ASSERT_TRUE(worker.m_looping.Wait(kLongWait));
     EXPECT_TRUE(worker.IsRunning());
     EXPECT_FALSE(worker.StartThread());
     EXPECT_FALSE(worker.WaitForDone(20));

@@ -12,6 +12,7 @@
 #include "controls/IconButton.h"
 #include "ui/DialogUi.h"
 #include "ui/MessageBoxesUi.h"
+#include "ui/OpenDocumentUi.h"
 
 class TestControls : public QObject {
     Q_OBJECT
@@ -91,6 +92,7 @@ void TestControls::cleanup() {
     delete m_pWindow;
     m_pWindow = nullptr;
     qvxui::SetMessageBoxes(nullptr);
+    qvxui::SetShellOpener(nullptr);
 }
 
 void TestControls::offsetColour_data() {
@@ -502,7 +504,7 @@ void TestControls::linkFitsTextAroundAnchor() {
 void TestControls::linkOpensThroughOpener() {
     auto* pLink = new CHyperlinkLabel(QString::fromUtf8("https://example.org/?a=1&b=\xc3\xa4"), m_pWindow);
     std::vector<std::string> opened;
-    pLink->SetOpener([&](const std::string& address) {
+    qvxui::SetShellOpener([&](const std::string& address) {
         opened.push_back(address);
         return 42;
     });
@@ -520,7 +522,7 @@ void TestControls::linkOpensThroughOpener() {
 
 void TestControls::linkFailedOpenShowsError() {
     auto* pLink = new CHyperlinkLabel(QStringLiteral("nowhere:x"), m_pWindow);
-    pLink->SetOpener([](const std::string&) { return 31; });
+    qvxui::SetShellOpener([](const std::string&) { return 31; });
     pLink->SetVisitedState(true);
     m_pWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pWindow));

@@ -295,6 +295,17 @@ void TestDialogUi::dialogUnits() {
     QCOMPARE(child.geometry(), expected);
     QCOMPARE(qvxui::DialogSizeToPixels(font, 268, 175),
              qvxui::DialogUnitsToPixels(font, 0, 0, 268, 175).size());
+
+    // A layout table names each control and places it by its id.
+    constexpr qvxui::DialogItem kLayout[] = {{1, 1, 2, 3, 4}, {2, 7, 143, 55, 14}};
+    auto* pListed = qvxui::Placed(new QWidget(&dialog), 2, kLayout);
+    QCOMPARE(pListed->objectName(), QStringLiteral("2"));
+    QCOMPARE(pListed->geometry(), expected);
+    auto* pUnlisted = new QWidget(&dialog);
+    pUnlisted->setGeometry(5, 6, 7, 8);
+    qvxui::PlaceDialogItem(pUnlisted, 1043, kLayout);
+    QCOMPARE(pUnlisted->objectName(), QStringLiteral("1043"));
+    QCOMPARE(pUnlisted->geometry(), QRect(5, 6, 7, 8));
 }
 
 void TestDialogUi::localTexts_data() {

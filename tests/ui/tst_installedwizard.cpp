@@ -18,8 +18,8 @@
 #include "WizardTestUtil.h"
 #include "app/QVXWizardDlg.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/QtTranslationsUi.h"
 #include "ui/MessageBoxesUi.h"
-#include "ui/QtTranslationsUi.h"
 
 using wiztest::WriteBytes;
 

@@ -24,10 +24,14 @@
 #include "app/QVXWizardDlg.h"
 #include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "mapping_editor/MappingDlg.h"
 #include "mapping_editor/PropertyListCtrl.h"
+#include "platform/ShellOpen.h"
+#include "support/ProductInfo.h"
 #include "threads/CallbackCodes.h"
 #include "ui/MessageBoxesUi.h"
+#include "ui/OpenDocumentUi.h"
 
 using qvxui::CScriptedMessageBoxes;
 using wiztest::WriteBytes;
@@ -97,7 +101,6 @@ public:
     int m_nResultToReport = 1;
     bool m_bReportResult = true;
     int m_nMade = 0;
-    std::vector<std::string> m_opened;
     std::function<bool(std::string&, std::string&)> m_editor;
     bool m_bRealEditor = false;
 
@@ -116,7 +119,6 @@ protected:
         if (m_bRealEditor) return CQVXWizardDlg::RunMappingEditor(bNewMode, folder, file, name, path);
         return m_editor ? m_editor(name, path) : false;
     }
-    void OpenDocument(const std::string& target, const char*, int) override { m_opened.push_back(target); }
 };
 
 struct Controls {
@@ -186,6 +188,7 @@ private slots:
     void languageMenuRelabels();
     void helpOpensGuideOfStoredLanguage_data();
     void helpOpensGuideOfStoredLanguage();
+    void openingThatFailsSaysWhy();
     void captionsFitInBothLanguages();
 
 private:
@@ -202,12 +205,21 @@ private:
     std::unique_ptr<CTestWizardDlg> m_dlg;
     std::unique_ptr<Controls> m_c;
     QString m_oldDir;
+    // What help and the web button asked to open, and the answer they get.
+    std::vector<std::string> m_opened;
+    int m_nOpenResult = qvxplatform::kShellOpenOk;
 };
 
 void TestWizardDlg::init() {
     m_folder = std::make_unique<wiztest::ProgramFolder>();
     m_boxes.Clear();
     qvxui::SetMessageBoxes(&m_boxes);
+    m_opened.clear();
+    m_nOpenResult = qvxplatform::kShellOpenOk;
+    qvxui::SetShellOpener([this](const std::string& target) {
+        m_opened.push_back(target);
+        return m_nOpenResult;
+    });
     m_oldDir = QDir::currentPath();
     QDir::setCurrent(m_folder->Path());
 }
@@ -219,6 +231,7 @@ void TestWizardDlg::cleanup() {
     }
     m_c.reset();
     qvxui::SetMessageBoxes(nullptr);
+    qvxui::SetShellOpener(nullptr);
     QDir::setCurrent(m_oldDir);
     m_folder.reset();
 }
@@ -528,7 +541,7 @@ void TestWizardDlg::enterNeverEndsTheProgram() {
     // A focused button is pressed.
     m_c->button("1057")->setFocus();
     QTest::keyClick(m_c->button("1057"), Qt::Key_Return);
-    QCOMPARE(m_dlg->m_opened.size(), size_t(1));
+    QCOMPARE(m_opened.size(), size_t(1));
     QVERIFY(m_dlg->isVisible());
     // Escape still ends the wizard.
     QTest::keyClick(m_c->edit, Qt::Key_Escape);
@@ -765,11 +778,45 @@ void TestWizardDlg::helpOpensGuideOfStoredLanguage() {
     ini.replace(nStart, nEnd - nStart, "language=" + stored + (ini.at(nEnd - 1) == '\r' ? "\r" : ""));
     QVERIFY(WriteBytes(m_folder->File("language.ini"), ini));
     QTest::mouseClick(m_c->button("1056"), Qt::LeftButton);
-    QCOMPARE(m_dlg->m_opened, std::vector<std::string>{m_folder->FileBytes(guide)});
-    // A missing guide: nothing happens.
+    QCOMPARE(m_opened, std::vector<std::string>{m_folder->FileBytes(guide)});
+    QCOMPARE(m_boxes.Count(), 0);
+    // A missing guide is not handed on, and the user is told.
     QFile::remove(m_folder->File(guide));
     QTest::mouseClick(m_c->button("1056"), Qt::LeftButton);
-    QCOMPARE(m_dlg->m_opened.size(), size_t(1));
+    QCOMPARE(m_opened.size(), size_t(1));
+    QCOMPARE(m_boxes.Count(), 1);
+    QCOMPARE(m_boxes.Last().eIcon, qvxui::MsgIcon::Warning);
+    QCOMPARE(m_boxes.Last().text, English(qvxtext::kOpen_Msg_FileNotFound)
+                                      .replace("%s", QString::fromUtf8(m_folder->FileBytes(guide))));
+}
+
+// No program for the guide, no browser for the address: a warning each, in
+// the current language, naming what could not be opened.
+void TestWizardDlg::openingThatFailsSaysWhy() {
+    QVERIFY(WriteBytes(m_folder->File("Quorvex User Guide.pdf"), "%PDF"));
+    Open();
+    QTest::mouseClick(m_c->button("1057"), Qt::LeftButton);
+    QCOMPARE(m_opened, std::vector<std::string>{qvxproduct::kMakerWebAddress});
+    QCOMPARE(m_boxes.Count(), 0);
+
+    m_nOpenResult = qvxplatform::kShellErrNoAssociation;
+    QTest::mouseClick(m_c->button("1057"), Qt::LeftButton);
+    QCOMPARE(m_boxes.Count(), 1);
+    QCOMPARE(
+        m_boxes.Last().text,
+        English(qvxtext::kOpen_Msg_NoBrowser).replace("%s", QString::fromUtf8(qvxproduct::kMakerWebAddress)));
+    QTest::mouseClick(m_c->button("1056"), Qt::LeftButton);
+    QCOMPARE(m_boxes.Count(), 2);
+    QCOMPARE(m_boxes.Last().eIcon, qvxui::MsgIcon::Warning);
+    const std::string guide = m_folder->FileBytes("Quorvex User Guide.pdf");
+    QCOMPARE(m_opened.back(), guide);
+    QCOMPARE(m_boxes.Last().text,
+             English(qvxtext::kOpen_Msg_NoProgram).replace("%s", QString::fromUtf8(guide)));
+    // xdg-open's "no such file" for a document that vanished meanwhile.
+    m_nOpenResult = qvxplatform::kShellErrFileNotFound;
+    QTest::mouseClick(m_c->button("1056"), Qt::LeftButton);
+    QCOMPARE(m_boxes.Last().text,
+             English(qvxtext::kOpen_Msg_FileNotFound).replace("%s", QString::fromUtf8(guide)));
 }
 
 void TestWizardDlg::captionsFitInBothLanguages() {

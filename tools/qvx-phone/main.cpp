@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "PhoneFolder.h"
+#include "support/FileWrite.h"
 
 namespace {
 
@@ -99,13 +100,7 @@ std::string NewSerial(const std::vector<qvxdev::PhoneInfo>& phones) {
 bool WriteNewFile(const std::string& path, const std::string& text) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    bool ok = fchmod(fd, 0644) == 0;
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
+    const bool ok = fchmod(fd, 0644) == 0 && qvxsupport::WriteAll(fd, text);
     return close(fd) == 0 && ok;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
@@ -126,9 +127,7 @@ int Analyze(int argc, char** argv) {
         } else if (option && strcmp(argv[i], "--map") == 0 && i + 1 < argc) {
             map = argv[++i];
         } else if (option || csv != nullptr) {
-            fprintf(stderr, "qvxbuild analyze: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            return RefuseArgument("analyze", argv[i]);
         } else {
             csv = argv[i];
         }

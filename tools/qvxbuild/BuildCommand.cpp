@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "ProgressLine.h"
 #include "database/CreateDBThread.h"
@@ -26,6 +27,7 @@
 #include "import/Mapping.h"
 #include "import/MappingChoice.h"
 #include "platform/ProgramPath.h"
+#include "support/ProgressPercent.h"
 #include "threads/CallbackReceiver.h"
 
 namespace {
@@ -45,15 +47,14 @@ public:
                 break;
             case CB::STEP: {
                 ++m_count;
-                int before = m_shown;
-                int percent = DialogPercent(m_count, m_total, m_shown);
-                if (m_shown != before) m_line.Show(percent, m_text);
+                if (qvxsupport::RaiseShownPercent(m_count, m_total, m_shown))
+                    m_line.Show(qvxsupport::DisplayedPercent(m_shown), m_text);
                 return static_cast<int>(m_count);
             }
             case CB::INFO_TEXT:
                 if (param && strlen(static_cast<const char*>(param)) <= 128) {
                     m_text = static_cast<const char*>(param);
-                    m_line.Show(DialogPercent(m_count, m_total, m_shown), m_text);
+                    m_line.Show(qvxsupport::DisplayedPercent(m_shown), m_text);
                 }
                 break;
             default:
@@ -65,8 +66,8 @@ public:
 
 private:
     ProgressLine m_line;
-    long long m_total = 0;
-    long long m_count = 0;
+    int64_t m_total = 0;
+    int64_t m_count = 0;
     int m_shown = 0;
     std::string m_text;
 };
@@ -170,12 +171,6 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     return "";
 }
 
-int Usage(const char* argument) {
-    if (argument) fprintf(stderr, "qvxbuild build: unexpected argument '%s'\n", argument);
-    PrintUsage();
-    return EXIT_USAGE;
-}
-
 int Build(int argc, char** argv) {
     const char* csv = nullptr;
     const char* map = nullptr;
@@ -191,14 +186,17 @@ int Build(int argc, char** argv) {
         } else if (option && strcmp(argv[i], "--language") == 0 && i + 1 < argc) {
             language = argv[++i];
         } else if (option || (csv != nullptr && map != nullptr)) {
-            return Usage(argv[i]);
+            return RefuseArgument("build", argv[i]);
         } else if (csv == nullptr) {
             csv = argv[i];
         } else {
             map = argv[i];
         }
     }
-    if (csv == nullptr) return Usage(nullptr);
+    if (csv == nullptr) {
+        PrintUsage();
+        return EXIT_USAGE;
+    }
     if (language != nullptr && *language == '\0') {
         fprintf(stderr, "qvxbuild build: --language needs a language name\n");
         return EXIT_USAGE;

@@ -38,14 +38,6 @@ void ProgressLine::Finish() {
     m_bDrawn = false;
 }
 
-int DialogPercent(long long count, long long total, int& shown) {
-    if (total > 0) {
-        long long computed = count * 100 / total;
-        if (computed > shown) shown = computed > 1000 ? 1000 : static_cast<int>(computed);
-    }
-    return shown < 100 ? shown + (count > 0 && shown > 0 ? 1 : 0) : 100;
-}
-
 void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;

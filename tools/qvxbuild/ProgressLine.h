@@ -19,10 +19,6 @@ private:
     std::string m_text;
 };
 
-// The percentage the progress dialog shows after `count` of `total` steps
-// when the highest computed percentage so far is `shown`: one ahead, at most 100.
-int DialogPercent(long long count, long long total, int& shown);
-
 // SIGINT, SIGTERM and SIGHUP turn into a request that the command's wait loop picks up.
 void InstallInterruptHandler();
 bool InterruptRequested();

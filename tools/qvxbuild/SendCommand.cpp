@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "ProgressLine.h"
 #include "database/QVXDBBuilder.h"
@@ -97,9 +98,7 @@ int Send(int argc, char** argv) {
         } else if (strcmp(argv[i], "--install") == 0) {
             install = true;
         } else {
-            fprintf(stderr, "qvxbuild send: unexpected argument '%s'\n", argv[i]);
-            PrintUsage();
-            return EXIT_USAGE;
+            return RefuseArgument("send", argv[i]);
         }
     }
     PrepareLanguage(nullptr);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <thread>
 
+#include "support/FileWrite.h"
 #include "transfer/Utf16Text.h"
 
 namespace qvxdev {
@@ -83,19 +84,6 @@ void ComputeMemory(const PhoneInfo& info, int64_t& free, int64_t& total) {
     free = info.freeMemory >= 0 ? info.freeMemory : fsFree;
     total = info.totalMemory >= 0 ? info.totalMemory : fsTotal;
     if (total < free) total = free;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -410,7 +398,7 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
         if ((info.disconnectAfter >= 0 && done + n > info.disconnectAfter) || gone()) {
             return fail(ECONA_CONNECTION_LOST);
         }
-        if (writing && !WriteAll(out, buffer.data(), static_cast<size_t>(n))) {
+        if (writing && !qvxsupport::WriteAll(out, buffer.data(), static_cast<size_t>(n))) {
             const int err = errno;
             if (gone()) return fail(ECONA_CONNECTION_LOST);
             return fail(err == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);

@@ -12,21 +12,11 @@
 #include <sstream>
 
 #include "platform/ProgramPath.h"
+#include "support/AsciiCase.h"
 
 namespace qvxdev {
 
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -59,7 +49,7 @@ void IniSection::Parse(std::string_view text, std::string_view section) {
             size_t close = line.find(']');
             std::string_view name =
                 close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
-            bool match = EqualsNoCase(Trim(name), section);
+            bool match = qvxsupport::EqualsIgnoringCase(Trim(name), section);
             inSection = match && !seenSection;
             if (match) seenSection = true;
             continue;
@@ -75,14 +65,14 @@ void IniSection::Parse(std::string_view text, std::string_view section) {
         }
         if (key.empty()) continue;
         bool dup = std::any_of(m_entries.begin(), m_entries.end(),
-                               [&](const auto& e) { return EqualsNoCase(e.first, key); });
+                               [&](const auto& e) { return qvxsupport::EqualsIgnoringCase(e.first, key); });
         if (!dup) m_entries.emplace_back(std::string(key), std::string(value));
     }
 }
 
 bool IniSection::Get(std::string_view key, std::string& value) const {
     for (const auto& e : m_entries) {
-        if (EqualsNoCase(e.first, key)) {
+        if (qvxsupport::EqualsIgnoringCase(e.first, key)) {
             value = e.second;
             return true;
         }

@@ -90,6 +90,14 @@ QImage Framed(QWidget* pDialog) {
     return image;
 }
 
+// The shown dialog once it has settled, then hidden.
+QImage TakeShot(QWidget* pDialog, int nSettleMs = 100) {
+    Settle(nSettleMs);
+    QImage image = Framed(pDialog);
+    pDialog->hide();
+    return image;
+}
+
 // The main window ready to complete: the sample file read, its mapping applied.
 QImage ShootMainDialog(GuideScene& scene) {
     CQVXWizardDlg dlg;
@@ -102,10 +110,7 @@ QImage ShootMainDialog(GuideScene& scene) {
         return !dlg.IsBusy() && dlg.IsAnalysisIdle() && dlg.GetCSVState() == 2 && dlg.GetMappingState() == 2;
     });
     if (!bReady) return Complain("main window", "the sample file was not read with its mapping");
-    Settle(100);
-    QImage image = Framed(&dlg);
-    dlg.hide();
-    return image;
+    return TakeShot(&dlg);
 }
 
 // The editor on the sample mapping, as Edit opens it.
@@ -116,10 +121,7 @@ QImage ShootMappingDialog(GuideScene& scene) {
     const QByteArray path = QFile::encodeName(scene.MappingPath());
     dlg.SetMappingPath(path.constData(), static_cast<size_t>(path.size()) + 1);
     dlg.show();
-    Settle(200);
-    QImage image = Framed(&dlg);
-    dlg.hide();
-    return image;
+    return TakeShot(&dlg, 200);
 }
 
 // The build's progress window as it opens, without the worker that opening
@@ -135,10 +137,7 @@ QImage ShootProgressDialog() {
     dlg.SetProgressRange(100);
     for (int i = 0; i < 57; ++i) dlg.StepProgress();
     dlg.SetInfoText(GetText(qvxtext::kProgressDlg_Info_Contacts, 129).c_str());
-    Settle(100);
-    QImage image = Framed(&dlg);
-    dlg.hide();
-    return image;
+    return TakeShot(&dlg);
 }
 
 // The copy window with the simulated phone chosen and its memory checked.
@@ -171,19 +170,13 @@ QImage ShootCopyDialog(GuideScene& scene) {
 QImage ShootInfoDialog() {
     CInfoDlg dlg;
     dlg.show();
-    Settle(100);
-    QImage image = Framed(&dlg);
-    dlg.hide();
-    return image;
+    return TakeShot(&dlg);
 }
 
 QImage ShootPCSuiteDialog() {
     CPCSuiteDlg dlg;
     dlg.show();
-    Settle(100);
-    QImage image = Framed(&dlg);
-    dlg.hide();
-    return image;
+    return TakeShot(&dlg);
 }
 
 void Keep(std::map<QString, QImage>& shots, const char* pszName, QImage image) {

@@ -1,4 +1,4 @@
-#include "ui/QtTranslationsUi.h"
+#include "i18n/QtTranslationsUi.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,0 +1,24 @@
+// What the commands of qvxbuild share: exit statuses, the usage text, the
+// language set-up and JSON output.
+#pragma once
+
+#include <string>
+
+enum ExitStatus {
+    EXIT_OK = 0,
+    EXIT_USAGE = 1,
+    EXIT_ANALYSIS_FAILED = 2,
+    EXIT_MAPPING_FAILED = 3,
+    EXIT_BUILD_FAILED = 4,
+    EXIT_SEND_FAILED = 5,
+};
+
+void PrintUsage();
+// "unexpected argument" and the usage; returns EXIT_USAGE.
+int RefuseArgument(const char* pszCommand, const char* pszArgument);
+// Points the language table at language.ini beside the program and makes a
+// language current (the named one, else the stored or the locale's).
+bool PrepareLanguage(const char* pszLanguage);
+// A JSON string literal of `bytes`; bytes that do not form valid UTF-8 are
+// taken as Latin-1 characters.
+std::string JsonString(const std::string& bytes);
