@@ -23,7 +23,7 @@ using qvxdbtest::Row;
 const std::string kShipped = QVX_SOURCE_DIR "/src/resources/mappings";
 
 std::string Fixture(const std::string& name) {
-    return qvxtest::FixturePath("exports/" + name);
+    return qvxtest::FixturePath("export-shapes/" + name);
 }
 
 std::string FileName(const std::string& path) {
@@ -63,6 +63,18 @@ TEST_F(ReadyMappings, EachExportShapeFindsItsMappingAndGivesFullNames) {
     } cases[] = {
         {"google.csv",
          "google-contacts.map",
+         {{"Hans-Peter Schmidt", "Praxis Schmidt"}, {"José Luis García Pérez", ""}},
+         {{"Name Prefix", "Dr.", ""},
+          {"E-mail 1 - Value", "hp.schmidt@example.com", "E"},
+          {"Phone 1 - Value", "+49 171 2345678", "PD"},
+          {"Phone 2 - Value", "089 / 987 654", "PD"},
+          {"Address 1 - Street", "Hauptstraße 5", "L"},
+          {"Address 1 - City", "München", "L"},
+          {"Address 1 - Postal Code", "80331", "L"},
+          {"Address 1 - Country", "Deutschland", "L"}}},
+        // The older Google export: the whole name in one column.
+        {"google-older.csv",
+         "google-contacts-older.map",
          {{"Hans-Peter Schmidt", "Praxis Schmidt"}, {"José Luis García Pérez", ""}},
          {{"Name Prefix", "Dr.", ""},
           {"E-mail 1 - Value", "hp.schmidt@example.com", "E"},
@@ -145,7 +157,7 @@ TEST_F(ReadyMappings, EachExportShapeFindsItsMappingAndGivesFullNames) {
 
 TEST_F(ReadyMappings, EveryShippedMappingIsListedWithItsName) {
     const std::vector<std::string> shipped = ListMappingFiles(kShipped);
-    ASSERT_EQ(shipped.size(), 6u);
+    ASSERT_EQ(shipped.size(), 7u);
     for (const std::string& path : shipped) {
         SCOPED_TRACE(path);
         // The main dialog's buffers: a name that does not fit would be listed without it.

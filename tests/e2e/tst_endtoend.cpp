@@ -324,7 +324,7 @@ void TestEndToEnd::readyMappingChosenByItselfGivesFullNames() {
     for (const QString& name : QDir(QStringLiteral(QVX_PROGRAM_DIR "/mappings")).entryList(QDir::Files))
         QVERIFY(QFile::copy(QStringLiteral(QVX_PROGRAM_DIR "/mappings/") + name,
                             folder.File("mappings/" + name)));
-    QVERIFY(QFile::copy(QStringLiteral(QVX_FIXTURE_DIR "/exports/") + csv, folder.File(csv)));
+    QVERIFY(QFile::copy(QStringLiteral(QVX_FIXTURE_DIR "/export-shapes/") + csv, folder.File(csv)));
 
     CScriptedMessageBoxes boxes;
     ScriptedBoxesScope scope(&boxes);
