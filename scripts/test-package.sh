@@ -49,28 +49,8 @@ appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml >/d
   appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
 
 # The completions, with bash-completion's helpers stubbed.
-completions="$unpacked/usr/share/bash-completion/completions"
-bash -c '
-_init_completion() {
-  cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} cword=$COMP_CWORD
-  words=("${COMP_WORDS[@]}")
-}
-_filedir() { COMPREPLY=(FILES); }
-expect() {  # function expected words...
-  local f=$1 want=$2
-  shift 2
-  COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMPREPLY=()
-  "$f"
-  [ "${COMPREPLY[*]}" = "$want" ] || { echo "completion of $*: ${COMPREPLY[*]}, not $want" >&2; exit 1; }
-}
-source "$1"; source "$2"
-expect _qvxbuild build qvxbuild b
-expect _qvxbuild Deutsch qvxbuild build --language D
-expect _qvxbuild FILES qvxbuild build ""
-expect _qvxbuild "--map --json" qvxbuild analyze x.csv -
-expect _qvx_phone add qvx-phone --phones /tmp a
-expect _qvx_phone "--install-fails --installed" qvx-phone add NAME --inst
-' _ "$completions/qvxbuild" "$completions/qvx-phone" || fail "bash completion"
+bash tests/tools/test_completion.sh "$unpacked/usr/share/bash-completion/completions" ||
+  fail "bash completion"
 
 echo "-- installing it"
 export DEBIAN_FRONTEND=noninteractive

@@ -58,6 +58,12 @@ constexpr size_t kMessageSize = 513;
 using qvxsupport::CountUtf8Chars;
 using qvxsupport::EqualsIgnoringCase;
 
+// Return, or Enter of the main keyboard or the keypad, without a modifier.
+bool IsPlainEnter(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+
 // The one way the dialog's reports reach its windows: a worker's report runs
 // on the worker's thread and hands every window action to the dialog's
 // thread, waiting for it (Call) only where the worker must not go on before
@@ -113,13 +119,12 @@ int CQVXWizardDlg::GetProgramPath(char* pszBuffer, size_t nSize) {
 }
 
 // The dialog template: every control in creation order (which is also the
-// tab order), with its id (0: none), its place in dialog units and, for an
+// tab order), with its id (0: none) and place in dialog units and, for an
 // icon button, its two icons. Each entry makes its control and stores it in
 // its member.
 struct CQVXWizardDlg::ControlSpec {
     QWidget* (*create)(CQVXWizardDlg& dlg, QWidget* pParent);
-    int nId;
-    int x, y, cx, cy;
+    qvxui::DialogItem item;
     int nIcon = 0, nDisabledIcon = 0;
 };
 
@@ -137,46 +142,58 @@ QWidget* CreateInto(CQVXWizardDlg& dlg, QWidget* pParent) {
 
 // clang-format off
 const CQVXWizardDlg::ControlSpec CQVXWizardDlg::kControls[] = {
-    {CreateInto<&CQVXWizardDlg::m_pRadioNewDB>, IDC_RADIO_NEWDB, 7, 7, 254, 8},
-    {CreateInto<&CQVXWizardDlg::m_pGroupNewDB>, 0, 7, 14, 254, 54},
-    {CreateInto<&CQVXWizardDlg::m_pStaticCSV>, IDC_STATIC_CSV, 12, 27, 70, 14},
-    {CreateInto<&CQVXWizardDlg::m_pEditCSV>, IDC_EDIT_CSV, 85, 27, 114, 14},
-    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseCsv>, IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14,
+    {CreateInto<&CQVXWizardDlg::m_pRadioNewDB>, {IDC_RADIO_NEWDB, 7, 7, 254, 8}},
+    {CreateInto<&CQVXWizardDlg::m_pGroupNewDB>, {0, 7, 14, 254, 54}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCSV>, {IDC_STATIC_CSV, 12, 27, 70, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pEditCSV>, {IDC_EDIT_CSV, 85, 27, 114, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseCsv>, {IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14},
      qvxicons::kBrowse, qvxicons::kBrowseDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pStaticMapping>, IDC_STATIC_MAPPING, 12, 47, 70, 12},
-    {CreateInto<&CQVXWizardDlg::m_ComboBoxMapping>, IDC_COMBO_MAPPING, 85, 47, 114, 14},
-    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseMap>, IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14,
+    {CreateInto<&CQVXWizardDlg::m_pStaticMapping>, {IDC_STATIC_MAPPING, 12, 47, 70, 12}},
+    {CreateInto<&CQVXWizardDlg::m_ComboBoxMapping>, {IDC_COMBO_MAPPING, 85, 47, 114, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseMap>, {IDC_BUTTON_BROWSE_MAP, 204, 47, 15, 14},
      qvxicons::kBrowse, qvxicons::kBrowseDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonEditMap>, IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonEditMap>, {IDC_BUTTON_EDIT_MAP, 222, 47, 15, 14},
      qvxicons::kEdit, qvxicons::kEditDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonCreateMap>, IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonCreateMap>, {IDC_BUTTON_CREATE_MAP, 240, 47, 15, 14},
      qvxicons::kCreate, qvxicons::kCreateDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pRadioLastDB>, IDC_RADIO_LASTDB, 7, 77, 254, 8},
-    {CreateInto<&CQVXWizardDlg::m_pGroupLastDB>, 0, 7, 84, 254, 20},
-    {CreateInto<&CQVXWizardDlg::m_pStaticLastDB>, IDC_STATIC_LASTDB, 12, 92, 226, 8},
-    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, IDC_STATIC_INFO, 7, 110, 254, 27},
-    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, IDC_BUTTON_HELP, 7, 143, 15, 14,
+    {CreateInto<&CQVXWizardDlg::m_pRadioLastDB>, {IDC_RADIO_LASTDB, 7, 77, 254, 8}},
+    {CreateInto<&CQVXWizardDlg::m_pGroupLastDB>, {0, 7, 84, 254, 20}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticLastDB>, {IDC_STATIC_LASTDB, 12, 92, 226, 8}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, {IDC_STATIC_INFO, 7, 110, 254, 27}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, {IDC_BUTTON_HELP, 7, 143, 15, 14},
      qvxicons::kHelp, qvxicons::kHelpDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, IDC_BUTTON_WEB, 25, 143, 15, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, {IDC_BUTTON_WEB, 25, 143, 15, 14},
      qvxicons::kWeb, qvxicons::kWebDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, IDC_BUTTON_COMPLETE, 145, 143, 55, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, {IDC_BUTTON_COMPLETE, 145, 143, 55, 14},
      qvxicons::kOk, qvxicons::kOkDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, IDCANCEL_BUTTON, 206, 143, 55, 14,
+    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, {IDCANCEL_BUTTON, 206, 143, 55, 14},
      qvxicons::kCancel, qvxicons::kCancelDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pLine>, 0, 7, 161, 254, 1},
-    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, IDC_STATIC_COPYRIGHT, 7, 164, 254, 8},
+    {CreateInto<&CQVXWizardDlg::m_pLine>, {0, 7, 161, 254, 1}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, {IDC_STATIC_COPYRIGHT, 7, 164, 254, 8}},
 };
 // clang-format on
 
+// Each entry places its own control, so no look-up by id (PlaceDialogItem)
+// is needed; the frames and the line have no id and keep no object name.
 void CQVXWizardDlg::BuildControl(const ControlSpec& spec) {
     QWidget* pWidget = spec.create(*this, m_pClient);
-    if (spec.nId != 0) pWidget->setObjectName(QString::number(spec.nId));
-    qvxui::PlaceByDialogUnits(pWidget, spec.x, spec.y, spec.cx, spec.cy);
+    const qvxui::DialogItem& item = spec.item;
+    if (item.nId != 0) pWidget->setObjectName(QString::number(item.nId));
+    qvxui::PlaceByDialogUnits(pWidget, item.x, item.y, item.cx, item.cy);
     if (auto* pButton = qobject_cast<CIconButton*>(pWidget)) {
         pButton->SetButtonIcons(spec.nIcon, spec.nDisabledIcon);
         pButton->OffsetButtonColour(0, 30);
         pButton->setAutoDefault(false);
+        pButton->installEventFilter(this);
     }
+}
+
+QRect CQVXWizardDlg::TemplateRect(int nId) const {
+    for (const ControlSpec& spec : kControls) {
+        const qvxui::DialogItem& item = spec.item;
+        if (item.nId == nId) return qvxui::DialogUnitsToPixels(font(), item.x, item.y, item.cx, item.cy);
+    }
+    return QRect();
 }
 
 void CQVXWizardDlg::CreateControls() {
@@ -375,6 +392,7 @@ void CQVXWizardDlg::UpdateInfotext() {
     const qvxwizard::WizardView view = qvxwizard::DescribeWizard(CurrentState());
     m_pStaticInfo->setText(qvxui::FromLocalText(qvxwizard::ComposeInfoText(view)));
     m_pStaticLastDB->setText(qvxui::FromLocalText(qvxwizard::ComposeLastDBText(view)));
+    qvxui::ApplyToolTipKey(m_pButtonComplete, view.pszCompleteToolTip);
 }
 
 // ---------------------------------------------------------------------------
@@ -422,15 +440,25 @@ bool CQVXWizardDlg::StartAnalysis() {
     m_mappingCandidates.clear();
     for (const QVXW_MAPPING& entry : m_pMappings)
         if (entry.szPath[0] != '\0') m_mappingCandidates.push_back(entry.szPath);
+    // Turning the controls off sends the focus on to the next control that
+    // can take it (Help); typing and Enter would go there.
+    m_pFocusBeforeWork = focusWidget();
     UpdateControls();
     if (!m_AnalyzeThread.StartThread(0, 0, 0)) {
         LOG_WARN(qvxlog::WizDlg, "StartThread() failed !");
         m_bBusy = 0;
         UpdateInfotext();
         UpdateControls();
+        RestoreFocusAfterWork();
         return false;
     }
     return true;
+}
+
+void CQVXWizardDlg::RestoreFocusAfterWork() {
+    QWidget* pWidget = m_pFocusBeforeWork;
+    m_pFocusBeforeWork = nullptr;
+    if (pWidget && pWidget->isEnabled()) pWidget->setFocus();
 }
 
 void CQVXWizardDlg::OnButtonBrowseCsv() {
@@ -498,6 +526,7 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
                 CheckLastDB();
                 UpdateControls();
                 UpdateInfotext();
+                RestoreFocusAfterWork();
             });
             break;
         default:
@@ -561,11 +590,11 @@ QDialog* CQVXWizardDlg::NewCopyToPhoneDialog() {
 
 void CQVXWizardDlg::keyPressEvent(QKeyEvent* pEvent) {
     const int nKey = pEvent->key();
-    if ((nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && pEvent->modifiers() == Qt::NoModifier) {
-        // Enter presses a focused button and does nothing elsewhere: users
-        // press it after typing a path, and it must not end the program.
-        auto* pFocused = qobject_cast<QPushButton*>(focusWidget());
-        if (pFocused && pFocused->isVisible() && pFocused->isEnabled()) pFocused->click();
+    if (IsPlainEnter(*pEvent)) {
+        // Enter that a field, the list or a radio button passed on does
+        // nothing: users press it after typing a path, and it must neither end
+        // the program nor press whichever button holds the dialog's focus
+        // (eventFilter presses a button that Enter was typed on).
         return;
     }
     if (nKey == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier) {
@@ -573,6 +602,16 @@ void CQVXWizardDlg::keyPressEvent(QKeyEvent* pEvent) {
         return;
     }
     QDialog::keyPressEvent(pEvent);
+}
+
+bool CQVXWizardDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::KeyPress && IsPlainEnter(*static_cast<QKeyEvent*>(pEvent))) {
+        if (auto* pButton = qobject_cast<QPushButton*>(pWatched)) {
+            if (pButton->isEnabled()) pButton->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
 }
 
 void CQVXWizardDlg::closeEvent(QCloseEvent* pEvent) {

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -134,6 +135,8 @@ protected:
 
     void showEvent(QShowEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
+    // Enter on a push button presses that button, and only there.
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
@@ -160,6 +163,8 @@ private:
     struct ControlSpec;
     static const ControlSpec kControls[];
     void BuildControl(const ControlSpec& spec);
+    // A control's place in the template, in pixels for the dialog's font.
+    QRect TemplateRect(int nId) const;
     void CreateControls();
     void ConnectControls();
     void OnInitDialog();
@@ -173,6 +178,9 @@ private:
     qvxwizard::WizardState CurrentState() const;
     // Starts the analysis worker; the dialog counts as busy from here on.
     bool StartAnalysis();
+    // Gives the focus back to the control that had it when the analysis
+    // turned it off.
+    void RestoreFocusAfterWork();
     void AnalyzeCSVFile();
     // Handles a CSV path as if typed into the edit box.
     void SelectCSVText(const QString& text);
@@ -257,4 +265,5 @@ private:
     bool m_bOpened = false;
     bool m_bHoldAnalysis = false;  // a drop's mapping waits for the drop's CSV file
     bool m_bCleanedUp = false;
+    QPointer<QWidget> m_pFocusBeforeWork;  // where the focus was when the analysis began
 };

@@ -35,6 +35,7 @@
 #include "support/ProductInfo.h"
 #include "ui/DialogUi.h"
 #include "ui/OpenDocumentUi.h"
+#include "wizard/WizardState.h"
 
 namespace {
 
@@ -112,7 +113,8 @@ void CQVXWizardDlg::UpdateTexts() {
     qvxui::ApplyToolTipKey(m_pButtonBrowseMap, qvxtext::kMainDlg_ButtonToolTip_BrowseMap);
     qvxui::ApplyToolTipKey(m_pButtonBrowseCsv, qvxtext::kMainDlg_ButtonToolTip_BrowseCsv);
     qvxui::ApplyToolTipKey(m_pButtonCancel, qvxtext::kMainDlg_ButtonToolTip_Cancel);
-    qvxui::ApplyToolTipKey(m_pButtonComplete, qvxtext::kMainDlg_ButtonToolTip_Complete);
+    // Complete's tool tip follows the way (UpdateInfotext).
+    qvxui::ApplyToolTipKey(m_pButtonComplete, qvxwizard::DescribeWizard(CurrentState()).pszCompleteToolTip);
     qvxui::ApplyToolTipKey(m_pButtonHelp, qvxtext::kMainDlg_ButtonToolTip_Help);
     qvxui::ApplyToolTipKey(m_pButtonWeb, qvxtext::kMainDlg_ButtonToolTip_Licence);
 
@@ -130,9 +132,9 @@ void CQVXWizardDlg::UpdateTexts() {
 // the template width (a longer language, a wider font) widens its button to
 // the left, into the free middle of the row, instead of being cut.
 void CQVXWizardDlg::FitButtonRow() {
-    const QRect complete = qvxui::DialogUnitsToPixels(font(), 145, 143, 55, 14);
-    const QRect cancel = qvxui::DialogUnitsToPixels(font(), 206, 143, 55, 14);
-    const QRect web = qvxui::DialogUnitsToPixels(font(), 25, 143, 15, 14);
+    const QRect complete = TemplateRect(IDC_BUTTON_COMPLETE);
+    const QRect cancel = TemplateRect(IDCANCEL_BUTTON);
+    const QRect web = TemplateRect(IDC_BUTTON_WEB);
     const int nGap = cancel.left() - complete.right() - 1;
     const int nCancelWidth = std::max(cancel.width(), m_pButtonCancel->sizeHint().width());
     const int nCancelLeft = cancel.right() + 1 - nCancelWidth;

@@ -105,7 +105,10 @@ std::string LineText(const TextLookup& lookup, const InfoLine& line, size_t nBuf
 }  // namespace
 
 WizardView DescribeWizard(const WizardState& state) {
-    return {EnabledFor(state), InfoLinesFor(state), LastDBLineFor(state)};
+    const char* pszCompleteToolTip = state.nMode == kWayLastDatabase
+                                         ? qvxtext::kMainDlg_ButtonToolTip_CompleteLastDB
+                                         : qvxtext::kMainDlg_ButtonToolTip_Complete;
+    return {EnabledFor(state), InfoLinesFor(state), LastDBLineFor(state), pszCompleteToolTip};
 }
 
 std::string ComposeInfoText(const WizardView& view, const TextLookup& lookup) {

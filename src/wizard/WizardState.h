@@ -62,8 +62,9 @@ struct InfoLine {
 
 struct WizardView {
     EnabledControls enabled;
-    std::vector<InfoLine> infoLines;  // the wizard's info text, lines joined by "\n"
-    InfoLine lastDBLine;              // the line beside the way "last database"
+    std::vector<InfoLine> infoLines;           // the wizard's info text, lines joined by "\n"
+    InfoLine lastDBLine;                       // the line beside the way "last database"
+    const char* pszCompleteToolTip = nullptr;  // Complete's tool tip: what it does in this way
 };
 
 WizardView DescribeWizard(const WizardState& state);

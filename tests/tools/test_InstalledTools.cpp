@@ -142,6 +142,8 @@ TEST_F(InstalledTools, HelpAndVersionGoToStandardOutput) {
             EXPECT_EQ(version.out.back(), '\n');
         }
     }
+    // A file name that begins with '-' needs the end of the options.
+    EXPECT_NE(Run("qvxbuild", {"--help"}).out.find("\n  --  "), std::string::npos);
     // A mistake still gives the short usage on standard error.
     Result wrong = Run("qvxbuild", {"--frobnicate"});
     EXPECT_EQ(wrong.status, 1);

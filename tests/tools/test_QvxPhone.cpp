@@ -56,6 +56,12 @@ TEST(QvxPhone, AddListRemove) {
     EXPECT_NE(list.output.find("Alpha"), std::string::npos);
     EXPECT_NE(list.output.find("111"), std::string::npos);
     EXPECT_NE(list.output.find("installed"), std::string::npos);
+    // The names alone, whole, for scripts.
+    ASSERT_EQ(Phone(phones, "add 'My Phone'").status, 0);
+    const Outcome names = Phone(phones, "list --names");
+    EXPECT_EQ(names.status, 0);
+    EXPECT_EQ(names.output, "Alpha\nBeta\nMy Phone\n");
+    EXPECT_EQ(Phone(phones, "remove 'My Phone'").status, 0);
 
     EXPECT_EQ(Phone(phones, "remove 111").status, 0);  // by serial number
     EXPECT_FALSE(std::filesystem::exists(phones + "/Alpha"));
@@ -81,6 +87,7 @@ TEST(QvxPhone, RefusesBadRequests) {
         {"remove Nobody", 1},           //
         {"remove", 2},                  //
         {"list extra", 2},              //
+        {"list --names extra", 2},      //
         {"fly", 2},                     //
         {"", 2},                        //
     };

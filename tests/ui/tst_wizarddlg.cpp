@@ -528,9 +528,17 @@ void TestWizardDlg::enterNeverEndsTheProgram() {
     WaitIdle();
     QCOMPARE(m_dlg->GetCSVState(), 2);
     QVERIFY(m_c->edit->isEnabled());
+    // The field was off while the analysis ran; the focus is back in it.
+    QCOMPARE(m_dlg->focusWidget(), m_c->edit);
     QTest::keyClick(m_c->edit, Qt::Key_Return);
     QTest::keyClick(m_c->edit, Qt::Key_Enter);
     QVERIFY(m_dlg->isVisible());
+    // Nor does Enter in the field press a button that has the focus elsewhere.
+    m_c->button("1056")->setFocus();
+    QTest::keyClick(m_c->edit, Qt::Key_Return);
+    QTest::keyClick(m_c->edit, Qt::Key_Enter);
+    QCOMPARE(m_boxes.Count(), 0);
+    QVERIFY(m_opened.empty());
     // Nor on a radio button or the mapping list.
     m_c->newDB->setFocus();
     QTest::keyClick(m_c->newDB, Qt::Key_Return);
@@ -558,17 +566,23 @@ void TestWizardDlg::lastDatabaseInfoText() {
     WaitIdle();
     const QString newWay = m_c->info->text();
     QVERIFY(newWay.endsWith(English("MainDlg_Info_ReadyToComplete")));
-    // Complete sends last.db: the info text says so, not that it builds.
+    QPushButton* pComplete = m_c->button("1010");
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_Complete"));
+    // Complete sends last.db: the info text and its tool tip say so, not that it builds.
     QTest::mouseClick(m_c->lastDB, Qt::LeftButton, {}, QPoint(5, m_c->lastDB->height() / 2));
     QCOMPARE(m_c->info->text(), English("MainDlg_Info_SendLastDB"));
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_CompleteLastDB"));
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
         if (a->text() == "Deutsch") a->trigger();
     QVERIFY(m_c->info->text().contains(QString::fromUtf8("zuletzt erstellte Kontaktdatenbank")));
+    QVERIFY(pComplete->toolTip().startsWith(QString::fromUtf8("Zuletzt erstellte Datenbank")));
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
         if (a->text() == "English") a->trigger();
     QCOMPARE(m_dlg->GetMode(), 1);
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_CompleteLastDB"));
     QTest::mouseClick(m_c->newDB, Qt::LeftButton, {}, QPoint(5, m_c->newDB->height() / 2));
     QCOMPARE(m_c->info->text(), newWay);
+    QCOMPARE(pComplete->toolTip(), English("MainDlg_ButtonToolTip_Complete"));
 }
 
 void TestWizardDlg::mappingList() {

@@ -134,10 +134,12 @@ TEST(WizardState, InfoTextForEveryCsvAndMappingState) {
         // In the way "new database" neither a running worker nor last.db
         // changes the info text.
         for (bool bBusy : {false, true})
-            for (bool bFound : {false, true})
-                EXPECT_EQ(ComposeInfoText(DescribeWizard(State(0, row.nCsv, row.nMapping, bBusy, bFound)),
-                                          KeyItself),
-                          row.expected);
+            for (bool bFound : {false, true}) {
+                const qvxwizard::WizardView view =
+                    DescribeWizard(State(0, row.nCsv, row.nMapping, bBusy, bFound));
+                EXPECT_EQ(ComposeInfoText(view, KeyItself), row.expected);
+                EXPECT_STREQ(view.pszCompleteToolTip, qvxtext::kMainDlg_ButtonToolTip_Complete);
+            }
     }
 }
 
@@ -182,8 +184,10 @@ TEST(WizardState, LastDatabaseWaySaysThatCompleteSends) {
         for (int nMapping = 0; nMapping <= 3; ++nMapping)
             for (bool bFound : {false, true}) {
                 SCOPED_TRACE(testing::Message() << nCsv << nMapping << bFound);
-                EXPECT_EQ(ComposeInfoText(DescribeWizard(State(1, nCsv, nMapping, false, bFound)), KeyItself),
-                          qvxtext::kMainDlg_Info_SendLastDB);
+                const qvxwizard::WizardView view = DescribeWizard(State(1, nCsv, nMapping, false, bFound));
+                EXPECT_EQ(ComposeInfoText(view, KeyItself), qvxtext::kMainDlg_Info_SendLastDB);
+                // Nor does Complete's tool tip speak of building.
+                EXPECT_STREQ(view.pszCompleteToolTip, qvxtext::kMainDlg_ButtonToolTip_CompleteLastDB);
             }
 }
 

@@ -24,8 +24,8 @@ const char kUsage[] =
     "  add NAME [--free BYTES] [--total BYTES] [--serial S] [--speed BYTES_PER_S]\n"
     "           [--disconnect-after BYTES] [--install-fails] [--installed]\n"
     "      attach a phone; --installed also creates the phone application's folders\n"
-    "  list\n"
-    "      list the attached phones\n"
+    "  list [--names]\n"
+    "      list the attached phones; --names prints only their names, one a line\n"
     "  remove NAME|SERIAL\n"
     "      detach a phone and delete its folder\n"
     "The phones folder is --phones DIR, else $QVX_PHONES_DIR, else the value PhonesFolder of\n"
@@ -35,7 +35,7 @@ const char kUsage[] =
 // The --help text (also the source of the manual page, through help2man).
 const char kHelp[] =
     "Usage: qvx-phone [--phones DIR] add NAME [OPTION]...\n"
-    "  or:  qvx-phone [--phones DIR] list\n"
+    "  or:  qvx-phone [--phones DIR] list [--names]\n"
     "  or:  qvx-phone [--phones DIR] remove NAME|SERIAL\n"
     "Attaches, lists and removes the phones that the device service of QVXWizard\n"
     "simulates as folders. A phone appears and disappears at once, so the wizard\n"
@@ -44,6 +44,7 @@ const char kHelp[] =
     "Commands:\n"
     "  add NAME           attach a phone named NAME\n"
     "  list               list the attached phones\n"
+    "  list --names       print only the phones' names, one a line\n"
     "  remove NAME|SERIAL detach a phone and delete its folder\n"
     "\n"
     "Options of add:\n"
@@ -189,8 +190,15 @@ std::string Bytes(int64_t v) {
     return v < 0 ? "-" : std::to_string(v);
 }
 
-int List(const std::string& phonesDir) {
+// The names alone, one a line, are for scripts such as the shell's
+// completion: a name may hold spaces, which the table cannot tell apart from
+// its column gaps, but never a line break.
+int List(const std::string& phonesDir, bool bNamesOnly) {
     const auto phones = qvxdev::ScanPhones(phonesDir);
+    if (bNamesOnly) {
+        for (const auto& p : phones) std::printf("%s\n", p.folderName.c_str());
+        return 0;
+    }
     std::printf("%-20s %-18s %-14s %-14s %s\n", "NAME", "SERIAL", "FREE", "TOTAL", "SETTINGS");
     for (const auto& p : phones) {
         std::string settings;
@@ -258,7 +266,11 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     try {
         if (command == "add") return Add(phonesDir, args);
-        if (command == "list") return args.empty() ? List(phonesDir) : Usage("list takes no arguments");
+        if (command == "list") {
+            if (args.empty()) return List(phonesDir, false);
+            if (args.size() == 1 && args[0] == "--names") return List(phonesDir, true);
+            return Usage("list takes no arguments but --names");
+        }
         if (command == "remove") return Remove(phonesDir, args);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qvx-phone: %s\n", e.what());

@@ -42,6 +42,8 @@ const char kHelp[] =
     "Options:\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
+    "  --                 end the options: the arguments after it are file names,\n"
+    "                     also those that begin with a dash\n"
     "\n"
     "Exit status:\n"
     "  0  success\n"
