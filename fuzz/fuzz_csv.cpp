@@ -9,6 +9,7 @@
 
 #include "FuzzFiles.h"
 #include "import/CSVParser.h"
+#include "import/ColumnSamples.h"
 #include "import/DataMap.h"
 
 using qvxfuzz::TempPath;
@@ -32,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (lines[i] < 2 || (i > 0 && lines[i] <= lines[i - 1])) __builtin_trap();
     }
     if (analysed == 0 && parser.ParseData(1) == 0) {
+        // The editor's sample values leave no row in the table.
+        const auto samples = CollectColumnSamples(parser, table);
+        if (table.GetRowCount() != 0 || samples.size() != static_cast<size_t>(table.GetColumnCount()))
+            __builtin_trap();
         parser.ParseData(2);
         // A second run on the same table must add no row twice.
         int rows = table.GetRowCount();

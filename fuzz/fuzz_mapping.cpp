@@ -11,6 +11,7 @@
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
+#include "import/MappingChoice.h"
 
 using qvxfuzz::TempPath;
 using qvxfuzz::WriteBytes;
@@ -31,8 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parser.SetCSVFileName(csvPath.c_str());
     parser.SetTable(&table);
     if (parser.AnalyzeCsvData() != 0 || parser.ParseData(1) != 0) return 0;
+    // Tried on a copy of the header, as the choice of a fitting mapping does.
+    const bool bFits = MappingFileFits(table, mapPath);
     parser.SetMappingFileName(mapPath.c_str());
     if (parser.ParseAdditionalInformation() == 0) {
+        if (bFits != MappingFitsTable(table, parser.GetMatchedColumnCount())) __builtin_trap();
         if (parser.GetMatchedColumnCount() < 0) __builtin_trap();
         FirstBrokenMappingRule(CountMappingCodes(table));
         WriteMappingFile(outPath.c_str(), table, "n", "d");

@@ -35,6 +35,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/Mapping.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/AsciiCase.h"
@@ -362,6 +363,8 @@ qvxwizard::WizardState CQVXWizardDlg::CurrentState() const {
     state.nMappingState = m_nMappingState;
     state.bBusy = m_bBusy != 0;
     state.bLastDBFound = m_bLastDBExists != 0;
+    state.pszMappingRule = m_pszMappingRule.load();
+    if (!m_autoChosenName.empty()) state.autoChosenMapping = m_autoChosenName;
     std::time_t modified = 0;
     struct tm tmModified {};
     // A last.db that vanished since CheckLastDB counts as not found.
@@ -439,6 +442,11 @@ bool CQVXWizardDlg::StartAnalysis() {
     // Busy from the start, not only from the worker's first report: a second
     // choice in between would change the parser under the running analysis.
     m_bBusy = 1;
+    m_autoChosenPath.clear();
+    m_autoChosenName.clear();
+    m_mappingCandidates.clear();
+    for (const QVXW_MAPPING& entry : m_pMappings)
+        if (entry.szPath[0] != '\0') m_mappingCandidates.push_back(entry.szPath);
     // Turning the controls off sends the focus on to the next control that
     // can take it (Help); typing and Enter would go there.
     m_pFocusBeforeWork = focusWidget();
@@ -479,6 +487,10 @@ void CQVXWizardDlg::AnalyzeCSVFile() {
     int nResult = -1;
     if (m_lpCSVParser && m_lpDataMap) {
         nResult = ::AnalyzeCSVFile(*m_lpCSVParser, *m_lpDataMap, nCsv, nMapping);
+        if (nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE) ChooseFittingMapping(nMapping);
+        m_pszMappingRule = nMapping == MAPPING_STATE_INCOMPLETE
+                               ? FirstBrokenMappingRule(CountMappingCodes(*m_lpDataMap))
+                               : nullptr;
     } else {
         nCsv = CSV_STATE_NONE;
     }
@@ -517,6 +529,7 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             // Busy until the dialog shows the end: closing stays refused so long.
             ui.Post([this] {
                 m_bBusy = 0;
+                AdoptChosenMapping();
                 CheckLastDB();
                 UpdateControls();
                 UpdateInfotext();

@@ -199,6 +199,11 @@ private:
     QString MappingLabel(const QVXW_MAPPING& entry) const;
     // Adds the file the mapping editor saved, named as the table names it.
     void AddEditedMapping(const std::string& fileName, const std::string& path);
+    // After an analysis: the first mapping of the list that fits the file,
+    // when the chosen one does not (runs on the analysis worker's thread).
+    void ChooseFittingMapping(int& nMapping);
+    // Makes the mapping the worker took the current one of the list.
+    void AdoptChosenMapping();
     void HandleDroppedFiles(const std::vector<std::string>& files);
 
     // Controls, by template id.
@@ -234,6 +239,15 @@ private:
     int m_nLanguages = 0;
     std::atomic<int> m_nCSVState{0};
     std::atomic<int> m_nMappingState{0};
+    // The language key of the rule an incomplete mapping breaks (set by the
+    // analysis with state 3), or null.
+    std::atomic<const char*> m_pszMappingRule{nullptr};
+    // The choice of a fitting mapping by itself: the list's paths as the
+    // analysis starts (read by the worker), the path the worker took (read
+    // here once it has ended), and the name of the mapping taken.
+    std::vector<std::string> m_mappingCandidates;
+    std::string m_autoChosenPath;
+    std::string m_autoChosenName;
     int m_nMode = 0;
     char m_szProgramPath[261] = {};
     char m_szLastDB[261] = {};

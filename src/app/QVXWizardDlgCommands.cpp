@@ -26,7 +26,9 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/LanguageTextUi.h"
 #include "i18n/TextKeys.h"
+#include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
+#include "import/ColumnSamples.h"
 #include "mapping_editor/MappingDlg.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
@@ -172,6 +174,9 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
     CMappingDlg dlg(this);
     dlg.SetNewMode(bNewMode);
     dlg.SetDataMap(m_lpDataMap);
+    // No worker runs while the editor can be opened, so the parser is free.
+    if (m_lpCSVParser && m_lpDataMap && m_nCSVState == CSV_STATE_ANALYZED)
+        dlg.SetSamples(CollectColumnSamples(*m_lpCSVParser, *m_lpDataMap));
     char szTarget[261] = {};
     std::snprintf(szTarget, sizeof szTarget, "%s", (bNewMode ? folder : file).c_str());
     dlg.SetMappingPath(szTarget, sizeof szTarget);

@@ -15,6 +15,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/MappingChoice.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
@@ -262,4 +263,43 @@ void CQVXWizardDlg::AddEditedMapping(const std::string& fileName, const std::str
         std::snprintf(entry.szDescription, sizeof entry.szDescription, "%s", szDescription);
     }
     AddMapping(entry);
+}
+
+// ---------------------------------------------------------------------------
+// Choosing a fitting mapping by itself
+
+void CQVXWizardDlg::ChooseFittingMapping(int& nMapping) {
+    // A mapping that fits is never replaced; otherwise the first of the list,
+    // in list order, that makes the file complete. The table keeps the
+    // chosen mapping applied when none does, so that editing starts from it.
+    const int nFit = FindFittingMapping(*m_lpDataMap, m_mappingCandidates);
+    if (nFit < 0) return;
+    const std::string& path = m_mappingCandidates[static_cast<size_t>(nFit)];
+    if (m_lpCSVParser->SetMappingFileName(path.c_str()) != 0) return;
+    int nCsv = CSV_STATE_ANALYZED;
+    int nChosen = MAPPING_STATE_CHOSEN;
+    ::AnalyzeCSVFile(*m_lpCSVParser, *m_lpDataMap, nCsv, nChosen);
+    if (nChosen != MAPPING_STATE_COMPLETE) {
+        // Changed since it was tried: the earlier choice stays in the parser.
+        m_lpCSVParser->SetMappingFileName(m_szParserMappingFile);
+        return;
+    }
+    LOG_INFO(qvxlog::WizDlg, "Mapping chosen by itself: %s", path.c_str());
+    nMapping = nChosen;
+    m_autoChosenPath = path;
+}
+
+void CQVXWizardDlg::AdoptChosenMapping() {
+    if (m_autoChosenPath.empty()) return;
+    std::snprintf(m_szMappingFile, sizeof m_szMappingFile, "%s", m_autoChosenPath.c_str());
+    std::snprintf(m_szParserMappingFile, sizeof m_szParserMappingFile, "%s", m_autoChosenPath.c_str());
+    m_autoChosenName = FileNamePart(m_szMappingFile);
+    for (const QVXW_MAPPING& entry : m_pMappings) {
+        if (std::strcmp(entry.szPath, m_szMappingFile) == 0 && entry.szName[0] != '\0') {
+            m_autoChosenName = entry.szName;
+            break;
+        }
+    }
+    m_autoChosenPath.clear();
+    UpdateComboBox();
 }

@@ -85,6 +85,7 @@ int CCreateDBThread::BuildDb(CQVXDBBuilder& builder) {
 int CCreateDBThread::CountHiddenPropTypes() {
     LOG_INFO(qvxlog::CrDBThr, "CountHiddenPropTypes() begin");
     int hidden = 0;
+    int names = 0;
     CDataMap* table = m_pImportData ? m_pImportData->m_pDataMap : nullptr;
     if (table != nullptr) {
         CDataRow* mapping = table->GetMappingRow();
@@ -94,6 +95,8 @@ int CCreateDBThread::CountHiddenPropTypes() {
             mapping->GetField(j, code, 2);
             code[2] = '\0';
             if (strcmp(code, qvxcode::kHidden) == 0 || strcmp(code, qvxcode::kCompany) == 0) ++hidden;
+            // The name's parts are one pass, like a single name column.
+            if (strcmp(code, qvxcode::kName) == 0 && ++names > 1) ++hidden;
         }
     }
     LOG_INFO(qvxlog::CrDBThr, "CountHiddenPropTypes() finish");

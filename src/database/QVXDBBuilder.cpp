@@ -3,13 +3,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
+#include "import/ContactName.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
 #include "support/LogModules.h"
@@ -339,31 +343,37 @@ private:
     int m_nInserts = 0;
 };
 
-// The columns the contact row itself is made of: the last one mapped to the
-// name and the last one mapped to the company (-1 when none is).
+// The columns the contact row itself is made of: every column mapped to the
+// name (its parts, in column order) and the last one mapped to the company
+// (-1 when none is). No column mapped to either gives details.
 struct ContactColumns {
-    int nName = -1;
+    std::vector<int> names;
     int nCompany = -1;
+    std::vector<bool> contact;  // per column: name or company
 
-    bool Holds(int nColumn) const { return nColumn == nName || nColumn == nCompany; }
+    bool Holds(int nColumn) const { return contact[static_cast<size_t>(nColumn)]; }
 };
 
 ContactColumns FindContactColumns(CDataRow* pMapping, int nColumns) {
     ContactColumns columns;
+    columns.contact.assign(static_cast<size_t>(std::max(nColumns, 0)), false);
     char szCode[kCellChars + 1];
     for (int i = 0; i < nColumns; ++i) {
         ReadCell(pMapping, i, szCode, kCellChars);
-        if (std::strcmp(szCode, qvxcode::kName) == 0) columns.nName = i;
-        if (std::strcmp(szCode, qvxcode::kCompany) == 0) columns.nCompany = i;
+        const bool bName = std::strcmp(szCode, qvxcode::kName) == 0;
+        const bool bCompany = std::strcmp(szCode, qvxcode::kCompany) == 0;
+        if (bName) columns.names.push_back(i);
+        if (bCompany) columns.nCompany = i;
+        columns.contact[static_cast<size_t>(i)] = bName || bCompany;
     }
     return columns;
 }
 
-// The contact's name of a row into a buffer of kCellChars + 1 bytes; empty
-// means the row gets no contact. Both passes read it the same way, so that
-// details are written exactly for the rows that got a contact.
-void ReadContactName(CDataRow* pRow, const ContactColumns& columns, char* pszName) {
-    ReadCell(pRow, columns.nName, pszName, kCellChars);
+// The contact's name of a row: its name columns joined (JoinNameCells);
+// empty means the row gets no contact. Both passes read it the same way, so
+// that details are written exactly for the rows that got a contact.
+void ReadContactName(CDataRow* pRow, const ContactColumns& columns, std::string& name) {
+    JoinNameCells(pRow, columns.names, name);
 }
 
 }  // namespace
@@ -425,7 +435,7 @@ void CQVXDBBuilder::WriteBookAndGroup() {
 
 int CQVXDBBuilder::WriteContacts(CDataMap& map, BuildRun& run) {
     char szText[kTextBuffer];
-    char szName[kCellChars + 1];
+    std::string name;
     char szCompany[kCellChars + 1];
     map.Rewind();
     GetText(qvxtext::kProgressDlg_Info_Contacts, szText, sizeof szText);
@@ -434,11 +444,11 @@ int CQVXDBBuilder::WriteContacts(CDataMap& map, BuildRun& run) {
     for (int r = 0; r < run.nRows; ++r) {
         CDataRow* pRow = map.NextRow();
         if (pRow == nullptr) break;
-        ReadContactName(pRow, run.columns, szName);
+        ReadContactName(pRow, run.columns, name);
         szCompany[0] = '\0';
         if (run.columns.nCompany >= 0) ReadCell(pRow, run.columns.nCompany, szCompany, kCellChars);
-        if (szName[0] != '\0') {
-            InsertContact(pRow->GetKey(), szName, szCompany, kContactRowBookId, kContactRowGroupId);
+        if (!name.empty()) {
+            InsertContact(pRow->GetKey(), name.c_str(), szCompany, kContactRowBookId, kContactRowGroupId);
             run.batcher.CountInsert();
         }
         if (AfterRow(run, "Abort while entry contacts") != 0) return -1;
@@ -451,7 +461,7 @@ int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
     char szText[kTextBuffer];
     char szKey[kCellChars + 1];
     char szCode[kCellChars + 1];
-    char szName[kCellChars + 1];
+    std::string name;
     char szCell[kValueChars + 1];
     for (int i = 0; i < run.nColumns; ++i) {
         if (run.columns.Holds(i)) continue;
@@ -470,8 +480,8 @@ int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
         for (int r = 0; r < run.nRows; ++r) {
             CDataRow* pRow = map.NextRow();
             if (pRow == nullptr) break;
-            ReadContactName(pRow, run.columns, szName);
-            if (szName[0] == '\0') continue;
+            ReadContactName(pRow, run.columns, name);
+            if (name.empty()) continue;
             ReadCell(pRow, i, szCell, kValueChars);
             if (szCell[0] != '\0') {
                 InsertContactDetail(pRow->GetKey(), szKey, szCell, szCode, i);

@@ -2,6 +2,7 @@
 
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/Mapping.h"
 #include "support/LogModules.h"
 
 int AnalyzeCSVFile(CCSVParser& parser, CDataMap& table, int& nCSVState, int& nMappingState,
@@ -27,10 +28,10 @@ int AnalyzeCSVFile(CCSVParser& parser, CDataMap& table, int& nCSVState, int& nMa
         if (result != 0) {
             LOG_WARN(qvxlog::WizDlg, "Analyze CSV file: ParseAdditionalInformation() failed !");
             nMappingState = MAPPING_STATE_NONE;
-        } else if (parser.GetMatchedColumnCount() < table.GetColumnCount()) {
-            nMappingState = MAPPING_STATE_INCOMPLETE;
         } else {
-            nMappingState = MAPPING_STATE_COMPLETE;
+            nMappingState = MappingFitsTable(table, parser.GetMatchedColumnCount())
+                                ? MAPPING_STATE_COMPLETE
+                                : MAPPING_STATE_INCOMPLETE;
         }
     }
     LOG_INFO(qvxlog::WizDlg, "CSV file analyzed");

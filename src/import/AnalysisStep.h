@@ -16,7 +16,9 @@ enum MappingState {
 };
 
 // -1 when the CSV analysis failed (nCSVState becomes 0), else 0. A mapping
-// that cannot be applied only drops the mapping choice (nMappingState 0).
+// that cannot be applied only drops the mapping choice (nMappingState 0); an
+// applied one is complete (2) when it fits the table (MappingFitsTable),
+// else incomplete (3).
 // When given, pAnalysisResult receives the parser's result of the analysis
 // and pMappingResult that of applying the mapping.
 int AnalyzeCSVFile(CCSVParser& parser, CDataMap& table, int& nCSVState, int& nMappingState,

@@ -92,11 +92,13 @@ MappingCounts CountMappingCodes(CDataMap& table, size_t nCodeBuffer) {
 
 const char* FirstBrokenMappingRule(const MappingCounts& counts) {
     if (counts.nName == 0) return qvxtext::kMappingDlg_Info_No_Name;
-    if (counts.nName > 1) return qvxtext::kMappingDlg_Info_ToMany_Name;
-    if (counts.nCompany == 0) return qvxtext::kMappingDlg_Info_No_Company;
     if (counts.nCompany > 1) return qvxtext::kMappingDlg_Info_ToMany_Company;
     if (counts.nEmpty > 0) return qvxtext::kMappingDlg_Info_Empty_Entry;
     return nullptr;
+}
+
+bool MappingFitsTable(CDataMap& table, int nMatched) {
+    return nMatched >= table.GetColumnCount() && FirstBrokenMappingRule(CountMappingCodes(table)) == nullptr;
 }
 
 bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName, const char* pszDescription) {

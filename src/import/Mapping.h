@@ -37,9 +37,16 @@ struct MappingCounts {
 // `nCodeBuffer` bytes and compared exactly.
 MappingCounts CountMappingCodes(CDataMap& table, size_t nCodeBuffer = 512);
 // The language key of the first rule a mapping breaks, or null when it is
-// complete: MappingDlg_Info_No_Name, _ToMany_Name, _No_Company,
-// _ToMany_Company, _Empty_Entry, in that order.
+// complete. The rules, in this order: at least one column "N"
+// (MappingDlg_Info_No_Name), at most one column "C"
+// (MappingDlg_Info_ToMany_Company), no column without a code
+// (MappingDlg_Info_Empty_Entry). Several name columns are joined into one
+// name; without a company column the company is empty.
 const char* FirstBrokenMappingRule(const MappingCounts& counts);
+// True when a mapping file just applied to the table makes it complete:
+// every column found its entry (nMatched not below the column count) and
+// the rules hold.
+bool MappingFitsTable(CDataMap& table, int nMatched);
 
 // Writes the mapping file for `table`: the fixed first line, the header
 // texts, the codes (each quoted, with an inner quote doubled), "Name:" and

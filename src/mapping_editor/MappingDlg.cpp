@@ -11,6 +11,7 @@
 #include <QTextCursor>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "controls/ButtonIcons.h"
 #include "controls/IconButton.h"
@@ -30,7 +31,9 @@
 
 namespace {
 
-constexpr int kTemplateWidth = 216;
+// Wider than the template's 216 units: the list shows a third column with
+// sample values.
+constexpr int kTemplateWidth = 316;
 constexpr int kTemplateHeight = 225;
 constexpr size_t kNameBuffer = 96;
 constexpr size_t kDescriptionBuffer = 256;
@@ -154,16 +157,16 @@ CMappingDlg::~CMappingDlg() {
 
 void CMappingDlg::LayoutControls() {
     qvxui::PlaceByDialogUnits(m_pNameLabel, 7, 7, 58, 14);
-    qvxui::PlaceByDialogUnits(m_pName, 69, 7, 140, 14);
+    qvxui::PlaceByDialogUnits(m_pName, 69, 7, 240, 14);
     qvxui::PlaceByDialogUnits(m_pDescriptionLabel, 7, 30, 58, 14);
-    qvxui::PlaceByDialogUnits(m_pDescription, 69, 30, 140, 36);
+    qvxui::PlaceByDialogUnits(m_pDescription, 69, 30, 240, 36);
     // The info label holds four lines: three rules can be broken at once,
     // and a long text may wrap (the template's two and a quarter lines cut
     // them off). The list gives up the room.
-    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 202, 86);
-    qvxui::PlaceByDialogUnits(m_pInfo, 7, 164, 202, 35);
-    qvxui::PlaceByDialogUnits(m_pOk, 93, 204, 55, 14);
-    qvxui::PlaceByDialogUnits(m_pCancel, 154, 204, 55, 14);
+    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 302, 86);
+    qvxui::PlaceByDialogUnits(m_pInfo, 7, 164, 302, 35);
+    qvxui::PlaceByDialogUnits(m_pOk, 193, 204, 55, 14);
+    qvxui::PlaceByDialogUnits(m_pCancel, 254, 204, 55, 14);
 }
 
 void CMappingDlg::SetMappingPath(const char* pszText, size_t nSize) {
@@ -202,6 +205,7 @@ void CMappingDlg::OnInitDialog() {
         m_pList->SetHeaderRow(m_pDataMap->GetHeaderRow());
         m_pList->SetMappingRow(m_pDataMap->GetMappingRow());
         m_pList->SetDataMap(m_pDataMap);
+        m_pList->SetSamples(std::move(m_samples));
         m_pList->InitColumns();
         m_pList->FillRows();
 
@@ -258,9 +262,8 @@ void CMappingDlg::UpdateInfo() {
         text += qvxui::LanguageText(pszKey, kInfoBuffer);
         if (bLineBreak) text += QLatin1Char('\n');
     };
+    // The rules of FirstBrokenMappingRule, each broken one on its own line.
     if (counts.nName == 0) add(qvxtext::kMappingDlg_Info_No_Name, true);
-    if (counts.nName > 1) add(qvxtext::kMappingDlg_Info_ToMany_Name, true);
-    if (counts.nCompany == 0) add(qvxtext::kMappingDlg_Info_No_Company, true);
     if (counts.nCompany > 1) add(qvxtext::kMappingDlg_Info_ToMany_Company, true);
     if (counts.nEmpty > 0) add(qvxtext::kMappingDlg_Info_Empty_Entry, false);
     if (m_pInfo->text() != text) m_pInfo->setText(text);

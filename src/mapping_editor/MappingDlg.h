@@ -27,6 +27,8 @@
 #include <QString>
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "threads/CallbackReceiver.h"
 
@@ -76,6 +78,9 @@ public:
     void SetNewMode(bool bNew = true) { m_bNewMode = bNew; }
     bool IsNewMode() const { return m_bNewMode; }
     void SetDataMap(CDataMap* pDataMap) { m_pDataMap = pDataMap; }
+    // The first values of each column, for the list's sample column
+    // (CollectColumnSamples); without them the column stays empty.
+    void SetSamples(std::vector<std::vector<std::string>> samples) { m_samples = std::move(samples); }
     // The folder (new mode) or the file (edit mode) the save dialog starts
     // with; ignored when nSize exceeds 261, else at most nSize - 1 bytes.
     void SetMappingPath(const char* pszText, size_t nSize);
@@ -140,6 +145,7 @@ private:
     bool m_bNewMode = false;
     bool m_bOpened = false;
     CDataMap* m_pDataMap = nullptr;
+    std::vector<std::vector<std::string>> m_samples;
     char m_szMappingPath[kPathBuffer] = {};
     char m_szFileName[kPathBuffer] = {};
     char m_szFilePath[kPathBuffer] = {};

@@ -20,11 +20,37 @@ namespace {
 constexpr int kHeaderBuffer = 1025;
 constexpr int kDropDownWidth = 150;
 constexpr int kFirstBoxId = 5000;
+constexpr int kColumns = 3;
+const QLatin1String kSampleSeparator(" | ");
+
+// One line of the list shows a value without its line breaks.
+QString OneLine(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+// The item of a column's samples: the values side by side (the list cuts
+// them to the column), each whole on a line of its own in the tool tip.
+QTableWidgetItem* SampleItem(const std::vector<std::string>& values) {
+    QStringList shown;
+    QStringList whole;
+    for (const std::string& value : values) {
+        const QString text = qvxui::FromLocalText(value.substr(0, CPropertyListCtrl::kMaxSampleBytes));
+        shown << OneLine(text);
+        whole << text;
+    }
+    auto* pItem = new QTableWidgetItem(shown.join(kSampleSeparator));
+    pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    if (!whole.isEmpty()) pItem->setToolTip(whole.join(QLatin1Char('\n')));
+    return pItem;
+}
 
 }  // namespace
 
 CPropertyListCtrl::CPropertyListCtrl(QWidget* pParent) : QTableWidget(pParent) {
-    setColumnCount(2);
+    setColumnCount(kColumns);
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(kMinRowHeight);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -79,9 +105,11 @@ void CPropertyListCtrl::InitColumns() {
     UpdateRowHeight();
     UpdateTexts();
     const int nWidth = viewport()->width();
+    const int nFirst = m_nRowCount >= kInitialBoxes ? kFirstColumnWidthScrolled : kFirstColumnWidth;
     m_bFitting = true;
-    setColumnWidth(0, m_nRowCount >= kInitialBoxes ? kFirstColumnWidthScrolled : kFirstColumnWidth);
-    setColumnWidth(1, std::max(kMinColumnWidth, nWidth - kFirstColumnWidth));
+    setColumnWidth(0, nFirst);
+    setColumnWidth(1, kTypeColumnWidth);
+    setColumnWidth(2, std::max(kMinColumnWidth, nWidth - nFirst - kTypeColumnWidth));
     m_bFitting = false;
     m_bColumnsReady = true;
     for (int i = m_nCreatedCount; i < kInitialBoxes && i < static_cast<int>(m_pool.size()); ++i) CreateBox(i);
@@ -124,7 +152,8 @@ void CPropertyListCtrl::FillRows() {
 
 void CPropertyListCtrl::UpdateTexts() {
     setHorizontalHeaderLabels({qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_Header),
-                               qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_PropTypes)});
+                               qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_PropTypes),
+                               qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_Samples)});
     for (int i = 0; i < m_nCreatedCount; ++i) m_pool[static_cast<size_t>(i)]->FillItems();
 }
 
@@ -155,13 +184,20 @@ CListCtrlComboBox* CPropertyListCtrl::ShowRow(int nRow) {
 
 void CPropertyListCtrl::FitColumns() {
     const int nWidth = viewport()->width();
-    int nFirst = columnWidth(0);
-    nFirst = std::max(nFirst, kMinColumnWidth);
-    nFirst = std::min(nFirst, nWidth - kMinColumnWidth);
-    nFirst = std::max(nFirst, 0);
+    // Each column between 20 pixels and what leaves the columns after it
+    // their 20; the last one takes the rest.
+    auto fit = [&](int nColumn, int nBefore) {
+        const int nAfter = (kColumns - 1 - nColumn) * kMinColumnWidth;
+        int n = std::max(columnWidth(nColumn), kMinColumnWidth);
+        n = std::min(n, nWidth - nBefore - nAfter);
+        return std::max(n, 0);
+    };
+    const int nFirst = fit(0, 0);
+    const int nSecond = fit(1, nFirst);
     m_bFitting = true;
     setColumnWidth(0, nFirst);
-    setColumnWidth(1, std::max(0, nWidth - nFirst));
+    setColumnWidth(1, nSecond);
+    setColumnWidth(2, std::max(0, nWidth - nFirst - nSecond));
     m_bFitting = false;
     PlacePool();
 }
@@ -196,8 +232,19 @@ void CPropertyListCtrl::CheckTopRow() {
 }
 
 void CPropertyListCtrl::RebindPool() {
-    for (int i = 0; i < m_nCreatedCount; ++i) m_pool[static_cast<size_t>(i)]->BindRow(m_nTopRow + i);
+    for (int i = 0; i < m_nCreatedCount; ++i) {
+        m_pool[static_cast<size_t>(i)]->BindRow(m_nTopRow + i);
+        ShowSamples(m_nTopRow + i);
+    }
     PlacePool();
+}
+
+void CPropertyListCtrl::ShowSamples(int nRow) {
+    // Made when the row first comes into view, as the boxes are: a file with
+    // thousands of columns opens as fast as without samples.
+    const size_t nIndex = static_cast<size_t>(nRow);
+    if (nRow < 0 || nRow >= rowCount() || nIndex >= m_samples.size() || m_samples[nIndex].empty()) return;
+    if (item(nRow, 2) == nullptr) setItem(nRow, 2, SampleItem(m_samples[nIndex]));
 }
 
 void CPropertyListCtrl::PlacePool() {

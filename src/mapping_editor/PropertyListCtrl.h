@@ -1,6 +1,6 @@
 // CPropertyListCtrl: the list of the mapping editor, one row per CSV column
-// with the column's header text and, in the second column, a drop-down of
-// the offered property types.
+// with the column's header text, in the second column a drop-down of the
+// offered property types, and in the third the first values of the column.
 //
 // Rather than one drop-down per row, the list keeps a small pool of
 // CListCtrlComboBox (one per visible row plus one, at least seven) and
@@ -11,10 +11,13 @@
 // unchanged to the owner set with SetReceiver.
 //
 // Set-up, in this order: SetRowCount, SetHeaderRow, SetMappingRow,
-// SetDataMap, InitColumns, FillRows. Afterwards the list runs by itself.
+// SetDataMap, SetSamples (may be left out), InitColumns, FillRows.
+// Afterwards the list runs by itself.
 #pragma once
 
 #include <QTableWidget>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "threads/CallbackLink.h"
@@ -33,6 +36,9 @@ public:
     static constexpr int kFirstColumnWidth = 165;
     static constexpr int kFirstColumnWidthScrolled = 149;  // room for the vertical scroll bar
     static constexpr int kMinColumnWidth = 20;
+    static constexpr int kTypeColumnWidth = 150;  // the drop-down's own width
+    // Cut for the tool tip of the samples, per value, in bytes (as a detail's value).
+    static constexpr size_t kMaxSampleBytes = 1025;
 
     explicit CPropertyListCtrl(QWidget* pParent = nullptr);
     ~CPropertyListCtrl() override;
@@ -42,6 +48,9 @@ public:
     void SetHeaderRow(CDataRow* pRow) { m_pHeaderRow = pRow; }
     void SetMappingRow(CDataRow* pRow);
     void SetDataMap(CDataMap* pDataMap) { m_pDataMap = pDataMap; }
+    // The first values of each column (CollectColumnSamples), shown in the
+    // third column; a column without values shows nothing.
+    void SetSamples(std::vector<std::vector<std::string>> samples) { m_samples = std::move(samples); }
     // Column titles and widths, the row height and the first boxes.
     void InitColumns();
     // One list row per CSV column; each box shows its row's type.
@@ -53,8 +62,8 @@ public:
     bool SetReceiver(CCallbackReceiver* pReceiver) { return m_ownerLink.SetReceiver(pReceiver); }
     int OnReceiveCallback(unsigned nCode, void* pParam) override;
 
-    // Column 1 takes the rest of the width; column 0 stays between 20 pixels
-    // and the width less 20.
+    // The last column (the samples) takes the rest of the width; every
+    // column keeps at least 20 pixels.
     void FitColumns();
 
     int RowCount() const { return m_nRowCount; }
@@ -81,6 +90,7 @@ private:
     void OnSectionResized(int nSection, int nOldSize, int nNewSize);
     void CheckTopRow();
     void RebindPool();
+    void ShowSamples(int nRow);
     void PlacePool();
     void UpdateRowHeight();
 
@@ -95,4 +105,5 @@ private:
     CDataRow* m_pHeaderRow = nullptr;
     CDataRow* m_pMappingRow = nullptr;
     CDataMap* m_pDataMap = nullptr;
+    std::vector<std::vector<std::string>> m_samples;
 };

@@ -99,6 +99,13 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
     std::vector<InfoLine> lines(2);
     lines[0].pszKey = CsvKey(state.nCSVState);
     if (state.nCSVState != CSV_STATE_NONE) lines[1].pszKey = MappingKey(state.nMappingState);
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE &&
+        state.autoChosenMapping)
+        lines[1] = {qvxtext::kMainDlg_Info_MappingChosen, state.autoChosenMapping, {}, {}};
+    // Incomplete: the next line says why.
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_INCOMPLETE &&
+        state.pszMappingRule != nullptr)
+        lines.push_back({state.pszMappingRule, {}, {}, {}});
     std::vector<InfoLine> reading = ReadingLinesFor(state);
     lines.insert(lines.begin() + 1, reading.begin(), reading.end());
     if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE)

@@ -30,6 +30,13 @@ struct WizardState {
     // When last.db was last changed, as far as it can be looked up now (it
     // may have vanished since bLastDBFound was set).
     std::optional<std::tm> lastDBModified;
+    // The language key of the rule an incomplete mapping breaks
+    // (FirstBrokenMappingRule), shown after the mapping line; null for none.
+    const char* pszMappingRule = nullptr;
+    // The name of the mapping the wizard chose by itself after the analysis,
+    // because the chosen one did not fit; it replaces the line that says the
+    // mapping fits.
+    std::optional<std::string> autoChosenMapping;
     // What reading the analysed CSV file found: the character set when it
     // was not UTF-8 (the name users know, empty for UTF-8), and the data rows
     // whose number of fields differs from the header's, with the file lines

@@ -224,4 +224,19 @@ TEST_F(CreateDBThreadTest, HeaderOnlyFileGivesAnEmptyBookAndCountsHiddenColumns)
     EXPECT_EQ(qvxdbtest::Scalar(dir.File("last.db"), "SELECT COUNT(*) FROM ContactBook"), "1");
 }
 
+TEST_F(CreateDBThreadTest, NameInPartsCountsAsOnePass) {
+    Analyze("Vorname;Weitere;Nachname;Telefon\r\nAnna;;Muster;0711 1\r\nJosé;Luis;García;0711 2\r\n",
+            "Quorvex mapping file\r\n\"Vorname\",\"Weitere\",\"Nachname\",\"Telefon\"\r\n"
+            "\"N\",\"N\",\"N\",\"PD\"\r\nName:t\r\nDescription:\r\n");
+    Recorder recorder;
+    Run(recorder);
+    // The second and third name column are no pass of their own.
+    EXPECT_EQ(worker.CountHiddenPropTypes(), 2);
+    // 3 lines x (4 columns - 2 + 1); 2 parse, 2 contact and 2 detail steps.
+    EXPECT_EQ(recorder.total, 3 * 3);
+    EXPECT_EQ(recorder.steps, 6);
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("last.db"), "SELECT group_concat(Name, '|') FROM Contact"),
+              "Anna Muster|José Luis García");
+}
+
 }  // namespace

@@ -156,16 +156,43 @@ TEST_F(BuildDb, ContentOfEveryColumn) {
                                         "Details of Ort (100%)", "Finishing the database ..."}));
 }
 
-TEST_F(BuildDb, LaterNameAndCompanyColumnsWin) {
-    FillTable(m_map, {"A", "B", "C1", "C2", "P"}, {"N", "N", "C", "C", "-"},
-              {{"a1", "b1 b2", "c1", "c2", "p"}});
+TEST_F(BuildDb, NameColumnsAreJoinedInColumnOrder) {
+    const std::string a511(511, 'a'), b512(512, 'b'), b513(513, 'b'), x1025(1025, 'x');
+    FillTable(m_map, {"Vorname", "C1", "Weitere", "Nachname", "C2", "P"}, {"N", "C", "N", "N", "C", "-"},
+              {
+                  {"José", "c1", "Luis", "García Pérez", "c2", "p0"},
+                  {"Hans-Peter", "c1", "", "Schmidt", Cell(), "p1"},
+                  {Cell(), Cell(), Cell(), "Solo", Cell(), "p2"},
+                  {"", "c1", "", "", "c2", "p3"},     // no name: no contact, no details
+                  {a511, "", "", b512, "", "p4"},     // 1,024 bytes joined: kept
+                  {a511, "", "", b513, "", "p5"},     // 1,025 bytes joined: empty
+                  {x1025, "", "Kurz", "", "", "p6"},  // a cell over the limit counts as empty
+              });
     ASSERT_EQ(Build(), 0);
-    EXPECT_EQ(Contacts(), (std::vector<Row>{ContactRow("0", "b1 b2", "c2", {"b1", "b2"})}));
+    EXPECT_EQ(Contacts(),
+              (std::vector<Row>{
+                  ContactRow("0", "José Luis García Pérez", "c2", {"José", "Luis", "García", "Pérez"}),
+                  ContactRow("1", "Hans-Peter Schmidt", "", {"Hans", "Peter", "Schmidt"}),
+                  ContactRow("2", "Solo", "", {"Solo"}),
+                  ContactRow("4", a511 + " " + b512, "", {a511, b512}),
+                  ContactRow("6", "Kurz", "", {"Kurz"}),
+              }));
+    // Name and company columns give no details, however many there are.
     EXPECT_EQ(Details(), (std::vector<Row>{
-                             {"0", "A", "a1", "N", "0"},
-                             {"0", "C1", "c1", "C", "2"},
-                             {"0", "P", "p", "", "4"},
+                             {"0", "P", "p0", "", "5"},
+                             {"1", "P", "p1", "", "5"},
+                             {"2", "P", "p2", "", "5"},
+                             {"4", "P", "p4", "", "5"},
+                             {"6", "P", "p6", "", "5"},
                          }));
+}
+
+TEST_F(BuildDb, WithoutCompanyColumnTheCompanyIsEmpty) {
+    FillTable(m_map, {"Name", "Telefon", "E-Mail"}, {"N", "PD", "E"},
+              {{"Anna Muster", "0711 123", "a@b.de"}});
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Contacts(), (std::vector<Row>{ContactRow("0", "Anna Muster", "", {"Anna", "Muster"})}));
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM ContactDetail"), "3");  // two details, one dial number
 }
 
 TEST_F(BuildDb, WithoutNameColumnNothingIsWritten) {

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -104,6 +105,23 @@ bool CompleteAndCopy(QPushButton* pComplete) {
     return nStep == 2;
 }
 
+// The first column of a query's rows, joined by "|".
+QString QueryJoined(const QString& dbPath, const char* pszSql) {
+    sqlite3* pDb = nullptr;
+    QStringList values;
+    if (sqlite3_open_v2(QFile::encodeName(dbPath).constData(), &pDb, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* pStmt = nullptr;
+        if (sqlite3_prepare_v2(pDb, pszSql, -1, &pStmt, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(pStmt) == SQLITE_ROW)
+                values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 0)));
+        }
+        sqlite3_finalize(pStmt);
+    }
+    sqlite3_close(pDb);
+    return values.join('|');
+}
+
 // What arrived on the phone: the database with its contacts and the
 // semaphore file holding its size; last.db in the program folder is the
 // same database.
@@ -149,6 +167,8 @@ private slots:
     void newDatabaseArrivesOnPhone();
     void mappingMadeInEditorArrivesOnPhone();
     void outlookExportArrivesWhole();
+    void readyMappingChosenByItselfGivesFullNames_data();
+    void readyMappingChosenByItselfGivesFullNames();
 };
 
 void TestEndToEnd::newDatabaseArrivesOnPhone() {
@@ -318,6 +338,68 @@ void TestEndToEnd::mappingMadeInEditorArrivesOnPhone() {
     QCOMPARE(dlg->GetCreateDBResult(), 1);
     QTRY_VERIFY(!dlg->IsBusy());
     CheckArrived(folder);
+}
+
+void TestEndToEnd::readyMappingChosenByItselfGivesFullNames_data() {
+    QTest::addColumn<QString>("csv");
+    QTest::addColumn<QString>("mapping");
+    QTest::addColumn<QString>("mobile");
+    QTest::newRow("Google") << "google.csv"
+                            << "Google Contacts"
+                            << "Phone 1 - Value";
+    QTest::newRow("Outlook") << "outlook-en.csv"
+                             << "Outlook (English)"
+                             << "Mobile Phone";
+    QTest::newRow("Outlook, German") << "outlook-de.csv"
+                                     << "Outlook (Deutsch)"
+                                     << "Mobiltelefon";
+}
+
+// An export of a known program: choosing the file and Complete are all it takes.
+void TestEndToEnd::readyMappingChosenByItselfGivesFullNames() {
+    QFETCH(QString, csv);
+    QFETCH(QString, mapping);
+    QFETCH(QString, mobile);
+    wiztest::ProgramFolder folder;
+    QVERIFY(SetUpPhone(folder));
+    for (const QString& name : QDir(QStringLiteral(QVX_PROGRAM_DIR "/mappings")).entryList(QDir::Files))
+        QVERIFY(QFile::copy(QStringLiteral(QVX_PROGRAM_DIR "/mappings/") + name,
+                            folder.File("mappings/" + name)));
+    QVERIFY(QFile::copy(QStringLiteral(QVX_FIXTURE_DIR "/export-shapes/") + csv, folder.File(csv)));
+
+    CScriptedMessageBoxes boxes;
+    ScriptedBoxesScope scope(&boxes);
+    boxes.QueueAnswer(MsgAnswer::No);
+    auto dlg = std::make_unique<CQVXWizardDlg>();
+    QVERIFY(SetLanguage("English"));
+    dlg->show();
+    auto* pEdit = dlg->findChild<QLineEdit*>("1003");
+    auto* pComplete = dlg->findChild<QPushButton*>("1010");
+    auto* pMappings = dlg->findChild<QComboBox*>("1007");
+    auto* pInfo = dlg->findChild<QLabel*>("1017");
+    QVERIFY(pEdit && pComplete && pMappings && pInfo);
+    pEdit->setFocus();
+    QTest::keyClicks(pEdit, folder.File(csv));
+    QTRY_VERIFY(!dlg->IsBusy() && dlg->IsAnalysisIdle());
+    QCOMPARE(dlg->GetMappingState(), 2);
+    QVERIFY(pMappings->currentText().startsWith(mapping + " ["));
+    QVERIFY2(pInfo->text().contains("\"" + mapping + "\""), qPrintable(pInfo->text()));
+    QVERIFY(pComplete->isEnabled());
+
+    QVERIFY(CompleteAndCopy(pComplete));
+    QCOMPARE(dlg->GetCreateDBResult(), 1);
+    QTRY_VERIFY(!dlg->IsBusy());
+    const QString db = folder.File("last.db");
+    QCOMPARE(QueryJoined(db, "SELECT Name || '/' || Company FROM Contact ORDER BY ContactId"),
+             QStringLiteral("Hans-Peter Schmidt/Praxis Schmidt|José Luis García Pérez/"));
+    QCOMPARE(QueryJoined(db, ("SELECT Value FROM ContactDetail WHERE ContactId = 0 AND PropertyKey = '" +
+                              mobile.toStdString() + "'")
+                                 .c_str()),
+             QStringLiteral("+49 171 2345678"));
+    QCOMPARE(QueryJoined(db,
+                         "SELECT Value FROM ContactDetail WHERE ContactId = 1 AND PropertyType = 'E' "
+                         "ORDER BY Position"),
+             QStringLiteral("jl.garcia@example.es|garcia@empresa.example"));
 }
 
 QTEST_MAIN(TestEndToEnd)

@@ -19,6 +19,7 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kOpen_Msg_FileNotFound,
                                               qvxtext::kOpen_Msg_NoProgram,
                                               qvxtext::kOpen_Msg_NoBrowser,
+                                              qvxtext::kMainDlg_Info_MappingChosen,
                                               qvxtext::kMainDlg_Info_ReadAs,
                                               qvxtext::kMainDlg_Info_RowMismatched};
 // Texts used as formats with two string arguments.

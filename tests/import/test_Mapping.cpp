@@ -202,12 +202,17 @@ TEST(MappingRules, FirstBrokenRuleInOrder) {
         const char* rule;
     } cases[] = {
         {{"N", "C", "PD"}, nullptr},
+        {{"N", "N", "N", "C"}, nullptr},  // a name in parts
+        {{"N", "PD", "E"}, nullptr},      // no company column
         {{"C", "PD"}, "MappingDlg_Info_No_Name"},
-        {{"N", "N", ""}, "MappingDlg_Info_ToMany_Name"},
-        {{"N", "PD", ""}, "MappingDlg_Info_No_Company"},
+        {{"C", "C", ""}, "MappingDlg_Info_No_Name"},
+        {{"N", "N", ""}, "MappingDlg_Info_Empty_Entry"},
+        {{"N", "PD", ""}, "MappingDlg_Info_Empty_Entry"},
         {{"N", "C", "C"}, "MappingDlg_Info_ToMany_Company"},
+        {{"N", "C", "C", ""}, "MappingDlg_Info_ToMany_Company"},
         {{"N", "C", ""}, "MappingDlg_Info_Empty_Entry"},
         {{"n", "C", "X"}, "MappingDlg_Info_No_Name"},
+        {{}, "MappingDlg_Info_No_Name"},
     };
     for (auto& c : cases) {
         CDataMap table;
@@ -259,6 +264,16 @@ TEST(AnalysisStep, StatesAfterTheStep) {
     qvxtest::WriteFile(dir.File("good.csv"), "Name;Firma;Telefon\r\nA;B;1\r\n");
     qvxtest::WriteFile(dir.File("bad.csv"), "nothing\r\nhere\r\n");
     qvxtest::WriteFile(dir.File("partial.map"), MapFile("\"Name\",\"Firma\"", "\"N\",\"C\""));
+    // Every column found, yet the rules are broken: still incomplete.
+    qvxtest::WriteFile(dir.File("twofirms.map"),
+                       MapFile("\"Name\",\"Firma\",\"Telefon\"", "\"N\",\"C\",\"C\""));
+    qvxtest::WriteFile(dir.File("emptycode.map"),
+                       MapFile("\"Name\",\"Firma\",\"Telefon\"", "\"N\",\"C\",\"\""));
+    qvxtest::WriteFile(dir.File("noname.map"),
+                       MapFile("\"Name\",\"Firma\",\"Telefon\"", "\"C\",\"X\",\"PD\""));
+    // Complete without a company, and with the name in two columns.
+    qvxtest::WriteFile(dir.File("nofirm.map"),
+                       MapFile("\"Name\",\"Firma\",\"Telefon\"", "\"N\",\"N\",\"PD\""));
     qvxtest::WriteFile(dir.File("wrong.map"), "Quorvex Mapping File\r\n");
     struct {
         const char* csv;
@@ -270,6 +285,10 @@ TEST(AnalysisStep, StatesAfterTheStep) {
         {"bad.csv", "partial.map", -1, CSV_STATE_NONE, MAPPING_STATE_CHOSEN},
         {"good.csv", "wrong.map", 0, CSV_STATE_ANALYZED, MAPPING_STATE_NONE},
         {"good.csv", "partial.map", 0, CSV_STATE_ANALYZED, MAPPING_STATE_INCOMPLETE},
+        {"good.csv", "twofirms.map", 0, CSV_STATE_ANALYZED, MAPPING_STATE_INCOMPLETE},
+        {"good.csv", "emptycode.map", 0, CSV_STATE_ANALYZED, MAPPING_STATE_INCOMPLETE},
+        {"good.csv", "noname.map", 0, CSV_STATE_ANALYZED, MAPPING_STATE_INCOMPLETE},
+        {"good.csv", "nofirm.map", 0, CSV_STATE_ANALYZED, MAPPING_STATE_COMPLETE},
         {"good.csv", nullptr, 0, CSV_STATE_ANALYZED, MAPPING_STATE_NONE},
     };
     for (auto& c : cases) {

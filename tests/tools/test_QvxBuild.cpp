@@ -143,6 +143,62 @@ TEST_F(QvxBuildTest, BuildMakesLastDbOrTheNamedFile) {
     }
 }
 
+TEST_F(QvxBuildTest, HandWrittenMappingsThatBreakTheRulesStopTheBuild) {
+    struct {
+        const char* codes;
+        const char* rule;
+    } cases[] = {
+        {"\"C\",\"X\",\"PD\"", "No column is mapped to the name."},
+        {"\"N\",\"C\",\"C\"", "More than one column is mapped to the company."},
+        {"\"N\",\"\",\"PD\"", "Not every column has a property type yet."},
+    };
+    for (auto& c : cases) {
+        qvxtest::WriteFile(
+            dir.File("hand.map"),
+            std::string("Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\"\r\n") + c.codes + "\r\n");
+        Result r = Run("qvxbuild", {"build", "contacts.csv", "hand.map", "--language", "English"});
+        EXPECT_EQ(r.status, 3) << c.codes;
+        EXPECT_NE(r.err.find(c.rule), std::string::npos) << r.err;
+        EXPECT_TRUE(DatabaseFiles().empty());
+        EXPECT_EQ(Run("qvxbuild", {"analyze", "contacts.csv", "--map", "hand.map"}).status, 3);
+    }
+    // Two name columns and no company build.
+    qvxtest::WriteFile(dir.File("hand.map"),
+                       "Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\"\r\n\"N\",\"N\",\"PD\"\r\n");
+    Result r = Run("qvxbuild", {"build", "contacts.csv", "hand.map"});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
+    for (auto& e : fs::directory_iterator(QVX_SOURCE_DIR "/src/resources/mappings"))
+        fs::copy_file(e.path(), program + "/mappings/" + e.path().filename().string());
+    const std::string google = qvxtest::FixturePath("export-shapes/google.csv");
+
+    Result r = Run("qvxbuild", {"analyze", google, "--json"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(",\"fitting\":[\"" + program + "/mappings/google-contacts.map\"]"),
+              std::string::npos)
+        << r.out;
+    r = Run("qvxbuild", {"analyze", "contacts.csv"});
+    EXPECT_NE(r.out.find("fitting mappings: none"), std::string::npos) << r.out;
+    r = Run("qvxbuild", {"analyze", google, "--map", "complete.map", "--json"});
+    EXPECT_EQ(r.out.find("fitting"), std::string::npos) << r.out;
+
+    r = Run("qvxbuild", {"build", google, "--out", "google.db"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\"Google Contacts\" (" + program + "/mappings/google-contacts.map)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("google.db"), "SELECT group_concat(Name, '|') FROM Contact"),
+              "Hans-Peter Schmidt|José Luis García Pérez");
+
+    // Nothing fits: exit 3, and no database.
+    r = Run("qvxbuild", {"build", "contacts.csv"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("no mapping in " + program + "/mappings fits the file"), std::string::npos) << r.err;
+    EXPECT_TRUE(DatabaseFiles().empty());
+}
+
 TEST_F(QvxBuildTest, InterruptedBuildLeavesNoFile) {
     std::string csv = "Name;Firma;Telefon\r\n";
     for (int i = 0; i < 300000; ++i)

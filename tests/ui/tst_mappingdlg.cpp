@@ -81,6 +81,7 @@ private slots:
     void brokenRuleIsNamedAndNothingSaved_data();
     void brokenRuleIsNamedAndNothingSaved();
     void newModeSavesIntoMappingsFolder();
+    void nameInPartsWithoutCompanySaves();
     void editModeReplacesCurrentFileAfterQuestion();
     void declinedOverwriteLeavesFileAlone();
     void cancelLeavesFileUnchanged();
@@ -92,6 +93,7 @@ private slots:
     void anchoredRect();
     void listShowsCodes();
     void boxesAndColumnWidths();
+    void sampleColumnShowsFirstValues();
     void scrollingRebindsPool();
     void keyboardOpensRowDropDown();
     void manyColumns();
@@ -176,9 +178,9 @@ void TestMappingDlg::newModeFromEmptyToComplete() {
     }
 
     const QString noName = Text("MappingDlg_Info_No_Name", 128) + "\n";
-    const QString noCompany = Text("MappingDlg_Info_No_Company", 128) + "\n";
+    const QString twoCompanies = Text("MappingDlg_Info_ToMany_Company", 128) + "\n";
     const QString empty = Text("MappingDlg_Info_Empty_Entry", 128);
-    QCOMPARE(InfoOf(pDlg), noName + noCompany + empty);
+    QCOMPARE(InfoOf(pDlg), noName + empty);
 
     struct Step {
         int nRow;
@@ -187,14 +189,13 @@ void TestMappingDlg::newModeFromEmptyToComplete() {
         QString info;
     };
     const Step steps[] = {
-        {2, kPhone, "PD", noName + noCompany + empty},
-        {0, kName, "N", noCompany + empty},
-        {1, kCompany, "C", empty},
-        {3, kEmail, "E", empty},
-        {4, kHidden, "X", QString()},
-        {4, kOther, "-", QString()},
-        {3, kName, "N", Text("MappingDlg_Info_ToMany_Name", 128) + "\n"},
-        {3, kLocation, "L", QString()},
+        {2, kPhone, "PD", noName + empty}, {0, kName, "N", empty},
+        {1, kCompany, "C", empty},         {3, kEmail, "E", empty},
+        {4, kHidden, "X", QString()},      {4, kOther, "-", QString()},
+        {3, kName, "N", QString()},  // the name in two columns
+        {3, kCompany, "C", twoCompanies},  {0, kPhone, "PD", noName + twoCompanies},
+        {0, kName, "N", twoCompanies},     {3, kLocation, "L", QString()},
+        {1, kOther, "-", QString()},  // no company column at all
     };
     for (const Step& step : steps) {
         QVERIFY(Choose(pList->BoxForRow(step.nRow), step.nItem));
@@ -207,10 +208,11 @@ void TestMappingDlg::brokenRuleIsNamedAndNothingSaved_data() {
     QTest::addColumn<QStringList>("codes");
     QTest::addColumn<QString>("key");
     QTest::newRow("no name") << QStringList{"PD", "C", "E"} << "MappingDlg_Info_No_Name";
-    QTest::newRow("two names") << QStringList{"N", "N", "C"} << "MappingDlg_Info_ToMany_Name";
-    QTest::newRow("two names before empty") << QStringList{"N", "N", ""} << "MappingDlg_Info_ToMany_Name";
-    QTest::newRow("no company") << QStringList{"N", "PD", "X"} << "MappingDlg_Info_No_Company";
+    QTest::newRow("no name before two companies") << QStringList{"C", "C", ""} << "MappingDlg_Info_No_Name";
     QTest::newRow("two companies") << QStringList{"N", "C", "C"} << "MappingDlg_Info_ToMany_Company";
+    QTest::newRow("two companies around the name")
+        << QStringList{"C", "N", "C"} << "MappingDlg_Info_ToMany_Company";
+    QTest::newRow("two names before empty") << QStringList{"N", "N", ""} << "MappingDlg_Info_Empty_Entry";
     QTest::newRow("empty code") << QStringList{"N", "C", ""} << "MappingDlg_Info_Empty_Entry";
 }
 
@@ -286,6 +288,28 @@ void TestMappingDlg::newModeSavesIntoMappingsFolder() {
     QCOMPARE(QString(szText), QStringLiteral("Office"));
     QCOMPARE(table->GetDescription(szText, 96), 0);
     QCOMPARE(QString(szText), QStringLiteral("Work contacts"));
+}
+
+void TestMappingDlg::nameInPartsWithoutCompanySaves() {
+    auto table = MakeTable({"Vorname", "Nachname", "Telefon", "E-Mail"});
+    CMappingDlg* pDlg = OpenDialog(table.get(), true, m_mappings + "/");
+    QVERIFY(pDlg);
+    CPropertyListCtrl* pList = pDlg->PropertyList();
+    QVERIFY(Choose(pList->BoxForRow(0), kName));
+    QVERIFY(Choose(pList->BoxForRow(1), kName));
+    QVERIFY(Choose(pList->BoxForRow(2), kPhone));
+    QVERIFY(Choose(pList->BoxForRow(3), kEmail));
+    QCOMPARE(InfoOf(pDlg), QString());
+    const QString target = m_mappings + "/parts.map";
+    m_boxes.QueueFileName(target);
+    m_boxes.QueueAnswer(qvxui::MsgAnswer::Yes);
+    QTest::mouseClick(pDlg->findChild<CIconButton*>("1"), Qt::LeftButton);
+    QTRY_VERIFY(!pDlg->isVisible());
+    QCOMPARE(ReadBytes(target), QByteArray("Quorvex mapping file\r\n"
+                                           "\"Vorname\",\"Nachname\",\"Telefon\",\"E-Mail\"\r\n"
+                                           "\"N\",\"N\",\"PD\",\"E\"\r\n"
+                                           "Name:\r\n"
+                                           "Description:\r\n"));
 }
 
 void TestMappingDlg::editModeReplacesCurrentFileAfterQuestion() {
@@ -459,7 +483,8 @@ void TestMappingDlg::widerDialogMovesAnchoredControls() {
     QCOMPARE(after[6], before[6].translated(dx, dy));                       // buttons follow the corner
     QCOMPARE(after[7], before[7].translated(dx, dy));
     CPropertyListCtrl* pList = pDlg->PropertyList();
-    QTRY_COMPARE(pList->columnWidth(0) + pList->columnWidth(1), pList->viewport()->width());
+    QTRY_COMPARE(pList->columnWidth(0) + pList->columnWidth(1) + pList->columnWidth(2),
+                 pList->viewport()->width());
     QCOMPARE(pList->Box(0)->x(), pList->columnViewportPosition(1));
     QCOMPARE(pList->Box(0)->width(), pList->columnWidth(1));
 
@@ -539,17 +564,58 @@ void TestMappingDlg::boxesAndColumnWidths() {
         QCOMPARE(pList->findChild<CListCtrlComboBox*>(QString::number(5000 + i)), pList->Box(i));
         QCOMPARE(pList->Box(i)->isVisible(), i < 3);
     }
+    const int nWidth = pList->viewport()->width();
     QCOMPARE(pList->columnWidth(0), 165);
-    QCOMPARE(pList->columnWidth(1), pList->viewport()->width() - 165);
+    QCOMPARE(pList->columnWidth(1), 150);
+    QCOMPARE(pList->columnWidth(2), nWidth - 165 - 150);
 
-    // The divider dragged to the far right leaves column 1 its 20 pixels.
+    // The first divider dragged to the far right leaves the others their 20 pixels.
     pList->horizontalHeader()->resizeSection(0, 5000);
+    QCOMPARE(pList->columnWidth(0), nWidth - 40);
     QCOMPARE(pList->columnWidth(1), 20);
-    QCOMPARE(pList->columnWidth(0), pList->viewport()->width() - 20);
+    QCOMPARE(pList->columnWidth(2), 20);
     QCOMPARE(pList->Box(0)->geometry().left(), pList->columnViewportPosition(1));
+    QCOMPARE(pList->Box(0)->width(), 20);
     pList->horizontalHeader()->resizeSection(0, 3);
     QCOMPARE(pList->columnWidth(0), 20);
-    QCOMPARE(pList->columnWidth(1), pList->viewport()->width() - 20);
+    QCOMPARE(pList->columnWidth(1), 20);
+    QCOMPARE(pList->columnWidth(2), nWidth - 40);
+    // The second one: the samples keep 20 pixels, the first column stays.
+    pList->horizontalHeader()->resizeSection(1, 5000);
+    QCOMPARE(pList->columnWidth(0), 20);
+    QCOMPARE(pList->columnWidth(1), nWidth - 40);
+    QCOMPARE(pList->columnWidth(2), 20);
+    QCOMPARE(pList->Box(0)->width(), nWidth - 40);
+}
+
+void TestMappingDlg::sampleColumnShowsFirstValues() {
+    auto table = MakeTable({"Phone 1 - Label", "Phone 1 - Value", "Notes", "Empty"});
+    m_pDlg = std::make_unique<CMappingDlg>();
+    m_pDlg->SetNewMode();
+    m_pDlg->SetDataMap(table.get());
+    const std::string longValue(2000, 'x');
+    m_pDlg->SetSamples(
+        {{"Mobile", "Work", "Home"}, {"+49 171 1", "+49 30 2"}, {"first line\nsecond line", longValue}, {}});
+    m_pDlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pDlg.get()));
+    CPropertyListCtrl* pList = m_pDlg->PropertyList();
+    QCOMPARE(pList->columnCount(), 3);
+    QCOMPARE(pList->horizontalHeaderItem(2)->text(), Text("MappingDlg_ListCtrl_Samples"));
+    QCOMPARE(pList->item(0, 2)->text(), QStringLiteral("Mobile | Work | Home"));
+    QCOMPARE(pList->item(0, 2)->toolTip(), QStringLiteral("Mobile\nWork\nHome"));
+    QCOMPARE(pList->item(1, 2)->text(), QStringLiteral("+49 171 1 | +49 30 2"));
+    // One line in the list, the whole values (up to a detail's length) in the tool tip.
+    QCOMPARE(pList->item(2, 2)->text(), "first line second line | " + QString(1025, 'x'));
+    QCOMPARE(pList->item(2, 2)->toolTip(), "first line\nsecond line\n" + QString(1025, 'x'));
+    QVERIFY(pList->item(3, 2) == nullptr || pList->item(3, 2)->text().isEmpty());
+    // Cut to fit: the list elides what does not fit the column.
+    QCOMPARE(pList->textElideMode(), Qt::ElideRight);
+    QVERIFY(pList->columnWidth(2) >= CPropertyListCtrl::kMinColumnWidth);
+
+    QVERIFY(SetLanguage("Deutsch"));
+    QEvent change(QEvent::LanguageChange);
+    QApplication::sendEvent(m_pDlg.get(), &change);
+    QCOMPARE(pList->horizontalHeaderItem(2)->text(), QStringLiteral("Beispielwerte"));
 }
 
 void TestMappingDlg::scrollingRebindsPool() {
@@ -643,8 +709,7 @@ void TestMappingDlg::languageChangeKeepsChoices() {
     QCOMPARE(pList->horizontalHeaderItem(0)->text(), Text("MappingDlg_ListCtrl_Header"));
     QCOMPARE(pList->BoxForRow(0)->currentText(), Text("PropertyType_Name", 129));
     QCOMPARE(pList->BoxForRow(1)->itemText(kCompany), QStringLiteral("Firma"));
-    QCOMPARE(InfoOf(pDlg),
-             Text("MappingDlg_Info_No_Company", 128) + "\n" + Text("MappingDlg_Info_Empty_Entry", 128));
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Empty_Entry", 128));
     // German item texts still give the codes.
     QVERIFY(Choose(pList->BoxForRow(1), kCompany));
     QCOMPARE(Code(*table, 1), std::string("C"));

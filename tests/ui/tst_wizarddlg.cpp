@@ -26,6 +26,7 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "mapping_editor/MappingDlg.h"
+#include "mapping_editor/PropertyListCtrl.h"
 #include "platform/ShellOpen.h"
 #include "support/ProductInfo.h"
 #include "threads/CallbackCodes.h"
@@ -363,17 +364,23 @@ void TestWizardDlg::updateControlsTable() {
     QCOMPARE(m_dlg->GetMode(), 0);
     QCOMPARE(m_c->enabledStates(), QString("1111010111"));
 
-    // A complete and an incomplete mapping dropped onto the analysed file.
+    // An incomplete and a complete mapping dropped onto the analysed file.
     QVERIFY(WriteBytes(m_folder->File("full.map"), wiztest::ContactsMapping()));
     QVERIFY(WriteBytes(m_folder->File("part.map"), wiztest::IncompleteMapping()));
-    Drop({m_folder->File("full.map")});
-    WaitIdle();
-    QCOMPARE(m_dlg->GetMappingState(), 2);
-    QCOMPARE(m_c->enabledStates(), QString("1111111111"));
     Drop({m_folder->File("part.map")});
     WaitIdle();
     QCOMPARE(m_dlg->GetMappingState(), 3);
     QCOMPARE(m_c->enabledStates(), QString("1111110111"));
+    Drop({m_folder->File("full.map")});
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(m_c->enabledStates(), QString("1111111111"));
+    // The incomplete one again: the listed mapping that fits is taken instead.
+    Drop({m_folder->File("part.map")});
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("full.map"));
+    QCOMPARE(m_c->enabledStates(), QString("1111111111"));
 }
 
 void TestWizardDlg::infoTexts() {
@@ -390,14 +397,41 @@ void TestWizardDlg::infoTexts() {
                                     English("MainDlg_Info_MappingFileOK") + "\n" +
                                     English("MainDlg_Info_ReadyToComplete"));
 
+    // An incomplete mapping while a listed one fits: that one is taken, and
+    // the info text names it.
     QVERIFY(WriteBytes(m_folder->File("part.map"), wiztest::IncompleteMapping()));
     Drop({m_folder->File("part.map")});
     WaitIdle();
-    QCOMPARE(m_c->info->text(),
-             English("MainDlg_Info_CSVFileOK") + "\n" + English("MainDlg_Info_MappingIncomplete"));
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("mappings/k.map"));
+    QVERIFY(m_c->combo->currentText().startsWith("Kontakte ["));
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingChosen").replace("%s", "Kontakte") + "\n" +
+                                    English("MainDlg_Info_ReadyToComplete"));
+    QCOMPARE(m_folder->CountInLog("Mapping chosen by itself: " + m_folder->File("mappings/k.map")), 1);
+
+    // A file that no listed mapping fits: incomplete, and the next line says why.
+    QVERIFY(WriteBytes(m_folder->File("c4.csv"), "Name;Firma;Telefon;Mobil\r\nAnna;ACME;0711 1;0171 2\r\n"));
+    Drop({m_folder->File("c4.csv")});
+    WaitIdle();
+    QCOMPARE(QString(m_dlg->GetCSVFile()), m_folder->File("c4.csv"));
+    QCOMPARE(m_dlg->GetMappingState(), 3);
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingIncomplete") + "\n" +
+                                    English("MappingDlg_Info_Empty_Entry"));
+    // Every column found, but two company columns: incomplete all the same.
+    QVERIFY(
+        WriteBytes(m_folder->File("two.map"), wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\",\"Mobil\"",
+                                                                   "\"N\",\"C\",\"C\",\"PD\"", "Zwei")));
+    Drop({m_folder->File("two.map")});
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 3);
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingIncomplete") + "\n" +
+                                    English("MappingDlg_Info_ToMany_Company"));
 
     // A listed mapping file that can no longer be applied drops the mapping choice.
-    QVERIFY(WriteBytes(m_folder->File("part.map"), "garbage\r\n"));
+    QVERIFY(WriteBytes(m_folder->File("two.map"), "garbage\r\n"));
     QVERIFY(m_c->combo->isEnabled());
     emit m_c->combo->activated(m_c->combo->currentIndex());
     WaitIdle();
@@ -660,15 +694,19 @@ void TestWizardDlg::realEditorCancelledAppliesMappingAgain() {
     WaitIdle();
     m_dlg->m_bRealEditor = true;
     bool bNewMode = false;
+    QString samples;
     QTimer::singleShot(0, [&] {
         auto* pEditor = qobject_cast<CMappingDlg*>(QApplication::activeModalWidget());
         if (!pEditor) return;
         bNewMode = pEditor->IsNewMode();
+        // The sample column shows the file's first values.
+        if (QTableWidgetItem* pItem = pEditor->PropertyList()->item(0, 2)) samples = pItem->text();
         QTest::keyClick(pEditor, Qt::Key_Escape);
     });
     QTest::mouseClick(m_c->button("1037"), Qt::LeftButton);
     QCOMPARE(m_dlg->m_dialogs, std::vector<std::string>{"editor-new"});
     QVERIFY(bNewMode);
+    QCOMPARE(samples, QStringLiteral("Anna Muster | Bert Beispiel"));
     // The new mode emptied the table's mapping row: the file is applied again.
     WaitIdle();
     QCOMPARE(m_folder->CountInLog("CQVXWAnalyzeCSVThread::StartWork()"), 2);

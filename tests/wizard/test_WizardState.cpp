@@ -143,6 +143,42 @@ TEST(WizardState, InfoTextForEveryCsvAndMappingState) {
     }
 }
 
+TEST(WizardState, IncompleteSaysWhyAndAChosenMappingIsNamed) {
+    using namespace qvxtext;
+    const std::string read = std::string(kMainDlg_Info_CSVFileOK) + "\n";
+    WizardState state = State(0, 2, 3, false, false);
+    state.pszMappingRule = kMappingDlg_Info_ToMany_Company;
+    state.autoChosenMapping = "Outlook (English)";  // only for a complete mapping
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself),
+              read + kMainDlg_Info_MappingIncomplete + "\n" + kMappingDlg_Info_ToMany_Company);
+
+    // The chosen mapping's line takes the place of "the mapping fits"; its
+    // name is an argument, not a format.
+    const auto format = [](const char* pszKey, size_t) {
+        return pszKey == std::string(kMainDlg_Info_MappingChosen) ? std::string("took %s")
+                                                                  : std::string(pszKey);
+    };
+    state.nMappingState = 2;
+    state.autoChosenMapping = "50 %s";
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), format),
+              read + "took 50 %s\n" + kMainDlg_Info_ReadyToComplete);
+    // The rule only with an incomplete mapping, the name only with a complete one.
+    for (int nMapping : {0, 1, 3}) {
+        state.nMappingState = nMapping;
+        state.pszMappingRule = nMapping == 3 ? nullptr : kMappingDlg_Info_No_Name;
+        EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself).find("took"), std::string::npos);
+        EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself).find(kMappingDlg_Info_No_Name),
+                  std::string::npos);
+    }
+    // Not while the file is being read, nor in the way "last database".
+    state = State(0, 1, 3, false, false);
+    state.pszMappingRule = kMappingDlg_Info_Empty_Entry;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself),
+              std::string(kMainDlg_Info_ReadCSVFile) + "\n" + kMainDlg_Info_MappingIncomplete);
+    state.nMode = 1;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself), kMainDlg_Info_SendLastDB);
+}
+
 TEST(WizardState, LastDatabaseWaySaysThatCompleteSends) {
     for (int nCsv = 0; nCsv <= 2; ++nCsv)
         for (int nMapping = 0; nMapping <= 3; ++nMapping)

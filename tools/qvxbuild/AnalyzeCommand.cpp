@@ -10,6 +10,8 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/MappingChoice.h"
+#include "platform/ProgramPath.h"
 
 namespace {
 
@@ -30,6 +32,9 @@ struct AnalysisReport {
     std::string name;
     std::string description;
     std::vector<std::string> codes;
+    // Without --map: the ready mappings beside the program that fit the file.
+    bool bFitting = false;
+    std::vector<std::string> fitting;
 };
 
 std::string ReadCell(CDataRow* pRow, int index) {
@@ -68,6 +73,10 @@ void PrintText(const AnalysisReport& r) {
     }
     printf("headers:\n");
     for (size_t i = 0; i < r.headers.size(); ++i) printf("  %zu: %s\n", i + 1, r.headers[i].c_str());
+    if (r.bFitting) {
+        printf("fitting mappings:%s\n", r.fitting.empty() ? " none" : "");
+        for (const std::string& path : r.fitting) printf("  %s\n", path.c_str());
+    }
     if (!r.bMapping) return;
     static const char* const kStates[] = {"failed", "chosen", "complete", "incomplete"};
     printf("mapping:\n");
@@ -100,6 +109,11 @@ void PrintJson(const AnalysisReport& r) {
     out += ",\"headers\":[";
     for (size_t i = 0; i < r.headers.size(); ++i) out += (i ? "," : "") + JsonString(r.headers[i]);
     out += "]";
+    if (r.bFitting) {
+        out += ",\"fitting\":[";
+        for (size_t i = 0; i < r.fitting.size(); ++i) out += (i ? "," : "") + JsonString(r.fitting[i]);
+        out += "]";
+    }
     if (r.bMapping) {
         out += ",\"mapping\":{";
         out += "\"result\":" + std::to_string(r.nMappingResult);
@@ -166,6 +180,11 @@ int Analyze(int argc, char** argv) {
         report.mismatchedLines = parser.GetMismatchedLines();
         CDataRow* header = table.GetHeaderRow();
         for (int j = 0; j < report.nColumns; ++j) report.headers.push_back(ReadCell(header, j));
+        if (!report.bMapping) {
+            report.bFitting = true;
+            for (const std::string& path : ListMappingFiles(qvxplatform::GetProgramFolder() + "/mappings"))
+                if (MappingFileFits(table, path)) report.fitting.push_back(path);
+        }
     }
     if (report.bMapping) {
         report.nMappingState = analyzed ? mappingState : MAPPING_STATE_NONE;

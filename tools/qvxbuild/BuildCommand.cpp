@@ -1,4 +1,4 @@
-// qvxbuild build FILE.csv FILE.map [--out FILE.db] [--language NAME]
+// qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "CommandSupport.h"
 #include "Commands.h"
@@ -24,6 +25,7 @@
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
+#include "import/MappingChoice.h"
 #include "platform/ProgramPath.h"
 #include "support/ProgressPercent.h"
 #include "threads/CallbackReceiver.h"
@@ -154,6 +156,7 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     if (S_ISDIR(target.st_mode)) return std::string(out) + " is a folder";
     if (!S_ISREG(target.st_mode)) return std::string(out) + " exists and is not a regular file";
     for (const char* input : {csv, map}) {
+        if (input == nullptr) continue;  // no mapping given
         struct stat in {};
         if (stat(input, &in) == 0 && in.st_dev == target.st_dev && in.st_ino == target.st_ino)
             return std::string(out) + " is the input file " + input;
@@ -190,7 +193,7 @@ int Build(int argc, char** argv) {
             map = argv[i];
         }
     }
-    if (csv == nullptr || map == nullptr) {
+    if (csv == nullptr) {
         PrintUsage();
         return EXIT_USAGE;
     }
@@ -215,7 +218,9 @@ int Build(int argc, char** argv) {
     CCSVParser parser;
     CDataMap table;
     int csvState = parser.SetCSVFileName(csv) == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
-    int mappingState = parser.SetMappingFileName(map) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
+    int mappingState = MAPPING_STATE_NONE;
+    if (map != nullptr)
+        mappingState = parser.SetMappingFileName(map) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
     int analysisResult = csvState == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     int mappingResult = mappingState == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
     if (csvState == CSV_STATE_CHOSEN) {
@@ -232,6 +237,26 @@ int Build(int argc, char** argv) {
                 parser.GetMismatchedCount(), parser.GetMismatchedCount() == 1 ? " does" : "s do",
                 parser.GetMismatchedCount() == 1 ? "it starts" : "they start",
                 MismatchedLinesText(parser.GetMismatchedCount(), parser.GetMismatchedLines()).c_str());
+    }
+    if (map == nullptr) {
+        // No mapping given: the first ready mapping beside the program that fits.
+        const std::string folder = qvxplatform::GetProgramFolder() + "/mappings";
+        const std::vector<std::string> paths = ListMappingFiles(folder);
+        const int nFit = FindFittingMapping(table, paths);
+        if (nFit < 0) {
+            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n", folder.c_str());
+            return EXIT_MAPPING_FAILED;
+        }
+        const std::string& chosen = paths[static_cast<size_t>(nFit)];
+        mappingState =
+            parser.SetMappingFileName(chosen.c_str()) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
+        mappingResult = mappingState == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
+        if (mappingState == MAPPING_STATE_CHOSEN)
+            AnalyzeCSVFile(parser, table, csvState, mappingState, nullptr, &mappingResult);
+        char name[97] = {};
+        char description[257] = {};
+        parser.ReadMappingInfo(chosen.c_str(), name, sizeof name, description, sizeof description);
+        fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n", name, chosen.c_str());
     }
     if (mappingState != MAPPING_STATE_COMPLETE) {
         if (mappingResult != 0 || mappingState == MAPPING_STATE_NONE) {

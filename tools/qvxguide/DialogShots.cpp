@@ -21,6 +21,7 @@
 #include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
+#include "import/ColumnSamples.h"
 #include "mapping_editor/MappingDlg.h"
 #include "transfer/CopyToPhoneDlg.h"
 #include "transfer/PCSuiteDlg.h"
@@ -116,6 +117,7 @@ QImage ShootMainDialog(GuideScene& scene) {
 QImage ShootMappingDialog(GuideScene& scene) {
     CMappingDlg dlg;
     dlg.SetDataMap(scene.Table());
+    dlg.SetSamples(CollectColumnSamples(*scene.Parser(), *scene.Table()));
     const QByteArray path = QFile::encodeName(scene.MappingPath());
     dlg.SetMappingPath(path.constData(), static_cast<size_t>(path.size()) + 1);
     dlg.show();

@@ -38,6 +38,7 @@ public:
     // The contacts file analysed with the sample mapping applied, as the
     // mapping editor gets it from the main window.
     CDataMap* Table() const { return m_pTable.get(); }
+    CCSVParser* Parser() const { return m_pParser.get(); }
 
 private:
     bool AnalyseSample(QString* pError);
