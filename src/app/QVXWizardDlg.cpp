@@ -34,6 +34,7 @@
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
+#include "import/ColumnSamples.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "platform/FileSystem.h"
@@ -488,6 +489,10 @@ void CQVXWizardDlg::AnalyzeCSVFile() {
     if (m_lpCSVParser && m_lpDataMap) {
         nResult = ::AnalyzeCSVFile(*m_lpCSVParser, *m_lpDataMap, nCsv, nMapping);
         if (nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE) ChooseFittingMapping(nMapping);
+        // Taken now: a build later gives the file's lines back, and the
+        // editor may be opened after it.
+        m_columnSamples.clear();
+        if (nCsv == CSV_STATE_ANALYZED) m_columnSamples = CollectColumnSamples(*m_lpCSVParser, *m_lpDataMap);
         m_pszMappingRule = nMapping == MAPPING_STATE_INCOMPLETE
                                ? FirstBrokenMappingRule(CountMappingCodes(*m_lpDataMap))
                                : nullptr;

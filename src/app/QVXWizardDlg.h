@@ -246,6 +246,9 @@ private:
     // analysis starts (read by the worker), the path the worker took (read
     // here once it has ended), and the name of the mapping taken.
     std::vector<std::string> m_mappingCandidates;
+    // The first values of each column of the analysed file, for the editor;
+    // written by the analysis run, read only while no worker runs.
+    std::vector<std::vector<std::string>> m_columnSamples;
     std::string m_autoChosenPath;
     std::string m_autoChosenName;
     int m_nMode = 0;

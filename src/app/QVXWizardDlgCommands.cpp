@@ -28,7 +28,6 @@
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
-#include "import/ColumnSamples.h"
 #include "mapping_editor/MappingDlg.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
@@ -174,9 +173,7 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
     CMappingDlg dlg(this);
     dlg.SetNewMode(bNewMode);
     dlg.SetDataMap(m_lpDataMap);
-    // No worker runs while the editor can be opened, so the parser is free.
-    if (m_lpCSVParser && m_lpDataMap && m_nCSVState == CSV_STATE_ANALYZED)
-        dlg.SetSamples(CollectColumnSamples(*m_lpCSVParser, *m_lpDataMap));
+    if (m_nCSVState == CSV_STATE_ANALYZED) dlg.SetSamples(m_columnSamples);
     char szTarget[261] = {};
     std::snprintf(szTarget, sizeof szTarget, "%s", (bNewMode ? folder : file).c_str());
     dlg.SetMappingPath(szTarget, sizeof szTarget);

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -203,6 +204,17 @@ void TestEndToEnd::newDatabaseArrivesOnPhone() {
     // The wizard found the new last.db without a restart.
     QVERIFY(dlg->LastDBExists());
     QVERIFY(dlg->findChild<QWidget*>("1000")->isEnabled());
+
+    // The build gave the file's lines back; the editor still shows the first values.
+    QString samples;
+    QTimer::singleShot(0, [&] {
+        auto* pEditor = qobject_cast<CMappingDlg*>(QApplication::activeModalWidget());
+        if (!pEditor) return;
+        if (QTableWidgetItem* pItem = pEditor->PropertyList()->item(0, 2)) samples = pItem->text();
+        QTest::keyClick(pEditor, Qt::Key_Escape);
+    });
+    QTest::mouseClick(dlg->findChild<QPushButton*>("1008"), Qt::LeftButton);
+    QCOMPARE(samples, QStringLiteral("Anna Muster | Bert Beispiel"));
 }
 
 // A German Outlook export (Windows-1252, notes over several lines) with the
