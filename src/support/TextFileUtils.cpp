@@ -187,14 +187,8 @@ int SplitOpenFile(CFileAccess& file, CStringMapTable& table, const SplitOptions&
 }
 
 int SplitWithOptions(const char* pszPath, CStringMapTable& table, const SplitOptions& options) {
-    if (pszPath == nullptr) {
-        LOG_WARN(qvxlog::KTSF, "KT_VALIDATE_Result() ERROR INVALID PARAMETER!");
-        return KT_ERR_INVALID_PARAMETER;
-    }
     CFileAccess file;
-    int rc = file.SetFileName(pszPath);
-    if (rc != 0) return rc;
-    rc = file.FileOpenRead(true);
+    int rc = OpenTextFileForRead(pszPath, file);
     if (rc != 0) return rc;
     rc = SplitOpenFile(file, table, options);
     file.CloseFile();
@@ -202,6 +196,16 @@ int SplitWithOptions(const char* pszPath, CStringMapTable& table, const SplitOpt
 }
 
 }  // namespace
+
+int OpenTextFileForRead(const char* pszPath, CFileAccess& file) {
+    if (pszPath == nullptr) {
+        LOG_WARN(qvxlog::KTSF, "KT_VALIDATE_Result() ERROR INVALID PARAMETER!");
+        return KT_ERR_INVALID_PARAMETER;
+    }
+    int rc = file.SetFileName(pszPath);
+    if (rc != 0) return rc;
+    return file.FileOpenRead(true);
+}
 
 int64_t SearchStringInFile(CFileAccess& file, const char* pszText, int64_t nStart, int64_t nLimit) {
     if (pszText == nullptr) {

@@ -25,6 +25,11 @@ enum : int {
 // (negative start). Reads the file block by block and logs under "KTSF".
 int64_t SearchStringInFile(CFileAccess& file, const char* pszText, int64_t nStart, int64_t nLimit);
 
+// Opens the file at pszPath for reading, shared with other readers, as every
+// line and record reader does: 0, -15203 (no path, logged under "KTSF") or a
+// code of CFileAccess.
+int OpenTextFileForRead(const char* pszPath, CFileAccess& file);
+
 // Appends the non-empty lines of the file at pszPath to table under the keys
 // GetCount(), GetCount() + 1, ... (callers clear the table first). Lines end
 // at CR LF when bCrLf, else at LF; a lone CR or LF stays inside a CR LF line,

@@ -9,6 +9,7 @@
 #include "support/GuardedString.h"
 #include "support/LogModules.h"
 #include "support/StringMapTable.h"
+#include "support/TextFileUtils.h"
 
 using namespace qvxsupport;
 
@@ -54,14 +55,8 @@ void CTextRecords::Clear() {
 
 int CTextRecords::Read(const char* pszPath) {
     Clear();
-    if (pszPath == nullptr) {
-        LOG_WARN(qvxlog::KTSF, "KT_VALIDATE_Result() ERROR INVALID PARAMETER!");
-        return KT_ERR_INVALID_PARAMETER;
-    }
     CFileAccess file;
-    int rc = file.SetFileName(pszPath);
-    if (rc != 0) return rc;
-    rc = file.FileOpenRead(true);
+    int rc = OpenTextFileForRead(pszPath, file);
     if (rc != 0) return rc;
     int64_t size = file.GetFileSize();
     if (size < 0) {
