@@ -1,5 +1,6 @@
 #include "import/CSVParser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -53,6 +54,25 @@ std::string LineAt(const CTextRecords& lines, int key, bool* pPresent = nullptr)
     if (pPresent) *pPresent = key >= 0 && key < lines.GetCount();
     std::string_view record = lines.GetRecord(key);
     return std::string(record.substr(0, record.find('\0')));
+}
+
+// The name and description lines follow the code line as plain text, not
+// CSV: a quote in them holds no line end. The non-empty lines after record
+// `k`, each cut at its first zero byte.
+std::vector<std::string> PlainLinesAfter(const CTextRecords& lines, int k) {
+    std::vector<std::string> out;
+    if (k + 1 >= lines.GetCount()) return out;
+    const std::string_view first = lines.GetRecord(k + 1);
+    const std::string_view last = lines.GetRecord(lines.GetCount() - 1);
+    std::string_view rest(first.data(), static_cast<size_t>(last.data() + last.size() - first.data()));
+    const std::string_view lineEnd = lines.EndsLinesWithCrLf() ? "\r\n" : "\n";
+    while (!rest.empty()) {
+        const size_t end = std::min(rest.find(lineEnd), rest.size());
+        const std::string_view line = rest.substr(0, end);
+        if (!line.empty()) out.emplace_back(line.substr(0, line.find('\0')));
+        rest.remove_prefix(std::min(end + lineEnd.size(), rest.size()));
+    }
+    return out;
 }
 
 // The number of fields ParseLine finds in a record, without splitting it: a
@@ -406,8 +426,9 @@ int CCSVParser::ParseAdditionalInformation() {
         }
     }
 
-    std::string line4 = LineAt(m_mappingLines, 3);
-    std::string line5 = LineAt(m_mappingLines, 4);
+    const std::vector<std::string> info = PlainLinesAfter(m_mappingLines, 2);
+    std::string line4 = info.size() > 0 ? info[0] : std::string();
+    std::string line5 = info.size() > 1 ? info[1] : std::string();
     m_mappingLines.Clear();
     bool hasName = line4.find(kNameKey) != std::string::npos;
     bool hasDescription = line5.find(kDescriptionKey) != std::string::npos;
@@ -443,11 +464,10 @@ bool CCSVParser::ReadMappingInfo(const char* pszPath, char* pszName, size_t nNam
     CDataMap scratch;
     int nEntries = 0;
     if (!ReadMappingLines(lines, scratch, nEntries)) return false;
-    bool present = false;
-    std::string line4 = LineAt(lines, 3, &present);
-    CopyMappingValue(present ? line4.c_str() : nullptr, kNameKey, sizeof kNameKey - 1, pszName, nNameSize);
-    std::string line5 = LineAt(lines, 4, &present);
-    CopyMappingValue(present ? line5.c_str() : nullptr, kDescriptionKey, sizeof kDescriptionKey - 1,
+    const std::vector<std::string> info = PlainLinesAfter(lines, 2);
+    CopyMappingValue(info.size() > 0 ? info[0].c_str() : nullptr, kNameKey, sizeof kNameKey - 1, pszName,
+                     nNameSize);
+    CopyMappingValue(info.size() > 1 ? info[1].c_str() : nullptr, kDescriptionKey, sizeof kDescriptionKey - 1,
                      pszDescription, nDescriptionSize);
     return true;
 }

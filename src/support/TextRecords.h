@@ -43,6 +43,8 @@ public:
     int Form(char cQuote);
 
     TextEncoding GetEncoding() const { return m_encoding; }
+    // True when lines end in CR LF, false when in LF.
+    bool EndsLinesWithCrLf() const { return m_bCrLf; }
     // Non-empty lines of the text, as the plain split counts them (known
     // once records are formed).
     int GetLineCount() const { return m_nLines; }

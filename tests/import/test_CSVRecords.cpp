@@ -238,4 +238,26 @@ TEST_F(RecordsTest, MappingFilesAreReadInBothCharacterSetsAndOverLines) {
     EXPECT_EQ(parser->GetMatchedColumnCount(), 1);
 }
 
+TEST_F(RecordsTest, MappingNameAndDescriptionAreLinesOfTheirOwn) {
+    // Only the header and code lines are CSV: a lone quote in the name or the
+    // description opens nothing, in a CR LF file as in an LF one.
+    for (const std::string end : {"\r\n", "\n"}) {
+        ASSERT_EQ(Analyze("Name;Telefon" + end + "A;1" + end), 0);
+        const std::string map = "Quorvex mapping file" + end + "\"Name\",\"Telefon\"" + end + "\"N\",\"PD\"" +
+                                end + "Name:Vom 12\" Laptop" + end + end + "Description:3.5\" Disketten" +
+                                end;
+        ASSERT_EQ(ApplyMapping(map), 0);
+        EXPECT_EQ(Codes(), (std::vector<std::string>{"N", "PD"}));
+        char name[97] = {}, description[257] = {};
+        table.GetName(name, 96);
+        table.GetDescription(description, 256);
+        EXPECT_STREQ(name, "Vom 12\" Laptop");
+        EXPECT_STREQ(description, "3.5\" Disketten");
+        ASSERT_TRUE(parser->ReadMappingInfo(log.Path("in.map").c_str(), name, sizeof name, description,
+                                            sizeof description));
+        EXPECT_STREQ(name, "Vom 12\" Laptop");
+        EXPECT_STREQ(description, "3.5\" Disketten");
+    }
+}
+
 }  // namespace
