@@ -179,6 +179,7 @@ private slots:
     void enterNeverEndsTheProgram();
     void lastDatabaseInfoText();
     void mappingList();
+    void mappingThatFitsIsKept();
     void mappingBrowseAddsOnce();
     void mappingCreateAddsAndSelects();
     void realEditorCancelledAppliesMappingAgain();
@@ -636,6 +637,23 @@ void TestWizardDlg::mappingList() {
     // The first entry of the list is current.
     QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("mappings/b.map"));
     QCOMPARE(m_dlg->GetMappingState(), 1);
+}
+
+void TestWizardDlg::mappingThatFitsIsKept() {
+    // Both fit; the one listed first (by file name) is a.map, the current
+    // one (first shown) is b.map: it stays.
+    QVERIFY(WriteBytes(m_folder->File("mappings/a.map"), wiztest::ContactsMapping("Zeta")));
+    QVERIFY(WriteBytes(m_folder->File("mappings/b.map"), wiztest::ContactsMapping("alpha")));
+    QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
+    Open();
+    TypeCsv(m_folder->File("c.csv"));
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("mappings/b.map"));
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_MappingFileOK") + "\n" +
+                                    English("MainDlg_Info_ReadyToComplete"));
+    QCOMPARE(m_folder->CountInLog("Mapping chosen by itself"), 0);
 }
 
 void TestWizardDlg::mappingBrowseAddsOnce() {
