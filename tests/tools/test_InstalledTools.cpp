@@ -114,6 +114,27 @@ TEST_F(InstalledTools, WalkFromTheSampleToAPhoneKeepsTheUsersFilesInXdgFolders) 
     EXPECT_TRUE(fs::is_empty(dir.File("work")));
 }
 
+TEST_F(InstalledTools, MappingsTheUserMadeAreFoundWithTheShippedOnes) {
+    // Saved by the wizard of this user: among the user's files, not beside the program.
+    const std::string own = home + "/.local/share/qvxwizard/mappings";
+    fs::create_directories(own);
+    qvxtest::WriteFile(own + "/club.map",
+                       "Quorvex mapping file\n\"Mitglied\",\"Nummer\"\n\"N\",\"PD\"\n"
+                       "Name:Verein\nDescription:Mitgliederliste\n");
+    qvxtest::WriteFile(dir.File("club.csv"), "Mitglied;Nummer\r\nEva Berg;0711 1\r\n");
+
+    Result analyze = Run("qvxbuild", {"analyze", dir.File("club.csv")});
+    EXPECT_EQ(analyze.status, 0) << analyze.err;
+    EXPECT_NE(analyze.out.find(own + "/club.map"), std::string::npos) << analyze.out;
+    Result build = Run("qvxbuild", {"build", dir.File("club.csv")});
+    ASSERT_EQ(build.status, 0) << build.err;
+    EXPECT_NE(build.err.find("\"Verein\""), std::string::npos) << build.err;
+    // The shipped mapping still fits its sample.
+    Result sample = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv"});
+    EXPECT_EQ(sample.status, 0) << sample.err;
+    EXPECT_NE(sample.err.find("Beispielkontakte"), std::string::npos) << sample.err;
+}
+
 TEST_F(InstalledTools, PortableCopyKeepsEverythingBesideTheProgram) {
     fs::remove(program + "/installed");
     Result build = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv",

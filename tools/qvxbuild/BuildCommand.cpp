@@ -239,12 +239,12 @@ int Build(int argc, char** argv) {
                 MismatchedLinesText(parser.GetMismatchedCount(), parser.GetMismatchedLines()).c_str());
     }
     if (map == nullptr) {
-        // No mapping given: the first ready mapping beside the program that fits.
-        const std::string folder = qvxplatform::GetProgramFolder() + "/mappings";
-        const std::vector<std::string> paths = ListMappingFiles(folder);
+        // No mapping given: the first ready mapping that fits.
+        const std::vector<std::string> paths = ReadyMappingFiles();
         const int nFit = FindFittingMapping(table, paths);
         if (nFit < 0) {
-            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n", folder.c_str());
+            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n",
+                    ReadyMappingFolders().c_str());
             return EXIT_MAPPING_FAILED;
         }
         const std::string& chosen = paths[static_cast<size_t>(nFit)];

@@ -20,6 +20,11 @@ int RefuseArgument(const char* pszCommand, const char* pszArgument);
 // Points the language table at language.ini beside the program and makes a
 // language current (the named one, else the stored or the locale's).
 bool PrepareLanguage(const char* pszLanguage);
+// The ready mappings, as the wizard lists them: mappings/ beside the program,
+// then, for an installed program, the user's own mapping folder.
+std::vector<std::string> ReadyMappingFiles();
+// The folders searched by ReadyMappingFiles, for messages ("A and B").
+std::string ReadyMappingFolders();
 // A JSON string literal of `bytes`; bytes that do not form valid UTF-8 are
 // taken as Latin-1 characters.
 std::string JsonString(const std::string& bytes);
