@@ -89,6 +89,10 @@ TEST_F(QvxBuildFaults, TwoDashesEndTheOptions) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Contacts(dir.File("x.db")), "2");
     EXPECT_EQ(Run("qvxbuild", {"send", "--"}).status, 5);  // accepted; nothing to send yet
+    // send takes no file: the refusal names what follows the end of the options.
+    r = Run("qvxbuild", {"send", "--", "-x.csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("unexpected argument '-x.csv'"), std::string::npos) << r.err;
 }
 
 TEST_F(QvxBuildFaults, OutputThatMustNotBeWritten) {
