@@ -179,6 +179,35 @@ TEST_F(QvxBuildFaults, BuildsAndSendsAtTheSameTime) {
     }
 }
 
+// A long build, a send, then a short build started last and finished first:
+// the send keeps the database it started with, and the long build, finishing
+// last, does not take last.db back from the later start.
+TEST_F(QvxBuildFaults, ABuildRacingASendRacingASecondBuild) {
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+    const std::string old = qvxtest::ReadFile(Last());
+    AddPhone({"Slow", "--serial", "S1", "--installed", "--speed", std::to_string(old.size() * 2)});
+    qvxtest::WriteFile(dir.File("big.csv"), ContactsCsv(60000, "Big"));
+    qvxtest::WriteFile(dir.File("small.csv"), ContactsCsv(7, "Small"));
+
+    const pid_t big = Start("qvxbuild", {"build", "big.csv", "complete.map"}, "big");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const pid_t send = Start("qvxbuild", {"send", "--phone", "Slow"}, "send");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const pid_t small = Start("qvxbuild", {"build", "small.csv", "complete.map"}, "small");
+    Result rSmall = Wait(small, "small");
+    Result rBig = Wait(big, "big"), rSend = Wait(send, "send");
+    EXPECT_EQ(rSmall.status, 0) << rSmall.err;
+    EXPECT_EQ(rBig.status, 0) << rBig.err;
+    EXPECT_EQ(rSend.status, 0) << rSend.err;
+    EXPECT_TRUE(Whole(Last()));
+    EXPECT_EQ(Contacts(Last()), "7");
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+    for (const auto& e : fs::directory_iterator(program + "/phones/Slow/C/Data/Quorvex"))
+        if (e.path().extension() == ".db") {
+            EXPECT_EQ(qvxtest::ReadFile(e.path()), old);
+        }
+}
+
 TEST_F(QvxBuildFaults, ALinkOutOfThePhoneIsAnError) {
     ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
     AddPhone({"Tricky", "--serial", "T1", "--installed"});
