@@ -135,6 +135,23 @@ TEST_F(InstalledTools, MappingsTheUserMadeAreFoundWithTheShippedOnes) {
     EXPECT_NE(sample.err.find("Beispielkontakte"), std::string::npos) << sample.err;
 }
 
+TEST_F(InstalledTools, NoFolderForTheUsersFilesIsNamedAsTheReason) {
+    qvxtest::WriteFile(home + "/.local", "a file in the way\n");
+    const std::string csv = program + "/samples/contacts-example.csv";
+    const std::string map = program + "/mappings/Beispielkontakte.map";
+    Result build = Run("qvxbuild", {"build", csv, map});
+    EXPECT_EQ(build.status, 4);
+    EXPECT_NE(build.err.find(".local/share/qvxwizard"), std::string::npos) << build.err;
+    Result send = Run("qvxbuild", {"send"});
+    EXPECT_EQ(send.status, 5);
+    EXPECT_EQ(send.err.find("no last.db"), std::string::npos) << send.err;
+    EXPECT_NE(send.err.find(".local/share/qvxwizard"), std::string::npos) << send.err;
+    // A database of its own needs no such folder.
+    Result out = Run("qvxbuild", {"build", csv, map, "--out", dir.File("own.db")});
+    EXPECT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(Snapshot(program), shipped);
+}
+
 TEST_F(InstalledTools, PortableCopyKeepsEverythingBesideTheProgram) {
     fs::remove(program + "/installed");
     Result build = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv",

@@ -214,6 +214,7 @@ int Build(int argc, char** argv) {
                 language ? "no such language in language.ini" : "language.ini not found");
         return EXIT_USAGE;
     }
+    if (out == nullptr && !CheckUserDataFolder("build")) return EXIT_BUILD_FAILED;
 
     CCSVParser parser;
     CDataMap table;

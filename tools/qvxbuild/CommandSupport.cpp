@@ -35,6 +35,15 @@ bool PrepareLanguage(const char* pszLanguage) {
     return ChooseStartupLanguage();
 }
 
+bool CheckUserDataFolder(const char* pszCommand) {
+    if (!qvxplatform::GetUserDataFolder().empty()) return true;
+    fprintf(stderr,
+            "qvxbuild %s: there is no folder for your files: $XDG_DATA_HOME/qvxwizard (else "
+            "~/.local/share/qvxwizard) cannot be made\n",
+            pszCommand);
+    return false;
+}
+
 namespace {
 
 std::vector<std::string> MappingFolders() {

@@ -103,6 +103,7 @@ int Send(int argc, char** argv) {
         }
     }
     PrepareLanguage(nullptr);
+    if (!CheckUserDataFolder("send")) return EXIT_SEND_FAILED;
     CQVXDBBuilder::TidyProgramFolder();
 
     CPhoneSession session;
