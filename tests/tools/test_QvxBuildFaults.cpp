@@ -128,6 +128,13 @@ TEST_F(QvxBuildFaults, OutputThatMustNotBeWritten) {
     qvxtest::WriteFile(dir.File(".qvxbuild-AbCdEf/.held"), "");
     ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
     EXPECT_FALSE(fs::exists(dir.File(".qvxbuild-AbCdEf")));
+    // A folder of the user's that only begins like one stays, however old.
+    fs::create_directory(dir.File(".qvxbuild-notes"));
+    qvxtest::WriteFile(dir.File(".qvxbuild-notes/keep.txt"), "mine");
+    fs::last_write_time(dir.File(".qvxbuild-notes"),
+                        fs::last_write_time(dir.File(".qvxbuild-notes")) - std::chrono::hours(2));
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
+    EXPECT_EQ(qvxtest::ReadFile(dir.File(".qvxbuild-notes/keep.txt")), "mine");
 }
 
 TEST_F(QvxBuildFaults, AFailedReplacementOfLastDbIsAFailedBuild) {
