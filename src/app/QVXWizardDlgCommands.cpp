@@ -25,6 +25,7 @@
 #include "i18n/InfoDlg.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/LanguageTextUi.h"
+#include "i18n/OpenWithMessageUi.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
@@ -33,7 +34,6 @@
 #include "support/LogModules.h"
 #include "support/ProductInfo.h"
 #include "ui/DialogUi.h"
-#include "ui/OpenDocumentUi.h"
 #include "wizard/WizardState.h"
 
 namespace {

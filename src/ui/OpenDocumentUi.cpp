@@ -2,23 +2,13 @@
 
 #include <mutex>
 
-#include "i18n/LanguageTable.h"
-#include "i18n/TextKeys.h"
 #include "platform/ShellOpen.h"
-#include "ui/DialogUi.h"
-#include "ui/MessageBoxesUi.h"
 
 namespace qvxui {
 namespace {
 
-constexpr size_t kMessageSize = 513;
-
 std::mutex g_openerLock;
 ShellOpener g_opener;
-
-bool IsLocalFile(const std::string& target) {
-    return !target.empty() && target[0] == '/';
-}
 
 }  // namespace
 
@@ -34,22 +24,6 @@ int OpenWithShell(const std::string& address) {
         opener = g_opener;
     }
     return opener ? opener(address) : qvxplatform::OpenAddress(address);
-}
-
-bool OpenDocument(QWidget* pParent, const std::string& target) {
-    const int nResult = OpenWithShell(target);
-    if (nResult > 32) return true;
-    ShowOpenFailure(pParent, target, nResult);
-    return false;
-}
-
-void ShowOpenFailure(QWidget* pParent, const std::string& target, int nResult) {
-    const char* pszKey = qvxtext::kOpen_Msg_NoBrowser;
-    if (IsLocalFile(target)) {
-        pszKey = nResult == qvxplatform::kShellErrFileNotFound ? qvxtext::kOpen_Msg_FileNotFound
-                                                               : qvxtext::kOpen_Msg_NoProgram;
-    }
-    ShowWarning(pParent, FromLocalText(FormatTextWithString(GetText(pszKey, kMessageSize), target)));
 }
 
 }  // namespace qvxui
