@@ -284,7 +284,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
                 out.append(text, 0, lines[i].begin);
                 out += replaced;
                 out.append(text, lines[i].begin + lines[i].length, std::string::npos);
-                return qvxsupport::ReplaceFile(path, out, qvxsupport::kModeFromUmask);
+                return qvxsupport::ReplaceFile(path, out);
             }
         }
 
@@ -308,7 +308,7 @@ bool CIniFile::WriteValue(const std::string& path, std::string_view section, std
             out += newLine;
             out += eol;
         }
-        return qvxsupport::ReplaceFile(path, out, qvxsupport::kModeFromUmask);
+        return qvxsupport::ReplaceFile(path, out);
     } catch (const std::bad_alloc&) {
         return false;
     }

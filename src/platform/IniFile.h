@@ -21,7 +21,8 @@
 // - WriteValue keeps the indent and spelling of an existing key, puts a new
 //   key after the last non-blank line of the first section of that name and
 //   a new section at the end, uses the file's first line end (LF when it has
-//   none), creates a missing file, keeps the file mode and follows a symbolic
+//   none), creates a missing file with mode 0644 (whatever the umask, as every
+//   file the program makes), keeps the file mode and follows a symbolic
 //   link. A value with outer blanks or enclosing quotes of its own is written
 //   in double quotes, so that it reads back unchanged. Names and values that
 //   cannot be stored faithfully (line breaks, an empty or blank-padded name,

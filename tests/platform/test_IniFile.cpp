@@ -208,6 +208,17 @@ TEST(IniFileWrite, ReplacesAtomicallyAndLeavesNoTemporaryFile) {
     EXPECT_EQ(names, std::vector<std::string>{"a.ini"});
 }
 
+TEST(IniFileWrite, NewFileHasAFixedModeWhateverTheUmask) {
+    qvxtest::TempDir dir;
+    const mode_t previous = ::umask(0);
+    const bool written = CIniFile::WriteValue(dir.File("new.ini"), "A", "k", "v");
+    ::umask(previous);
+    ASSERT_TRUE(written);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("new.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
 TEST(IniFileWrite, UnwritableFolderFailsAndKeepsFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
     qvxtest::TempDir dir;

@@ -114,6 +114,44 @@ TEST_F(InstalledTools, WalkFromTheSampleToAPhoneKeepsTheUsersFilesInXdgFolders) 
     EXPECT_TRUE(fs::is_empty(dir.File("work")));
 }
 
+TEST_F(InstalledTools, MappingsTheUserMadeAreFoundWithTheShippedOnes) {
+    // Saved by the wizard of this user: among the user's files, not beside the program.
+    const std::string own = home + "/.local/share/qvxwizard/mappings";
+    fs::create_directories(own);
+    qvxtest::WriteFile(own + "/club.map",
+                       "Quorvex mapping file\n\"Mitglied\",\"Nummer\"\n\"N\",\"PD\"\n"
+                       "Name:Verein\nDescription:Mitgliederliste\n");
+    qvxtest::WriteFile(dir.File("club.csv"), "Mitglied;Nummer\r\nEva Berg;0711 1\r\n");
+
+    Result analyze = Run("qvxbuild", {"analyze", dir.File("club.csv")});
+    EXPECT_EQ(analyze.status, 0) << analyze.err;
+    EXPECT_NE(analyze.out.find(own + "/club.map"), std::string::npos) << analyze.out;
+    Result build = Run("qvxbuild", {"build", dir.File("club.csv")});
+    ASSERT_EQ(build.status, 0) << build.err;
+    EXPECT_NE(build.err.find("\"Verein\""), std::string::npos) << build.err;
+    // The shipped mapping still fits its sample.
+    Result sample = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv"});
+    EXPECT_EQ(sample.status, 0) << sample.err;
+    EXPECT_NE(sample.err.find("Beispielkontakte"), std::string::npos) << sample.err;
+}
+
+TEST_F(InstalledTools, NoFolderForTheUsersFilesIsNamedAsTheReason) {
+    qvxtest::WriteFile(home + "/.local", "a file in the way\n");
+    const std::string csv = program + "/samples/contacts-example.csv";
+    const std::string map = program + "/mappings/Beispielkontakte.map";
+    Result build = Run("qvxbuild", {"build", csv, map});
+    EXPECT_EQ(build.status, 4);
+    EXPECT_NE(build.err.find(".local/share/qvxwizard"), std::string::npos) << build.err;
+    Result send = Run("qvxbuild", {"send"});
+    EXPECT_EQ(send.status, 5);
+    EXPECT_EQ(send.err.find("no last.db"), std::string::npos) << send.err;
+    EXPECT_NE(send.err.find(".local/share/qvxwizard"), std::string::npos) << send.err;
+    // A database of its own needs no such folder.
+    Result out = Run("qvxbuild", {"build", csv, map, "--out", dir.File("own.db")});
+    EXPECT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(Snapshot(program), shipped);
+}
+
 TEST_F(InstalledTools, PortableCopyKeepsEverythingBesideTheProgram) {
     fs::remove(program + "/installed");
     Result build = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv",

@@ -89,6 +89,10 @@ TEST_F(QvxBuildFaults, TwoDashesEndTheOptions) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Contacts(dir.File("x.db")), "2");
     EXPECT_EQ(Run("qvxbuild", {"send", "--"}).status, 5);  // accepted; nothing to send yet
+    // send takes no file: the refusal names what follows the end of the options.
+    r = Run("qvxbuild", {"send", "--", "-x.csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("unexpected argument '-x.csv'"), std::string::npos) << r.err;
 }
 
 TEST_F(QvxBuildFaults, OutputThatMustNotBeWritten) {
@@ -124,6 +128,13 @@ TEST_F(QvxBuildFaults, OutputThatMustNotBeWritten) {
     qvxtest::WriteFile(dir.File(".qvxbuild-AbCdEf/.held"), "");
     ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
     EXPECT_FALSE(fs::exists(dir.File(".qvxbuild-AbCdEf")));
+    // A folder of the user's that only begins like one stays, however old.
+    fs::create_directory(dir.File(".qvxbuild-notes"));
+    qvxtest::WriteFile(dir.File(".qvxbuild-notes/keep.txt"), "mine");
+    fs::last_write_time(dir.File(".qvxbuild-notes"),
+                        fs::last_write_time(dir.File(".qvxbuild-notes")) - std::chrono::hours(2));
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
+    EXPECT_EQ(qvxtest::ReadFile(dir.File(".qvxbuild-notes/keep.txt")), "mine");
 }
 
 TEST_F(QvxBuildFaults, AFailedReplacementOfLastDbIsAFailedBuild) {
@@ -173,6 +184,35 @@ TEST_F(QvxBuildFaults, BuildsAndSendsAtTheSameTime) {
                 EXPECT_EQ(qvxtest::ReadFile(e.path()), old) << phone;
             }
     }
+}
+
+// A long build, a send, then a short build started last and finished first:
+// the send keeps the database it started with, and the long build, finishing
+// last, does not take last.db back from the later start.
+TEST_F(QvxBuildFaults, ABuildRacingASendRacingASecondBuild) {
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+    const std::string old = qvxtest::ReadFile(Last());
+    AddPhone({"Slow", "--serial", "S1", "--installed", "--speed", std::to_string(old.size() * 2)});
+    qvxtest::WriteFile(dir.File("big.csv"), ContactsCsv(60000, "Big"));
+    qvxtest::WriteFile(dir.File("small.csv"), ContactsCsv(7, "Small"));
+
+    const pid_t big = Start("qvxbuild", {"build", "big.csv", "complete.map"}, "big");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const pid_t send = Start("qvxbuild", {"send", "--phone", "Slow"}, "send");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const pid_t small = Start("qvxbuild", {"build", "small.csv", "complete.map"}, "small");
+    Result rSmall = Wait(small, "small");
+    Result rBig = Wait(big, "big"), rSend = Wait(send, "send");
+    EXPECT_EQ(rSmall.status, 0) << rSmall.err;
+    EXPECT_EQ(rBig.status, 0) << rBig.err;
+    EXPECT_EQ(rSend.status, 0) << rSend.err;
+    EXPECT_TRUE(Whole(Last()));
+    EXPECT_EQ(Contacts(Last()), "7");
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+    for (const auto& e : fs::directory_iterator(program + "/phones/Slow/C/Data/Quorvex"))
+        if (e.path().extension() == ".db") {
+            EXPECT_EQ(qvxtest::ReadFile(e.path()), old);
+        }
 }
 
 TEST_F(QvxBuildFaults, ALinkOutOfThePhoneIsAnError) {

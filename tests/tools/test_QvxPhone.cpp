@@ -100,6 +100,17 @@ TEST(QvxPhone, RefusesBadRequests) {
     EXPECT_EQ(entries, 1);
 }
 
+TEST(QvxPhone, AnEmptyPhonesFolderIsRefused) {
+    // Were it taken as no choice, the phone would land in the usual folder.
+    qvxtest::TempDir dir;
+    ::setenv("QVX_PHONES_DIR", dir.Path().c_str(), 1);
+    const Outcome added = Phone("", "add Lost");
+    ::unsetenv("QVX_PHONES_DIR");
+    EXPECT_EQ(added.status, 2);
+    EXPECT_NE(added.output.find("--phones needs a folder"), std::string::npos) << added.output;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
 TEST(QvxPhone, FixedModesAndTheFoldersRealNameLimit) {
     qvxtest::TempDir dir;
     const std::string phones = dir.Path();

@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--phones") == 0) {
-            if (i + 1 >= argc) return Usage("--phones needs a folder");
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage("--phones needs a folder");
             phonesDir = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);

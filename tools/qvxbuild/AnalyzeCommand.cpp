@@ -32,7 +32,7 @@ struct AnalysisReport {
     std::string name;
     std::string description;
     std::vector<std::string> codes;
-    // Without --map: the ready mappings beside the program that fit the file.
+    // Without --map: the ready mappings that fit the file.
     bool bFitting = false;
     std::vector<std::string> fitting;
 };
@@ -182,7 +182,7 @@ int Analyze(int argc, char** argv) {
         for (int j = 0; j < report.nColumns; ++j) report.headers.push_back(ReadCell(header, j));
         if (!report.bMapping) {
             report.bFitting = true;
-            for (const std::string& path : ListMappingFiles(qvxplatform::GetProgramFolder() + "/mappings"))
+            for (const std::string& path : ReadyMappingFiles())
                 if (MappingFileFits(table, path)) report.fitting.push_back(path);
         }
     }

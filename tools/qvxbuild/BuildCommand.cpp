@@ -74,6 +74,8 @@ private:
 
 constexpr const char* kStagingPrefix = ".qvxbuild-";
 constexpr const char* kHeldMark = "/.held";
+// What mkdtemp puts in place of XXXXXX.
+constexpr const char* kTempNameLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 // A folder beside the output file in which the build runs as if it were the
 // program folder, so that the finished database can be renamed into place
@@ -116,15 +118,18 @@ public:
 
 private:
     // Removes staging folders of earlier runs that nobody holds any more; one
-    // without its marker only when it is older than a minute (it may be being
-    // made right now).
+    // without its marker only when it is empty and older than a minute (it may
+    // be being made right now). Only names mkdtemp can have count: this is a
+    // folder of the user's.
     static void TidyBeside(const std::string& parent) {
         std::error_code ec;
+        const size_t nPrefix = strlen(kStagingPrefix);
         for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
             const std::string name = it->path().filename().string();
             std::error_code typeError;
-            if (name.rfind(kStagingPrefix, 0) != 0 || it->is_symlink(typeError) ||
-                !it->is_directory(typeError))
+            if (name.size() != nPrefix + 6 || name.rfind(kStagingPrefix, 0) != 0 ||
+                name.find_first_not_of(kTempNameLetters, nPrefix) != std::string::npos ||
+                it->is_symlink(typeError) || !it->is_directory(typeError))
                 continue;
             const std::string folder = it->path().string();
             std::error_code removeError;
@@ -136,7 +141,7 @@ private:
             }
             struct stat info {};
             if (errno == ENOENT && lstat(folder.c_str(), &info) == 0 && info.st_mtime + 60 < time(nullptr))
-                fs::remove_all(folder, removeError);
+                fs::remove(folder, removeError);
         }
     }
 
@@ -214,6 +219,7 @@ int Build(int argc, char** argv) {
                 language ? "no such language in language.ini" : "language.ini not found");
         return EXIT_USAGE;
     }
+    if (out == nullptr && !CheckUserDataFolder("build")) return EXIT_BUILD_FAILED;
 
     CCSVParser parser;
     CDataMap table;
@@ -239,12 +245,12 @@ int Build(int argc, char** argv) {
                 MismatchedLinesText(parser.GetMismatchedCount(), parser.GetMismatchedLines()).c_str());
     }
     if (map == nullptr) {
-        // No mapping given: the first ready mapping beside the program that fits.
-        const std::string folder = qvxplatform::GetProgramFolder() + "/mappings";
-        const std::vector<std::string> paths = ListMappingFiles(folder);
+        // No mapping given: the first ready mapping that fits.
+        const std::vector<std::string> paths = ReadyMappingFiles();
         const int nFit = FindFittingMapping(table, paths);
         if (nFit < 0) {
-            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n", folder.c_str());
+            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n",
+                    ReadyMappingFolders().c_str());
             return EXIT_MAPPING_FAILED;
         }
         const std::string& chosen = paths[static_cast<size_t>(nFit)];

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "i18n/LanguageTable.h"
+#include "import/MappingChoice.h"
 #include "platform/ProgramPath.h"
 #include "support/Utf8.h"
 
@@ -32,6 +33,43 @@ bool PrepareLanguage(const char* pszLanguage) {
         qvxplatform::UserFilesBesideProgram() ? nullptr : qvxplatform::GetLanguageChoiceFile().c_str());
     if (pszLanguage != nullptr && *pszLanguage != '\0') return SetLanguage(pszLanguage);
     return ChooseStartupLanguage();
+}
+
+bool CheckUserDataFolder(const char* pszCommand) {
+    if (!qvxplatform::GetUserDataFolder().empty()) return true;
+    fprintf(stderr,
+            "qvxbuild %s: there is no folder for your files: $XDG_DATA_HOME/qvxwizard (else "
+            "~/.local/share/qvxwizard) cannot be made\n",
+            pszCommand);
+    return false;
+}
+
+namespace {
+
+std::vector<std::string> MappingFolders() {
+    std::vector<std::string> folders{qvxplatform::GetProgramFolder() + "/mappings"};
+    if (!qvxplatform::UserFilesBesideProgram()) {
+        const std::string user = qvxplatform::GetUserMappingFolder();
+        if (!user.empty() && user != folders[0]) folders.push_back(user);
+    }
+    return folders;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadyMappingFiles() {
+    std::vector<std::string> paths;
+    for (const std::string& folder : MappingFolders()) {
+        const std::vector<std::string> found = ListMappingFiles(folder);
+        paths.insert(paths.end(), found.begin(), found.end());
+    }
+    return paths;
+}
+
+std::string ReadyMappingFolders() {
+    std::string text;
+    for (const std::string& folder : MappingFolders()) text += (text.empty() ? "" : " and ") + folder;
+    return text;
 }
 
 std::string JsonString(const std::string& bytes) {

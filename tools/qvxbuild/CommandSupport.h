@@ -20,6 +20,14 @@ int RefuseArgument(const char* pszCommand, const char* pszArgument);
 // Points the language table at language.ini beside the program and makes a
 // language current (the named one, else the stored or the locale's).
 bool PrepareLanguage(const char* pszLanguage);
+// False, after saying why on standard error, when there is no folder for
+// last.db and the built databases (installed, the XDG data folder cannot be made).
+bool CheckUserDataFolder(const char* pszCommand);
+// The ready mappings, as the wizard lists them: mappings/ beside the program,
+// then, for an installed program, the user's own mapping folder.
+std::vector<std::string> ReadyMappingFiles();
+// The folders searched by ReadyMappingFiles, for messages ("A and B").
+std::string ReadyMappingFolders();
 // A JSON string literal of `bytes`; bytes that do not form valid UTF-8 are
 // taken as Latin-1 characters.
 std::string JsonString(const std::string& bytes);

@@ -91,8 +91,9 @@ int Send(int argc, char** argv) {
     const char* wanted = nullptr;
     bool install = false;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--") == 0 && i + 1 == argc) {
+        if (strcmp(argv[i], "--") == 0) {
             // The end of the options; send takes nothing after it.
+            if (i + 1 < argc) return RefuseArgument("send", argv[i + 1]);
         } else if (strcmp(argv[i], "--phone") == 0 && i + 1 < argc) {
             wanted = argv[++i];
         } else if (strcmp(argv[i], "--install") == 0) {
@@ -102,6 +103,7 @@ int Send(int argc, char** argv) {
         }
     }
     PrepareLanguage(nullptr);
+    if (!CheckUserDataFolder("send")) return EXIT_SEND_FAILED;
     CQVXDBBuilder::TidyProgramFolder();
 
     CPhoneSession session;
