@@ -182,6 +182,13 @@ TEST_F(InstalledTools, HelpAndVersionGoToStandardOutput) {
     }
     // A file name that begins with '-' needs the end of the options.
     EXPECT_NE(Run("qvxbuild", {"--help"}).out.find("\n  --  "), std::string::npos);
+    // Asked after a command, the help is given too; after "--" it is a file name.
+    for (const char* command : {"analyze", "build", "send"}) {
+        Result help = Run("qvxbuild", {command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_EQ(help.out.rfind("Usage: qvxbuild ", 0), 0u) << command;
+    }
+    EXPECT_NE(Run("qvxbuild", {"analyze", "--", "--help"}).status, 0);
     // A mistake still gives the short usage on standard error.
     Result wrong = Run("qvxbuild", {"--frobnicate"});
     EXPECT_EQ(wrong.status, 1);

@@ -62,6 +62,18 @@ const char kHelp[] =
     "  $XDG_DATA_HOME/qvxwizard/last.db (~/.local/share/qvxwizard) and\n"
     "  $XDG_STATE_HOME/qvxwizard/QVXWizard.l_0 (~/.local/state/qvxwizard).\n";
 
+bool IsHelp(const char* arg) {
+    return strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0;
+}
+
+// "qvxbuild build --help" asks for the help as well; after "--" it would be a file name.
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i) {
+        if (IsHelp(argv[i])) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,14 +81,14 @@ int main(int argc, char** argv) {
         PrintUsage();
         return EXIT_USAGE;
     }
+    if (AsksForHelp(argc, argv)) {
+        fputs(kHelp, stdout);
+        return EXIT_OK;
+    }
     const char* command = argv[1];
     if (strcmp(command, "analyze") == 0) return RunAnalyze(argc - 2, argv + 2);
     if (strcmp(command, "build") == 0) return RunBuild(argc - 2, argv + 2);
     if (strcmp(command, "send") == 0) return RunSend(argc - 2, argv + 2);
-    if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0) {
-        fputs(kHelp, stdout);
-        return EXIT_OK;
-    }
     if (strcmp(command, "--version") == 0 || strcmp(command, "-V") == 0) {
         printf("qvxbuild (QVXWizard) %d.%d.%d.%d\n", qvxproduct::kVersionMajor, qvxproduct::kVersionMinor,
                qvxproduct::kVersionRelease, qvxproduct::kVersionBuild);
