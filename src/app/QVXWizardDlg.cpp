@@ -123,7 +123,7 @@ int CQVXWizardDlg::GetProgramPath(char* pszBuffer, size_t nSize) {
 // tab order), with its id (0: none) and place in dialog units and, for an
 // icon button, its two icons. Each entry makes its control and stores it in
 // its member.
-struct CQVXWizardDlg::ControlSpec {
+struct CQVXWizardDlg::ControlEntry {
     QWidget* (*create)(CQVXWizardDlg& dlg, QWidget* pParent);
     qvxui::DialogItem item;
     int nIcon = 0, nDisabledIcon = 0;
@@ -142,7 +142,7 @@ QWidget* CreateInto(CQVXWizardDlg& dlg, QWidget* pParent) {
 }  // namespace
 
 // clang-format off
-const CQVXWizardDlg::ControlSpec CQVXWizardDlg::kControls[] = {
+const CQVXWizardDlg::ControlEntry CQVXWizardDlg::kControls[] = {
     {CreateInto<&CQVXWizardDlg::m_pRadioNewDB>, {IDC_RADIO_NEWDB, 7, 7, 254, 8}},
     {CreateInto<&CQVXWizardDlg::m_pGroupNewDB>, {0, 7, 14, 254, 54}},
     {CreateInto<&CQVXWizardDlg::m_pStaticCSV>, {IDC_STATIC_CSV, 12, 27, 70, 14}},
@@ -177,13 +177,13 @@ const CQVXWizardDlg::ControlSpec CQVXWizardDlg::kControls[] = {
 
 // Each entry places its own control, so no look-up by id (PlaceDialogItem)
 // is needed; the frames and the line have no id and keep no object name.
-void CQVXWizardDlg::BuildControl(const ControlSpec& spec) {
-    QWidget* pWidget = spec.create(*this, m_pClient);
-    const qvxui::DialogItem& item = spec.item;
+void CQVXWizardDlg::BuildControl(const ControlEntry& entry) {
+    QWidget* pWidget = entry.create(*this, m_pClient);
+    const qvxui::DialogItem& item = entry.item;
     if (item.nId != 0) pWidget->setObjectName(QString::number(item.nId));
     qvxui::PlaceByDialogUnits(pWidget, item.x, item.y, item.cx, item.cy);
     if (auto* pButton = qobject_cast<CIconButton*>(pWidget)) {
-        pButton->SetButtonIcons(spec.nIcon, spec.nDisabledIcon);
+        pButton->SetButtonIcons(entry.nIcon, entry.nDisabledIcon);
         pButton->OffsetButtonColour(0, 30);
         pButton->setAutoDefault(false);
         pButton->installEventFilter(this);
@@ -191,8 +191,8 @@ void CQVXWizardDlg::BuildControl(const ControlSpec& spec) {
 }
 
 QRect CQVXWizardDlg::TemplateRect(int nId) const {
-    for (const ControlSpec& spec : kControls) {
-        const qvxui::DialogItem& item = spec.item;
+    for (const ControlEntry& entry : kControls) {
+        const qvxui::DialogItem& item = entry.item;
         if (item.nId == nId) return qvxui::DialogUnitsToPixels(font(), item.x, item.y, item.cx, item.cy);
     }
     return QRect();
@@ -214,7 +214,7 @@ void CQVXWizardDlg::CreateControls() {
     m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 193));
     pLayout->addWidget(m_pClient);
 
-    for (const ControlSpec& spec : kControls) BuildControl(spec);
+    for (const ControlEntry& entry : kControls) BuildControl(entry);
 
     m_pEditCSV->setMaxLength(260);
     // Dropped files go to the dialog, not into the text.

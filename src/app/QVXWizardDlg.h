@@ -160,9 +160,9 @@ private slots:
     void OnMenuCommand(QAction* pAction);
 
 private:
-    struct ControlSpec;
-    static const ControlSpec kControls[];
-    void BuildControl(const ControlSpec& spec);
+    struct ControlEntry;
+    static const ControlEntry kControls[];
+    void BuildControl(const ControlEntry& entry);
     // A control's place in the template, in pixels for the dialog's font.
     QRect TemplateRect(int nId) const;
     void CreateControls();

@@ -95,7 +95,7 @@ TEST_F(UserFolders, InstalledProgramUsesTheXdgDefaultsCreatedPrivate) {
 TEST_F(UserFolders, XdgVariablesWinUnlessRelative) {
     MarkInstalled();
     ::setenv("XDG_DATA_HOME", (dir.Path() + "/data/deeper/").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);  // ignored, as the specification says
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);  // relative, so ignored
     ::setenv("XDG_STATE_HOME", (dir.Path() + "/state").c_str(), 1);
     EXPECT_EQ(qvxplatform::GetUserDataFolder(), dir.Path() + "/data/deeper/qvxwizard");
     EXPECT_EQ(qvxplatform::GetLanguageChoiceFile(), home + "/.config/qvxwizard/language.ini");
