@@ -18,9 +18,7 @@ bool CQVXWizardApp::InitInstance() {
     // The main dialog exists also when it never runs: its construction
     // points the language table at language.ini beside the program.
     CQVXWizardDlg dlg;
-    // An installed language.ini is shared: each user's choice is kept apart.
-    SetLanguageChoiceFile(
-        qvxplatform::UserFilesBesideProgram() ? nullptr : qvxplatform::GetLanguageChoiceFile().c_str());
+    KeepLanguageChoiceWithUserFiles();
 
     if (!ChooseStartupLanguage()) {
         // No language, so no text to look up.

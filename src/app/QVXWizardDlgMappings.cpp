@@ -59,12 +59,7 @@ void CQVXWizardDlg::ListMappingFolder(std::vector<std::string>& paths) {
     std::string pattern = folder.substr(nSlash + 1);  // "*.map"
     folder.resize(nSlash);
     const std::string extension = pattern.size() > 1 ? pattern.substr(1) : std::string();
-    std::vector<std::string> folders{folder};
-    if (!qvxplatform::UserFilesBesideProgram()) {
-        const std::string user = qvxplatform::GetUserMappingFolder();
-        if (!user.empty() && user != folder) folders.push_back(user);
-    }
-    for (const std::string& dir : folders) {
+    for (const std::string& dir : qvxplatform::GetMappingFolders(folder)) {
         for (const std::string& name : qvxplatform::ListFilesWithExtension(dir, extension))
             paths.push_back(dir + "/" + name);
     }

@@ -180,7 +180,6 @@ private:
     int StepInsert(sqlite3_stmt* pStmt);
     int InsertDetailRow(int nContactId, const char* pszKey, const char* pszValue, const char* pszType,
                         int nPosition);
-    bool LastDBPath(std::string& path, const char* pszWarning);
 
     // The first error that means the file cannot be written completely.
     int m_nWriteError = 0;

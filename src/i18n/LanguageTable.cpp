@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/IniFile.h"
+#include "platform/ProgramPath.h"
 #include "support/TextBuffer.h"
 
 namespace {
@@ -145,6 +146,12 @@ void SetLanguageChoiceFile(const char* pszPath) {
     std::lock_guard<std::mutex> lock(s.lock);
     s.separateChoice = pszPath != nullptr;
     s.choicePath = pszPath != nullptr ? pszPath : "";
+}
+
+void KeepLanguageChoiceWithUserFiles() {
+    // An installed language.ini is shared: each user's choice is kept apart.
+    SetLanguageChoiceFile(
+        qvxplatform::UserFilesBesideProgram() ? nullptr : qvxplatform::GetLanguageChoiceFile().c_str());
 }
 
 bool GetCurrentLanguage(char* pszOut, size_t nSize) {

@@ -22,6 +22,9 @@ bool SetLanguageFile(const char* pszPath);
 // this run only; nullptr stores it in language.ini again. Independently, a
 // language.ini without write permission is never rewritten.
 void SetLanguageChoiceFile(const char* pszPath);
+// The choice kept where the program keeps the user's files: in language.ini
+// beside the program, else in the user's own file (platform/ProgramPath.h).
+void KeepLanguageChoiceWithUserFiles();
 // The stored `language` value of [currentLanguage], cut to nSize - 1 bytes; true when not empty.
 bool GetCurrentLanguage(char* pszOut, size_t nSize);
 // Makes a language current. A name of 261 characters or more: false, nothing

@@ -100,7 +100,7 @@ bool UserFilesBesideProgram() {
 std::string XdgUserFolder(const char* variable) {
     std::string base;
     const char* value = variable != nullptr ? std::getenv(variable) : nullptr;
-    // The base directory specification ignores relative paths.
+    // A relative folder in these variables means nothing sensible; it is ignored.
     if (value != nullptr && value[0] == '/') {
         base = value;
     } else {
@@ -129,6 +129,15 @@ std::string GetUserMappingFolder() {
     if (data.empty()) return {};
     const std::string folder = data + "/mappings";
     return MakeFolders(folder) ? folder : std::string();
+}
+
+std::vector<std::string> GetMappingFolders(const std::string& programMappings) {
+    std::vector<std::string> folders{programMappings};
+    if (!UserFilesBesideProgram()) {
+        const std::string user = GetUserMappingFolder();
+        if (!user.empty() && user != programMappings) folders.push_back(user);
+    }
+    return folders;
 }
 
 std::string GetLanguageChoiceFile() {

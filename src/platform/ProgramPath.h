@@ -18,6 +18,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qvxplatform {
 
@@ -38,6 +39,9 @@ std::string GetUserDataFolder();
 // The folder for new mappings: mappings/ of the data folder (created when
 // the files are per user); empty as above.
 std::string GetUserMappingFolder();
+// The folders whose mappings are listed: `programMappings` (the shipped
+// ones), then, when the files are per user, the user's own folder.
+std::vector<std::string> GetMappingFolders(const std::string& programMappings);
 // The file that keeps the language choice: empty while it stays in
 // language.ini beside the program, else $XDG_CONFIG_HOME/qvxwizard/language.ini
 // (its folder created).

@@ -20,32 +20,6 @@ constexpr uint16_t kWindows1252High[32] = {
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
-size_t Utf8Length(uint32_t c) {
-    if (c < 0x80) return 1;
-    if (c < 0x800) return 2;
-    if (c < 0x10000) return 3;
-    return 4;
-}
-
-char* PutUtf8(char* out, uint32_t c) {
-    if (c < 0x80) {
-        *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (c >> 6));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (c >> 18));
-        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 uint32_t Windows1252(unsigned char b) {
     return (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : b;
 }
@@ -81,13 +55,13 @@ bool DecodeUtf16(TextBytes& buffer, bool bBigEndian) {
     size_t length = 0;
     bool inPlace = true;
     WalkUtf16(bytes, end, bBigEndian, [&](uint32_t c, size_t read) {
-        length += Utf8Length(c);
+        length += qvxsupport::Utf8Length(c);
         inPlace = inPlace && length <= read;
     });
     TextBytes out;
     if (!inPlace && !out.Allocate(length)) return false;
     char* q = inPlace ? buffer.data.get() : out.data.get();
-    WalkUtf16(bytes, end, bBigEndian, [&q](uint32_t c, size_t) { q = PutUtf8(q, c); });
+    WalkUtf16(bytes, end, bBigEndian, [&q](uint32_t c, size_t) { q = qvxsupport::PutUtf8(q, c); });
     if (!inPlace) {
         buffer = std::move(out);
         return true;
@@ -103,15 +77,15 @@ bool DecodeUtf16(TextBytes& buffer, bool bBigEndian) {
 bool DecodeWindows1252(TextBytes& buffer) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get());
     size_t length = 0;
-    for (size_t i = 0; i < buffer.size; ++i) length += Utf8Length(Windows1252(bytes[i]));
+    for (size_t i = 0; i < buffer.size; ++i) length += qvxsupport::Utf8Length(Windows1252(bytes[i]));
     size_t read = buffer.size;
     if (!buffer.Resize(length)) return false;
     char* base = buffer.data.get();
     size_t write = length;
     while (read > 0) {
         uint32_t c = Windows1252(static_cast<unsigned char>(base[--read]));
-        write -= Utf8Length(c);
-        PutUtf8(base + write, c);
+        write -= qvxsupport::Utf8Length(c);
+        qvxsupport::PutUtf8(base + write, c);
     }
     return true;
 }

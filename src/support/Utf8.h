@@ -51,23 +51,38 @@ inline size_t DecodeUtf8(std::string_view text, char32_t& cp) {
     return len;
 }
 
-// Appends the UTF-8 form of a code point (at most U+10FFFF).
-inline void AppendUtf8(std::string& out, char32_t cp) {
+// The number of bytes of a code point's UTF-8 form (at most U+10FFFF).
+inline size_t Utf8Length(char32_t cp) {
+    if (cp < 0x80) return 1;
+    if (cp < 0x800) return 2;
+    if (cp < 0x10000) return 3;
+    return 4;
+}
+
+// Writes the UTF-8 form of a code point at `out`; returns the end.
+inline char* PutUtf8(char* out, char32_t cp) {
     if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
+}
+
+// Appends the UTF-8 form of a code point.
+inline void AppendUtf8(std::string& out, char32_t cp) {
+    char bytes[4];
+    out.append(bytes, PutUtf8(bytes, cp));
 }
 
 // The number of characters: every byte that is no continuation byte counts.

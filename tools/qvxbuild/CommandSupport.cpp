@@ -28,9 +28,7 @@ int RefuseArgument(const char* pszCommand, const char* pszArgument) {
 bool PrepareLanguage(const char* pszLanguage) {
     std::string file = qvxplatform::GetProgramFolder() + "/language.ini";
     if (!SetLanguageFile(file.c_str())) return false;
-    // An installed language.ini is shared: each user's choice is kept apart.
-    SetLanguageChoiceFile(
-        qvxplatform::UserFilesBesideProgram() ? nullptr : qvxplatform::GetLanguageChoiceFile().c_str());
+    KeepLanguageChoiceWithUserFiles();
     if (pszLanguage != nullptr && *pszLanguage != '\0') return SetLanguage(pszLanguage);
     return ChooseStartupLanguage();
 }
@@ -47,12 +45,7 @@ bool CheckUserDataFolder(const char* pszCommand) {
 namespace {
 
 std::vector<std::string> MappingFolders() {
-    std::vector<std::string> folders{qvxplatform::GetProgramFolder() + "/mappings"};
-    if (!qvxplatform::UserFilesBesideProgram()) {
-        const std::string user = qvxplatform::GetUserMappingFolder();
-        if (!user.empty() && user != folders[0]) folders.push_back(user);
-    }
-    return folders;
+    return qvxplatform::GetMappingFolders(qvxplatform::GetProgramFolder() + "/mappings");
 }
 
 }  // namespace
