@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "gui/mapping_editor/MappingDlg.h"
 #include "i18n/LanguageTable.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
 #include "import/DataMap.h"
-#include "mapping_editor/MappingDlg.h"
 
 namespace {
 

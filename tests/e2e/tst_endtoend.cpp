@@ -21,16 +21,16 @@
 #include <memory>
 
 #include "../database/DbTestUtil.h"
-#include "../ui/ComboTestUtil.h"
-#include "../ui/WizardTestUtil.h"
-#include "app/QVXWizardDlg.h"
+#include "../gui/ComboTestUtil.h"
+#include "../gui/WizardTestUtil.h"
+#include "gui/app/QVXWizardDlg.h"
+#include "gui/kit/MessageBoxesUi.h"
+#include "gui/mapping_editor/ListCtrlComboBox.h"
+#include "gui/mapping_editor/MappingDlg.h"
+#include "gui/mapping_editor/PropertyListCtrl.h"
+#include "gui/transfer/CopyToPhoneDlg.h"
 #include "i18n/LanguageTable.h"
 #include "import/Mapping.h"
-#include "mapping_editor/ListCtrlComboBox.h"
-#include "mapping_editor/MappingDlg.h"
-#include "mapping_editor/PropertyListCtrl.h"
-#include "transfer/CopyToPhoneDlg.h"
-#include "ui/MessageBoxesUi.h"
 
 using qvxui::CScriptedMessageBoxes;
 using qvxui::MsgAnswer;

@@ -16,16 +16,16 @@
 #include <functional>
 
 #include "GuideScene.h"
-#include "app/QVXWizardDlg.h"
-#include "database/CreateDBDlg.h"
-#include "i18n/InfoDlg.h"
+#include "gui/app/QVXWizardDlg.h"
+#include "gui/database/CreateDBDlg.h"
+#include "gui/i18n/InfoDlg.h"
+#include "gui/kit/MessageBoxesUi.h"
+#include "gui/mapping_editor/MappingDlg.h"
+#include "gui/transfer/CopyToPhoneDlg.h"
+#include "gui/transfer/PCSuiteDlg.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/ColumnSamples.h"
-#include "mapping_editor/MappingDlg.h"
-#include "transfer/CopyToPhoneDlg.h"
-#include "transfer/PCSuiteDlg.h"
-#include "ui/MessageBoxesUi.h"
 
 namespace qvxguide {
 namespace {

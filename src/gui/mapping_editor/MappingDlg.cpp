@@ -1,0 +1,409 @@
+#include "gui/mapping_editor/MappingDlg.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <QTextCursor>
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "gui/controls/ButtonIcons.h"
+#include "gui/controls/IconButton.h"
+#include "gui/i18n/LanguageTextUi.h"
+#include "gui/kit/DialogUi.h"
+#include "gui/kit/MessageBoxesUi.h"
+#include "gui/kit/UiThreadAdapter.h"
+#include "gui/mapping_editor/PropertyListCtrl.h"
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
+#include "import/DataMap.h"
+#include "import/Mapping.h"
+#include "platform/ProgramPath.h"
+#include "support/LogModules.h"
+#include "support/TextBuffer.h"
+#include "support/Utf8.h"
+
+namespace {
+
+// Wider than the template's 216 units: the list shows a third column with
+// sample values.
+constexpr int kTemplateWidth = 316;
+constexpr int kTemplateHeight = 225;
+constexpr size_t kNameBuffer = 96;
+constexpr size_t kDescriptionBuffer = 256;
+constexpr size_t kInfoBuffer = 128;
+constexpr size_t kMessageBuffer = 261;
+constexpr size_t kRuleCodeBuffer = 512;
+constexpr size_t kInfoCodeBuffer = 3;
+
+// The text as it fits into its buffer in the file, with line breaks turned
+// into blanks: it goes into one line.
+std::string FitLine(std::string bytes, size_t nBuffer) {
+    std::replace_if(
+        bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return qvxsupport::CutUtf8(bytes, nBuffer);
+}
+
+// The description box: a multi-line box that takes at most a fixed number of
+// characters and no line breaks.
+class CDescriptionEdit : public QPlainTextEdit {
+public:
+    CDescriptionEdit(int nLimit, QWidget* pParent) : QPlainTextEdit(pParent), m_nLimit(nLimit) {
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        setTabChangesFocus(true);
+        connect(this, &QPlainTextEdit::textChanged, this, [this] { Limit(); });
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override {
+        if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
+            pEvent->ignore();  // to the dialog: the default button
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(pEvent);
+    }
+    void insertFromMimeData(const QMimeData* pSource) override {
+        if (pSource == nullptr || !pSource->hasText()) return;
+        QString text = pSource->text();
+        text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        insertPlainText(text);
+    }
+
+private:
+    void Limit() {
+        if (m_bLimiting) return;
+        const int nExcess = static_cast<int>(toPlainText().size()) - m_nLimit;
+        if (nExcess <= 0) return;
+        // Drop what was just put in, before the cursor; the rest of the text
+        // stays as it was.
+        m_bLimiting = true;
+        QTextCursor cursor = textCursor();
+        const int nRemove = std::min(nExcess, cursor.position());
+        cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, nRemove);
+        cursor.removeSelectedText();
+        if (toPlainText().size() > m_nLimit) {
+            cursor.movePosition(QTextCursor::End);
+            cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor,
+                                static_cast<int>(toPlainText().size()) - m_nLimit);
+            cursor.removeSelectedText();
+        }
+        setTextCursor(cursor);
+        m_bLimiting = false;
+    }
+
+    int m_nLimit;
+    bool m_bLimiting = false;
+};
+
+}  // namespace
+
+CMappingDlg::CMappingDlg(QWidget* pParent) : QDialog(pParent) {
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setSizeGripEnabled(false);
+
+    m_pNameLabel = new QLabel(this);
+    m_pNameLabel->setObjectName(QString::number(kIdNameLabel));
+    m_pName = new QLineEdit(this);
+    m_pName->setObjectName(QString::number(kIdName));
+    m_pDescriptionLabel = new QLabel(this);
+    m_pDescriptionLabel->setObjectName(QString::number(kIdDescriptionLabel));
+    m_pDescription = new CDescriptionEdit(kDescriptionLimit, this);
+    m_pDescription->setObjectName(QString::number(kIdDescription));
+    m_pList = new CPropertyListCtrl(this);
+    m_pList->setObjectName(QString::number(kIdList));
+    m_pInfo = new QLabel(this);
+    m_pInfo->setObjectName(QString::number(kIdInfo));
+    m_pInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pInfo->setWordWrap(true);
+    m_pInfo->setTextFormat(Qt::PlainText);
+    m_pOk = new CIconButton(this);
+    m_pOk->setObjectName(QString::number(kIdOk));
+    m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
+    m_pOk->OffsetButtonColour(CIconButton::kColourBackHover, 30);
+    m_pOk->setDefault(true);
+    m_pCancel = new CIconButton(this);
+    m_pCancel->setObjectName(QString::number(kIdCancel));
+    m_pCancel->SetButtonIcons(qvxicons::kCancel, qvxicons::kCancelDisabled);
+    m_pCancel->OffsetButtonColour(CIconButton::kColourBackHover, 30);
+    m_pCancel->setAutoDefault(false);
+
+    m_pNameLabel->setTextFormat(Qt::PlainText);
+    m_pDescriptionLabel->setTextFormat(Qt::PlainText);
+    m_pNameLabel->setBuddy(m_pName);
+    m_pDescriptionLabel->setBuddy(m_pDescription);
+
+    connect(m_pOk, &QPushButton::clicked, this, &CMappingDlg::accept);
+    connect(m_pCancel, &QPushButton::clicked, this, &CMappingDlg::reject);
+
+    LayoutControls();
+    resize(qvxui::DialogSizeToPixels(font(), kTemplateWidth, kTemplateHeight));
+    setWindowIcon(qvxicons::ProgramIcon());
+}
+
+CMappingDlg::~CMappingDlg() {
+    if (m_pList) m_pList->SetReceiver(nullptr);
+}
+
+void CMappingDlg::LayoutControls() {
+    qvxui::PlaceByDialogUnits(m_pNameLabel, 7, 7, 58, 14);
+    qvxui::PlaceByDialogUnits(m_pName, 69, 7, 240, 14);
+    qvxui::PlaceByDialogUnits(m_pDescriptionLabel, 7, 30, 58, 14);
+    qvxui::PlaceByDialogUnits(m_pDescription, 69, 30, 240, 36);
+    // The info label holds four lines: three rules can be broken at once,
+    // and a long text may wrap (the template's two and a quarter lines cut
+    // them off). The list gives up the room.
+    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 302, 86);
+    qvxui::PlaceByDialogUnits(m_pInfo, 7, 164, 302, 35);
+    qvxui::PlaceByDialogUnits(m_pOk, 193, 204, 55, 14);
+    qvxui::PlaceByDialogUnits(m_pCancel, 254, 204, 55, 14);
+}
+
+void CMappingDlg::SetMappingPath(const char* pszText, size_t nSize) {
+    if (pszText == nullptr || nSize > kPathBuffer) return;
+    qvxsupport::CopyCut(m_szMappingPath, nSize, pszText);
+}
+
+void CMappingDlg::GetFileName(char* pszBuffer, size_t nSize) const {
+    if (pszBuffer != nullptr && nSize > kPathBuffer - 1) qvxsupport::CopyCut(pszBuffer, nSize, m_szFileName);
+}
+
+void CMappingDlg::GetFilePath(char* pszBuffer, size_t nSize) const {
+    if (pszBuffer != nullptr && nSize > kPathBuffer - 1) qvxsupport::CopyCut(pszBuffer, nSize, m_szFilePath);
+}
+
+void CMappingDlg::showEvent(QShowEvent* pEvent) {
+    if (!m_bOpened) OnInitDialog();
+    QDialog::showEvent(pEvent);
+}
+
+void CMappingDlg::OnInitDialog() {
+    m_bOpened = true;
+    m_openingSize = size();
+
+    if (m_bNewMode && m_pDataMap != nullptr) {
+        m_pDataMap->DeleteMappingRow();
+        m_pDataMap->SetName("");
+        m_pDataMap->SetDescription("");
+    }
+
+    m_pName->setMaxLength(kNameLimit);
+    UpdateTexts();
+
+    if (m_pDataMap != nullptr) {
+        m_pList->SetRowCount(m_pDataMap->GetColumnCount());
+        m_pList->SetHeaderRow(m_pDataMap->GetHeaderRow());
+        m_pList->SetMappingRow(m_pDataMap->GetMappingRow());
+        m_pList->SetDataMap(m_pDataMap);
+        m_pList->SetSamples(std::move(m_samples));
+        m_pList->InitColumns();
+        m_pList->FillRows();
+
+        char szName[kNameBuffer] = {};
+        char szDescription[kDescriptionBuffer] = {};
+        m_pDataMap->GetName(szName, static_cast<int>(kNameBuffer - 1));
+        m_pDataMap->GetDescription(szDescription, static_cast<int>(kDescriptionBuffer - 1));
+        m_nameBytes = szName;
+        m_descriptionBytes = szDescription;
+    } else {
+        m_pList->SetRowCount(0);
+        m_pList->InitColumns();
+    }
+    m_nameShown = qvxui::FromLocalText(m_nameBytes);
+    m_descriptionShown = qvxui::FromLocalText(m_descriptionBytes);
+    m_pName->setText(m_nameShown);
+    m_pDescription->setPlainText(m_descriptionShown);
+    // Shown texts can differ from their bytes (a cut or invalid sequence);
+    // compare against what the boxes really hold.
+    m_nameShown = m_pName->text();
+    m_descriptionShown = m_pDescription->toPlainText();
+
+    if (m_openingSize.isValid() && !m_openingSize.isEmpty()) setMinimumSize(m_openingSize);
+    MeasureAnchors();
+    m_bLayoutReady = true;
+
+    m_pList->SetReceiver(this);
+    UpdateInfo();
+}
+
+void CMappingDlg::UpdateTexts() {
+    qvxui::ApplyWindowTitleKey(
+        this, m_bNewMode ? qvxtext::kMappingDlg_WindowText_New : qvxtext::kMappingDlg_WindowText_Edit);
+    qvxui::ApplyTextKey(m_pNameLabel, qvxtext::kMappingDlg_Static_DBName);
+    qvxui::ApplyTextKey(m_pDescriptionLabel, qvxtext::kMappingDlg_Static_DBDescription);
+    qvxui::ApplyTextKey(m_pOk, qvxtext::kMappingDlg_Button_OK);
+    qvxui::ApplyToolTipKey(m_pOk, qvxtext::kMappingDlg_ButtonToolTip_OK);
+    qvxui::ApplyTextKey(m_pCancel, qvxtext::kMappingDlg_Button_Cancel);
+    qvxui::ApplyToolTipKey(m_pCancel, qvxtext::kMappingDlg_ButtonToolTip_Cancel);
+    if (m_bOpened) {
+        m_pList->UpdateTexts();
+        UpdateInfo();
+    }
+}
+
+void CMappingDlg::UpdateInfo() {
+    if (m_pDataMap == nullptr) return;
+    const MappingCounts counts = CountMappingCodes(*m_pDataMap, kInfoCodeBuffer);
+    if (!counts.bHasMappingRow) return;
+    // Each text is cut by its own buffer; joined as shown texts, so that a
+    // character cut at the end of one text does not garble the next line.
+    QString text;
+    auto add = [&](const char* pszKey, bool bLineBreak) {
+        text += qvxui::LanguageText(pszKey, kInfoBuffer);
+        if (bLineBreak) text += QLatin1Char('\n');
+    };
+    // The rules of FirstBrokenMappingRule, each broken one on its own line.
+    if (counts.nName == 0) add(qvxtext::kMappingDlg_Info_No_Name, true);
+    if (counts.nCompany > 1) add(qvxtext::kMappingDlg_Info_ToMany_Company, true);
+    if (counts.nEmpty > 0) add(qvxtext::kMappingDlg_Info_Empty_Entry, false);
+    if (m_pInfo->text() != text) m_pInfo->setText(text);
+}
+
+QString CMappingDlg::InfoText() const {
+    return m_pInfo->text();
+}
+
+int CMappingDlg::OnReceiveCallback(unsigned, void*) {
+    // The list reports on this dialog's thread; should a report ever come
+    // from elsewhere, the label is updated where it lives.
+    if (qvxui::IsOnThreadOf(this))
+        UpdateInfo();
+    else
+        qvxui::PostToUiThread(this, [this] { UpdateInfo(); });
+    return 0;
+}
+
+std::string CMappingDlg::NameBytes() const {
+    const QString shown = m_pName->text();
+    return FitLine(shown == m_nameShown ? m_nameBytes : shown.toUtf8().toStdString(), kNameBuffer);
+}
+
+std::string CMappingDlg::DescriptionBytes() const {
+    const QString shown = m_pDescription->toPlainText();
+    return FitLine(shown == m_descriptionShown ? m_descriptionBytes : shown.toUtf8().toStdString(),
+                   kDescriptionBuffer);
+}
+
+bool CMappingDlg::SaveMapping() {
+    if (m_pDataMap == nullptr) return false;
+    const char* pszRule = FirstBrokenMappingRule(CountMappingCodes(*m_pDataMap, kRuleCodeBuffer));
+    if (pszRule != nullptr) {
+        qvxui::MessageBox(this, qvxui::LanguageText(pszRule, kMessageBuffer), qvxui::MsgIcon::None,
+                          qvxui::MsgButtons::Ok, QString::fromLatin1(qvxui::kMessageCaption));
+        return false;
+    }
+
+    qvxui::FileDialogOptions options;
+    options.filter = QStringLiteral("*.map|*.map||");
+    options.defaultSuffix = QStringLiteral("map");
+    options.bOverwritePrompt = true;
+    options.bCreatePrompt = true;
+    const QString mappingPath = QFile::decodeName(m_szMappingPath);
+    if (m_bNewMode) {
+        options.startFolder = mappingPath;
+    } else if (!mappingPath.isEmpty()) {
+        options.fileName = mappingPath;
+    } else {
+        options.startFolder = QFile::decodeName((qvxplatform::GetUserMappingFolder() + "/").c_str());
+    }
+    QString chosen;
+    if (!qvxui::GetSaveFileName(this, options, &chosen)) return false;
+
+    const QByteArray path = QFile::encodeName(chosen);
+    if (path.isEmpty() || static_cast<size_t>(path.size()) > kPathBuffer - 1) {
+        // The caller keeps paths in 261 bytes: a longer one could not be used again.
+        LOG_WARN(qvxlog::MapDlg, "SaveMapping() Open file(%s) failed !", path.constData());
+        return false;
+    }
+    const std::string name = NameBytes();
+    const std::string description = DescriptionBytes();
+    if (!WriteMappingFile(path.constData(), *m_pDataMap, name.c_str(), description.c_str())) return false;
+
+    qvxsupport::CopyCut(m_szFilePath, sizeof m_szFilePath, path.constData());
+    const char* pszSlash = strrchr(m_szFilePath, '/');
+    qvxsupport::CopyCut(m_szFileName, sizeof m_szFileName, pszSlash ? pszSlash + 1 : m_szFilePath);
+    return true;
+}
+
+void CMappingDlg::accept() {
+    if (!SaveMapping()) return;
+    QDialog::accept();
+}
+
+bool CMappingDlg::AnchoredRect(const CtrlAnchor& a, int nClientWidth, int nClientHeight, QRect* pRect) {
+    if ((!a.bTop && !a.bBottom) || (!a.bLeft && !a.bRight)) return false;
+    int nTop = 0, nBottom = 0, nLeft = 0, nRight = 0;
+    if (a.bTop) nTop = a.nTop;
+    if (a.bBottom) nBottom = nClientHeight - a.nBottom;
+    if (a.bLeft) nLeft = a.nLeft;
+    if (a.bRight) nRight = nClientWidth - a.nRight;
+    // A side that is not anchored keeps the control's size.
+    if (!a.bTop) nTop = nBottom - a.nTop;
+    if (!a.bLeft) nLeft = nRight - a.nLeft;
+    if (!a.bBottom) nBottom = nTop + a.nBottom;
+    if (!a.bRight) nRight = nLeft + a.nRight;
+    if (pRect) *pRect = QRect(nLeft, nTop, nRight - nLeft, nBottom - nTop);
+    return true;
+}
+
+void CMappingDlg::UpdateCtrlSpacing(QWidget* pCtrl, const CtrlAnchor& anchor, int nClientWidth,
+                                    int nClientHeight) {
+    QRect rect;
+    if (!AnchoredRect(anchor, nClientWidth, nClientHeight, &rect)) {
+        LOG_WARN(qvxlog::MapDlg,
+                 "UpdateCtrlSpacing() Ctrl should be anchored at Top or Bottom and Left or Right");
+        return;
+    }
+    if (!m_bLayoutReady || pCtrl == nullptr) return;
+    pCtrl->setGeometry(rect);
+    pCtrl->update();
+}
+
+void CMappingDlg::MeasureAnchors() {
+    const int nWidth = width();
+    const int nHeight = height();
+    auto measure = [&](int nSlot, QWidget* pCtrl, bool bTop, bool bBottom, bool bLeft, bool bRight) {
+        const QRect c = pCtrl->geometry();
+        CtrlAnchor& a = m_anchors[nSlot].anchor;
+        m_anchors[nSlot].pCtrl = pCtrl;
+        a.bTop = bTop;
+        a.bBottom = bBottom;
+        a.bLeft = bLeft;
+        a.bRight = bRight;
+        a.nTop = bTop ? c.top() : c.height();
+        a.nBottom = bBottom ? nHeight - (c.y() + c.height()) : c.height();
+        a.nLeft = bLeft ? c.left() : c.width();
+        a.nRight = bRight ? nWidth - (c.x() + c.width()) : c.width();
+    };
+    measure(0, m_pName, true, false, true, true);
+    measure(1, m_pDescription, true, false, true, true);
+    measure(2, m_pOk, false, true, false, true);
+    measure(3, m_pCancel, false, true, false, true);
+    measure(4, m_pList, true, true, true, true);
+    measure(5, m_pInfo, false, true, true, true);
+}
+
+void CMappingDlg::resizeEvent(QResizeEvent* pEvent) {
+    QDialog::resizeEvent(pEvent);
+    if (!m_bLayoutReady) return;
+    const QSize client = pEvent->size();
+    for (const AnchoredCtrl& ctrl : m_anchors)
+        UpdateCtrlSpacing(ctrl.pCtrl, ctrl.anchor, client.width(), client.height());
+    m_pOk->update();
+    m_pCancel->update();
+}
+
+void CMappingDlg::changeEvent(QEvent* pEvent) {
+    QDialog::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::LanguageChange) UpdateTexts();
+}
