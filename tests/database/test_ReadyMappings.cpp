@@ -63,7 +63,9 @@ TEST_F(ReadyMappings, EachExportShapeFindsItsMappingAndGivesFullNames) {
     } cases[] = {
         {"google.csv",
          "google-contacts.map",
-         {{"Hans-Peter Schmidt", "Praxis Schmidt"}, {"José Luis García Pérez", ""}},
+         {{"Hans-Peter Schmidt", "Praxis Schmidt"},
+          {"José Luis García Pérez", ""},
+          {"Müller & Söhne GmbH", "Müller & Söhne GmbH"}},  // a company alone
          {{"Name Prefix", "Dr.", ""},
           {"E-mail 1 - Value", "hp.schmidt@example.com", "E"},
           {"Phone 1 - Value", "+49 171 2345678", "PD"},
@@ -86,7 +88,9 @@ TEST_F(ReadyMappings, EachExportShapeFindsItsMappingAndGivesFullNames) {
           {"Address 1 - Country", "Deutschland", "L"}}},
         {"outlook-en.csv",
          "outlook-en.map",
-         {{"Hans-Peter Schmidt", "Praxis Schmidt"}, {"José Luis García Pérez", ""}},
+         {{"Hans-Peter Schmidt", "Praxis Schmidt"},
+          {"José Luis García Pérez", ""},
+          {"Müller & Söhne GmbH", "Müller & Söhne GmbH"}},  // a company alone
          {{"Job Title", "Arzt", ""},
           {"Business Street", "Hauptstraße 5", "L"},
           {"Business City", "München", "L"},
@@ -98,7 +102,9 @@ TEST_F(ReadyMappings, EachExportShapeFindsItsMappingAndGivesFullNames) {
           {"E-mail Address", "hp.schmidt@example.com", "E"}}},
         {"outlook-de.csv",
          "outlook-de.map",
-         {{"Hans-Peter Schmidt", "Praxis Schmidt"}, {"José Luis García Pérez", ""}},
+         {{"Hans-Peter Schmidt", "Praxis Schmidt"},
+          {"José Luis García Pérez", ""},
+          {"Müller & Söhne GmbH", "Müller & Söhne GmbH"}},  // a company alone
          {{"Position", "Arzt", ""},
           {"Straße geschäftlich", "Hauptstraße 5", "L"},
           {"Ort geschäftlich", "München", "L"},
