@@ -301,9 +301,10 @@ void ImportTally::AddSkipped(int nLine, qvxrules::SkipReason reason) {
     KeepLine(skippedLines, nLine);
 }
 
-void ImportTally::AddNotStored(int nLine, size_t nValues) {
+void ImportTally::AddNotStored(int nLine, size_t nValues, bool bNewRow) {
     if (nValues == 0) return;
     nNotStored += static_cast<int>(nValues);
+    if (bNewRow) ++nNotStoredRows;
     KeepLine(notStoredLines, nLine);
 }
 

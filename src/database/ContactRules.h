@@ -194,10 +194,12 @@ struct ImportTally {
     int nNameTooLong = 0;
     std::vector<int> skippedLines;
     int nNotStored = 0;
+    int nNotStoredRows = 0;  // rows with a value not stored
     std::vector<int> notStoredLines;
 
     void AddSkipped(int nLine, qvxrules::SkipReason reason);
-    void AddNotStored(int nLine, size_t nValues);
+    // bNewRow: the first values not stored of this row.
+    void AddNotStored(int nLine, size_t nValues, bool bNewRow = true);
 };
 
 // The tally of the table's data rows as they are now, without building.

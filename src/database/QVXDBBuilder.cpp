@@ -366,6 +366,10 @@ private:
     int m_nInserts = 0;
 };
 
+// Flags of a row in one build.
+constexpr uint8_t kHasContact = 1;
+constexpr uint8_t kHasNotStored = 2;
+
 }  // namespace
 
 struct CQVXDBBuilder::BuildRun {
@@ -383,7 +387,8 @@ struct CQVXDBBuilder::BuildRun {
     CTransactionBatcher batcher;
     std::optional<CContactRules> rules;
     int nRows = 0;
-    // Per row, in key order: whether the contact pass gave it a contact.
+    // Per row, in key order: kHasContact when the contact pass gave it a
+    // contact, kHasNotStored once a value of it was not stored.
     std::vector<uint8_t> hasContact;
 };
 
@@ -437,9 +442,12 @@ int CQVXDBBuilder::WriteContacts(CDataMap& map, BuildRun& run) {
         if (skip == qvxrules::SkipReason::kNone) {
             WriteContactRow(pRow->GetKey(), contact);
             run.batcher.CountInsert();
-            run.hasContact[static_cast<size_t>(r)] = 1;
+            run.hasContact[static_cast<size_t>(r)] = kHasContact;
             ++m_tally.nContacts;
-            m_tally.AddNotStored(CContactRules::LineOf(pRow), contact.notStored.size());
+            if (!contact.notStored.empty()) {
+                run.hasContact[static_cast<size_t>(r)] |= kHasNotStored;
+                m_tally.AddNotStored(CContactRules::LineOf(pRow), contact.notStored.size());
+            }
         } else {
             m_tally.AddSkipped(CContactRules::LineOf(pRow), skip);
         }
@@ -464,12 +472,17 @@ int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
         for (int r = 0; r < run.nRows; ++r) {
             CDataRow* pRow = map.NextRow();
             if (pRow == nullptr) break;
-            if (run.hasContact[static_cast<size_t>(r)] == 0) continue;
+            uint8_t& flags = run.hasContact[static_cast<size_t>(r)];
+            if ((flags & kHasContact) == 0) continue;
             details.Clear();
             if (run.rules->AppendDetails(pRow, i, details)) {
                 for (const ContactDetailRow& row : details.rows) WriteDetailRow(pRow->GetKey(), row);
                 run.batcher.CountInsert();
-                m_tally.AddNotStored(CContactRules::LineOf(pRow), details.notStored.size());
+                if (!details.notStored.empty()) {
+                    m_tally.AddNotStored(CContactRules::LineOf(pRow), details.notStored.size(),
+                                         (flags & kHasNotStored) == 0);
+                    flags |= kHasNotStored;
+                }
             }
             if (AfterRow(run, "Abort while entry details") != 0) return -1;
         }

@@ -248,6 +248,7 @@ TEST_F(BuildDb, ListsInOneCellAndWhatIsNotStored) {
     EXPECT_EQ(m_tally.skippedLines, std::vector<int>{4});
     // Anna's "n/a"; Bob's company, "1", the long list part and the long e-mail.
     EXPECT_EQ(m_tally.nNotStored, 5);
+    EXPECT_EQ(m_tally.nNotStoredRows, 2);
     EXPECT_EQ(m_tally.notStoredLines, (std::vector<int>{2, 5}));
 
     // The same rules without building give the same rows and counts.
@@ -256,6 +257,7 @@ TEST_F(BuildDb, ListsInOneCellAndWhatIsNotStored) {
     EXPECT_EQ(counted.nDetails, static_cast<long long>(details.size()));
     EXPECT_EQ(counted.skippedLines, m_tally.skippedLines);
     EXPECT_EQ(counted.nNotStored, m_tally.nNotStored);
+    EXPECT_EQ(counted.nNotStoredRows, m_tally.nNotStoredRows);
     EXPECT_EQ(counted.notStoredLines, m_tally.notStoredLines);
     const CContactRules rules(m_map);
     CContactRow row;

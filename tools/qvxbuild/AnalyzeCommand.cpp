@@ -7,6 +7,7 @@
 
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "database/ContactRules.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
@@ -35,7 +36,16 @@ struct AnalysisReport {
     // Without --map: the ready mappings that fit the file.
     bool bFitting = false;
     std::vector<std::string> fitting;
+    // With a complete mapping: what the rows give.
+    bool bTally = false;
+    ImportTally tally;
 };
+
+std::string JsonLines(const std::vector<int>& lines) {
+    std::string out = "[";
+    for (size_t i = 0; i < lines.size(); ++i) out += (i ? "," : "") + std::to_string(lines[i]);
+    return out + "]";
+}
 
 std::string ReadCell(CDataRow* pRow, int index) {
     if (pRow == nullptr) return std::string();
@@ -76,6 +86,18 @@ void PrintText(const AnalysisReport& r) {
     if (r.bFitting) {
         printf("fitting mappings:%s\n", r.fitting.empty() ? " none" : "");
         for (const std::string& path : r.fitting) printf("  %s\n", path.c_str());
+    }
+    if (r.bTally) {
+        printf("skipped: %d\n", r.tally.nSkipped);
+        if (r.tally.nSkipped > 0) {
+            printf("  rows that give no contact start on lines: %s\n",
+                   MismatchedLinesText(r.tally.nSkipped, r.tally.skippedLines).c_str());
+        }
+        printf("values not stored: %d\n", r.tally.nNotStored);
+        if (r.tally.nNotStored > 0) {
+            printf("  in the rows on lines: %s\n",
+                   MismatchedLinesText(r.tally.nNotStoredRows, r.tally.notStoredLines).c_str());
+        }
     }
     if (!r.bMapping) return;
     static const char* const kStates[] = {"failed", "chosen", "complete", "incomplete"};
@@ -124,6 +146,17 @@ void PrintJson(const AnalysisReport& r) {
         out += ",\"codes\":[";
         for (size_t i = 0; i < r.codes.size(); ++i) out += (i ? "," : "") + JsonString(r.codes[i]);
         out += "]}";
+    }
+    // Known once a complete mapping applies.
+    if (r.bTally) {
+        out += ",\"skipped\":" + std::to_string(r.tally.nSkipped);
+        out += ",\"skipped_lines\":" + JsonLines(r.tally.skippedLines);
+        out += ",\"values_not_stored\":" + std::to_string(r.tally.nNotStored);
+        out += ",\"values_not_stored_lines\":" + JsonLines(r.tally.notStoredLines);
+    } else {
+        out +=
+            ",\"skipped\":null,\"skipped_lines\":null,\"values_not_stored\":null,"
+            "\"values_not_stored_lines\":null";
     }
     out += "}\n";
     fputs(out.c_str(), stdout);
@@ -194,6 +227,10 @@ int Analyze(int argc, char** argv) {
             report.description = ReadText(table, false);
             CDataRow* mapping = table.GetMappingRow();
             for (int j = 0; j < report.nColumns; ++j) report.codes.push_back(ReadCell(mapping, j));
+        }
+        if (analyzed && mappingState == MAPPING_STATE_COMPLETE && parser.ParseData(2) == 0) {
+            report.bTally = true;
+            report.tally = TallyImport(table);
         }
     }
     if (json) {

@@ -176,6 +176,26 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     return "";
 }
 
+// The rows that gave no contact and the values not stored, with their lines.
+void ReportTally(const ImportTally& tally) {
+    if (tally.nSkipped > 0) {
+        fprintf(stderr,
+                "qvxbuild build: warning: %d row%s no contact (neither a name nor a company, or a name over "
+                "1,024 bytes); %s %s\n",
+                tally.nSkipped, tally.nSkipped == 1 ? " gives" : "s give",
+                tally.nSkipped == 1 ? "it starts on line" : "they start on lines:",
+                MismatchedLinesText(tally.nSkipped, tally.skippedLines).c_str());
+    }
+    if (tally.nNotStored > 0) {
+        fprintf(stderr,
+                "qvxbuild build: warning: %d value%s not stored (a company over 1,024 bytes, another value "
+                "over 1,025 bytes, or a phone number with fewer than two digits), in the %s %s\n",
+                tally.nNotStored, tally.nNotStored == 1 ? " was" : "s were",
+                tally.nNotStoredRows == 1 ? "row on line" : "rows on lines:",
+                MismatchedLinesText(tally.nNotStoredRows, tally.notStoredLines).c_str());
+    }
+}
+
 int Build(int argc, char** argv) {
     const char* csv = nullptr;
     const char* map = nullptr;
@@ -337,7 +357,10 @@ int Build(int argc, char** argv) {
         }
         qvxplatform::SetProgramFolder("");
     }
-    if (status == EXIT_OK) printf("%s\n", result.c_str());
+    if (status == EXIT_OK) {
+        ReportTally(worker.GetLastTally());
+        printf("%s\n", result.c_str());
+    }
     return status;
 }
 
