@@ -605,7 +605,9 @@ bool CQVXDBBuilder::IsOwnFileName(const std::string& path) {
         !SameFile(here, data))
         return false;
     // last.db and its side files, and every name made of a file base.
-    if (name.rfind(kLastDBName, 0) == 0 || qvxdb::IsStagingRecordName(name)) return true;
+    if (name == kLastDBName || name.rfind(std::string(kLastDBName) + "-", 0) == 0 ||
+        qvxdb::IsStagingRecordName(name))
+        return true;
     const size_t nDot = name.find('.');
     return nDot != std::string::npos && IsTimestampedName(name.substr(0, nDot), "");
 }

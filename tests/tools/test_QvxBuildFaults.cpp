@@ -168,10 +168,15 @@ TEST_F(QvxBuildFaults, AKilledOutBuildIsTidiedByTheNextStart) {
             if (e.path().filename().string().starts_with(".qvxbuild-")) found.push_back(e.path());
         return found;
     };
+    auto building = [&staging] {
+        std::error_code ec;
+        for (const std::string& folder : staging())
+            for (const auto& e : fs::directory_iterator(folder, ec))
+                if (e.path().extension() == ".unfinished") return true;
+        return false;
+    };
     const pid_t pid = Start("qvxbuild", {"build", "big.csv", "complete.map", "--out", "elsewhere/o.db"});
-    for (int i = 0; i < 2000 && staging().empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (int i = 0; i < 4000 && !building(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     kill(pid, SIGKILL);
     EXPECT_EQ(Wait(pid).status, 128 + SIGKILL);
     ASSERT_EQ(staging().size(), 1u);
