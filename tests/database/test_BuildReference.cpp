@@ -42,8 +42,8 @@ class BuildReference : public qvxdbtest::CBuildSandbox {};
 TEST_F(BuildReference, FixtureBuildsTheReferenceContent) {
     const std::string csv = m_dir.File("reference.csv");
     const std::string map = m_dir.File("reference.map");
-    qvxtest::WriteFile(csv, qvxtest::ReadFile(qvxtest::FixturePath("database/reference.csv")));
-    qvxtest::WriteFile(map, qvxtest::ReadFile(qvxtest::FixturePath("database/reference.map")));
+    qvxtest::WriteFile(csv, qvxtest::ReadFile(QVX_SOURCE_DIR "/tests/cases/reference/input.csv"));
+    qvxtest::WriteFile(map, qvxtest::ReadFile(QVX_SOURCE_DIR "/tests/cases/reference/mapping.map"));
 
     CCSVParser parser;
     CDataMap table;

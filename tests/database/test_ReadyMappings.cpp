@@ -23,7 +23,7 @@ using qvxdbtest::Row;
 const std::string kShipped = QVX_SOURCE_DIR "/src/resources/mappings";
 
 std::string Fixture(const std::string& name) {
-    return qvxtest::FixturePath("export-shapes/" + name);
+    return QVX_SOURCE_DIR "/tests/cases/shape-" + name.substr(0, name.size() - 4) + "/input.csv";
 }
 
 std::string FileName(const std::string& path) {

@@ -377,7 +377,8 @@ void TestEndToEnd::readyMappingChosenByItselfGivesFullNames() {
     for (const QString& name : QDir(QStringLiteral(QVX_PROGRAM_DIR "/mappings")).entryList(QDir::Files))
         QVERIFY(QFile::copy(QStringLiteral(QVX_PROGRAM_DIR "/mappings/") + name,
                             folder.File("mappings/" + name)));
-    QVERIFY(QFile::copy(QStringLiteral(QVX_FIXTURE_DIR "/export-shapes/") + csv, folder.File(csv)));
+    QVERIFY(QFile::copy(QStringLiteral(QVX_SOURCE_DIR "/tests/cases/shape-") + csv.chopped(4) + "/input.csv",
+                        folder.File(csv)));
 
     CScriptedMessageBoxes boxes;
     ScriptedBoxesScope scope(&boxes);

@@ -172,7 +172,7 @@ TEST_F(QvxBuildTest, HandWrittenMappingsThatBreakTheRulesStopTheBuild) {
 TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
     for (auto& e : fs::directory_iterator(QVX_SOURCE_DIR "/src/resources/mappings"))
         fs::copy_file(e.path(), program + "/mappings/" + e.path().filename().string());
-    const std::string google = qvxtest::FixturePath("export-shapes/google.csv");
+    const std::string google = QVX_SOURCE_DIR "/tests/cases/shape-google/input.csv";
 
     Result r = Run("qvxbuild", {"analyze", google, "--json"});
     EXPECT_EQ(r.status, 0);
