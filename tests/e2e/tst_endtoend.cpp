@@ -222,9 +222,9 @@ void TestEndToEnd::newDatabaseArrivesOnPhone() {
 void TestEndToEnd::outlookExportArrivesWhole() {
     wiztest::ProgramFolder folder;
     QVERIFY(SetUpPhone(folder));
-    const QString fixtures = QStringLiteral(QVX_FIXTURE_DIR) + "/exports/";
-    QVERIFY(QFile::copy(fixtures + "outlook-de.map", folder.File("mappings/outlook-de.map")));
-    QVERIFY(QFile::copy(fixtures + "outlook-de.csv", folder.File("outlook-de.csv")));
+    const QString fixtures = QStringLiteral(QVX_SOURCE_DIR "/tests/cases/export-outlook-de/");
+    QVERIFY(QFile::copy(fixtures + "mapping.map", folder.File("mappings/outlook-de.map")));
+    QVERIFY(QFile::copy(fixtures + "input.csv", folder.File("outlook-de.csv")));
 
     CScriptedMessageBoxes boxes;
     ScriptedBoxesScope scope(&boxes);

@@ -103,8 +103,10 @@ TEST_F(QvxBuildTest, ExportsBuildOneContactPerPerson) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.csv);
-        std::string fixture = qvxtest::FixturePath("exports/");
-        Result r = Run("qvxbuild", {"build", fixture + c.csv, fixture + c.map, "--out", "export.db"});
+        const std::string folder = QVX_SOURCE_DIR "/tests/cases/export-" +
+                                   std::string(c.csv).substr(0, std::string(c.csv).find('.'));
+        Result r =
+            Run("qvxbuild", {"build", folder + "/input.csv", folder + "/mapping.map", "--out", "export.db"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         std::string db = dir.File("export.db");
