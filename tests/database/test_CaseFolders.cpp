@@ -253,7 +253,16 @@ TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
         got.push_back(dump.substr(start, end - start));
         start = end + 1;
     }
-    EXPECT_EQ(got, want);
+    int nShown = 0;
+    for (size_t i = 0; i < std::max(got.size(), want.size()) && nShown < 10; ++i) {
+        const std::string* pGot = i < got.size() ? &got[i] : nullptr;
+        const std::string* pWant = i < want.size() ? &want[i] : nullptr;
+        if (pGot && pWant && *pGot == *pWant) continue;
+        ADD_FAILURE() << "expected.txt line " << i + 1 << "\n  expected: " << (pWant ? *pWant : "(end)")
+                      << "\n  built:    " << (pGot ? *pGot : "(end)");
+        ++nShown;
+    }
+    EXPECT_EQ(got.size(), want.size()) << "lines";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CaseFolder, ::testing::ValuesIn(CaseNames()),
