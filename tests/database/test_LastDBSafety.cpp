@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -101,6 +102,15 @@ TEST_F(LastDBSafety, BuildsOfTheSameSecondMeetNeverAndTheLaterStartWins) {
     struct stat info {};
     ASSERT_EQ(stat(LastDB().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    // Two builds finishing in the order they started: the later one is last.db.
+    CQVXDBBuilder earlier;
+    CQVXDBBuilder later;
+    Build(earlier, "earlier");
+    Build(later, "later");
+    ASSERT_TRUE(earlier.SetLastDB());
+    ASSERT_TRUE(later.SetLastDB());
+    EXPECT_EQ(ReadFile(LastDB()), "later");
 }
 
 TEST_F(LastDBSafety, AFailedReplacementKeepsLastDbAndSaysWhy) {
@@ -147,6 +157,16 @@ TEST_F(LastDBSafety, AStartTidiesWhatNobodyHolds) {
     CQVXDBBuilder::TidyProgramFolder();
     EXPECT_EQ(Names(), (std::vector<std::string>{"last.db", "notes.db"}));
     EXPECT_EQ(ReadFile(LastDB()), "current");
+
+    // Of two lent copies the newer comes back, whatever their names say.
+    ASSERT_EQ(unlink(LastDB().c_str()), 0);
+    WriteFile(m_dir.File("1213524000000_2008-06-15_full.db"), "newer");
+    WriteFile(m_dir.File("1213524060000_2008-06-15_full.db"), "older");
+    fs::last_write_time(m_dir.File("1213524060000_2008-06-15_full.db"),
+                        fs::file_time_type::clock::now() - std::chrono::hours(1));
+    CQVXDBBuilder::TidyProgramFolder();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"last.db", "notes.db"}));
+    EXPECT_EQ(ReadFile(LastDB()), "newer");
 }
 
 }  // namespace
