@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -101,6 +102,15 @@ TEST_F(LastDBSafety, BuildsOfTheSameSecondMeetNeverAndTheLaterStartWins) {
     struct stat info {};
     ASSERT_EQ(stat(LastDB().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    // Two builds finishing in the order they started: the later one is last.db.
+    CQVXDBBuilder earlier;
+    CQVXDBBuilder later;
+    Build(earlier, "earlier");
+    Build(later, "later");
+    ASSERT_TRUE(earlier.SetLastDB());
+    ASSERT_TRUE(later.SetLastDB());
+    EXPECT_EQ(ReadFile(LastDB()), "later");
 }
 
 TEST_F(LastDBSafety, AFailedReplacementKeepsLastDbAndSaysWhy) {
@@ -162,18 +172,19 @@ TEST_F(LastDBSafety, AStartTidiesOnlyWhatItProvesItsOwn) {
     EXPECT_EQ(ReadFile(LastDB()), "newer");
 
     // A missing last.db comes back from the newest lent copy a killed run
-    // left, never from the user's newer file of the same kind of name.
+    // left, whatever its name says, and never from the user's newer file of
+    // the same kind of name.
     running.DeleteDBFile();
     ASSERT_TRUE(lending.SetLastDB());
     {
-        CQVXDBBuilder older(qvxdbtest::kBuildSeconds + 300);
+        CQVXDBBuilder older(qvxdbtest::kBuildSeconds + 360);
         ASSERT_TRUE(older.GetLastDB());
     }
     CQVXDBBuilder third;
     Build(third, "newest");
     ASSERT_TRUE(third.SetLastDB());
     {
-        CQVXDBBuilder killed(qvxdbtest::kBuildSeconds + 360);
+        CQVXDBBuilder killed(qvxdbtest::kBuildSeconds + 300);
         ASSERT_TRUE(killed.GetLastDB());
     }
     ASSERT_EQ(unlink(LastDB().c_str()), 0);
