@@ -55,6 +55,8 @@ TEST(TextDecoding, AnythingElseIsWindows1252) {
     EXPECT_EQ(d.text, "Müller;Straße geschäftlich;€ „x“–Ÿ");
     // The five bytes without a character stand for the C1 controls.
     EXPECT_EQ(Decode("\x81\x8D\x8F\x90\x9D").text, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+    // From 0xA0 on the bytes are Latin-1 itself: the no-break space, not the table's.
+    EXPECT_EQ(Decode("\x9F\xA0\xA1").text, "\xC5\xB8\xC2\xA0\xC2\xA1");
     // One wrong byte in an otherwise UTF-8 file makes the whole file 1252.
     EXPECT_EQ(Decode("Zo\xC3\xAB \xE9").text, "ZoÃ« é");
 }
