@@ -89,7 +89,8 @@ void CMadeTexts::Clear() {
 }
 
 char* CMadeTexts::Reserve(size_t nBytes) {
-    if (nBytes > kBlockBytes) {
+    m_bReservedLarge = nBytes > kBlockBytes;
+    if (m_bReservedLarge) {
         m_large.push_back(std::make_unique<char[]>(nBytes));
         m_pReserved = m_large.back().get();
         return m_pReserved;
@@ -105,9 +106,7 @@ char* CMadeTexts::Reserve(size_t nBytes) {
 
 std::string_view CMadeTexts::Commit(size_t nUsed) {
     const std::string_view text(m_pReserved, nUsed);
-    if (m_nBlock < m_blocks.size() && m_pReserved >= m_blocks[m_nBlock].get() &&
-        m_pReserved < m_blocks[m_nBlock].get() + kBlockBytes)
-        m_nUsed += nUsed;
+    if (!m_bReservedLarge) m_nUsed += nUsed;
     m_pReserved = nullptr;
     return text;
 }

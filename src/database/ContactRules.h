@@ -95,6 +95,7 @@ private:
     size_t m_nBlock = 0;
     size_t m_nUsed = 0;
     char* m_pReserved = nullptr;
+    bool m_bReservedLarge = false;
 };
 
 // The contact of a row, as the table Contact holds it.

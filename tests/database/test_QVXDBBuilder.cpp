@@ -275,6 +275,22 @@ TEST_F(BuildDb, ListsInOneCellAndWhatIsNotStored) {
     EXPECT_EQ(shown, details);
 }
 
+// Many parts under a long header: every made key stays whole however many
+// there are.
+TEST_F(BuildDb, ALongListUnderALongHeaderKeepsEveryPart) {
+    const std::string header(1000, 'h');
+    std::string cell;
+    for (int k = 1; k <= 100; ++k) cell += (k > 1 ? " ::: " : "") + std::to_string(10 + k);
+    FillTable(m_map, {"Name", header}, {"N", "PD"}, {{"Anna", cell}});
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM ContactDetail"), "200");
+    EXPECT_EQ(
+        Query(DbPath(), "SELECT Value, PropertyType FROM ContactDetail WHERE PropertyKey = 'qVx_" + header +
+                            " (100)' OR PropertyKey = '" + header + " (100)' ORDER BY PropertyType"),
+        (std::vector<Row>{{"110", "P"}, {"110", "PD"}}));
+    EXPECT_EQ(TallyImport(m_map).nDetails, 200);
+}
+
 TEST_F(BuildDb, WithoutCompanyColumnTheCompanyIsEmpty) {
     FillTable(m_map, {"Name", "Telefon", "E-Mail"}, {"N", "PD", "E"},
               {{"Anna Muster", "0711 123", "a@b.de"}});
