@@ -8,9 +8,10 @@
 // - the name is the row's non-empty name cells ("N") joined by one blank; a
 //   name cell over 1,024 bytes is not stored (the others still make the
 //   name); a joined name over 1,024 bytes gives no contact;
-// - a row without a name becomes a contact under its company ("C"): Name and
-//   Company are the company text, the name parts are cut from it. A company
-//   over 1,024 bytes is not stored; a row with neither gives no contact;
+// - a row whose name is empty (not too long) becomes a contact under its
+//   company ("C"): Name and Company are the company text, the name parts are
+//   cut from it. A company over 1,024 bytes is not stored; a row with
+//   neither gives no contact, and without a name column no row gives one;
 // - a cell of a phone ("PD"), e-mail ("E") or location ("L") column that
 //   holds ":::" is a list: it is cut at every ":::", each part trimmed of
 //   blanks, empty parts dropped; the k-th kept part is stored under the
