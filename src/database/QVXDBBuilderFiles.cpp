@@ -160,6 +160,10 @@ void PathToBuffer(const char* pszBase, const char* pszExt, char* pBuffer, int nS
 
 }  // namespace
 
+int64_t CQVXDBBuilder::NowNs() {
+    return ::NowNs();
+}
+
 void CQVXDBBuilder::Init(int32_t nSeconds) {
     m_nDBFileSize = 0;
     // The start of a build is the builder's construction, before the CSV file is read.
@@ -343,6 +347,7 @@ bool CQVXDBBuilder::SetLastDB() {
             LOG_WARN(qvxlog::QVXDBBld, "SetLastDB() a later build is already last.db; %s dropped",
                      dbPath.c_str());
             m_buildFile.Discard();
+            m_bKeptLater = true;
             return true;
         }
         // The file carries the build's start, which later builds compare with.

@@ -313,7 +313,11 @@ void TestWizardDlg::csvPathField() {
     } else {
         QCOMPARE(m_dlg->GetCSVState(), 0);
         QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 0);
-        QCOMPARE(m_c->info->text(), English("MainDlg_Info_NoCSVFile") + "\n");
+        // A file that is there is named with the reason it is not taken.
+        const bool bFile = !fileOnDisk.isEmpty() && !fileOnDisk.endsWith('/');
+        QCOMPARE(m_c->info->text(), (bFile ? English("MainDlg_Info_CSVNotTaken_Type").replace("%s", typed)
+                                           : English("MainDlg_Info_NoCSVFile")) +
+                                        "\n");
         QVERIFY(m_c->edit->isEnabled());
     }
     QCOMPARE(m_boxes.Count(), 0);
