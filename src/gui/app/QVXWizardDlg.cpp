@@ -40,16 +40,10 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
-#include "import/ColumnSamples.h"
-#include "import/DataMap.h"
-#include "import/Mapping.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/AsciiCase.h"
 #include "support/LogModules.h"
-#include "support/TextBuffer.h"
-#include "support/Utf8.h"
 #include "threads/CallbackCodes.h"
 #include "wizard/WizardState.h"
 
@@ -58,7 +52,6 @@ namespace {
 constexpr size_t kPathSize = 261;
 constexpr size_t kMessageSize = 513;
 
-using qvxsupport::CountUtf8Chars;
 using qvxsupport::EqualsIgnoringCase;
 
 bool IsExistingFile(const char* pszPath) {

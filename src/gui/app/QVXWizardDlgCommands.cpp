@@ -30,7 +30,6 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
 #include "support/ProductInfo.h"

@@ -7,20 +7,13 @@
 #include <QFontMetrics>
 #include <QListView>
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/kit/DialogUi.h"
 #include "gui/kit/MessageBoxesUi.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
 #include "import/DataMap.h"
-#include "import/MappingChoice.h"
-#include "platform/FileSystem.h"
-#include "platform/ProgramPath.h"
 #include "support/LogModules.h"
-#include "support/TextBuffer.h"
 
 bool CQVXWizardDlg::AddMapping(const std::string& path) {
     if (!m_session.AddMapping(path)) return false;
