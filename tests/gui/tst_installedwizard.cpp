@@ -166,6 +166,10 @@ void TestInstalledWizard::mappingsOfBothFoldersAndTheUsersLastDb() {
     for (int i = 0; i < pCombo->count(); ++i) labels << pCombo->itemText(i);
     QCOMPARE(labels, expected);
     QCOMPARE(QString(dlg.GetMappingFile()), Data() + "/mappings/shipped.map");
+    QVERIFY(SetLanguage("Deutsch"));
+    dlg.UpdateTexts();
+    QCOMPARE(pCombo->itemText(1), QString::fromUtf8("Geliefert [shipped.map, Ihre Fassung]"));
+    QVERIFY(SetLanguage("English"));
     CEditorFolderWizardDlg next;
     next.show();
     auto* pNextCombo = next.findChild<QComboBox*>("1007");

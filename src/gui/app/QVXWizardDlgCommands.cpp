@@ -89,6 +89,14 @@ bool CQVXWizardDlg::SelectLanguage(int nCommand) {
 }
 
 void CQVXWizardDlg::UpdateTexts() {
+    // The mark of the user's own version of a mapping is a text of the language.
+    const std::vector<MappingEntry>& mappings = m_session.Mappings();
+    for (int i = 0; i < m_ComboBoxMapping->count(); ++i) {
+        const size_t nIndex = static_cast<size_t>(m_ComboBoxMapping->itemData(i).toInt());
+        if (nIndex < mappings.size() && mappings[nIndex].bUsersCopy)
+            m_ComboBoxMapping->setItemText(
+                i, qvxui::FromLocalText(CImportSession::MappingLabel(mappings[nIndex])));
+    }
     if (m_pInfoAction) m_pInfoAction->setText(qvxui::LanguageText(qvxtext::kInfoDlg_WindowText));
     if (m_menuLanguages) {
         m_menuLanguages->setTitle(qvxui::LanguageText(qvxtext::kSysMenu_Languages));
