@@ -158,12 +158,12 @@ int Analyze(int argc, char** argv) {
     const int mappingState = session.MappingState();
     const CCSVParser& parser = session.Parser();
     CDataMap& table = session.Table();
+    if (parser.IsFileRead()) report.encoding = TextEncodingName(parser.GetEncoding());
     if (analyzed) {
         report.cSeparator = parser.m_cSeparator;
         report.cDelimiter = parser.m_cDelimiter;
         report.nColumns = parser.m_nColumnCount;
         report.nLines = parser.m_nLineCount;
-        report.encoding = TextEncodingName(parser.GetEncoding());
         report.nMismatched = parser.GetMismatchedCount();
         report.mismatchedLines = parser.GetMismatchedLines();
         SayCharacterSet("analyze", parser.GetEncoding());
