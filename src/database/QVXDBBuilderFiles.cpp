@@ -217,7 +217,8 @@ int64_t CQVXDBBuilder::NowNs() {
 
 void CQVXDBBuilder::Init(int32_t nSeconds) {
     m_nDBFileSize = 0;
-    // The start of a build is the builder's construction, before the CSV file is read.
+    // The start of a build: the builder's construction, unless SetBuildStart
+    // names the moment its command started.
     m_llBuildStart = NowNs();
     time_t now = static_cast<time_t>(nSeconds);
     struct tm local {};
