@@ -7,6 +7,8 @@
 // and a database that cannot replace last.db is a failed build.
 #pragma once
 
+#include <cstdint>
+
 #include "database/QVXDBBuilder.h"
 #include "threads/CallbackWorker.h"
 
@@ -17,6 +19,9 @@ class CDataMap;
 struct CImportData {
     CDataMap* m_pDataMap = nullptr;
     CCSVParser* m_pCSVParser = nullptr;
+    // When the build counts as started (CQVXDBBuilder::NowNs), 0 for when
+    // the worker begins it.
+    int64_t m_llStartNs = 0;
 };
 
 class CCreateDBThread : public CCallbackWorker {
@@ -48,6 +53,9 @@ public:
     // What the last run's build made of the rows: rows that gave no contact
     // and values not stored, with their first lines (empty when nothing was built).
     const ImportTally& GetLastTally() const { return m_lastTally; }
+    // The last run's database was built, but a build started later had
+    // already become last.db, which stays.
+    bool KeptLaterBuild() const { return m_bKeptLater; }
 
 private:
     // The writer's hooks: steps and info texts go to the receiver; the stop
@@ -67,4 +75,5 @@ private:
     int m_nLastResult = 1;
     int m_nLastDBError = 0;
     ImportTally m_lastTally;
+    bool m_bKeptLater = false;
 };

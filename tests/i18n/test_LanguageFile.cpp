@@ -23,7 +23,10 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kMainDlg_Info_ReadAs,
                                               qvxtext::kMainDlg_Info_RowMismatched,
                                               qvxtext::kMainDlg_Info_RowSkipped,
-                                              qvxtext::kMainDlg_Info_ValueNotStored};
+                                              qvxtext::kMainDlg_Info_ValueNotStored,
+
+                                              qvxtext::kMainDlg_Info_CSVNotTaken_Type,
+                                              qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched,
                                                  qvxtext::kMainDlg_Info_RowsSkipped,
