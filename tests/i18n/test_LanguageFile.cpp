@@ -21,14 +21,17 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kOpen_Msg_NoBrowser,
                                               qvxtext::kMainDlg_Info_MappingChosen,
                                               qvxtext::kMainDlg_Info_ReadAs,
-                                              qvxtext::kMainDlg_Info_RowMismatched};
+                                              qvxtext::kMainDlg_Info_RowMismatched,
+                                              qvxtext::kMsg_NoUserFolders};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut
 // in the middle of a UTF-8 character.
-const std::set<std::string> kLongTexts = {qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed};
+const std::set<std::string> kLongTexts = {
+    qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, qvxtext::kMsg_NoUserFolders,
+    qvxtext::kCopyToPhoneDlg_Msg_Incomplete, qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft};
 
 class ShippedLanguage : public ::testing::TestWithParam<const char*> {
 protected:

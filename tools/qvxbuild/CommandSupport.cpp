@@ -34,11 +34,9 @@ void TellNoUserFolders() {
     static bool told = false;
     if (told) return;
     told = true;
-    const std::string where = "$XDG_DATA_HOME/qvxwizard, ~/.local/share/qvxwizard";
     std::string text = GetText(qvxtext::kMsg_NoUserFolders, 1025);
     if (text.empty()) text = "The folders for your files cannot be made (%s).";
-    const size_t mark = text.find("%s");
-    if (mark != std::string::npos) text.replace(mark, 2, where);
+    text = FormatTextWithString(text, "$XDG_DATA_HOME/qvxwizard, ~/.local/share/qvxwizard");
     fprintf(stderr, "qvxbuild: %s\n", text.c_str());
 }
 

@@ -434,7 +434,8 @@ void CCopyToPhoneDlg::OnAbortCopy() {
                          : eIncomplete == CCopyToPhoneThread::Incomplete::kLeftOnPhone
                              ? qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft
                              : qvxtext::kCopyToPhoneDlg_Msg_Abort;
-    qvxui::MessageBox(this, qvxui::LanguageText(pszKey), qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
+    qvxui::MessageBox(this, qvxui::LanguageText(pszKey, 1025), qvxui::MsgIcon::Information,
+                      qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     LOG_INFO(qvxlog::Cpy2Ph, "OnAbortCopy() finish");
 }
