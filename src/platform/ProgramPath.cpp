@@ -118,6 +118,11 @@ std::string XdgUserFolder(const char* variable) {
     return MakeFolders(folder) ? folder : std::string();
 }
 
+bool UserFoldersMissing() {
+    return !UserFilesBesideProgram() &&
+           (XdgUserFolder("XDG_DATA_HOME").empty() || XdgUserFolder("XDG_STATE_HOME").empty());
+}
+
 std::string GetUserDataFolder() {
     if (UserFilesBesideProgram()) return GetProgramFolder();
     return XdgUserFolder("XDG_DATA_HOME");

@@ -52,6 +52,10 @@ std::string GetLanguageChoiceFile();
 // trace log takes (199 bytes).
 std::string GetTraceLogFile(const std::string& fileName);
 
+// True for an installed program whose user's folders (data and trace log)
+// cannot be made: the programs then say so once, in the user's language.
+bool UserFoldersMissing();
+
 // The XDG base folder for `variable` (XDG_DATA_HOME, XDG_CONFIG_HOME or
 // XDG_STATE_HOME) with "qvxwizard" appended, created with mode 0700 when
 // missing; empty when it cannot be made (no home, not a folder).

@@ -40,11 +40,6 @@ void TellNoUserFolders() {
     fprintf(stderr, "qvxbuild: %s\n", text.c_str());
 }
 
-bool UserFoldersMissing() {
-    return !qvxplatform::UserFilesBesideProgram() &&
-           (qvxplatform::GetUserDataFolder().empty() || qvxplatform::XdgUserFolder("XDG_STATE_HOME").empty());
-}
-
 }  // namespace
 
 bool PrepareLanguage(const char* pszLanguage) {
@@ -53,7 +48,7 @@ bool PrepareLanguage(const char* pszLanguage) {
     KeepLanguageChoiceWithUserFiles();
     const bool chosen =
         pszLanguage != nullptr && *pszLanguage != '\0' ? SetLanguage(pszLanguage) : ChooseStartupLanguage();
-    if (chosen && UserFoldersMissing()) TellNoUserFolders();
+    if (chosen && qvxplatform::UserFoldersMissing()) TellNoUserFolders();
     return chosen;
 }
 
