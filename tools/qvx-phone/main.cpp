@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "PhoneFolder.h"
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "platform/ProgramPath.h"
 #include "support/FileWrite.h"
 
@@ -105,6 +107,18 @@ bool WriteNewFile(const std::string& path, const std::string& text) {
     if (fd < 0) return false;
     const bool ok = fchmod(fd, 0644) == 0 && qvxsupport::WriteAll(fd, text);
     return close(fd) == 0 && ok;
+}
+
+// That the user's folders cannot be made, in the language the user chose.
+std::string NoUserFoldersText() {
+    const std::string file = qvxplatform::GetProgramFolder() + "/language.ini";
+    if (SetLanguageFile(file.c_str())) {
+        KeepLanguageChoiceWithUserFiles();
+        ChooseStartupLanguage();
+    }
+    std::string text = GetText(qvxtext::kMsg_NoUserFolders, 1025);
+    if (text.empty()) text = "The folders for your files cannot be made (%s).";
+    return FormatTextWithString(text, "$XDG_DATA_HOME/qvxwizard, ~/.local/share/qvxwizard");
 }
 
 bool HasOuterBlank(std::string_view text) {
@@ -282,9 +296,7 @@ int main(int argc, char** argv) {
         // for those nothing is written below the program folder.
         if (!qvxplatform::UserFilesBesideProgram() &&
             phonesDir == qvxplatform::GetProgramFolder() + "/phones") {
-            std::fprintf(stderr,
-                         "qvx-phone: there is no folder for your files: $XDG_DATA_HOME/qvxwizard (else "
-                         "~/.local/share/qvxwizard) cannot be made; name one with --phones DIR\n");
+            std::fprintf(stderr, "qvx-phone: %s\n", NoUserFoldersText().c_str());
             return 1;
         }
     }
