@@ -99,7 +99,12 @@ void CCopyToPhoneThread::DoWork() {
     m_bFailed = false;
     char path[261] = {};
     if (m_pDBBuilder) m_pDBBuilder->GetDBFileName(path, 260);
-    if (CopyFile(path) != 0) m_bFailed = true;
+    const uint32_t dbResult = CopyFile(path, false);
+    if (dbResult != 0) {
+        m_bFailed = true;
+        // Every failure is told, not only a lost phone; a user's abort was told when asked for.
+        if (dbResult != ECONA_CANCELLED) SendCallback(CB::COPY_ABORTED);
+    }
     m_bDBCopied = true;
     if (!m_bFailed) {
         char sem[261] = {};

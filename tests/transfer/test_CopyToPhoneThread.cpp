@@ -202,6 +202,15 @@ public:
     }
 };
 
+TEST_F(CopyToPhoneThreadTest, DatabaseThatDoesNotFitIsReported) {
+    world.AddPhone("small", "SerialNumber=S10\nFreeMemory=1000\n", true);
+    Open("S10");
+    DialogStandIn dialog;
+    Run(dialog);
+    EXPECT_EQ(dialog.codes, (Codes{CB::COPY_ABORTED, CB::END_THREAD}));
+    EXPECT_EQ(worker.GetLastError(), ECONA_MEMORY_FULL);
+}
+
 TEST_F(CopyToPhoneThreadTest, DatabaseWithoutItsSemaphoreFileIsNoFinishedCopy) {
     // No room for the semaphore file: its name is taken by a folder.
     world.AddPhone("full", "SerialNumber=S8\n", true);

@@ -34,6 +34,8 @@ public:
                     m_reason =
                         "the semaphore file could not be copied, and the database could not be removed "
                         "from the phone";
+                else if (m_worker.GetLastError() == ECONA_MEMORY_FULL)
+                    m_reason = "the phone ran out of memory during the copy";
                 else
                     m_reason = "the copy was aborted or the phone was disconnected";
                 break;
