@@ -40,7 +40,12 @@ std::string WriteWideFile(const std::string& folder, int nColumns, int nRows) {
         line.clear();
         for (int j = 0; j < nColumns; ++j) {
             if (j) line += ';';
-            if (j % 10 != 9) line += "v" + std::to_string(i) + "." + std::to_string(j);
+            if (j % 10 != 9) {
+                line += 'v';
+                line += std::to_string(i);
+                line += '.';
+                line += std::to_string(j);
+            }
         }
         line += "\r\n";
         std::fwrite(line.data(), 1, line.size(), out);

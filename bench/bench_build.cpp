@@ -125,9 +125,12 @@ int main(int argc, char** argv) {
     double plain = 1e9, observed = 1e9;
     for (int round = 0; round < 3; ++round) {
         plain = std::min(
-            plain, InProcessBuild(csv, map, (dir / ("p" + std::to_string(round))).string(), false, &steps));
-        observed = std::min(
-            observed, InProcessBuild(csv, map, (dir / ("o" + std::to_string(round))).string(), true, &steps));
+            plain, InProcessBuild(csv, map, (dir / std::string("p").append(std::to_string(round))).string(),
+                                  false, &steps));
+        observed =
+            std::min(observed,
+                     InProcessBuild(csv, map, (dir / std::string("o").append(std::to_string(round))).string(),
+                                    true, &steps));
     }
     printf(
         "\nprogress cost at %ld rows (cpu, best of 3): without reports %.2f s, with a counting receiver %.2f "

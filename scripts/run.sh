@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program folder (build/bin) and starts
-# the wizard. Without a display ($DISPLAY and $WAYLAND_DISPLAY both empty) the
-# wizard runs inside a virtual X server (xvfb-run), which this script says.
+# Installs what is missing, builds the program folder (build/bin) and what an
+# install takes besides (manual pages, changelog), then starts the wizard.
+# Without a display ($DISPLAY and $WAYLAND_DISPLAY both empty) the wizard runs
+# inside a virtual X server (xvfb-run), which this script says.
 # Arguments are handed on to the wizard's Qt start-up (e.g. -platform offscreen).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,7 @@ JOBS=${QVX_JOBS:-$(nproc)}
 bash scripts/setup.sh
 
 cmake -S "$ROOT" -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$JOBS" --target QVXWizard qvxbuild qvxdevice qvx-phone qvx_program_files qvx_user_guides
+cmake --build build -j "$JOBS" --target qvx_installed_files
 
 PROGRAM="$ROOT/build/bin/QVXWizard"
 if [ ! -x "$PROGRAM" ]; then

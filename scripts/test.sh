@@ -2,9 +2,11 @@
 # Installs what is missing, then builds and runs every test:
 #   1. the normal build (build/), then the Debian package made from it,
 #      installed, used by an unprivileged user and removed again,
-#   2. AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/),
-#   3. ThreadSanitizer for the threaded core tests (build-tsan/),
-#   4. each libFuzzer target for a short while (build-fuzz/, clang).
+#   2. the Release build (build-release/, -O3), only built: the optimiser
+#      finds warnings of its own, and the normal build's tests cover the code,
+#   3. AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/),
+#   4. ThreadSanitizer for the threaded core tests (build-tsan/),
+#   5. each libFuzzer target for a short while (build-fuzz/, clang).
 # Every build treats compiler warnings as errors; a file that clang-format
 # would change fails the run too.
 # Fails when any test fails; ends with the test runners' summary lines.
@@ -57,6 +59,10 @@ else
   status=1
   summary+=("-- package: FAILED (scripts/test-package.sh)")
 fi
+
+echo "== Release build (-O3; built for its warnings, tests not run)"
+configure_and_build build-release -DCMAKE_BUILD_TYPE=Release
+summary+=("-- release: built without warnings (tests not run)")
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=address,undefined

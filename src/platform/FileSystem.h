@@ -1,6 +1,6 @@
 // Looking at files and folders without opening them for use: whether a path
-// names a readable plain file, when a file was last changed, and the plain
-// files of a folder with one extension.
+// names a folder or a readable plain file, when a file was last changed, and
+// the plain files of a folder with one extension.
 #pragma once
 
 #include <ctime>
@@ -14,6 +14,9 @@ enum class ReadableFile {
     kYes,               // opened for reading and closed again
     kYesButCloseFailed  // readable, though closing it reported an error
 };
+
+// Whether the path names a folder (a link to one counts).
+bool IsDirectory(const std::string& path);
 
 // Tries to open the path for reading. A folder opens for reading on Linux,
 // but it is no file to read, so anything but a plain file counts as kNo.

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/FileSystem.h"
+
 namespace qvxplatform {
 namespace {
 
@@ -35,11 +37,6 @@ std::string ExecutableFolder() {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return buf.substr(0, slash);
-}
-
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Creates the missing folders of an absolute path, each with mode 0700.

@@ -13,13 +13,17 @@
 #include <ctime>
 
 #include "support/FileWrite.h"
-#include "support/LogModules.h"
 
 namespace {
 
 constexpr int kPieceSize = 256;
 constexpr int kKeepOnCut = 252;
 constexpr int kModeFiles = 1;
+
+// The log's own record (banner and stop line); the modules' records are in
+// LogModules.h, which builds on this file.
+constexpr int nLOGR = 3;
+constexpr LOG_MODULE LOGR{"LOGR", nLOGR, &nLOGR};
 
 struct LogState {
     std::atomic<int> bInitialised{0};
@@ -300,19 +304,19 @@ CLogFile::CLogFile(const char* pszFileName, int bAppend, int nMaxSize) {
     LOG_START(&config);
 
     static const char kRule[] = "+++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++++";
-    LOG_INFO(qvxlog::LOGR, "%s", kRule);
-    LOG_INFO(qvxlog::LOGR, "  Modul      : %s", "Quorvex");
-    LOG_INFO(qvxlog::LOGR, "  Version    : %2d", 1);
-    LOG_INFO(qvxlog::LOGR, "  Release    : %2d", 0);
-    LOG_INFO(qvxlog::LOGR, "  Minor      : %2d", 0);
-    LOG_INFO(qvxlog::LOGR, "  Build      :  %d", 41);
-    LOG_INFO(qvxlog::LOGR, "  Date       :  %s %s", __TIME__, __DATE__);
-    LOG_INFO(qvxlog::LOGR, "  Remarks    : %s", "");
-    LOG_INFO(qvxlog::LOGR, "%s", kRule);
+    LOG_INFO(LOGR, "%s", kRule);
+    LOG_INFO(LOGR, "  Modul      : %s", "Quorvex");
+    LOG_INFO(LOGR, "  Version    : %2d", 1);
+    LOG_INFO(LOGR, "  Release    : %2d", 0);
+    LOG_INFO(LOGR, "  Minor      : %2d", 0);
+    LOG_INFO(LOGR, "  Build      :  %d", 41);
+    LOG_INFO(LOGR, "  Date       :  %s %s", __TIME__, __DATE__);
+    LOG_INFO(LOGR, "  Remarks    : %s", "");
+    LOG_INFO(LOGR, "%s", kRule);
 }
 
 CLogFile::~CLogFile() {
-    LOG_INFO(qvxlog::LOGR, "Logging stopped.");
+    LOG_INFO(LOGR, "Logging stopped.");
     LOG_STOP();
     LOG_EXIT();
 }

@@ -82,7 +82,7 @@ inline char* PutUtf8(char* out, char32_t cp) {
 // Appends the UTF-8 form of a code point.
 inline void AppendUtf8(std::string& out, char32_t cp) {
     char bytes[4];
-    out.append(bytes, PutUtf8(bytes, cp));
+    out.append(bytes, static_cast<size_t>(PutUtf8(bytes, cp) - bytes));
 }
 
 // The number of characters: every byte that is no continuation byte counts.

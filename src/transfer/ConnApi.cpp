@@ -1,9 +1,5 @@
 #include "transfer/ConnApi.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "transfer/ConnApiGroup.h"
 
 namespace {
@@ -121,14 +117,6 @@ uint32_t CONAInstallApplication(CONAHANDLE hFS, uint32_t dwInstallType, const CO
 }
 
 namespace qvxconn {
-
-std::string GetSignalFolder() {
-    const char* dir = getenv("QVX_CONN_SIGNAL_DIR");
-    if (dir && *dir) return dir;
-    const char* runtime = getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) return std::string(runtime) + "/qvx-connectivity";
-    return "/tmp/qvx-connectivity-" + std::to_string(getuid());
-}
 
 bool IsGroupLoaded(ApiGroup group) {
     return Group(group).IsLoaded();

@@ -28,8 +28,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
+#include "transfer/ConnApiSettings.h"
 #include "transfer/ConnApiTypes.h"
 
 uint32_t CFAPI_Initialize(uint32_t dwVersion, uint32_t dwReserved);
@@ -75,14 +75,6 @@ uint32_t CONAInstallApplication(CONAHANDLE hFS, uint32_t dwInstallType, const CO
                                 const char16_t* pstrTargetPath);
 
 namespace qvxconn {
-
-inline constexpr const char* kApiRegistryKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API";
-inline constexpr const char* kDefaultLibrary = "libqvxdevice.so";
-inline constexpr const char* kStopSignal = "9D14093C-8B2C-49aa-A328-35C1BDB2BC15";
-inline constexpr const char* kStartSignal = "8427ACED-9495-4cb7-A13D-B98012DF6654";
-
-// The folder in which the watcher looks for the restart markers.
-std::string GetSignalFolder();
 
 enum class ApiGroup { CF, DM, FS };
 // Whether a group's library is loaded now, and its count of initialisations.

@@ -1,13 +1,15 @@
 #include "transfer/ConnApiGroup.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 
 #include "platform/ProgramPath.h"
 #include "platform/Registry.h"
 #include "support/Log.h"
-#include "transfer/ConnApi.h"
+#include "transfer/ConnApiSettings.h"
 
 namespace {
 
@@ -32,6 +34,18 @@ std::string LibraryPath(const std::string& group) {
 }
 
 }  // namespace
+
+namespace qvxconn {
+
+std::string GetSignalFolder() {
+    const char* dir = getenv("QVX_CONN_SIGNAL_DIR");
+    if (dir && *dir) return dir;
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime) return std::string(runtime) + "/qvx-connectivity";
+    return "/tmp/qvx-connectivity-" + std::to_string(getuid());
+}
+
+}  // namespace qvxconn
 
 CConnApiGroup::CConnApiGroup(const char* pszName) : m_name(pszName) {}
 

@@ -371,7 +371,7 @@ TEST_F(BuildDb, ValuesAreStoredByteForByte) {
 
 TEST_F(BuildDb, TransactionClosesAfter25000InsertCalls) {
     std::vector<std::vector<Cell>> rows;
-    for (int i = 0; i < 25001; ++i) rows.push_back({"n" + std::to_string(i)});
+    for (int i = 0; i < 25001; ++i) rows.push_back({std::string("n").append(std::to_string(i))});
     FillTable(m_map, {"Name"}, {"N"}, rows);
     // What another connection sees of the file right after the 24999th and
     // the 25000th row of the contact pass.

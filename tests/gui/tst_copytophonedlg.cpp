@@ -166,6 +166,15 @@ private slots:
                  std::string("Short:      \t1.50 MB\nMuch longer:\t-0.00 MB\nok"));
     }
 
+    void memoryReportInTheLanguagesNumberFormat() {
+        QVERIFY(SetLanguage("Deutsch"));
+        QCOMPARE(CCopyToPhoneDlg::FormatMemoryReport("A:", 0.125, "B:", 1234.5, "ok"),
+                 std::string("A:\t0,12 MB\nB:\t1234,50 MB\nok"));
+        QVERIFY(SetLanguage("English"));
+        QCOMPARE(CCopyToPhoneDlg::FormatMemoryReport("A:", 0.125, "B:", 1234.5, "ok"),
+                 std::string("A:\t0.12 MB\nB:\t1234.50 MB\nok"));
+    }
+
     void copyThenAnswerTheFinishQuestion_data() {
         QTest::addColumn<bool>("another");
         QTest::newRow("Yes: another phone") << true;

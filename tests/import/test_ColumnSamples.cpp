@@ -58,7 +58,11 @@ TEST_F(ColumnSamplesTest, HeaderOnlyFileGivesEmptyLists) {
 TEST_F(ColumnSamplesTest, LooksAtALimitedNumberOfRows) {
     // A value in the 1,001st data row is not looked for.
     std::string csv = "Name;Late\r\n";
-    for (int i = 0; i < 1000; ++i) csv += "n" + std::to_string(i) + ";\r\n";
+    for (int i = 0; i < 1000; ++i) {
+        csv += 'n';
+        csv += std::to_string(i);
+        csv += ";\r\n";
+    }
     csv += "last;found\r\n";
     Analyze(csv);
     EXPECT_EQ(CollectColumnSamples(parser, table)[1], std::vector<std::string>{});

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -17,6 +18,18 @@ TEST(FileSystem, ReadableFileIsAPlainFileThatOpens) {
     ASSERT_EQ(mkdir(dir.File("folder.csv").c_str(), 0700), 0);
     EXPECT_EQ(qvxplatform::CheckReadableFile(dir.File("folder.csv")), ReadableFile::kNo);
     EXPECT_EQ(qvxplatform::CheckReadableFile(""), ReadableFile::kNo);
+}
+
+TEST(FileSystem, AFolderOrALinkToOneIsADirectory) {
+    qvxtest::TempDir dir;
+    ASSERT_EQ(mkdir(dir.File("phones").c_str(), 0700), 0);
+    ASSERT_EQ(symlink(dir.File("phones").c_str(), dir.File("link").c_str()), 0);
+    qvxtest::WriteFile(dir.File("phone.ini"), "x");
+    EXPECT_TRUE(qvxplatform::IsDirectory(dir.File("phones")));
+    EXPECT_TRUE(qvxplatform::IsDirectory(dir.File("link")));
+    EXPECT_FALSE(qvxplatform::IsDirectory(dir.File("phone.ini")));
+    EXPECT_FALSE(qvxplatform::IsDirectory(dir.File("missing")));
+    EXPECT_FALSE(qvxplatform::IsDirectory(""));
 }
 
 TEST(FileSystem, ModificationTime) {

@@ -98,7 +98,8 @@ TEST(StringMapTable, KeysAndCodes) {
 TEST(StringMapTable, WalksInAscendingKeyOrder) {
     CStringMapTable table;
     EXPECT_EQ(table.NextEntry(), nullptr) << "a new table has nothing under its cursor";
-    for (int key : {2, 0, 1, -7, 1000}) table.AddEntry(key, ("k" + std::to_string(key)).c_str());
+    for (int key : {2, 0, 1, -7, 1000})
+        table.AddEntry(key, std::string("k").append(std::to_string(key)).c_str());
     const std::vector<std::pair<int, std::string>> expected = {
         {-7, "k-7"}, {0, "k0"}, {1, "k1"}, {2, "k2"}, {1000, "k1000"}};
     EXPECT_EQ(Walk(table), expected);

@@ -71,7 +71,11 @@ TEST_F(QvxBuildFaults, OddArgumentsEndInAMessageAndAnExitCode) {
     for (const auto& args : runs) {
         Result r = Run("qvxbuild", args);
         std::string shown;
-        for (const auto& a : args) shown += "'" + a.substr(0, 30) + "' ";
+        for (const auto& a : args) {
+            shown += '\'';
+            shown += a.substr(0, 30);
+            shown += "' ";
+        }
         EXPECT_GE(r.status, 1) << shown;
         EXPECT_LE(r.status, 5) << shown << r.err;
         EXPECT_FALSE(r.err.empty() && r.out.empty()) << shown;

@@ -373,9 +373,15 @@ TEST_F(DeviceService, CopiesFromPhoneToPc) {
 class DeviceEvents : public DMNotifyIF {
 public:
     void OnDeviceListChanged() override {}
-    void OnDeviceAdded(const char16_t* serial, uint32_t) override { Record("+" + FromUtf16(serial)); }
-    void OnDeviceRemoved(const char16_t* serial, uint32_t) override { Record("-" + FromUtf16(serial)); }
-    void OnDeviceUpdated(const char16_t* serial, uint32_t) override { Record("~" + FromUtf16(serial)); }
+    void OnDeviceAdded(const char16_t* serial, uint32_t) override {
+        Record(std::string("+").append(FromUtf16(serial)));
+    }
+    void OnDeviceRemoved(const char16_t* serial, uint32_t) override {
+        Record(std::string("-").append(FromUtf16(serial)));
+    }
+    void OnDeviceUpdated(const char16_t* serial, uint32_t) override {
+        Record(std::string("~").append(FromUtf16(serial)));
+    }
 
     bool WaitForCount(size_t n) {
         return qvxtest::WaitFor(m_mutex, m_cv, [&] { return m_events.size() >= n; });

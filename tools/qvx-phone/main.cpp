@@ -18,6 +18,7 @@
 #include "PhoneFolder.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/FileWrite.h"
 
@@ -79,11 +80,6 @@ int Usage(const char* problem) {
     return 2;
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool SerialInUse(const std::vector<qvxdev::PhoneInfo>& phones, const std::string& serial) {
     for (const auto& p : phones) {
         if (p.serial == serial) return true;
@@ -137,7 +133,8 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
     qvxdev::PhoneInfo info;
     info.name = args[0];
     // The phones folder's own limit on a name (where it does not exist yet, the usual one).
-    const long nameMax = pathconf(IsDirectory(phonesDir) ? phonesDir.c_str() : ".", _PC_NAME_MAX);
+    const long nameMax =
+        pathconf(qvxplatform::IsDirectory(phonesDir) ? phonesDir.c_str() : ".", _PC_NAME_MAX);
     const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : 255;
     if (info.name.size() > limit) {
         std::fprintf(stderr, "qvx-phone: a phone name may have at most %zu bytes\n", limit);
@@ -186,7 +183,7 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
         std::fprintf(stderr, "qvx-phone: serial number %s is already in use\n", info.serial.c_str());
         return 1;
     }
-    if (!IsDirectory(phonesDir) && mkdir(phonesDir.c_str(), 0755) != 0) {
+    if (!qvxplatform::IsDirectory(phonesDir) && mkdir(phonesDir.c_str(), 0755) != 0) {
         std::fprintf(stderr, "qvx-phone: cannot create %s: %s\n", phonesDir.c_str(), std::strerror(errno));
         return 1;
     }
@@ -234,7 +231,8 @@ int List(const std::string& phonesDir, bool bNamesOnly) {
         if (p.copySpeed > 0) settings += "speed=" + std::to_string(p.copySpeed) + "B/s ";
         if (p.disconnectAfter >= 0) settings += "disconnect-after=" + std::to_string(p.disconnectAfter) + " ";
         if (p.installFails) settings += "install-fails ";
-        if (IsDirectory(p.path + "/C/Quorvex") && IsDirectory(p.path + "/C/Data/Quorvex"))
+        if (qvxplatform::IsDirectory(p.path + "/C/Quorvex") &&
+            qvxplatform::IsDirectory(p.path + "/C/Data/Quorvex"))
             settings += "installed";
         std::printf("%-20s %-18s %-14s %-14s %s\n", p.folderName.c_str(), p.serial.c_str(),
                     Bytes(p.freeMemory).c_str(), Bytes(p.totalMemory).c_str(), settings.c_str());

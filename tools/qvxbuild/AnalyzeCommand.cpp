@@ -117,6 +117,14 @@ void PrintText(const AnalysisReport& r) {
     }
 }
 
+// Appends the texts as JSON strings, separated by commas.
+void AppendJsonList(std::string& out, const std::vector<std::string>& texts) {
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i) out += ',';
+        out += JsonString(texts[i]);
+    }
+}
+
 void PrintJson(const AnalysisReport& r) {
     std::string out = "{";
     out += "\"result\":" + std::to_string(r.nResult);
@@ -128,15 +136,16 @@ void PrintJson(const AnalysisReport& r) {
     out += ",\"mismatched\":" + std::to_string(r.nMismatched);
     out += ",\"mismatched_lines\":[";
     for (size_t i = 0; i < r.mismatchedLines.size(); ++i) {
-        out += (i ? "," : "") + std::to_string(r.mismatchedLines[i]);
+        if (i) out += ',';
+        out += std::to_string(r.mismatchedLines[i]);
     }
     out += "]";
     out += ",\"headers\":[";
-    for (size_t i = 0; i < r.headers.size(); ++i) out += (i ? "," : "") + JsonString(r.headers[i]);
+    AppendJsonList(out, r.headers);
     out += "]";
     if (r.bFitting) {
         out += ",\"fitting\":[";
-        for (size_t i = 0; i < r.fitting.size(); ++i) out += (i ? "," : "") + JsonString(r.fitting[i]);
+        AppendJsonList(out, r.fitting);
         out += "]";
     }
     if (r.bMapping) {
@@ -147,7 +156,7 @@ void PrintJson(const AnalysisReport& r) {
         out += ",\"name\":" + JsonString(r.name);
         out += ",\"description\":" + JsonString(r.description);
         out += ",\"codes\":[";
-        for (size_t i = 0; i < r.codes.size(); ++i) out += (i ? "," : "") + JsonString(r.codes[i]);
+        AppendJsonList(out, r.codes);
         out += "]}";
     }
     // Known once a complete mapping applies.

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/FileSystem.h"
 #include "support/FileWrite.h"
 #include "transfer/Utf16Text.h"
 
@@ -24,11 +25,6 @@ namespace {
 
 constexpr int64_t kChunk = 256 * 1024;
 std::atomic<unsigned> g_tempCounter{0};
-
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 // Opens `relative` (folders joined by '/', "" for the phone folder itself)
 // below `root` without ever leaving it: links are followed only while they
@@ -308,7 +304,7 @@ uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, cons
         t.sourceOnPhone = true;
         t.name = fileName;
         t.targetDir = *targetPath;
-        if (!IsDirectory(t.targetDir)) return ECONA_FOLDER_NOT_FOUND;
+        if (!qvxplatform::IsDirectory(t.targetDir)) return ECONA_FOLDER_NOT_FOUND;
     }
     const bool toPhone = direction == CONA_DIRECT_PC_TO_PHONE;
     if (toPhone) {

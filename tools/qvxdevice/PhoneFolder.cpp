@@ -1,103 +1,26 @@
 #include "PhoneFolder.h"
 
 #include <dirent.h>
-#include <limits.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 
+#include "platform/IniFile.h"
 #include "platform/ProgramPath.h"
-#include "support/AsciiCase.h"
 
 namespace qvxdev {
-
-namespace {
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
-}  // namespace
-
-bool IniSection::Load(const std::string& path, std::string_view section) {
-    m_entries.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    Parse(ss.str(), section);
-    return true;
-}
-
-void IniSection::Parse(std::string_view text, std::string_view section) {
-    m_entries.clear();
-    bool inSection = false;
-    bool seenSection = false;  // the first of duplicate sections wins
-    while (!text.empty()) {
-        size_t eol = text.find('\n');
-        std::string_view line = Trim(text.substr(0, eol));
-        text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
-        if (line.empty() || line.front() == ';') continue;
-        if (line.front() == '[') {
-            size_t close = line.find(']');
-            std::string_view name =
-                close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
-            bool match = qvxsupport::EqualsIgnoringCase(Trim(name), section);
-            inSection = match && !seenSection;
-            if (match) seenSection = true;
-            continue;
-        }
-        if (!inSection) continue;
-        size_t eq = line.find('=');
-        if (eq == std::string_view::npos) continue;
-        std::string_view key = Trim(line.substr(0, eq));
-        std::string_view value = Trim(line.substr(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front()) {
-            value = value.substr(1, value.size() - 2);
-        }
-        if (key.empty()) continue;
-        bool dup = std::any_of(m_entries.begin(), m_entries.end(),
-                               [&](const auto& e) { return qvxsupport::EqualsIgnoringCase(e.first, key); });
-        if (!dup) m_entries.emplace_back(std::string(key), std::string(value));
-    }
-}
-
-bool IniSection::Get(std::string_view key, std::string& value) const {
-    for (const auto& e : m_entries) {
-        if (qvxsupport::EqualsIgnoringCase(e.first, key)) {
-            value = e.second;
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string ProgramFolder() {
-    char buffer[PATH_MAX + 1];
-    ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
-    if (n <= 0) return ".";
-    std::string path(buffer, static_cast<size_t>(n));
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 std::string ResolvePhonesDir() {
     const char* env = getenv("QVX_PHONES_DIR");
     if (env && *env) return env;
-    const std::string program = ProgramFolder();
-    IniSection reg;
+    // The service is compiled with its own copy of the program folder's rules,
+    // so this is the folder of the program that loaded it.
+    const std::string program = qvxplatform::GetProgramFolder();
+    CIniFile reg;
     std::string value;
-    if (reg.Load(program + "/registry.ini", kRegistryKeyApi) && reg.Get(kPhonesFolderValue, value) &&
+    if (reg.Load(program + "/registry.ini") && reg.GetValue(kRegistryKeyApi, kPhonesFolderValue, value) &&
         !value.empty()) {
         return value.front() == '/' ? value : program + "/" + value;
     }
@@ -126,20 +49,23 @@ bool ReadPhone(const std::string& dir, const std::string& folderName, PhoneInfo&
     struct stat st {};
     const std::string ini = dir + "/" + kPhoneIni;
     if (stat(ini.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    IniSection section;
-    if (!section.Load(ini, kPhoneSection)) return false;
+    CIniFile file;
+    if (!file.Load(ini)) return false;
+    const auto section = [&file](const char* key, std::string& value) {
+        return file.GetValue(kPhoneSection, key, value);
+    };
     info = PhoneInfo{};
     info.folderName = folderName;
     info.path = dir;
     std::string v;
-    info.name = section.Get("Name", v) && !v.empty() ? v : folderName;
-    info.serial = section.Get("SerialNumber", v) && !v.empty() ? v : folderName;
+    info.name = section("Name", v) && !v.empty() ? v : folderName;
+    info.serial = section("SerialNumber", v) && !v.empty() ? v : folderName;
     int64_t n = 0;
-    if (section.Get("TotalMemory", v) && ParseCount(v, n)) info.totalMemory = n;
-    if (section.Get("FreeMemory", v) && ParseCount(v, n)) info.freeMemory = n;
-    if (section.Get("CopySpeed", v) && ParseCount(v, n)) info.copySpeed = n;
-    if (section.Get("DisconnectAfter", v) && ParseCount(v, n)) info.disconnectAfter = n;
-    info.installFails = section.Get("InstallFails", v) && v == "1";
+    if (section("TotalMemory", v) && ParseCount(v, n)) info.totalMemory = n;
+    if (section("FreeMemory", v) && ParseCount(v, n)) info.freeMemory = n;
+    if (section("CopySpeed", v) && ParseCount(v, n)) info.copySpeed = n;
+    if (section("DisconnectAfter", v) && ParseCount(v, n)) info.disconnectAfter = n;
+    info.installFails = section("InstallFails", v) && v == "1";
     return true;
 }
 

@@ -22,7 +22,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace qvxdev {
@@ -44,21 +43,6 @@ struct PhoneInfo {
     bool installFails = false;
 };
 
-// Key/value pairs of one INI section, read with the rules of the project's INI
-// files (ASCII case ignored in names, blanks trimmed, quotes removed, ';'
-// comments, first duplicate wins).
-class IniSection {
-public:
-    bool Load(const std::string& path, std::string_view section);
-    void Parse(std::string_view text, std::string_view section);
-    bool Get(std::string_view key, std::string& value) const;
-
-private:
-    std::vector<std::pair<std::string, std::string>> m_entries;
-};
-
-// Folder of the running program (from /proc/self/exe), without trailing '/'.
-std::string ProgramFolder();
 // The phones folder as described above.
 std::string ResolvePhonesDir();
 

@@ -12,38 +12,42 @@
 #include "gui/kit/UiThreadAdapter.h"
 #include "support/ProgressPercent.h"
 
+namespace {
+
+// The template's controls, with their places in dialog units.
+constexpr qvxui::DialogItem kLayout[] = {
+    {CProgressDlg::kIdProgress, 7, 7, 132, 14},
+    {CProgressDlg::kIdPercent, 7, 23, 132, 10},
+    {CProgressDlg::kIdInfo, 7, 35, 132, 28},
+    {CProgressDlg::kIdCancel, 45, 71, 55, 14},
+};
+
+}  // namespace
+
 CProgressDlg::CProgressDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle(QStringLiteral("ProgressDlg"));
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     // Members in the order of the template's controls.
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QString::number(kIdProgress));
+    m_pProgress = qvxui::Placed(new QProgressBar(this), kIdProgress, kLayout);
     m_pProgress->setTextVisible(false);
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);
-    qvxui::PlaceByDialogUnits(m_pProgress, 7, 7, 132, 14);
 
-    m_pPercent = new QLabel(this);
-    m_pPercent->setObjectName(QString::number(kIdPercent));
+    m_pPercent = qvxui::Placed(new QLabel(this), kIdPercent, kLayout);
     m_pPercent->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_pPercent->setTextFormat(Qt::PlainText);
-    qvxui::PlaceByDialogUnits(m_pPercent, 7, 23, 132, 10);
 
-    m_pInfo = new QLabel(this);
-    m_pInfo->setObjectName(QString::number(kIdInfo));
+    m_pInfo = qvxui::Placed(new QLabel(this), kIdInfo, kLayout);
     m_pInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pInfo->setTextFormat(Qt::PlainText);
     m_pInfo->setWordWrap(true);
     m_pInfo->setMargin(2);
-    qvxui::PlaceByDialogUnits(m_pInfo, 7, 35, 132, 28);
 
-    m_pCancel = new CIconButton(this);
-    m_pCancel->setObjectName(QString::number(kIdCancel));
+    m_pCancel = qvxui::Placed(new CIconButton(this), kIdCancel, kLayout);
     m_pCancel->setAutoDefault(true);
-    qvxui::PlaceByDialogUnits(m_pCancel, 45, 71, 55, 14);
     connect(m_pCancel, &QPushButton::clicked, this, &CProgressDlg::reject);
 
     setFixedSize(qvxui::DialogSizeToPixels(font(), 146, 92));

@@ -35,6 +35,20 @@ namespace {
 // sample values.
 constexpr int kTemplateWidth = 316;
 constexpr int kTemplateHeight = 225;
+// The template's controls, with their places in dialog units. The info label
+// holds four lines: three rules can be broken at once, and a long text may
+// wrap (the template's two and a quarter lines cut them off). The list gives
+// up the room.
+constexpr qvxui::DialogItem kLayout[] = {
+    {CMappingDlg::kIdNameLabel, 7, 7, 58, 14},
+    {CMappingDlg::kIdName, 69, 7, 240, 14},
+    {CMappingDlg::kIdDescriptionLabel, 7, 30, 58, 14},
+    {CMappingDlg::kIdDescription, 69, 30, 240, 36},
+    {CMappingDlg::kIdList, 7, 73, 302, 86},
+    {CMappingDlg::kIdInfo, 7, 164, 302, 35},
+    {CMappingDlg::kIdOk, 193, 204, 55, 14},
+    {CMappingDlg::kIdCancel, 254, 204, 55, 14},
+};
 constexpr size_t kNameBuffer = 96;
 constexpr size_t kDescriptionBuffer = 256;
 constexpr size_t kInfoBuffer = 128;
@@ -111,29 +125,21 @@ CMappingDlg::CMappingDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setSizeGripEnabled(false);
 
-    m_pNameLabel = new QLabel(this);
-    m_pNameLabel->setObjectName(QString::number(kIdNameLabel));
-    m_pName = new QLineEdit(this);
-    m_pName->setObjectName(QString::number(kIdName));
-    m_pDescriptionLabel = new QLabel(this);
-    m_pDescriptionLabel->setObjectName(QString::number(kIdDescriptionLabel));
-    m_pDescription = new CDescriptionEdit(kDescriptionLimit, this);
-    m_pDescription->setObjectName(QString::number(kIdDescription));
-    m_pList = new CPropertyListCtrl(this);
-    m_pList->setObjectName(QString::number(kIdList));
-    m_pInfo = new QLabel(this);
-    m_pInfo->setObjectName(QString::number(kIdInfo));
+    m_pNameLabel = qvxui::Placed(new QLabel(this), kIdNameLabel, kLayout);
+    m_pName = qvxui::Placed(new QLineEdit(this), kIdName, kLayout);
+    m_pDescriptionLabel = qvxui::Placed(new QLabel(this), kIdDescriptionLabel, kLayout);
+    m_pDescription = qvxui::Placed(new CDescriptionEdit(kDescriptionLimit, this), kIdDescription, kLayout);
+    m_pList = qvxui::Placed(new CPropertyListCtrl(this), kIdList, kLayout);
+    m_pInfo = qvxui::Placed(new QLabel(this), kIdInfo, kLayout);
     m_pInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pInfo->setWordWrap(true);
     m_pInfo->setTextFormat(Qt::PlainText);
-    m_pOk = new CIconButton(this);
-    m_pOk->setObjectName(QString::number(kIdOk));
+    m_pOk = qvxui::Placed(new CIconButton(this), kIdOk, kLayout);
     m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
     m_pOk->OffsetButtonColour(CIconButton::kColourBackHover, 30);
     m_pOk->setDefault(true);
-    m_pCancel = new CIconButton(this);
-    m_pCancel->setObjectName(QString::number(kIdCancel));
+    m_pCancel = qvxui::Placed(new CIconButton(this), kIdCancel, kLayout);
     m_pCancel->SetButtonIcons(qvxicons::kCancel, qvxicons::kCancelDisabled);
     m_pCancel->OffsetButtonColour(CIconButton::kColourBackHover, 30);
     m_pCancel->setAutoDefault(false);
@@ -146,27 +152,12 @@ CMappingDlg::CMappingDlg(QWidget* pParent) : QDialog(pParent) {
     connect(m_pOk, &QPushButton::clicked, this, &CMappingDlg::accept);
     connect(m_pCancel, &QPushButton::clicked, this, &CMappingDlg::reject);
 
-    LayoutControls();
     resize(qvxui::DialogSizeToPixels(font(), kTemplateWidth, kTemplateHeight));
     setWindowIcon(qvxicons::ProgramIcon());
 }
 
 CMappingDlg::~CMappingDlg() {
     if (m_pList) m_pList->SetReceiver(nullptr);
-}
-
-void CMappingDlg::LayoutControls() {
-    qvxui::PlaceByDialogUnits(m_pNameLabel, 7, 7, 58, 14);
-    qvxui::PlaceByDialogUnits(m_pName, 69, 7, 240, 14);
-    qvxui::PlaceByDialogUnits(m_pDescriptionLabel, 7, 30, 58, 14);
-    qvxui::PlaceByDialogUnits(m_pDescription, 69, 30, 240, 36);
-    // The info label holds four lines: three rules can be broken at once,
-    // and a long text may wrap (the template's two and a quarter lines cut
-    // them off). The list gives up the room.
-    qvxui::PlaceByDialogUnits(m_pList, 7, 73, 302, 86);
-    qvxui::PlaceByDialogUnits(m_pInfo, 7, 164, 302, 35);
-    qvxui::PlaceByDialogUnits(m_pOk, 193, 204, 55, 14);
-    qvxui::PlaceByDialogUnits(m_pCancel, 254, 204, 55, 14);
 }
 
 void CMappingDlg::SetMappingPath(const char* pszText, size_t nSize) {

@@ -123,7 +123,6 @@ protected:
 private:
     void OnInitDialog();
     void MeasureAnchors();
-    void LayoutControls();
     std::string NameBytes() const;
     std::string DescriptionBytes() const;
 

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPainter>
 #include <QProgressBar>
 #include <QTextDocument>
@@ -17,6 +18,7 @@
 #include "gui/controls/ButtonIcons.h"
 #include "gui/controls/IconButton.h"
 #include "gui/i18n/LanguageTextUi.h"
+#include "gui/i18n/QtTranslationsUi.h"
 #include "gui/kit/DialogUi.h"
 #include "gui/kit/MessageBoxesUi.h"
 #include "gui/kit/UiThreadAdapter.h"
@@ -70,6 +72,17 @@ protected:
         document.documentLayout()->draw(&painter, context);
     }
 };
+
+// A figure in megabytes with two decimals, rounded as printf does, with the
+// decimal mark of the current language ("0,12 MB" in German).
+std::string MegabytesText(double dMB) {
+    char szFigure[64];
+    snprintf(szFigure, sizeof szFigure, "%.2f MB", dMB);
+    QString text = QString::fromLatin1(szFigure);
+    const QString code = qvxui::QtLocaleCode(GetCurrentLanguageName());
+    if (!code.isEmpty()) text.replace(QLatin1Char('.'), QLocale(code).decimalPoint());
+    return text.toStdString();
+}
 
 // The fixed geometry in dialog units.
 constexpr int kDialogWidth = 148;
@@ -318,10 +331,11 @@ std::string CCopyToPhoneDlg::FormatMemoryReport(const std::string& neededLabel, 
     const int nWidth = static_cast<int>(std::max(neededLabel.size(), freeLabel.size()));
     std::string report;
     char szLine[600];
-    snprintf(szLine, sizeof szLine, "%-*s\t%.2f MB", nWidth, neededLabel.c_str(), dNeededMB);
+    snprintf(szLine, sizeof szLine, "%-*s\t%s", nWidth, neededLabel.c_str(),
+             MegabytesText(dNeededMB).c_str());
     report += szLine;
     report += "\n";
-    snprintf(szLine, sizeof szLine, "%-*s\t%.2f MB", nWidth, freeLabel.c_str(), dFreeMB);
+    snprintf(szLine, sizeof szLine, "%-*s\t%s", nWidth, freeLabel.c_str(), MegabytesText(dFreeMB).c_str());
     report += szLine;
     report += "\n";
     report += verdict;

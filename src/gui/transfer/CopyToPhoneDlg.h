@@ -76,7 +76,8 @@ public:
     bool IsRunActive() const { return m_bRunActive.load(); }
 
     // The two lines of the memory report and the verdict, the labels padded
-    // to the longer one so that both figures start in the same column.
+    // to the longer one so that both figures start in the same column; the
+    // figures in the current language's number format.
     static std::string FormatMemoryReport(const std::string& neededLabel, double dNeededMB,
                                           const std::string& freeLabel, double dFreeMB,
                                           const std::string& verdict);

@@ -20,47 +20,45 @@ namespace {
 constexpr size_t kBufferSize = 260;
 constexpr const char* kNokiaKey = "HKEY_LOCAL_MACHINE\\Software\\Nokia";
 constexpr const char* kBuildNumberValue = "PCSuiteBuildNumber";
+
+// The template's controls, with their places in dialog units.
+constexpr qvxui::DialogItem kLayout[] = {
+    {CPCSuiteDlg::kIdMessage, 7, 7, 172, 26},  {CPCSuiteDlg::kIdVersion, 7, 38, 172, 9},
+    {CPCSuiteDlg::kIdLink, 7, 54, 172, 10},    {CPCSuiteDlg::kIdOk, 68, 74, 50, 14},
+    {CPCSuiteDlg::kIdHidden, 129, 74, 50, 14},
+};
+
 }  // namespace
 
 CPCSuiteDlg::CPCSuiteDlg(QWidget* pParent) : QDialog(pParent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    m_pMessage = new QLabel(this);
-    m_pMessage->setObjectName(QString::number(kIdMessage));
+    m_pMessage = qvxui::Placed(new QLabel(this), kIdMessage, kLayout);
     m_pMessage->setTextFormat(Qt::PlainText);
     m_pMessage->setWordWrap(true);
     m_pMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    qvxui::PlaceByDialogUnits(m_pMessage, 7, 7, 172, 26);
 
-    m_pVersion = new QLabel(this);
-    m_pVersion->setObjectName(QString::number(kIdVersion));
+    m_pVersion = qvxui::Placed(new QLabel(this), kIdVersion, kLayout);
     m_pVersion->setTextFormat(Qt::PlainText);
-    qvxui::PlaceByDialogUnits(m_pVersion, 7, 38, 172, 9);
 
-    m_pLink = new CHyperlinkLabel(this);
-    m_pLink->setObjectName(QString::number(kIdLink));
-    qvxui::PlaceByDialogUnits(m_pLink, 7, 54, 172, 10);
+    m_pLink = qvxui::Placed(new CHyperlinkLabel(this), kIdLink, kLayout);
     m_pLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     const QColor blue(0, 0, 255);
     m_pLink->SetLinkColours(blue, blue, blue);
     m_pLink->SetAddress(QString::fromUtf8(qvxproduct::kPhoneSuiteDownloadAddress));
     m_pLink->Attach();
 
-    m_pOk = new CIconButton(this);
-    m_pOk->setObjectName(QString::number(kIdOk));
+    m_pOk = qvxui::Placed(new CIconButton(this), kIdOk, kLayout);
     m_pOk->setText(QStringLiteral("OK"));
     m_pOk->setDefault(true);
     m_pOk->SetButtonIcons(qvxicons::kOk, qvxicons::kOkDisabled);
     m_pOk->OffsetButtonColour(CIconButton::kColourBackHover, 30);
-    qvxui::PlaceByDialogUnits(m_pOk, 68, 74, 50, 14);
     connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
 
     // The template's second button has no role: hidden and disabled.
-    m_pHidden = new CIconButton(this);
-    m_pHidden->setObjectName(QString::number(kIdHidden));
+    m_pHidden = qvxui::Placed(new CIconButton(this), kIdHidden, kLayout);
     m_pHidden->setAutoDefault(false);
-    qvxui::PlaceByDialogUnits(m_pHidden, 129, 74, 50, 14);
     m_pHidden->setEnabled(false);
     m_pHidden->hide();
 
