@@ -21,7 +21,8 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kOpen_Msg_NoBrowser,
                                               qvxtext::kMainDlg_Info_MappingChosen,
                                               qvxtext::kMainDlg_Info_ReadAs,
-                                              qvxtext::kMainDlg_Info_RowMismatched};
+                                              qvxtext::kMainDlg_Info_RowMismatched,
+                                              qvxtext::kVCard_Info_ReadAs};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched};
 
