@@ -242,8 +242,13 @@ void NormalizeLineEnds(std::string& text) {
 // Splits a value at unescaped `sep` (none: no split) and resolves the
 // escapes \n \N \, \; \: \\ ; another backslash stays as written.
 void SplitValue(std::string_view value, char sep, std::vector<std::string>& parts) {
-    parts.clear();
-    parts.emplace_back();
+    parts.resize(1);
+    if (memchr(value.data(), '\\', value.size()) == nullptr &&
+        (sep == 0 || memchr(value.data(), sep, value.size()) == nullptr)) {
+        parts.front().assign(value);
+        return;
+    }
+    parts.front().clear();
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         if (c == '\\' && i + 1 < value.size()) {
@@ -306,6 +311,7 @@ enum class Prop {
 struct CVCardReader::Words {
     std::string name, family, given, additional, prefix, suffix, company, department, phone, email, address;
     std::array<std::string, 13> types;
+    std::vector<std::string> props;  // by index into kProps
     std::string Text(const char* key, const char* english) {
         std::string text = GetText(key);
         return text.empty() ? english : text;
@@ -315,7 +321,7 @@ struct CVCardReader::Words {
 namespace {
 
 struct TypeWord {
-    const char* code;
+    std::string_view code;
     int index;  // into Words::types, also the order in a header
 };
 // Type words, in the order they show in a header; several codes share a word.
@@ -334,11 +340,11 @@ constexpr const char* kTypeKeys[13][2] = {
     {qvxtext::kVCard_Type_Textphone, "textphone"},
 };
 // Types that say nothing a user would label a number or address by.
-constexpr const char* kSilentTypes[] = {"pref", "voice", "internet", "x400",
-                                        "dom",  "intl",  "postal",   "parcel"};
+constexpr std::string_view kSilentTypes[] = {"pref", "voice", "internet", "x400",
+                                             "dom",  "intl",  "postal",   "parcel"};
 
 struct PropInfo {
-    const char* name;
+    std::string_view name;
     Prop prop;
     const char* key;      // header word, for kPlain and kLabelled
     const char* english;  // its fallback
@@ -371,32 +377,32 @@ constexpr PropInfo kProps[] = {
     {"KEY", Prop::kBinary, nullptr, nullptr},
 };
 // Properties that only serve programs.
-constexpr const char* kTechnicalProps[] = {
+constexpr std::string_view kTechnicalProps[] = {
     "PRODID",      "UID",    "REV",   "KIND", "SOURCE",  "NAME",    "PROFILE",    "CLIENTPIDMAP",   "XML",
     "SORT-STRING", "CLASS",  "LABEL", "TZ",   "GEO",     "MAILER",  "AGENT",      "FBURL",          "CALURI",
     "CALADRURI",   "MEMBER", "BEGIN", "END",  "X-ABUID", "X-ABADR", "X-ABSHOWAS", "X-ABPERSONFLAGS"};
 // Extensions people do read; every other X- property is taken as technical.
-constexpr const char* kReadableExtensions[] = {"X-SKYPE",
-                                               "X-SKYPE-USERNAME",
-                                               "X-JABBER",
-                                               "X-AIM",
-                                               "X-ICQ",
-                                               "X-MSN",
-                                               "X-YAHOO",
-                                               "X-GTALK",
-                                               "X-GOOGLE-TALK",
-                                               "X-QQ",
-                                               "X-TWITTER",
-                                               "X-SIP",
-                                               "X-SPOUSE",
-                                               "X-ASSISTANT",
-                                               "X-MANAGER",
-                                               "X-MAIDENNAME",
-                                               "X-PHONETIC-FIRST-NAME",
-                                               "X-PHONETIC-LAST-NAME"};
+constexpr std::string_view kReadableExtensions[] = {"X-SKYPE",
+                                                    "X-SKYPE-USERNAME",
+                                                    "X-JABBER",
+                                                    "X-AIM",
+                                                    "X-ICQ",
+                                                    "X-MSN",
+                                                    "X-YAHOO",
+                                                    "X-GTALK",
+                                                    "X-GOOGLE-TALK",
+                                                    "X-QQ",
+                                                    "X-TWITTER",
+                                                    "X-SIP",
+                                                    "X-SPOUSE",
+                                                    "X-ASSISTANT",
+                                                    "X-MANAGER",
+                                                    "X-MAIDENNAME",
+                                                    "X-PHONETIC-FIRST-NAME",
+                                                    "X-PHONETIC-LAST-NAME"};
 // Properties whose base64 values are text, not pictures or keys.
-constexpr const char* kTextProps[] = {"FN",  "N",     "ORG",      "TITLE", "ROLE",       "NOTE", "ADR",
-                                      "TEL", "EMAIL", "NICKNAME", "URL",   "CATEGORIES", "LABEL"};
+constexpr std::string_view kTextProps[] = {"FN",  "N",     "ORG",      "TITLE", "ROLE",       "NOTE", "ADR",
+                                           "TEL", "EMAIL", "NICKNAME", "URL",   "CATEGORIES", "LABEL"};
 
 const PropInfo* FindProp(std::string_view name) {
     for (const PropInfo& p : kProps)
@@ -405,8 +411,8 @@ const PropInfo* FindProp(std::string_view name) {
 }
 
 template <size_t N>
-bool InList(std::string_view name, const char* const (&list)[N]) {
-    for (const char* entry : list)
+bool InList(std::string_view name, const std::string_view (&list)[N]) {
+    for (std::string_view entry : list)
         if (EqualsNoCase(name, entry)) return true;
     return false;
 }
@@ -517,14 +523,9 @@ public:
         m_labels.clear();
         m_fn.clear();
         m_nameParts = {};
-        if (ContainsNoCase(body, "X-ABLABEL") && !Walk(body, [this](const Property& p) {
-                if (!p.group.empty() && EqualsNoCase(p.name, "X-ABLABEL")) {
-                    Decode(p, m_value);
-                    m_labels.emplace_back(std::string(p.group), AppleLabel(m_value));
-                }
-            }))
-            return false;
-        const bool ok = Walk(body, [&](const Property& p) { Handle(p, sink, version); });
+        m_body = body;
+        m_bLabelsRead = false;
+        const bool ok = Walk(body, m_line, [&](const Property& p) { Handle(p, sink, version); });
         if (!ok) return false;
         std::string name = TrimmedText(m_fn);
         if (name.empty()) {
@@ -542,7 +543,7 @@ private:
     // Calls f for each property line, unfolded and with quoted-printable
     // soft line breaks joined. Binary values are passed over unread.
     template <typename F>
-    bool Walk(std::string_view body, F&& f) {
+    bool Walk(std::string_view body, std::string& joinedLine, F&& f) {
         LineWalker lines(body, m_cLineEnd);
         std::string_view line;
         while (lines.Next(line)) {
@@ -553,38 +554,49 @@ private:
             const std::string_view bareName = head.substr(std::min(head.rfind('.') + 1, head.size()));
             const PropInfo* info = FindProp(bareName);
             const bool binary = info != nullptr && info->prop == Prop::kBinary;
-            const bool qp = ContainsNoCase(line.substr(0, line.find(':')), "QUOTED-PRINTABLE");
-            const bool b64 = ContainsNoCase(line.substr(0, line.find(':')), "BASE64") ||
-                             ContainsNoCase(line.substr(0, line.find(':')), "ENCODING=B");
+            // The encoding is looked up only when a following line may
+            // continue this one, which most lines are not.
+            const std::string_view params = line.substr(0, line.find(':'));
+            int qp = -1;
+            int b64 = -1;
+            auto isQp = [&] {
+                return qp >= 0 ? qp == 1 : (qp = ContainsNoCase(params, "QUOTED-PRINTABLE")) == 1;
+            };
+            auto isB64 = [&] {
+                return b64 >= 0 ? b64 == 1
+                                : (b64 = ContainsNoCase(params, "BASE64") ||
+                                         ContainsNoCase(params, "ENCODING=B")) == 1;
+            };
             std::string_view logical = line;
             bool joined = false;
             std::string_view next;
             while (lines.Peek(next)) {
                 const bool fold = !next.empty() && IsBlank(next.front());
-                const bool soft = qp && EndsWithSoftBreak(joined ? std::string_view(m_line) : logical) &&
-                                  !IsMarker(next, "END:VCARD");
-                const bool b64Line =
-                    b64 && !TrimBlanks(next).empty() && next.find(':') == std::string_view::npos;
+                const bool soft = !fold &&
+                                  EndsWithSoftBreak(joined ? std::string_view(joinedLine) : logical) &&
+                                  isQp() && !IsMarker(next, "END:VCARD");
+                const bool b64Line = !fold && !soft && next.find(':') == std::string_view::npos &&
+                                     !TrimBlanks(next).empty() && isB64();
                 if (!fold && !soft && !b64Line) break;
                 lines.Next(next);
                 if (binary) continue;
                 if (!joined) {
-                    m_line.assign(logical);
+                    joinedLine.assign(logical);
                     joined = true;
                 }
-                if (soft || (qp && fold && EndsWithSoftBreak(m_line))) {
-                    while (!m_line.empty() && IsBlank(m_line.back())) m_line.pop_back();
-                    m_line.pop_back();  // the '='
+                if (soft || (fold && EndsWithSoftBreak(joinedLine) && isQp())) {
+                    while (!joinedLine.empty() && IsBlank(joinedLine.back())) joinedLine.pop_back();
+                    joinedLine.pop_back();  // the '='
                     if (fold) next = TrimBlanks(next);
                 } else if (fold) {
                     next.remove_prefix(1);
                 } else {
                     next = TrimBlanks(next);
                 }
-                m_line.append(next);
+                joinedLine.append(next);
             }
             if (binary) continue;
-            if (joined) logical = m_line;
+            if (joined) logical = joinedLine;
             Property p;
             if (!ParseProperty(logical, p)) return false;
             if (p.bBase64 && !InList(p.name, kTextProps)) continue;
@@ -632,8 +644,9 @@ private:
             std::string words = TypeLabel(types, true);
             if (!words.empty()) return words;
         }
-        SplitValue(label, 0, m_parts);
-        return CutLabel(m_parts.front());
+        std::vector<std::string> parts;  // not m_parts: the value being read may live there
+        SplitValue(label, 0, parts);
+        return CutLabel(parts.front());
     }
 
     // The types as header words in a fixed order; unknown words follow as
@@ -671,6 +684,18 @@ private:
 
     // The label of a property: its group's X-ABLabel, else its types.
     std::string LabelOf(const Property& p) {
+        if (!p.group.empty() && !m_bLabelsRead) {
+            // Labels name their group anywhere in the card: read once, on
+            // the first grouped property.
+            m_bLabelsRead = true;
+            std::string value;
+            Walk(m_body, m_labelLine, [&](const Property& q) {
+                if (!q.group.empty() && EqualsNoCase(q.name, "X-ABLABEL")) {
+                    Decode(q, value);
+                    m_labels.emplace_back(std::string(q.group), AppleLabel(value));
+                }
+            });
+        }
         if (!p.group.empty()) {
             for (const auto& [group, label] : m_labels)
                 if (EqualsNoCase(group, p.group) && !label.empty()) return label;
@@ -780,7 +805,7 @@ private:
             case Prop::kPlain: {
                 Decode(p, m_value);
                 SplitValue(m_value, 0, m_parts);
-                std::string word = m_words.Text(info->key, info->english);
+                std::string word = m_words.props[static_cast<size_t>(info - kProps)];
                 if (prop == Prop::kLabelled) word = WithLabel(word, LabelOf(p));
                 Emit(sink, word, VCardColumnKind::kText, m_parts.front());
                 return;
@@ -829,6 +854,9 @@ private:
     bool m_bRepair;
     char m_cLineEnd;
     std::string m_line;
+    std::string m_labelLine;
+    std::string_view m_body;
+    bool m_bLabelsRead = false;
     std::string m_bytes;
     std::string m_value;
     std::vector<std::string> m_parts;
@@ -883,9 +911,12 @@ void CVCardReader::NoteVersion(std::string_view version) {
 }
 
 int CVCardReader::AddColumn(const std::string& header, VCardColumnKind kind) {
-    auto [it, added] = m_columnIndex.emplace(header, static_cast<int>(m_columns.size()));
-    if (added) m_columns.push_back({header, kind});
-    return it->second;
+    auto hit = m_columnIndex.find(header);
+    if (hit != m_columnIndex.end()) return hit->second;
+    const int index = static_cast<int>(m_columns.size());
+    m_columnIndex.emplace(header, index);
+    m_columns.push_back({header, kind});
+    return index;
 }
 
 std::string CVCardReader::GetHeader(int nColumn) const {
@@ -926,6 +957,7 @@ int CVCardReader::Read(const char* pszPath) {
     w.email = w.Text(qvxtext::kVCard_Column_Email, "E-mail");
     w.address = w.Text(qvxtext::kVCard_Column_Address, "Address");
     for (size_t k = 0; k < w.types.size(); ++k) w.types[k] = w.Text(kTypeKeys[k][0], kTypeKeys[k][1]);
+    for (const PropInfo& p : kProps) w.props.push_back(p.key ? w.Text(p.key, p.english) : std::string());
     AddColumn(w.name, VCardColumnKind::kName);
 
     if (pszPath == nullptr || m_text.Read(pszPath) != 0) {
@@ -1012,7 +1044,7 @@ bool CVCardReader::ParseCard(size_t k, Sink&& sink) const {
 }
 
 int CVCardReader::ParseData(CDataMap& table, PARSE_CALLBACK pCallback, void* pContext) {
-    if (m_text.GetText().empty()) {
+    if (m_text.GetText().empty() || !m_words) {
         // Every row is in the table already: only the steps are left.
         for (int k = 0; k < m_nCards; ++k)
             if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
@@ -1021,17 +1053,24 @@ int CVCardReader::ParseData(CDataMap& table, PARSE_CALLBACK pCallback, void* pCo
     int skip = table.GetRowCount();
     table.SetColumnCount(GetColumnCount());
     const int nColumns = table.GetColumnCount();
-    for (size_t k = 0; k < m_cards.size(); ++k) {
-        if (m_cards[k].readable) {
+    // One parser for all cards, so that its buffers are made once.
+    CardParser parser(*m_words, m_encoding, m_cLineEnd);
+    std::string cell;
+    for (const Card& card : m_cards) {
+        if (card.readable) {
             if (skip > 0) {
                 --skip;
             } else if (table.AddRow(table.GetRowCount()) == 0) {
                 CDataRow* row = table.NextRow();
-                ParseCard(k, [&](const std::string& header, VCardColumnKind, std::string_view value) {
-                    auto hit = m_columnIndex.find(header);
-                    if (row == nullptr || hit == m_columnIndex.end() || hit->second >= nColumns) return;
-                    row->SetField(hit->second, std::string(value).c_str());
-                });
+                parser.Parse(
+                    m_text.GetText().substr(card.offset, card.length),
+                    [&](const std::string& header, VCardColumnKind, std::string_view value) {
+                        auto hit = m_columnIndex.find(header);
+                        if (row == nullptr || hit == m_columnIndex.end() || hit->second >= nColumns) return;
+                        cell.assign(value);
+                        row->SetField(hit->second, cell.c_str());
+                    },
+                    [](std::string_view) {});
             }
         }
         if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
