@@ -460,14 +460,17 @@ bool ParseProperty(std::string_view line, Property& p) {
     while (i < line.size() && IsBlank(line[i])) ++i;
     if (i >= line.size() || (line[i] != ';' && line[i] != ':')) return false;
     // Parameters up to the first colon outside quotes.
-    bool quoted = false;
-    size_t paramStart = i;
-    size_t colon = std::string_view::npos;
-    for (size_t k = i; k < line.size(); ++k) {
-        if (line[k] == '"') quoted = !quoted;
-        if (line[k] == ':' && !quoted) {
-            colon = k;
-            break;
+    const size_t paramStart = i;
+    size_t colon = line.find(':', i);
+    if (colon != std::string_view::npos && memchr(line.data() + i, '"', colon - i) != nullptr) {
+        bool quoted = false;
+        colon = std::string_view::npos;
+        for (size_t k = i; k < line.size(); ++k) {
+            if (line[k] == '"') quoted = !quoted;
+            if (line[k] == ':' && !quoted) {
+                colon = k;
+                break;
+            }
         }
     }
     if (colon == std::string_view::npos) return false;
@@ -817,7 +820,9 @@ private:
             case Prop::kOther: {
                 Decode(p, m_value);
                 SplitValue(m_value, 0, m_parts);
-                std::string word(p.name);
+                // Names are ASCII: cut like labels, so that every header fits
+                // the buffers mappings are read through.
+                std::string word = CutLabel(p.name);
                 for (char& c : word) c = Upper(c);
                 const std::string label = p.group.empty() ? std::string() : LabelOf(p);
                 Emit(sink, WithLabel(word, label),
