@@ -222,3 +222,26 @@ TEST(VCardReader, HeadersInTheUsersLanguageAndCsvFilesUntouched) {
     EXPECT_EQ(c.parser.GetVCardReader(), nullptr);
     EXPECT_EQ(c.headers, (std::vector<std::string>{"Name", "Telefon"}));
 }
+
+TEST(VCardReader, FileEncodingsLineEndsAndValueEncodings) {
+    qvxtest::TempDir dir;
+    const std::string card =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=WINDOWS-1252:J=FCrgen Gro=\r\n"
+        " =DF\r\nitem1.TEL:+49 1\r\nitem1.X-ABLabel:_$!<HomeFAX>!$_\r\n"
+        "NOTE;ENCODING=BASE64;CHARSET=UTF-8:TGllYmUgR3LDvMOfZQ==\r\nEND:VCARD\r\n";
+    const std::string expected =
+        "Name=Jürgen Groß | VERSION=2.1 | Phone (home, fax)=+49 1 | Note=Liebe Grüße";
+    // The same card as UTF-16LE with its mark, and with old Mac line ends.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : card) utf16 += std::string{c, '\0'};
+    std::string mac = card;
+    for (size_t pos; (pos = mac.find("\r\n")) != std::string::npos;) mac.erase(pos + 1, 1);
+    for (const std::string& bytes : {card, utf16, mac}) {
+        qvxtest::WriteFile(dir.File("c.vcf"), bytes);
+        ASSERT_TRUE(CVCardReader::IsVCardFile(dir.File("c.vcf").c_str()));
+        Analysed a;
+        Analyse(a, dir.File("c.vcf"));
+        ASSERT_EQ(a.result, 0);
+        EXPECT_EQ(a.rows, std::vector<std::string>{expected});
+    }
+}
