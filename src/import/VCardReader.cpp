@@ -382,24 +382,10 @@ constexpr std::string_view kTechnicalProps[] = {
     "SORT-STRING", "CLASS",  "LABEL", "TZ",   "GEO",     "MAILER",  "AGENT",      "FBURL",          "CALURI",
     "CALADRURI",   "MEMBER", "BEGIN", "END",  "X-ABUID", "X-ABADR", "X-ABSHOWAS", "X-ABPERSONFLAGS"};
 // Extensions people do read; every other X- property is taken as technical.
-constexpr std::string_view kReadableExtensions[] = {"X-SKYPE",
-                                                    "X-SKYPE-USERNAME",
-                                                    "X-JABBER",
-                                                    "X-AIM",
-                                                    "X-ICQ",
-                                                    "X-MSN",
-                                                    "X-YAHOO",
-                                                    "X-GTALK",
-                                                    "X-GOOGLE-TALK",
-                                                    "X-QQ",
-                                                    "X-TWITTER",
-                                                    "X-SIP",
-                                                    "X-SPOUSE",
-                                                    "X-ASSISTANT",
-                                                    "X-MANAGER",
-                                                    "X-MAIDENNAME",
-                                                    "X-PHONETIC-FIRST-NAME",
-                                                    "X-PHONETIC-LAST-NAME"};
+constexpr std::string_view kReadableExtensions[] = {
+    "X-SKYPE",  "X-SKYPE-USERNAME", "X-JABBER",      "X-AIM",       "X-ICQ",     "X-MSN",
+    "X-YAHOO",  "X-GTALK",          "X-GOOGLE-TALK", "X-QQ",        "X-TWITTER", "X-SIP",
+    "X-SPOUSE", "X-ASSISTANT",      "X-MANAGER",     "X-MAIDENNAME"};
 // Properties whose base64 values are text, not pictures or keys.
 constexpr std::string_view kTextProps[] = {"FN",  "N",     "ORG",      "TITLE", "ROLE",       "NOTE", "ADR",
                                            "TEL", "EMAIL", "NICKNAME", "URL",   "CATEGORIES", "LABEL"};
@@ -421,6 +407,7 @@ bool InList(std::string_view name, const std::string_view (&list)[N]) {
 struct Property {
     std::string_view group;
     std::string_view name;
+    std::string_view head;  // name and parameters, without the group
     std::string_view value;
     bool bQuotedPrintable = false;
     bool bBase64 = false;
@@ -475,6 +462,8 @@ bool ParseProperty(std::string_view line, Property& p) {
     }
     if (colon == std::string_view::npos) return false;
     p.value = line.substr(colon + 1);
+    p.head = line.substr(static_cast<size_t>(p.name.data() - line.data()),
+                         colon - static_cast<size_t>(p.name.data() - line.data()));
     std::string_view params = line.substr(paramStart, colon - paramStart);
     while (!params.empty()) {
         if (params.front() == ';') params.remove_prefix(1);
@@ -521,7 +510,8 @@ public:
 
     // False when a line is no property (the card is unreadable).
     template <typename Sink, typename Version>
-    bool Parse(std::string_view body, Sink&& sink, Version&& version) {
+    bool Parse(std::string_view body, Sink&& sink, Version&& version, bool bValues = true) {
+        m_bValues = bValues;
         m_counts.clear();
         m_labels.clear();
         m_fn.clear();
@@ -731,6 +721,62 @@ private:
         sink(base + " (" + std::to_string(n) + ")", kind, value);
     }
 
+    static VCardColumnKind KindOf(Prop prop) {
+        switch (prop) {
+            case Prop::kTel:
+                return VCardColumnKind::kPhone;
+            case Prop::kEmail:
+                return VCardColumnKind::kEmail;
+            case Prop::kAdr:
+                return VCardColumnKind::kAddress;
+            case Prop::kVersion:
+            case Prop::kTechnical:
+                return VCardColumnKind::kTechnical;
+            default:
+                return VCardColumnKind::kText;
+        }
+    }
+
+    // The header of a property before its number in the card. Those
+    // without a group depend only on name and parameters, which repeat from
+    // card to card: they are made once.
+    const std::string& HeaderOf(const Property& p, Prop prop, const PropInfo* info) {
+        if (p.group.empty()) {
+            auto hit = m_headers.find(p.head);
+            if (hit != m_headers.end()) return hit->second;
+        }
+        std::string word;
+        switch (prop) {
+            case Prop::kTel:
+                word = m_words.phone;
+                break;
+            case Prop::kEmail:
+                word = m_words.email;
+                break;
+            case Prop::kAdr:
+                word = m_words.address;
+                break;
+            case Prop::kLabelled:
+            case Prop::kPlain:
+                word = m_words.props[static_cast<size_t>(info - kProps)];
+                break;
+            default:
+                // Names are ASCII: cut like labels, so that every header
+                // fits the buffers mappings are read through.
+                word = CutLabel(p.name);
+                for (char& c : word) c = Upper(c);
+                break;
+        }
+        const bool labelled = prop == Prop::kTel || prop == Prop::kEmail || prop == Prop::kAdr ||
+                              prop == Prop::kLabelled || !p.group.empty();
+        if (labelled && prop != Prop::kPlain) word = WithLabel(word, LabelOf(p));
+        if (!p.group.empty()) {
+            m_groupHeader = std::move(word);
+            return m_groupHeader;
+        }
+        return m_headers.emplace(std::string(p.head), std::move(word)).first->second;
+    }
+
     template <typename Sink, typename Version>
     void Handle(const Property& p, Sink& sink, Version& version) {
         const PropInfo* info = FindProp(p.name);
@@ -782,35 +828,29 @@ private:
                 Emit(sink, m_words.department, VCardColumnKind::kText, rest);
                 return;
             }
-            case Prop::kTel: {
-                Decode(p, m_value);
-                SplitValue(m_value, 0, m_parts);
-                std::string_view number = TrimBlanks(m_parts.front());
-                if (StartsNoCase(number, "tel:")) number.remove_prefix(4);
-                Emit(sink, WithLabel(m_words.phone, LabelOf(p)), VCardColumnKind::kPhone, number);
-                return;
-            }
-            case Prop::kEmail: {
-                Decode(p, m_value);
-                SplitValue(m_value, 0, m_parts);
-                std::string_view mail = TrimBlanks(m_parts.front());
-                if (StartsNoCase(mail, "mailto:")) mail.remove_prefix(7);
-                Emit(sink, WithLabel(m_words.email, LabelOf(p)), VCardColumnKind::kEmail, mail);
-                return;
-            }
-            case Prop::kAdr:
-                Decode(p, m_value);
-                SplitValue(m_value, ';', m_parts);
-                Emit(sink, WithLabel(m_words.address, LabelOf(p)), VCardColumnKind::kAddress,
-                     ReadableAddress());
-                return;
+            case Prop::kTel:
+            case Prop::kEmail:
             case Prop::kLabelled:
             case Prop::kPlain: {
+                const std::string& header = HeaderOf(p, prop, info);
+                if (!m_bValues) {
+                    // Whether there is a value is all the analysis asks.
+                    Emit(sink, header, KindOf(prop), p.value);
+                    return;
+                }
                 Decode(p, m_value);
                 SplitValue(m_value, 0, m_parts);
-                std::string word = m_words.props[static_cast<size_t>(info - kProps)];
-                if (prop == Prop::kLabelled) word = WithLabel(word, LabelOf(p));
-                Emit(sink, word, VCardColumnKind::kText, m_parts.front());
+                std::string_view value = TrimBlanks(m_parts.front());
+                if (prop == Prop::kTel && StartsNoCase(value, "tel:")) value.remove_prefix(4);
+                if (prop == Prop::kEmail && StartsNoCase(value, "mailto:")) value.remove_prefix(7);
+                Emit(sink, header, KindOf(prop), value);
+                return;
+            }
+            case Prop::kAdr: {
+                const std::string& header = HeaderOf(p, prop, info);
+                Decode(p, m_value);
+                SplitValue(m_value, ';', m_parts);
+                Emit(sink, header, VCardColumnKind::kAddress, ReadableAddress());
                 return;
             }
             case Prop::kVersion:
@@ -818,16 +858,14 @@ private:
                 [[fallthrough]];
             case Prop::kTechnical:
             case Prop::kOther: {
+                const std::string& header = HeaderOf(p, prop, info);
+                if (!m_bValues) {
+                    Emit(sink, header, KindOf(prop), p.value);
+                    return;
+                }
                 Decode(p, m_value);
                 SplitValue(m_value, 0, m_parts);
-                // Names are ASCII: cut like labels, so that every header fits
-                // the buffers mappings are read through.
-                std::string word = CutLabel(p.name);
-                for (char& c : word) c = Upper(c);
-                const std::string label = p.group.empty() ? std::string() : LabelOf(p);
-                Emit(sink, WithLabel(word, label),
-                     prop == Prop::kOther ? VCardColumnKind::kText : VCardColumnKind::kTechnical,
-                     m_parts.front());
+                Emit(sink, header, KindOf(prop), m_parts.front());
                 return;
             }
         }
@@ -858,6 +896,13 @@ private:
     Words& m_words;
     bool m_bRepair;
     char m_cLineEnd;
+    struct ViewHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    std::unordered_map<std::string, std::string, ViewHash, std::equal_to<>> m_headers;
+    std::string m_groupHeader;
+    bool m_bValues = true;
     std::string m_line;
     std::string m_labelLine;
     std::string_view m_body;
@@ -990,8 +1035,8 @@ int CVCardReader::Read(const char* pszPath) {
         auto closeCard = [&](size_t end, bool complete) {
             Card card{cardStart, static_cast<uint32_t>(end - cardStart), cardLine, 0};
             if (end - cardStart >= UINT32_MAX) complete = false;
-            card.readable =
-                complete && parser.Parse(text.substr(cardStart, end - cardStart), addColumn, noteVersion);
+            card.readable = complete && parser.Parse(text.substr(cardStart, end - cardStart), addColumn,
+                                                     noteVersion, false);
             if (!card.readable) AddUnreadable(cardLine);
             m_cards.push_back(card);
         };
