@@ -15,6 +15,10 @@ namespace {
 
 // A sniffed file start: enough for a mark, blank lines and BEGIN:VCARD.
 constexpr size_t kSniffBytes = 4096;
+// Every data row has a slot per column: a file whose cards bring ever new
+// properties must not make the table grow without end. Real exports stay
+// far below this.
+constexpr size_t kMaxColumns = 1024;
 // Labels are cut to this many bytes so that headers stay readable.
 constexpr size_t kMaxLabel = 64;
 constexpr size_t kMaxVersions = 8;
@@ -513,6 +517,7 @@ public:
     bool Parse(std::string_view body, Sink&& sink, Version&& version, bool bValues = true) {
         m_bValues = bValues;
         m_counts.clear();
+        m_countIndex.clear();
         m_labels.clear();
         m_fn.clear();
         m_nameParts = {};
@@ -685,15 +690,37 @@ private:
             Walk(m_body, m_labelLine, [&](const Property& q) {
                 if (!q.group.empty() && EqualsNoCase(q.name, "X-ABLABEL")) {
                     Decode(q, value);
-                    m_labels.emplace_back(std::string(q.group), AppleLabel(value));
+                    m_labels.emplace(GroupKey(q.group), AppleLabel(value));
                 }
             });
         }
-        if (!p.group.empty()) {
-            for (const auto& [group, label] : m_labels)
-                if (EqualsNoCase(group, p.group) && !label.empty()) return label;
+        if (!p.group.empty() && !m_labels.empty()) {
+            auto hit = m_labels.find(GroupKey(p.group));
+            if (hit != m_labels.end() && !hit->second.empty()) return hit->second;
         }
         return TypeLabel(p);
+    }
+
+    // Group names are compared ignoring case.
+    static std::string GroupKey(std::string_view group) {
+        std::string key(group);
+        for (char& c : key) c = Upper(c);
+        return key;
+    }
+
+    // How often `base` was met in this card, this time included. A card
+    // holds few properties: a list does, and an index takes over for a
+    // card of thousands.
+    int CountOf(const std::string& base) {
+        if (m_counts.size() < kListedCounts) {
+            for (auto& [header, count] : m_counts)
+                if (header == base) return ++count;
+            m_counts.emplace_back(base, 1);
+            if (m_counts.size() == kListedCounts)
+                for (const auto& [header, count] : m_counts) m_countIndex.emplace(header, count);
+            return 1;
+        }
+        return ++m_countIndex.try_emplace(base, 0).first->second;
     }
 
     static std::string WithLabel(const std::string& word, const std::string& label) {
@@ -705,14 +732,7 @@ private:
     void Emit(Sink& sink, const std::string& base, VCardColumnKind kind, std::string_view value) {
         value = TrimBlanks(value);
         if (value.empty()) return;
-        int n = 1;
-        auto hit =
-            std::find_if(m_counts.begin(), m_counts.end(), [&](const auto& e) { return e.first == base; });
-        if (hit == m_counts.end()) {
-            m_counts.emplace_back(base, 1);
-        } else {
-            n = ++hit->second;
-        }
+        const int n = CountOf(base);
         if (n == 1) {
             sink(base, kind, value);
             return;
@@ -910,8 +930,10 @@ private:
     std::string m_bytes;
     std::string m_value;
     std::vector<std::string> m_parts;
+    static constexpr size_t kListedCounts = 32;
     std::vector<std::pair<std::string, int>> m_counts;
-    std::vector<std::pair<std::string, std::string>> m_labels;
+    std::unordered_map<std::string, int> m_countIndex;
+    std::unordered_map<std::string, std::string> m_labels;  // by GroupKey
     std::string m_fn;
     std::array<std::string, 3> m_nameParts;  // family, given, additional
 };
@@ -963,6 +985,10 @@ void CVCardReader::NoteVersion(std::string_view version) {
 int CVCardReader::AddColumn(const std::string& header, VCardColumnKind kind) {
     auto hit = m_columnIndex.find(header);
     if (hit != m_columnIndex.end()) return hit->second;
+    if (m_columns.size() >= kMaxColumns) {
+        ++m_nCutValues;
+        return -1;
+    }
     const int index = static_cast<int>(m_columns.size());
     m_columnIndex.emplace(header, index);
     m_columns.push_back({header, kind});
@@ -993,6 +1019,7 @@ int CVCardReader::Read(const char* pszPath) {
     m_nUnreadable = 0;
     m_unreadableLines.clear();
     m_nCards = 0;
+    m_nCutValues = 0;
     m_words = std::make_unique<Words>();
     Words& w = *m_words;
     w.name = w.Text(qvxtext::kVCard_Column_Name, "Name");
@@ -1068,6 +1095,9 @@ int CVCardReader::Read(const char* pszPath) {
     }
     if (m_cards.size() > static_cast<size_t>(INT32_MAX - 1)) return CSV_ERR_SPLIT;
     m_nCards = static_cast<int>(m_cards.size());
+    if (m_nCutValues > 0)
+        LOG_WARN(qvxlog::CSVPars, "vCard file %s: %d values beyond %zu columns are not read", pszPath,
+                 m_nCutValues, kMaxColumns);
     LOG_INFO(qvxlog::CSVPars, "vCard file %s: %d cards, %d columns, %d unreadable", pszPath, m_nCards,
              GetColumnCount(), m_nUnreadable);
     if (m_nCards == m_nUnreadable &&

@@ -126,5 +126,6 @@ private:
     std::unordered_map<std::string, int> m_columnIndex;
     std::vector<std::string> m_versions;
     int m_nUnreadable = 0;
+    int m_nCutValues = 0;  // values whose new header found no column left
     std::vector<int> m_unreadableLines;
 };

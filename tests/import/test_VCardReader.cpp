@@ -245,3 +245,17 @@ TEST(VCardReader, FileEncodingsLineEndsAndValueEncodings) {
         EXPECT_EQ(a.rows, std::vector<std::string>{expected});
     }
 }
+
+TEST(VCardReader, ColumnsStopAtTheirLimit) {
+    // Every row has a slot per column: ever new properties must not make
+    // the table grow without end.
+    qvxtest::TempDir dir;
+    std::string text = "BEGIN:VCARD\r\nFN:A\r\n";
+    for (int k = 0; k < 1100; ++k) text += "X-P" + std::to_string(k) + ":v\r\n";
+    qvxtest::WriteFile(dir.File("c.vcf"), text + "END:VCARD\r\n");
+    Analysed a;
+    Analyse(a, dir.File("c.vcf"));
+    ASSERT_EQ(a.result, 0);
+    EXPECT_EQ(a.headers.size(), 1024u);
+    EXPECT_EQ(a.headers.back(), "X-P1022");
+}
