@@ -1115,14 +1115,6 @@ int CVCardReader::FillHeader(CDataMap& table) const {
     return 0;
 }
 
-template <typename Sink>
-bool CVCardReader::ParseCard(size_t k, Sink&& sink) const {
-    const Card& card = m_cards[k];
-    if (!card.readable || !m_words) return false;
-    CardParser parser(*m_words, m_encoding, m_cLineEnd);
-    return parser.Parse(m_text.GetText().substr(card.offset, card.length), sink, [](std::string_view) {});
-}
-
 int CVCardReader::ParseData(CDataMap& table, PARSE_CALLBACK pCallback, void* pContext) {
     if (m_text.GetText().empty() || !m_words) {
         // Every row is in the table already: only the steps are left.
@@ -1156,15 +1148,4 @@ int CVCardReader::ParseData(CDataMap& table, PARSE_CALLBACK pCallback, void* pCo
         if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
     }
     return 0;
-}
-
-std::vector<std::pair<int, std::string>> CVCardReader::ReadCard(int nCard) const {
-    std::vector<std::pair<int, std::string>> cells;
-    if (nCard < 0 || nCard >= static_cast<int>(m_cards.size()) || m_text.GetText().empty()) return cells;
-    ParseCard(static_cast<size_t>(nCard),
-              [&](const std::string& header, VCardColumnKind, std::string_view value) {
-                  auto hit = m_columnIndex.find(header);
-                  if (hit != m_columnIndex.end()) cells.emplace_back(hit->second, std::string(value));
-              });
-    return cells;
 }

@@ -67,7 +67,8 @@ public:
     // Gives back the text and the cards (columns and counts stay).
     void ReleaseText();
 
-    // Cards found, the unreadable ones included.
+    // Cards found, the unreadable ones and stretches of text between cards
+    // included: the file's "lines".
     int GetCardCount() const { return m_nCards; }
     int GetColumnCount() const { return static_cast<int>(m_columns.size()); }
     // Empty for a bad index.
@@ -89,15 +90,10 @@ public:
     // Whether the text is still held (rows can still be made).
     bool HoldsText() const { return !m_text.GetText().empty(); }
 
-    // One card's cells: column index and decoded value, in card order; the
-    // columns are those found by Read. For tests and the fuzzer.
-    std::vector<std::pair<int, std::string>> ReadCard(int nCard) const;
-
+private:
     // Header words; the English ones are the fallback when language.ini
     // lacks a key.
     struct Words;
-
-private:
     struct Card {
         uint64_t offset;     // the line after BEGIN:VCARD
         uint32_t length;     // up to END:VCARD
@@ -111,8 +107,6 @@ private:
     class CardParser;
 
     int AddColumn(const std::string& header, VCardColumnKind kind);
-    template <typename Sink>
-    bool ParseCard(size_t k, Sink&& sink) const;
     void AddUnreadable(uint32_t line);
     void NoteVersion(std::string_view version);
 
