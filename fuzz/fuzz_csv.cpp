@@ -11,6 +11,7 @@
 #include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
 #include "import/DataMap.h"
+#include "support/TextRecords.h"
 
 using qvxfuzz::TempPath;
 using qvxfuzz::WriteBytes;
@@ -31,6 +32,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap();
         for (size_t i = 0; i < lines.size(); ++i)
             if (lines[i] < 2 || (i > 0 && lines[i] <= lines[i - 1])) __builtin_trap();
+        // The count is that of ParseLine's field counts.
+        CTextRecords records;
+        if (records.Read(path.c_str()) != 0 || records.Form(parser.m_cDelimiter) != 0) __builtin_trap();
+        int mismatched = 0;
+        for (int k = 1; k < records.GetCount(); ++k) {
+            std::string_view record = records.GetRecord(k);
+            mismatched +=
+                CCSVParser::ParseLine(nullptr, nullptr, record.data(), record.size(), parser.m_cSeparator,
+                                      parser.m_cDelimiter, 0) != parser.m_nColumnCount;
+        }
+        if (mismatched != parser.GetMismatchedCount()) __builtin_trap();
     }
     if (analysed == 0 && parser.ParseData(1) == 0) {
         // The editor's sample values leave no row in the table.

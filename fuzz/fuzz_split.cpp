@@ -1,6 +1,7 @@
 // Splits arbitrary bytes as a file into lines, in all three ways, and checks
 // the lines against a plain split of the same bytes; then reads them as
-// records, which without quote characters must be those lines.
+// records, which are always UTF-8 and without quote characters must be those
+// lines.
 #include <unistd.h>
 
 #include <cstdint>
@@ -75,7 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CStringMapTable table;
     if (SplitTextFileLines(FilePath().c_str(), table) != 0) abort();
-    bool crlf = bytes.find("\r\n") != std::string::npos || bytes.find('\n') == std::string::npos;
+    // The first line end decides.
+    const size_t firstLf = bytes.find('\n');
+    const bool crlf = firstLf == std::string::npos || (firstLf > 0 && bytes[firstLf - 1] == '\r');
+    if (crlf != FirstLineEndIsCrLf(bytes.data(), bytes.size())) abort();
     size_t from = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     std::vector<std::string> lines = Texts(table);
     if (lines != PlainSplit(bytes, from, crlf ? "\r\n" : "\n")) abort();
@@ -88,13 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (k > 0 && records.GetFirstLine(k) <= records.GetFirstLine(k - 1)) abort();
     }
     if (records.GetCount() > records.GetLineCount()) abort();
-    bool converted = records.GetEncoding() != TextEncoding::kUtf8;
+    bool converted = records.GetEncoding() != TextEncoding::kUtf8 || from == 3;
     if (!converted && total > bytes.size()) abort();
-    if (converted) {
-        for (int k = 0; k < records.GetCount(); ++k) {
-            std::string_view record = records.GetRecord(k);
-            if (!IsValidUtf8(record.data(), record.size())) abort();
-        }
+    // Whatever the bytes, the records are UTF-8 (ill-formed parts after a
+    // mark replaced).
+    for (int k = 0; k < records.GetCount(); ++k) {
+        std::string_view record = records.GetRecord(k);
+        if (!IsValidUtf8(record.data(), record.size())) abort();
     }
     if (from == 0 && bytes.find('"') == std::string::npos && IsValidUtf8(bytes.data(), bytes.size())) {
         if (static_cast<size_t>(records.GetCount()) != lines.size()) abort();

@@ -55,6 +55,12 @@ void CCreateDBThread::DoWork() {
                     LOG_WARN(qvxlog::CrDBThr, "DoWork() : BuildDb() failed !");
                     builder.DeleteDBFile();
                     m_nLastResult = -1;
+                } else if (m_bStop.load() != 0) {
+                    // The last moment a stop still counts: a stop later than
+                    // this finds the build finished, and the result says so.
+                    LOG_WARN(qvxlog::CrDBThr, "DoWork() : stopped before replacing last.db");
+                    builder.DeleteDBFile();
+                    m_nLastResult = -1;
                 } else if (!builder.SetLastDB()) {
                     m_nLastDBError = builder.GetFileError();
                     LOG_WARN(qvxlog::CrDBThr, "DoWork() : the database could not replace last.db (%s)",

@@ -39,6 +39,8 @@ public:
 
     // The result of the last run's build: 0 built, -1 failed or stopped,
     // 1 not built (parsing stopped or stop requested before the build).
+    // A stop decides only until the database replaces last.db: with 0 the
+    // build finished, whatever stop request came after.
     int GetLastResult() const { return m_nLastResult; }
     // When the last run's database was built but could not become last.db:
     // the system error why; else 0.

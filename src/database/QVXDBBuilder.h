@@ -124,26 +124,39 @@ public:
     bool BeginBuildFile();
     // For a build (BeginBuildFile): moves its file over last.db in one step,
     // unless a build started later (constructed later) has already put its own there (then this
-    // file is dropped and the result is true all the same). For a lent
-    // database (GetLastDB): gives it back by removing the second name; a
-    // last.db gone meanwhile is restored from it. Otherwise moves the
+    // file is dropped and the result is true all the same); the new last.db
+    // keeps the mode of the old one. For a lent
+    // database (GetLastDB): gives it back by removing the second name, its
+    // semaphore file and its record; a last.db gone meanwhile is restored
+    // from it. Otherwise moves the
     // database file over last.db. On failure last.db stays as it was and
     // GetFileError tells why.
     bool SetLastDB();
     // Lends last.db: gives it a second name, this builder's database path (a
     // hard link, or a copy where links are impossible), so that last.db
-    // itself never goes away. Never replaces an existing file. On failure
-    // GetFileError tells why (ENOENT: there is no last.db).
+    // itself never goes away. First a record "<file base>.lent" is written
+    // that lets a start prove a lent name its own after a kill. Never
+    // replaces an existing file (a record left by a killed lending counts
+    // as one). On failure GetFileError tells why (ENOENT: there is no
+    // last.db; EEXIST: the name is taken).
     bool GetLastDB();
     // Names the files after another moment (for a lender whose name is taken).
     void NameAfter(int32_t nSeconds);
     // The system error of the last failed SetLastDB, GetLastDB or BeginBuildFile.
     int GetFileError() const { return m_nFileError; }
 
-    // At the start of a program: removes unfinished build files and lent
-    // databases (with their semaphore files) whose lock is free, restoring
-    // last.db from a lent one when last.db is missing.
+    // At the start of a program: removes what killed runs of the program
+    // left, and nothing else: unfinished build files of its own unique
+    // pattern whose lock is free; lent names nobody holds that are last.db
+    // itself or that their record proves lent (those with their semaphore
+    // files and records), restoring a missing last.db from the newest
+    // recorded one; the staging folders of killed --out builds.
     static void TidyProgramFolder();
+    // True for a path the program keeps for itself, which no one may write
+    // to: in the data folder last.db (and its side files) and every name
+    // made of a file base (lent names, semaphore files, records, unfinished
+    // builds), and anything inside a staging folder.
+    static bool IsOwnFileName(const std::string& path);
 
     const char* GetUpdateDate() const { return m_szUpdateDate; }
     const char* GetFileBase() const { return m_szFileBase; }

@@ -6,8 +6,11 @@
 // Whatever happens, last.db is never absent and never goes backwards:
 // lending gives it a second name instead of taking it away, a build replaces
 // it in one rename and only with a build started later, and a start tidies
-// what killed runs left. Lending, giving back, replacing and tidying take
-// turns under a lock on that folder.
+// what killed runs left - and only that: a file is removed only when it
+// follows the builder's own naming and is proven its own (a build's file by
+// its unique name, a lent name by being last.db or by the record written
+// before lending). Lending, giving back, replacing and tidying take turns
+// under a lock on that folder.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -21,10 +24,12 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "database/QVXDBBuilder.h"
+#include "database/StagingFolder.h"
 #include "platform/ProgramPath.h"
 #include "support/FileWrite.h"
 #include "support/LogModules.h"
@@ -34,6 +39,12 @@ namespace {
 constexpr size_t kMaxPath = 260;
 constexpr const char* kLastDBName = "last.db";
 constexpr const char* kUnfinished = ".unfinished";
+// Beside a lent name: the identities (device, inode) it may have, written
+// before the name is made, so that a start can tell a lent copy that
+// outlived its run from a user's file of the same name.
+constexpr const char* kLentRecord = ".lent";
+// What mkstemp puts in place of XXXXXX.
+constexpr const char* kTempNameLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr const char* kSqliteSideFiles[] = {"-journal", "-wal", "-shm"};
 
 // The program folder's lock, held for the object's life.
@@ -88,6 +99,46 @@ bool IsTimestampedName(const std::string& name, const char* pszExt) {
     return true;
 }
 
+// "<file base>.XXXXXX.unfinished": a build's own file (BeginBuildFile).
+bool IsUnfinishedName(const std::string& name) {
+    if (!EndsWith(name, kUnfinished)) return false;
+    const std::string stem = name.substr(0, name.size() - std::strlen(kUnfinished));
+    if (stem.size() < 7 || stem[stem.size() - 7] != '.' ||
+        stem.find_first_not_of(kTempNameLetters, stem.size() - 6) != std::string::npos)
+        return false;
+    return IsTimestampedName(stem.substr(0, stem.size() - 7), "");
+}
+
+using Identity = std::pair<dev_t, ino_t>;
+
+// The identities a lending record holds; false when the file is no such record.
+bool ReadLentRecord(const std::string& path, std::vector<Identity>& ids) {
+    ids.clear();
+    const int nFd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (nFd < 0) return false;
+    char text[512];
+    const ssize_t nRead = read(nFd, text, sizeof text - 1);
+    close(nFd);
+    if (nRead <= 0 || text[nRead - 1] != '\n') return false;
+    text[nRead] = '\0';
+    for (const char* p = text; *p != '\0';) {
+        unsigned long long llDev = 0, llIno = 0;
+        int nUsed = 0;
+        if (sscanf(p, "%llu %llu\n%n", &llDev, &llIno, &nUsed) != 2 || nUsed == 0) return false;
+        ids.emplace_back(static_cast<dev_t>(llDev), static_cast<ino_t>(llIno));
+        p += nUsed;
+    }
+    return true;
+}
+
+bool AppendIdentity(int nFd, const struct stat& info) {
+    char line[64];
+    const int nLength =
+        snprintf(line, sizeof line, "%llu %llu\n", static_cast<unsigned long long>(info.st_dev),
+                 static_cast<unsigned long long>(info.st_ino));
+    return qvxsupport::WriteAll(nFd, line, static_cast<size_t>(nLength));
+}
+
 // Tries the lock of a file left in the folder: true (and the file open in
 // `fd`) when nobody holds it any more.
 bool LockIsFree(const std::string& path, int& fd) {
@@ -99,8 +150,8 @@ bool LockIsFree(const std::string& path, int& fd) {
     return false;
 }
 
-// Copies a regular file to a new name (never over an existing file), mode
-// 0644, synced; nothing is left of a failed copy.
+// Copies a regular file to a new name (never over an existing file) with
+// the source's mode, synced; nothing is left of a failed copy.
 bool CopyToNewFile(const std::string& from, const std::string& to) {
     const int nIn = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (nIn < 0) return false;
@@ -118,7 +169,7 @@ bool CopyToNewFile(const std::string& from, const std::string& to) {
         errno = nError;
         return false;
     }
-    bool bOk = fchmod(nOut, 0644) == 0;
+    bool bOk = fchmod(nOut, info.st_mode & 0777) == 0;
     char buffer[65536];
     while (bOk) {
         const ssize_t nRead = read(nIn, buffer, sizeof buffer);
@@ -316,7 +367,8 @@ bool CQVXDBBuilder::SetLastDB() {
     FolderLock lock(folder);
 
     if (m_lentFile.Held()) {
-        // Only the second name goes, and only while it still is the lent file.
+        // Only the second name goes, and only while it still is the lent file;
+        // its semaphore file goes before the record that proves it ours.
         const std::string lentPath = m_lentFile.Path();
         struct stat held {
         }, named{}, last{};
@@ -328,6 +380,8 @@ bool CQVXDBBuilder::SetLastDB() {
                          lentPath.c_str());
             unlink(lentPath.c_str());
         }
+        unlink((std::string(m_szFileBase) + ".sem").c_str());
+        unlink((std::string(m_szFileBase) + kLentRecord).c_str());
         m_lentFile.Release();
         LOG_INFO(qvxlog::QVXDBBld, "SetLastDB() finish");
         return true;
@@ -349,6 +403,7 @@ bool CQVXDBBuilder::SetLastDB() {
         const timespec times[2] = {
             {0, UTIME_NOW}, {static_cast<time_t>(m_llBuildStart / 1000000000), m_llBuildStart % 1000000000}};
         futimens(m_buildFile.Fd(), times);
+        qvxsupport::TakeReplacedMode(m_buildFile.Fd(), lastPath, qvxsupport::kModeUnchanged);
     }
     // One rename over the old last.db: a failed move leaves it as it was.
     if (m_szFileBase[0] == '\0' || rename(dbPath.c_str(), lastPath.c_str()) != 0) {
@@ -378,18 +433,45 @@ bool CQVXDBBuilder::GetLastDB() {
         m_nFileError = EINVAL;
         return false;
     }
+    const std::string recordPath = std::string(m_szFileBase) + kLentRecord;
     FolderLock lock(folder);
+    struct stat last {};
+    if (lstat(lastPath.c_str(), &last) != 0) {
+        m_nFileError = errno;
+        return false;
+    }
+    // The record comes first, so that a run killed at any moment leaves
+    // nothing a start could not prove its own. A record left by a killed
+    // lending takes the name as a lent file would.
+    const int nRecord = open(recordPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (nRecord < 0 || !AppendIdentity(nRecord, last)) {
+        m_nFileError = errno;
+        if (nRecord >= 0) {
+            close(nRecord);
+            unlink(recordPath.c_str());
+        }
+        return false;
+    }
+    auto fail = [&](int nError) {
+        close(nRecord);
+        unlink(recordPath.c_str());
+        m_nFileError = nError;
+        return false;
+    };
     if (link(lastPath.c_str(), dbPath.c_str()) != 0) {
         const int nError = errno;
         const bool bNoLinks =
             nError == EPERM || nError == EXDEV || nError == EMLINK || nError == ENOTSUP || nError == ENOSYS;
+        struct stat copy {};
         if (!bNoLinks || !CopyToNewFile(lastPath, dbPath)) {
-            m_nFileError = bNoLinks ? errno : nError;
             LOG_WARN(qvxlog::QVXDBBld, "GetLastDB() CFile::Rename( %s, %s ) failed !", lastPath.c_str(),
                      dbPath.c_str());
-            return false;
+            return fail(bNoLinks ? errno : nError);
         }
+        // A copy is a file of its own; until its identity is written it stays at a start.
+        if (lstat(dbPath.c_str(), &copy) == 0) AppendIdentity(nRecord, copy);
     }
+    close(nRecord);
     // Held shared while lent, so that a start of another run leaves it alone.
     const int nFd = open(dbPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (nFd >= 0 && flock(nFd, LOCK_SH | LOCK_NB) != 0)
@@ -397,6 +479,7 @@ bool CQVXDBBuilder::GetLastDB() {
     if (nFd < 0) {
         m_nFileError = errno;
         unlink(dbPath.c_str());
+        unlink(recordPath.c_str());
         return false;
     }
     m_lentFile.Hold(nFd, dbPath, false);
@@ -405,10 +488,10 @@ bool CQVXDBBuilder::GetLastDB() {
     return true;
 }
 
-void CQVXDBBuilder::TidyProgramFolder() {
-    std::string folder;
-    if (!ProgramFolder(folder)) return;
-    FolderLock lock(folder);
+namespace {
+
+// The tidy step of TidyProgramFolder, with the folder's lock held.
+void TidyHeldFolder(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* pDir = opendir(folder.c_str())) {
         while (const dirent* pEntry = readdir(pDir)) names.emplace_back(pEntry->d_name);
@@ -423,9 +506,9 @@ void CQVXDBBuilder::TidyProgramFolder() {
             LOG_INFO(qvxlog::QVXDBBld, "TidyProgramFolder() removed %s", name.c_str());
     };
 
-    // Builds that did not finish.
+    // Builds that did not finish: only the builder's own unique names.
     for (const std::string& name : names) {
-        if (!EndsWith(name, kUnfinished)) continue;
+        if (!IsUnfinishedName(name)) continue;
         int nFd = -1;
         if (!LockIsFree(folder + "/" + name, nFd)) continue;
         remove(name);
@@ -434,32 +517,97 @@ void CQVXDBBuilder::TidyProgramFolder() {
     }
     for (const std::string& name : names) {
         for (const char* pszSide : kSqliteSideFiles) {
-            const std::string side = std::string(kUnfinished) + pszSide;
-            if (EndsWith(name, side) && !exists(name.substr(0, name.size() - std::strlen(pszSide))))
-                remove(name);
+            const std::string main = name.substr(0, name.size() - std::strlen(pszSide));
+            if (EndsWith(name, pszSide) && IsUnfinishedName(main) && !exists(main)) remove(name);
         }
     }
 
-    // Lent databases nobody holds: the newest becomes last.db again when
-    // last.db is missing, the others go.
-    std::vector<std::pair<int64_t, std::string>> lent;
+    // Lent names nobody holds, when proven lent: a second name of last.db,
+    // or an identity its record holds. The newest recorded one becomes
+    // last.db again when last.db is missing; the others go.
+    struct stat last {};
+    const std::string lastPath = folder + "/" + kLastDBName;
+    const bool bLast = lstat(lastPath.c_str(), &last) == 0;
+    struct Lent {
+        bool bRecorded;
+        int64_t llModified;
+        std::string base;
+        bool operator<(const Lent& other) const {
+            return std::tie(bRecorded, llModified, base) <
+                   std::tie(other.bRecorded, other.llModified, other.base);
+        }
+    };
+    std::vector<Lent> lent;
     for (const std::string& name : names) {
         if (!IsTimestampedName(name, ".db")) continue;
+        const std::string base = name.substr(0, name.size() - 3);
         int nFd = -1;
         if (!LockIsFree(folder + "/" + name, nFd)) continue;
         struct stat info {};
-        if (fstat(nFd, &info) == 0 && S_ISREG(info.st_mode)) lent.emplace_back(ModifiedNs(info), name);
+        std::vector<Identity> ids;
+        if (fstat(nFd, &info) == 0 && S_ISREG(info.st_mode)) {
+            const bool bRecorded =
+                ReadLentRecord(folder + "/" + base + kLentRecord, ids) &&
+                std::find(ids.begin(), ids.end(), Identity(info.st_dev, info.st_ino)) != ids.end();
+            if (bRecorded || (bLast && SameFile(info, last)))
+                lent.push_back({bRecorded, ModifiedNs(info), base});
+        }
         close(nFd);
     }
     std::sort(lent.rbegin(), lent.rend());
-    const std::string lastPath = folder + "/" + kLastDBName;
-    for (const auto& [llModified, name] : lent) {
-        if (!exists(kLastDBName) && rename((folder + "/" + name).c_str(), lastPath.c_str()) == 0)
+    for (const Lent& entry : lent) {
+        const std::string name = entry.base + ".db";
+        if (entry.bRecorded && !exists(kLastDBName) &&
+            rename((folder + "/" + name).c_str(), lastPath.c_str()) == 0)
             LOG_WARN(qvxlog::QVXDBBld, "TidyProgramFolder() last.db restored from %s", name.c_str());
         else
             remove(name);
     }
+    // Records of lendings that are over: with the semaphore file when the
+    // lent name went; a name that is no longer the lent file stays, with its
+    // semaphore file, as someone else's.
     for (const std::string& name : names) {
-        if (IsTimestampedName(name, ".sem") && !exists(name.substr(0, name.size() - 4) + ".db")) remove(name);
+        std::vector<Identity> ids;
+        if (!IsTimestampedName(name, kLentRecord) || !ReadLentRecord(folder + "/" + name, ids)) continue;
+        const std::string base = name.substr(0, name.size() - std::strlen(kLentRecord));
+        int nFd = -1;
+        if (exists(base + ".db")) {
+            if (!LockIsFree(folder + "/" + base + ".db", nFd)) continue;
+            close(nFd);
+        } else {
+            remove(base + ".sem");
+        }
+        remove(name);
     }
+}
+
+}  // namespace
+
+void CQVXDBBuilder::TidyProgramFolder() {
+    std::string folder;
+    if (!ProgramFolder(folder)) return;
+    {
+        FolderLock lock(folder);
+        TidyHeldFolder(folder);
+    }
+    qvxdb::TidyStagingFolders(folder);
+}
+
+bool CQVXDBBuilder::IsOwnFileName(const std::string& path) {
+    const size_t nSlash = path.rfind('/');
+    const std::string name = nSlash == std::string::npos ? path : path.substr(nSlash + 1);
+    const std::string parent = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : path.substr(0, nSlash);
+    if (qvxdb::IsStagingFolder(parent)) return true;
+    std::string folder;
+    struct stat here {
+    }, data{};
+    if (!ProgramFolder(folder) || stat(parent.c_str(), &here) != 0 || stat(folder.c_str(), &data) != 0 ||
+        !SameFile(here, data))
+        return false;
+    // last.db and its side files, and every name made of a file base.
+    if (name == kLastDBName || name.rfind(std::string(kLastDBName) + "-", 0) == 0 ||
+        qvxdb::IsStagingRecordName(name))
+        return true;
+    const size_t nDot = name.find('.');
+    return nDot != std::string::npos && IsTimestampedName(name.substr(0, nDot), "");
 }

@@ -76,22 +76,51 @@ std::vector<std::string> PlainLinesAfter(const CTextRecords& lines, int k) {
     return out;
 }
 
-// The number of fields ParseLine finds in a record, without splitting it: a
-// separator ends a field where the field so far holds an even number of
-// quote characters; an empty text (zero bytes do not count) has none.
-int CountFields(std::string_view record, char cSeparator, char cQuote) {
-    int fields = 1;
-    bool open = false;
-    bool empty = true;
-    for (char c : record) {
-        if (c == cQuote) {
-            open = !open;
-        } else if (c == cSeparator && !open) {
-            ++fields;
+// The fields of a text without zero bytes, each handed to `onField`; returns
+// their number. A separator ends a field where the field so far holds an even
+// number of quote characters; a text ending with a separator, open quote or
+// not, has one more, empty field; an empty text has none.
+template <typename OnField>
+int SplitFields(const char* pText, const char* pEnd, char cSeparator, char cQuote, OnField&& onField) {
+    int nFields = 0;
+    const char* p = pText;
+    for (;;) {
+        if (p == pEnd) {
+            if (p > pText && p[-1] == cSeparator) {
+                onField(p, p);
+                ++nFields;
+            }
+            return nFields;
         }
-        empty = empty && c == '\0';
+        const char* begin = p;
+        bool open = false;
+        while (p != pEnd && !(*p == cSeparator && !open)) {
+            if (*p == cQuote) open = !open;
+            ++p;
+        }
+        onField(begin, p);
+        ++nFields;
+        if (p != pEnd) ++p;
     }
-    return empty ? 0 : fields;
+}
+
+// A zero byte only ever ends a line's text; the rare record holding one is
+// read without it.
+std::string_view WithoutZeros(std::string_view text) {
+    if (text.empty() || memchr(text.data(), '\0', text.size()) == nullptr) return text;
+    thread_local std::string copy;
+    copy.clear();
+    for (char c : text) {
+        if (c != '\0') copy.push_back(c);
+    }
+    return copy;
+}
+
+// The number of fields ParseLine finds in a record, without storing them.
+int CountFields(std::string_view record, char cSeparator, char cQuote) {
+    record = WithoutZeros(record);
+    return SplitFields(record.data(), record.data() + record.size(), cSeparator, cQuote,
+                       [](const char*, const char*) {});
 }
 
 // Field `index` of `row` read through a buffer of 512 bytes (+1 for the end).
@@ -133,8 +162,9 @@ int CCSVParser::SetTable(CDataMap* pTable) {
     return 0;
 }
 
-int CCSVParser::ReadRecords(const char* pszPath, CTextRecords& records) {
+int CCSVParser::ReadRecords(const char* pszPath, CTextRecords& records, bool* pbRead) {
     int result = records.Read(pszPath);
+    if (pbRead) *pbRead = result == 0;
     if (result == 0) result = records.Form('"');
     if (result != 0) {
         LOG_WARN(qvxlog::CSVPars, "ERROR <%d> while SplitFileLines(%s)!", errno, pszPath);
@@ -167,20 +197,7 @@ int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pszTex
 int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pText, size_t nLength,
                           char cSeparator, char cDelimiter, int nFirstIndex) {
     if (ppRow) *ppRow = nullptr;
-    if (pText == nullptr) nLength = 0;
-    // A zero byte only ever ends a line's text; the rare record holding one
-    // is read without it.
-    thread_local std::string withoutZeros;
-    if (nLength > 0 && memchr(pText, '\0', nLength) != nullptr) {
-        withoutZeros.clear();
-        for (size_t i = 0; i < nLength; ++i) {
-            if (pText[i] != '\0') withoutZeros.push_back(pText[i]);
-        }
-        pText = withoutZeros.data();
-        nLength = withoutZeros.size();
-    }
-    const char* pszText = nLength > 0 ? pText : "";
-    const char* const pEnd = pszText + nLength;
+    const std::string_view record = WithoutZeros(pText != nullptr ? std::string_view(pText, nLength) : "");
 
     struct Field {
         const char* pBegin;
@@ -189,21 +206,10 @@ int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pText,
     // Most lines have few fields; the vector keeps its room across calls.
     thread_local std::vector<Field> fields;
     fields.clear();
-    const char* p = pszText;
-    for (;;) {
-        if (p == pEnd) {
-            if (p > pszText && p[-1] == cSeparator) fields.push_back({p, p});
-            break;
-        }
-        const char* begin = p;
-        int quotes = 0;
-        while (p != pEnd && !(*p == cSeparator && quotes % 2 == 0)) {
-            if (*p == cDelimiter) ++quotes;
-            ++p;
-        }
-        fields.push_back({begin, p});
-        if (p != pEnd) ++p;
-    }
+    SplitFields(record.data(), record.data() + record.size(), cSeparator, cDelimiter,
+                [](const char* pBegin, const char* pEnd) {
+                    fields.push_back({pBegin, pEnd});
+                });
     const int nFields = static_cast<int>(fields.size());
     if (pTable == nullptr) return nFields;
 
@@ -281,11 +287,11 @@ int CCSVParser::AnalyzeCsvData() {
     m_csv.Clear();
     m_bLinesReleased = false;
     m_pTable->Reset(true);
-    m_encoding = TextEncoding::kUtf8;
     m_pVCard.reset();
     if (CVCardReader::IsVCardFile(m_szCSVFile)) return AnalyzeVCard();
-    if (ReadRecords(m_szCSVFile, m_csv) != 0) return CSV_ERR_SPLIT;
+    const int read = ReadRecords(m_szCSVFile, m_csv, &m_bFileRead);
     m_encoding = m_csv.GetEncoding();
+    if (read != 0) return CSV_ERR_SPLIT;
     m_cFormedWith = '"';
     m_nLineCount = m_csv.GetCount();
     if (m_csv.GetLineCount() == 0) {
@@ -325,6 +331,7 @@ int CCSVParser::AnalyzeCsvData() {
 int CCSVParser::AnalyzeVCard() {
     m_pVCard = std::make_unique<CVCardReader>();
     const int result = m_pVCard->Read(m_szCSVFile);
+    m_bFileRead = result != CSV_ERR_SPLIT;
     m_encoding = m_pVCard->GetEncoding();
     m_nLineCount = m_pVCard->GetCardCount();
     m_nColumnCount = m_pVCard->GetColumnCount();

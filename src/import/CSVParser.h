@@ -85,8 +85,10 @@ public:
     static int ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pText, size_t nLength,
                          char cSeparator, char cDelimiter, int nFirstIndex);
 
-    // The character set the CSV file was read in (last analysis).
+    // The character set the CSV file was read in (last analysis), known
+    // whenever the file could be read, also when the analysis failed later.
     TextEncoding GetEncoding() const { return m_encoding; }
+    bool IsFileRead() const { return m_bFileRead; }
     // Data records of the last analysis whose number of fields differs from
     // the header's, and the file lines on which the first ten start.
     int GetMismatchedCount() const { return m_nMismatched; }
@@ -99,7 +101,7 @@ public:
     char m_cDelimiter = 0;
 
 private:
-    int ReadRecords(const char* pszPath, CTextRecords& records);
+    int ReadRecords(const char* pszPath, CTextRecords& records, bool* pbRead = nullptr);
     int AnalyzeVCard();
     int FormRecords(char cDelimiter);
     bool TryPair(char cSeparator, char cDelimiter);
@@ -116,6 +118,7 @@ private:
     char m_cFormedWith = 0;
     CTextRecords m_mappingLines;
     TextEncoding m_encoding = TextEncoding::kUtf8;
+    bool m_bFileRead = false;
     int m_nMismatched = 0;
     std::vector<int> m_mismatchedLines;
     bool m_bFound = false;

@@ -9,6 +9,30 @@
 
 namespace qvxsupport {
 
+bool TakeReplacedMode(int fd, const std::string& path, mode_t nNewMode) {
+    mode_t nMode = nNewMode;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        nMode = st.st_mode & 07777;
+    } else if (nNewMode == kModeUnchanged) {
+        return true;
+    } else if (nNewMode == kModeFromUmask) {
+        // The umask can only be read by setting it: done only when needed.
+        const mode_t nMask = ::umask(0);
+        ::umask(nMask);
+        nMode = 0666 & ~nMask;
+    }
+    return ::fchmod(fd, nMode) == 0;
+}
+
+bool MoveOver(const std::string& from, const std::string& path) {
+    const int fd = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    (void)TakeReplacedMode(fd, path, kModeUnchanged);
+    ::close(fd);
+    return ::rename(from.c_str(), path.c_str()) == 0;
+}
+
 bool ReplaceFile(const std::string& path, std::string_view content, mode_t nNewMode) {
     if (path.empty()) return false;
     std::string target = path;
@@ -23,18 +47,8 @@ bool ReplaceFile(const std::string& path, std::string_view content, mode_t nNewM
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
 
-    mode_t nMode = nNewMode;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        nMode = st.st_mode & 07777;
-    } else if (nNewMode == kModeFromUmask) {
-        // The umask can only be read by setting it: done only when needed.
-        const mode_t nMask = ::umask(0);
-        ::umask(nMask);
-        nMode = 0666 & ~nMask;
-    }
     // Keeping the mode is best effort; the content matters more.
-    (void)::fchmod(fd, nMode);
+    (void)TakeReplacedMode(fd, target, nNewMode);
     bool bOk = WriteAll(fd, content) && ::fsync(fd) == 0;
     if (::close(fd) != 0) bOk = false;
     if (bOk && ::rename(temp.c_str(), target.c_str()) != 0) bOk = false;

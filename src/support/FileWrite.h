@@ -45,6 +45,16 @@ inline bool WriteAll(int fd, std::string_view data) {
 // kModeFromUmask what the umask leaves of 0666. On a failure the old file is
 // untouched and no temporary file is left.
 inline constexpr mode_t kModeFromUmask = static_cast<mode_t>(-1);
+// For a file that keeps the mode it has when there is nothing to replace.
+inline constexpr mode_t kModeUnchanged = static_cast<mode_t>(-2);
 bool ReplaceFile(const std::string& path, std::string_view content, mode_t nNewMode = 0644);
+
+// The one rule for a file about to replace the file at `path`: it takes the
+// replaced file's mode (a user who closed a file to others keeps it closed),
+// else nNewMode as above. Best effort; false only when the mode could not be set.
+bool TakeReplacedMode(int fd, const std::string& path, mode_t nNewMode);
+// Moves the file `from` over `path` in one rename, by that rule; a new
+// file keeps its own mode. On a failure nothing has moved and errno says why.
+bool MoveOver(const std::string& from, const std::string& path);
 
 }  // namespace qvxsupport

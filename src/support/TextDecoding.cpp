@@ -35,7 +35,14 @@ void WalkUtf16(const unsigned char* begin, const unsigned char* end, bool bBigEn
     while (end - p >= 2) {
         uint32_t u = unit(p);
         p += 2;
-        if (u >= 0xD800 && u < 0xDC00 && end - p >= 2) {
+        const bool high = u >= 0xD800 && u < 0xDC00;
+        if (high && end - p < 2) {
+            // A pair cut off by the end, with or without a last lone byte, is
+            // one ill-formed character, as the usual decoders count it.
+            put(kReplacement, static_cast<size_t>(end - begin));
+            return;
+        }
+        if (high) {
             uint32_t low = unit(p);
             if (low >= 0xDC00 && low < 0xE000) {
                 p += 2;
@@ -46,6 +53,104 @@ void WalkUtf16(const unsigned char* begin, const unsigned char* end, bool bBigEn
         put((u >= 0xD800 && u < 0xE000) ? kReplacement : u, static_cast<size_t>(p - begin));
     }
     if (p < end) put(kReplacement, static_cast<size_t>(end - begin));
+}
+
+// The number of bytes before the first one that is not part of valid UTF-8.
+size_t ValidUtf8Length(const char* pText, size_t nLength) {
+    const char* p = pText;
+    const char* const end = pText + nLength;
+    while (p < end) {
+        // Plain ASCII goes eight bytes at a time.
+        uint64_t word;
+        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) {
+            p += 8;
+            continue;
+        }
+        char32_t cp;
+        size_t length = qvxsupport::DecodeUtf8(std::string_view(p, static_cast<size_t>(end - p)), cp);
+        if (length == 0) break;
+        p += length;
+    }
+    return static_cast<size_t>(p - pText);
+}
+
+// The length of the character at p (bValid), or else of the ill-formed part
+// there that becomes one U+FFFD: the longest start of a well-formed sequence,
+// at least one byte (the "maximal subpart" of the Unicode standard).
+size_t Utf8Part(const unsigned char* p, size_t nAvailable, bool& bValid) {
+    const unsigned char lead = p[0];
+    bValid = lead < 0x80;
+    if (bValid) return 1;
+    size_t need = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        need = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        need = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+    } else {
+        return 1;
+    }
+    size_t k = 1;
+    for (; k < need && k < nAvailable; ++k) {
+        if (p[k] < low || p[k] > high) break;
+        low = 0x80;
+        high = 0xBF;
+    }
+    bValid = k == need;
+    return k;
+}
+
+// After a UTF-8 mark the text is UTF-8 by its own word: each ill-formed part
+// becomes one U+FFFD. A part grows by at most two bytes, so the text from the
+// first such part on is moved to the end of the grown buffer and converted
+// forward from there: the writing never overtakes the reading.
+bool DecodeMarkedUtf8(TextBytes& buffer) {
+    const size_t n = buffer.size - 3;
+    const size_t valid = ValidUtf8Length(buffer.data.get() + 3, n);
+    if (valid == n) {
+        std::memmove(buffer.data.get(), buffer.data.get() + 3, n);
+        buffer.size = n;
+        buffer.data[n] = '\0';
+        return true;
+    }
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data.get()) + 3;
+    size_t length = valid;
+    for (size_t i = valid; i < n;) {
+        bool ok = false;
+        const size_t part = Utf8Part(bytes + i, n - i, ok);
+        length += ok ? part : 3;
+        i += part;
+    }
+    const size_t rest = n - valid;
+    const size_t room = length > buffer.size ? length : buffer.size;
+    if (!buffer.Resize(room)) return false;
+    char* base = buffer.data.get();
+    std::memmove(base, base + 3, valid);
+    size_t read = room - rest;
+    std::memmove(base + read, base + 3 + valid, rest);
+    size_t write = valid;
+    while (read < room) {
+        bool ok = false;
+        const size_t part = Utf8Part(reinterpret_cast<const unsigned char*>(base) + read, room - read, ok);
+        if (ok) {
+            std::memmove(base + write, base + read, part);
+            write += part;
+        } else {
+            write = static_cast<size_t>(qvxsupport::PutUtf8(base + write, kReplacement) - base);
+        }
+        read += part;
+    }
+    buffer.size = length;
+    base[length] = '\0';
+    buffer.Resize(length);  // only gives memory back
+    return true;
 }
 
 bool DecodeUtf16(TextBytes& buffer, bool bBigEndian) {
@@ -147,21 +252,7 @@ char32_t Windows1252CodePoint(unsigned char byte) {
 }
 
 bool IsValidUtf8(const char* pText, size_t nLength) {
-    const char* p = pText;
-    const char* const end = pText + nLength;
-    while (p < end) {
-        // Plain ASCII goes eight bytes at a time.
-        uint64_t word;
-        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) {
-            p += 8;
-            continue;
-        }
-        char32_t cp;
-        size_t length = qvxsupport::DecodeUtf8(std::string_view(p, static_cast<size_t>(end - p)), cp);
-        if (length == 0) return false;
-        p += length;
-    }
-    return true;
+    return ValidUtf8Length(pText, nLength) == nLength;
 }
 
 bool DecodeToUtf8(TextBytes& buffer, TextEncoding* pEncoding) {
@@ -174,9 +265,7 @@ bool DecodeToUtf8(TextBytes& buffer, TextEncoding* pEncoding) {
         encoding = bigEndian ? TextEncoding::kUtf16Be : TextEncoding::kUtf16Le;
         ok = DecodeUtf16(buffer, bigEndian);
     } else if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        std::memmove(buffer.data.get(), buffer.data.get() + 3, n - 3);
-        buffer.size = n - 3;
-        buffer.data[buffer.size] = '\0';
+        ok = DecodeMarkedUtf8(buffer);
     } else if (!IsValidUtf8(buffer.data.get(), n)) {
         encoding = TextEncoding::kWindows1252;
         ok = DecodeWindows1252(buffer);

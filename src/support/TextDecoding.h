@@ -4,7 +4,9 @@
 // A file starting with FF FE is UTF-16LE, with FE FF UTF-16BE, with EF BB BF
 // UTF-8; the mark itself is dropped. A file without a mark that is valid
 // UTF-8 as a whole is taken as it is; anything else is Windows-1252, which
-// is what spreadsheet and mail programs on Western Windows write.
+// is what spreadsheet and mail programs on Western Windows write. Whatever
+// is ill-formed in a file with a mark becomes U+FFFD, one for each maximal
+// subpart as the usual decoders replace them, so the text is always UTF-8.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +47,6 @@ struct TextBytes {
 // inside the buffer where it can be (always for UTF-8 and Windows-1252,
 // for UTF-16 unless its UTF-8 would outgrow what is read at some point), so
 // that a large file is not held twice. An unpaired UTF-16 surrogate or a
-// lone last byte becomes U+FFFD. False (buffer unchanged) only when memory
-// runs out.
+// lone last byte becomes U+FFFD, a high surrogate followed only by a last
+// lone byte one U+FFFD. False (buffer unchanged) only when memory runs out.
 bool DecodeToUtf8(TextBytes& buffer, TextEncoding* pEncoding);

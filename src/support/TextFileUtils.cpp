@@ -25,7 +25,7 @@ inline char UpperAscii(char c) {
 
 struct SplitOptions {
     bool bCrLf = true;
-    bool bLfWithoutCrLf = false;
+    bool bFirstLineEndDecides = false;
     bool bSkipBom = false;
 };
 
@@ -77,10 +77,9 @@ int OutOfMemory() {
     return KT_ERR_OUT_OF_MEMORY;
 }
 
-// Whether the file holds a CR LF, and whether it holds an LF at all.
-int ScanLineEnds(CFileAccess& file, int64_t nSize, bool* pbCrLf, bool* pbLf) {
-    *pbCrLf = false;
-    *pbLf = false;
+// FirstLineEndIsCrLf for a file, read up to its first LF.
+int FileLinesEndWithCrLf(CFileAccess& file, int64_t nSize, bool* pbCrLf) {
+    *pbCrLf = true;
     int64_t chunk = nSize < kSplitChunk ? nSize : kSplitChunk;
     std::unique_ptr<char[]> buf(new (std::nothrow) char[static_cast<size_t>(chunk) + 1]);
     if (!buf) return OutOfMemory();
@@ -91,19 +90,11 @@ int ScanLineEnds(CFileAccess& file, int64_t nSize, bool* pbCrLf, bool* pbLf) {
         int err = file.ReadAt(buf.get(), offset, want, &got);
         if (err != 0) return ReadFailed(err);
         if (got < want) return KT_ERR_READ_SHORT;
-        const char* p = buf.get();
-        const char* stop = p + got;
-        while (p < stop) {
-            const void* hit = std::memchr(p, '\n', static_cast<size_t>(stop - p));
-            if (!hit) break;
+        const void* hit = std::memchr(buf.get(), '\n', static_cast<size_t>(got));
+        if (hit) {
             const char* lf = static_cast<const char*>(hit);
-            *pbLf = true;
-            char before = lf > buf.get() ? lf[-1] : prev;
-            if (before == '\r') {
-                *pbCrLf = true;
-                return 0;
-            }
-            p = lf + 1;
+            *pbCrLf = (lf > buf.get() ? lf[-1] : prev) == '\r';
+            return 0;
         }
         prev = buf[static_cast<size_t>(got) - 1];
         offset += got;
@@ -118,12 +109,9 @@ int SplitOpenFile(CFileAccess& file, CStringMapTable& table, const SplitOptions&
         return KT_ERR_FILE_SIZE;
     }
     bool bCrLf = options.bCrLf;
-    if (options.bLfWithoutCrLf) {
-        bool hasCrLf = false;
-        bool hasLf = false;
-        int rc = ScanLineEnds(file, size, &hasCrLf, &hasLf);
+    if (options.bFirstLineEndDecides) {
+        int rc = FileLinesEndWithCrLf(file, size, &bCrLf);
         if (rc != 0) return rc;
-        bCrLf = hasCrLf || !hasLf;
     }
     const size_t sepLength = bCrLf ? 2 : 1;
 
@@ -263,6 +251,13 @@ int64_t SearchStringInFile(CFileAccess& file, const char* pszText, int64_t nStar
     return result;
 }
 
+bool FirstLineEndIsCrLf(const char* pText, size_t nLength) {
+    const void* hit = nLength > 0 ? std::memchr(pText, '\n', nLength) : nullptr;
+    if (hit == nullptr) return true;
+    const char* lf = static_cast<const char*>(hit);
+    return lf > pText && lf[-1] == '\r';
+}
+
 int SplitFileLines(const char* pszPath, CStringMapTable& table, bool bCrLf) {
     SplitOptions options;
     options.bCrLf = bCrLf;
@@ -271,7 +266,7 @@ int SplitFileLines(const char* pszPath, CStringMapTable& table, bool bCrLf) {
 
 int SplitTextFileLines(const char* pszPath, CStringMapTable& table) {
     SplitOptions options;
-    options.bLfWithoutCrLf = true;
+    options.bFirstLineEndDecides = true;
     options.bSkipBom = true;
     return SplitWithOptions(pszPath, table, options);
 }

@@ -5,6 +5,7 @@
 // its first zero byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class CFileAccess;
@@ -39,9 +40,14 @@ int OpenTextFileForRead(const char* pszPath, CFileAccess& file);
 // failure stay in the table. The file is read once, front to back.
 int SplitFileLines(const char* pszPath, CStringMapTable& table, bool bCrLf);
 
-// Like SplitFileLines for the CSV and mapping readers, which also meet files
-// written on Linux: a file that holds no CR LF at all but does hold LF is
-// split at LF, a file with at least one CR LF at CR LF (a lone LF then stays
-// inside its line). A UTF-8 byte-order mark EF BB BF at the very start of
-// the file is skipped.
+// The line ends of the CSV and mapping readers, which also meet files written
+// on Linux, are decided by the text's first line end: LF when the first LF
+// has no CR right before it, else CR LF (also for a text without any LF). A
+// CR before an LF of an LF text stays in its line, as a lone LF stays inside
+// a line of a CR LF text: one pasted line end of the other kind cuts nothing.
+bool FirstLineEndIsCrLf(const char* pText, size_t nLength);
+
+// Like SplitFileLines for the CSV and mapping readers: split at the line ends
+// FirstLineEndIsCrLf decides for the file's bytes. A UTF-8 byte-order mark
+// EF BB BF at the very start of the file is skipped.
 int SplitTextFileLines(const char* pszPath, CStringMapTable& table);

@@ -90,7 +90,7 @@ int CTextRecords::Read(const char* pszPath) {
     m_text = std::move(bytes);
     const char* text = m_text.data.get();
     const size_t n = m_text.size;
-    m_bCrLf = FindLineEnd(text, 0, n, true) < n || memchr(text, '\n', n) == nullptr;
+    m_bCrLf = FirstLineEndIsCrLf(text, n);
     if (memchr(text, '\0', n) != nullptr) DropZeroTails();
     return 0;
 }

@@ -1,11 +1,12 @@
 // A text file read whole, decoded to UTF-8 and cut into records: the
 // reading side of the CSV and mapping files.
 //
-// Line ends are found as SplitTextFileLines finds them (CR LF; LF in a file
-// that holds no CR LF at all). A record is formed from consecutive lines for
-// a quote character Q: a line end ends the record only when the record so
-// far holds an even number of Q bytes; otherwise the line end, exactly as in
-// the file, and the next line belong to the record. Empty lines outside a
+// Line ends are found as SplitTextFileLines finds them, in the decoded text:
+// its first line end decides between CR LF and LF (FirstLineEndIsCrLf). A
+// record is formed from consecutive lines for a quote character Q: a line end
+// ends the record only when the record so far holds an even number of Q
+// bytes; otherwise the line end, exactly as in the file, and the next line
+// belong to the record. Empty lines outside a
 // record are skipped. A quote left open up to the end of the file swallows
 // nothing: its record ends at its own first line end and the next record
 // starts on the next line.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -101,6 +102,15 @@ TEST_F(LastDBSafety, BuildsOfTheSameSecondMeetNeverAndTheLaterStartWins) {
     struct stat info {};
     ASSERT_EQ(stat(LastDB().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    // Two builds finishing in the order they started: the later one is last.db.
+    CQVXDBBuilder earlier;
+    CQVXDBBuilder later;
+    Build(earlier, "earlier");
+    Build(later, "later");
+    ASSERT_TRUE(earlier.SetLastDB());
+    ASSERT_TRUE(later.SetLastDB());
+    EXPECT_EQ(ReadFile(LastDB()), "later");
 }
 
 TEST_F(LastDBSafety, AFailedReplacementKeepsLastDbAndSaysWhy) {
@@ -114,39 +124,78 @@ TEST_F(LastDBSafety, AFailedReplacementKeepsLastDbAndSaysWhy) {
     EXPECT_TRUE(fs::is_directory(LastDB()));
 }
 
-TEST_F(LastDBSafety, AStartTidiesWhatNobodyHolds) {
+// A start removes what killed runs of the program left, and only that: a
+// name that merely looks like the program's (a database copied back from a
+// phone, a user's unfinished file) is never removed nor taken for last.db.
+TEST_F(LastDBSafety, AStartTidiesOnlyWhatItProvesItsOwn) {
     WriteFile(LastDB(), "current");
-    // Left by killed runs: an unfinished build, a lent database with its
-    // semaphore file, and a semaphore file alone.
-    WriteFile(m_dir.File("1213524000000_2008-06-15_full.AbCdEf.unfinished"), "partial");
-    WriteFile(m_dir.File("1213524000000_2008-06-15_full.db"), "current");
-    WriteFile(m_dir.File("1213524000000_2008-06-15_full.sem"), "7");
-    WriteFile(m_dir.File("1213524060000_2008-06-15_full.sem"), "7");
-    // Held by runs still going: a build and a lending.
-    CQVXDBBuilder running;
-    ASSERT_TRUE(running.BeginBuildFile());
-    CQVXDBBuilder lending(qvxdbtest::kBuildSeconds + 120);
+    // Held by runs still going: a lending and a build.
+    CQVXDBBuilder lending(qvxdbtest::kBuildSeconds + 180);
     ASSERT_TRUE(lending.GetLastDB());
     ASSERT_GT(lending.CreateSemFile(), 0);
-    // Not ours: left alone.
-    WriteFile(m_dir.File("notes.db"), "mine");
+    CQVXDBBuilder running;
+    ASSERT_TRUE(running.BeginBuildFile());
+    // Left by killed runs: a build's own file, a lending killed before a
+    // build replaced last.db (its record proves it), and a lent name that
+    // still is last.db.
+    WriteFile(m_dir.File("1213524000000_2008-06-15_full.AbCdEf.unfinished"), "partial");
+    CQVXDBBuilder first;
+    Build(first, "new");
+    ASSERT_TRUE(first.SetLastDB());
+    {
+        CQVXDBBuilder killed(qvxdbtest::kBuildSeconds + 60);
+        ASSERT_TRUE(killed.GetLastDB());
+        ASSERT_GT(killed.CreateSemFile(), 0);
+    }
+    CQVXDBBuilder second;
+    Build(second, "newer");
+    ASSERT_EQ(chmod(LastDB().c_str(), 0600), 0);
+    ASSERT_TRUE(second.SetLastDB());
+    struct stat info {};
+    ASSERT_EQ(stat(LastDB().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);  // the replaced file's mode stays
+    ASSERT_EQ(link(LastDB().c_str(), m_dir.File("1213524120000_2008-06-15_full.db").c_str()), 0);
+    // The user's, though named alike.
+    const std::vector<std::string> users = {
+        "1213524000000_2008-06-15_full.db", "1213524000000_2008-06-15_full.sem",
+        "1213524240000_2008-06-15_full.sem", "notes.db", "thesis.unfinished"};
+    for (const std::string& name : users) WriteFile(m_dir.File(name), "mine");
 
     CQVXDBBuilder::TidyProgramFolder();
-    std::vector<std::string> expected = {"1213524120000_2008-06-15_full.db",
-                                         "1213524120000_2008-06-15_full.sem", "last.db", "notes.db",
-                                         fs::path(running.GetDBFilePath()).filename().string()};
+    std::vector<std::string> expected = users;
+    for (const char* name : {"last.db", "1213524180000_2008-06-15_full.db",
+                             "1213524180000_2008-06-15_full.sem", "1213524180000_2008-06-15_full.lent"})
+        expected.emplace_back(name);
+    expected.push_back(fs::path(running.GetDBFilePath()).filename().string());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Names(), expected);
-    EXPECT_EQ(ReadFile(LastDB()), "current");
+    EXPECT_EQ(ReadFile(LastDB()), "newer");
 
-    // A missing last.db comes back from a lent one nobody holds.
+    // A missing last.db comes back from the newest lent copy a killed run
+    // left, whatever its name says, and never from the user's newer file of
+    // the same kind of name.
     running.DeleteDBFile();
     ASSERT_TRUE(lending.SetLastDB());
-    lending.DeleteSemFile();
-    ASSERT_EQ(rename(LastDB().c_str(), m_dir.File("1213524000000_2008-06-15_full.db").c_str()), 0);
+    {
+        CQVXDBBuilder older(qvxdbtest::kBuildSeconds + 360);
+        ASSERT_TRUE(older.GetLastDB());
+    }
+    CQVXDBBuilder third;
+    Build(third, "newest");
+    ASSERT_TRUE(third.SetLastDB());
+    {
+        CQVXDBBuilder killed(qvxdbtest::kBuildSeconds + 300);
+        ASSERT_TRUE(killed.GetLastDB());
+    }
+    ASSERT_EQ(unlink(LastDB().c_str()), 0);
+    WriteFile(m_dir.File("1213524000000_2008-06-15_full.db"), "mine");
     CQVXDBBuilder::TidyProgramFolder();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"last.db", "notes.db"}));
-    EXPECT_EQ(ReadFile(LastDB()), "current");
+    expected = users;
+    expected.emplace_back("last.db");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(), expected);
+    EXPECT_EQ(ReadFile(LastDB()), "newest");
+    for (const std::string& name : users) EXPECT_EQ(ReadFile(m_dir.File(name)), "mine") << name;
 }
 
 }  // namespace

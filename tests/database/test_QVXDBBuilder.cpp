@@ -293,6 +293,12 @@ TEST_F(BuildDb, InsertCountRunsOnAcrossBothPasses) {
     };
     ASSERT_EQ(Build(), 0);
     EXPECT_EQ(seen, "5000");
+    // The indexes are made over the finished tables: every page of theirs
+    // lies above the tables' pages (indexes kept up row by row interleave).
+    const std::string made = "(SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL)";
+    EXPECT_EQ(Scalar(DbPath(), "SELECT (SELECT min(pageno) FROM dbstat WHERE name IN " + made +
+                                   ") > (SELECT max(pageno) FROM dbstat WHERE name NOT IN " + made + ")"),
+              "1");
 }
 
 TEST_F(BuildDb, StopCommitsWhatWasWrittenAndCloses) {
@@ -338,6 +344,10 @@ TEST_F(BuildDb, StopWhileTheIndexesAreBuilt) {
         EXPECT_EQ(hooks.m_nLooks, nStopAtLook);
         ASSERT_FALSE(hooks.m_infoTexts.empty());
         EXPECT_EQ(hooks.m_infoTexts.back(), "Finishing the database ...");
+        // Seen inside the first index statement, not once it ended.
+        EXPECT_EQ(
+            Scalar(DbPath(), "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL"),
+            "0");
         std::remove(DbPath().c_str());
     }
 }

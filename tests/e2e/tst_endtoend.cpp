@@ -222,9 +222,9 @@ void TestEndToEnd::newDatabaseArrivesOnPhone() {
 void TestEndToEnd::outlookExportArrivesWhole() {
     wiztest::ProgramFolder folder;
     QVERIFY(SetUpPhone(folder));
-    const QString fixtures = QStringLiteral(QVX_FIXTURE_DIR) + "/exports/";
-    QVERIFY(QFile::copy(fixtures + "outlook-de.map", folder.File("mappings/outlook-de.map")));
-    QVERIFY(QFile::copy(fixtures + "outlook-de.csv", folder.File("outlook-de.csv")));
+    const QString fixtures = QStringLiteral(QVX_SOURCE_DIR "/tests/cases/export-outlook-de/");
+    QVERIFY(QFile::copy(fixtures + "mapping.map", folder.File("mappings/outlook-de.map")));
+    QVERIFY(QFile::copy(fixtures + "input.csv", folder.File("outlook-de.csv")));
 
     CScriptedMessageBoxes boxes;
     ScriptedBoxesScope scope(&boxes);
@@ -377,7 +377,8 @@ void TestEndToEnd::readyMappingChosenByItselfGivesFullNames() {
     for (const QString& name : QDir(QStringLiteral(QVX_PROGRAM_DIR "/mappings")).entryList(QDir::Files))
         QVERIFY(QFile::copy(QStringLiteral(QVX_PROGRAM_DIR "/mappings/") + name,
                             folder.File("mappings/" + name)));
-    QVERIFY(QFile::copy(QStringLiteral(QVX_FIXTURE_DIR "/export-shapes/") + csv, folder.File(csv)));
+    QVERIFY(QFile::copy(QStringLiteral(QVX_SOURCE_DIR "/tests/cases/shape-") + csv.chopped(4) + "/input.csv",
+                        folder.File(csv)));
 
     CScriptedMessageBoxes boxes;
     ScriptedBoxesScope scope(&boxes);

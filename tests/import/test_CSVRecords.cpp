@@ -15,6 +15,7 @@
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
+#include "support/TextRecords.h"
 
 namespace {
 
@@ -86,6 +87,27 @@ TEST_F(RecordsTest, FieldsKeepTheirLineEnds) {
     EXPECT_EQ(Headers(), (std::vector<std::string>{"Street\nand number", "City"}));
 }
 
+TEST_F(RecordsTest, OneLineEndOfTheOtherKindCutsNothing) {
+    // An LF export whose quoted note holds one pasted CR LF.
+    ASSERT_EQ(Analyze("Name,Notes,Phone\nAnna,\"from a mail:\r\nsee you\",0711\nBob,,0712\nCem,x,0713\n"), 0);
+    EXPECT_EQ(parser->m_nLineCount, 4);
+    EXPECT_EQ(parser->GetMismatchedCount(), 0);
+    EXPECT_EQ(Data(),
+              (Rows{{"Anna", "from a mail:\r\nsee you", "0711"}, {"Bob", "", "0712"}, {"Cem", "x", "0713"}}));
+
+    // Outside quotes the CR stays in its line.
+    ASSERT_EQ(Analyze("a;b\n1;2\r\n3;4"), 0);
+    EXPECT_EQ(parser->m_nLineCount, 3);
+    EXPECT_EQ(Data(), (Rows{{"1", "2\r"}, {"3", "4"}}));
+
+    // A CR LF file keeps a lone LF inside its line, where it may join rows.
+    ASSERT_EQ(Analyze("a;b\r\n1;2\n3;4\r\n5;6\r\n"), 0);
+    EXPECT_EQ(parser->m_nLineCount, 3);
+    EXPECT_EQ(parser->GetMismatchedCount(), 1);
+    EXPECT_EQ(parser->GetMismatchedLines(), std::vector<int>{2});
+    EXPECT_EQ(Data(), (Rows{{"1", "2\n3"}, {"5", "6"}}));
+}
+
 TEST_F(RecordsTest, AQuoteOpenToTheEndSwallowsNothing) {
     ASSERT_EQ(Analyze("a;b\r\nx;\"open 1\r\nc;2\r\n\r\nd;3\r\n"), 0);
     EXPECT_EQ(parser->m_cDelimiter, '"');
@@ -103,6 +125,13 @@ TEST_F(RecordsTest, AQuoteOpenToTheEndSwallowsNothing) {
     EXPECT_EQ(rows[2500], (std::vector<std::string>{"c", "2"}));
     EXPECT_EQ(parser->GetMismatchedCount(), 1);
     EXPECT_EQ(parser->GetMismatchedLines(), std::vector<int>{2501});
+
+    // A separator at the end of a record counts one more field, also inside
+    // the open quote, as ParseLine splits it.
+    ASSERT_EQ(Analyze("Name;Age\nAnn;44\nBob;\"45;"), 0);
+    EXPECT_EQ(CCSVParser::ParseLine(nullptr, nullptr, "Bob;\"45;", ';', '"', 0), 3);
+    EXPECT_EQ(parser->GetMismatchedCount(), 1);
+    EXPECT_EQ(parser->GetMismatchedLines(), std::vector<int>{3});
 }
 
 TEST_F(RecordsTest, TheAnalysisCountsRecords) {
@@ -159,24 +188,29 @@ TEST_F(RecordsTest, MismatchedRowsAreCountedWithTheirFirstLines) {
     EXPECT_TRUE(parser->GetMismatchedLines().empty());
 }
 
-// The count of rows that do not fit agrees with how ParseLine splits them.
+// The count of rows that do not fit agrees with how ParseLine splits the
+// records, open quotes and zero bytes included.
 TEST_F(RecordsTest, MismatchedCountAgreesWithTheSplit) {
     std::mt19937 random(4711);
-    const char alphabet[] = {';', ';', '"', ' ', 'x', ',', '\'', 'y'};
-    for (int round = 0; round < 20; ++round) {
+    const char alphabet[] = {';', ';', '"', ' ', 'x', ',', '\'', '\0', '\n'};
+    for (int round = 0; round < 40; ++round) {
         std::string bytes = "a;b\n";
-        int expected = 0;
         for (int i = 0; i < 50; ++i) {
-            std::string line;
-            for (size_t n = random() % 12; n > 0; --n) line += alphabet[random() % 8];
-            if (std::count(line.begin(), line.end(), '"') % 2) line += '"';
-            if (line.empty()) continue;
-            bytes += line + "\n";
-            expected += CCSVParser::ParseLine(nullptr, nullptr, line.c_str(), ';', '"', 0) != 2;
+            for (size_t n = random() % 12; n > 0; --n) bytes += alphabet[random() % 9];
+            bytes += "\n";
         }
         ASSERT_EQ(Analyze(bytes), 0);
         ASSERT_EQ(parser->m_cSeparator, ';');
         ASSERT_EQ(parser->m_cDelimiter, '"');
+        CTextRecords records;
+        ASSERT_EQ(records.Read(log.Path("in.csv").c_str()), 0);
+        ASSERT_EQ(records.Form('"'), 0);
+        int expected = 0;
+        for (int k = 1; k < records.GetCount(); ++k) {
+            std::string_view record = records.GetRecord(k);
+            expected +=
+                CCSVParser::ParseLine(nullptr, nullptr, record.data(), record.size(), ';', '"', 0) != 2;
+        }
         EXPECT_EQ(parser->GetMismatchedCount(), expected) << bytes;
     }
 }
@@ -195,6 +229,23 @@ TEST_F(RecordsTest, CharacterSetsAreReadAsUtf8) {
     ASSERT_EQ(Analyze(std::string(256, '\xFC') + ";b\r\n1;2\r\n"), 0);
     EXPECT_EQ(Headers()[0].size(), 512u);
     EXPECT_EQ(Analyze(std::string(257, '\xFC') + ";b\r\n1;2\r\n"), CSV_ERR_HEADER_TOO_LONG);
+    // The character set is known whenever the file could be read.
+    EXPECT_TRUE(parser->IsFileRead());
+    EXPECT_EQ(parser->GetEncoding(), TextEncoding::kWindows1252);
+    EXPECT_EQ(Analyze(""), CSV_ERR_NO_LINES);
+    EXPECT_TRUE(parser->IsFileRead());
+    EXPECT_EQ(parser->GetEncoding(), TextEncoding::kUtf8);
+    EXPECT_EQ(Analyze(std::string("\xFE\xFF\0\r\0\n", 6)), CSV_ERR_NO_LINES);
+    EXPECT_EQ(parser->GetEncoding(), TextEncoding::kUtf16Be);
+    ASSERT_EQ(parser->SetCSVFileName(log.Path("missing.csv").c_str()), 0);
+    EXPECT_EQ(parser->AnalyzeCsvData(), CSV_ERR_SPLIT);
+    EXPECT_FALSE(parser->IsFileRead());
+
+    // After a mark what is not UTF-8 arrives as U+FFFD, never as raw bytes.
+    ASSERT_EQ(Analyze("\xEF\xBB\xBFName;M\xFCller\r\n\xC3;\xE2\x82\r\n"), 0);
+    EXPECT_EQ(parser->GetEncoding(), TextEncoding::kUtf8);
+    EXPECT_EQ(Headers(), (std::vector<std::string>{"Name", "M\uFFFDller"}));
+    EXPECT_EQ(Data(), (Rows{{"\uFFFD", "\uFFFD"}}));
 
     ASSERT_EQ(Analyze("\xEF\xBB\xBFName;Zo\xC3\xAB\r\n"), 0);
     EXPECT_EQ(parser->GetEncoding(), TextEncoding::kUtf8);

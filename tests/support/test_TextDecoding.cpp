@@ -22,6 +22,12 @@ Decoded Decode(const std::string& bytes) {
     return {std::string(buffer.data.get(), buffer.size), encoding};
 }
 
+std::string Replacements(int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += "\uFFFD";
+    return out;
+}
+
 std::string Utf16(const std::u16string& text, bool bigEndian, bool mark = true) {
     std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
     for (char16_t u : text) {
@@ -39,8 +45,18 @@ TEST(TextDecoding, Utf8StaysAsItIsAndLosesOnlyItsMark) {
     Decoded marked = Decode("\xEF\xBB\xBF" + text);
     EXPECT_EQ(marked.text, text);
     EXPECT_EQ(marked.encoding, TextEncoding::kUtf8);
-    // After a mark the bytes are taken as UTF-8 even where they are not.
-    EXPECT_EQ(Decode("\xEF\xBB\xBFM\xFCller").text, "M\xFCller");
+    // After a mark, each ill-formed part becomes one U+FFFD (maximal
+    // subparts): a cut sequence is one part, a byte that cannot go on one
+    // starts the next.
+    EXPECT_EQ(Decode("\xEF\xBB\xBFM\xFCller").text, "M\uFFFDller");
+    EXPECT_EQ(Decode("\xEF\xBB\xBF\xE0\x80"
+                     "A\xF0\x90\x80\xED\xA0\x80\xC0\xAF\xF4\x90\x80\x80\xE1\x80")
+                  .text,
+              Replacements(2) + "A" + Replacements(11));
+    // Text that triples grows in place; valid text around it stays.
+    Decoded grown = Decode("\xEF\xBB\xBFZo\xC3\xAB;" + std::string(5000, '\xFF') + ";\xF0\x9F\x8E\x89");
+    EXPECT_EQ(grown.encoding, TextEncoding::kUtf8);
+    EXPECT_EQ(grown.text, "Zoë;" + Replacements(5000) + ";🎉");
     EXPECT_EQ(Decode(std::string("a\0b", 3)).text, std::string("a\0b", 3));
     EXPECT_EQ(Decode("").text, "");
     EXPECT_EQ(Decode("\xEF\xBB").encoding, TextEncoding::kWindows1252);
@@ -55,6 +71,8 @@ TEST(TextDecoding, AnythingElseIsWindows1252) {
     EXPECT_EQ(d.text, "Müller;Straße geschäftlich;€ „x“–Ÿ");
     // The five bytes without a character stand for the C1 controls.
     EXPECT_EQ(Decode("\x81\x8D\x8F\x90\x9D").text, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+    // From 0xA0 on the bytes are Latin-1 itself: the no-break space, not the table's.
+    EXPECT_EQ(Decode("\x9F\xA0\xA1").text, "\xC5\xB8\xC2\xA0\xC2\xA1");
     // One wrong byte in an otherwise UTF-8 file makes the whole file 1252.
     EXPECT_EQ(Decode("Zo\xC3\xAB \xE9").text, "ZoÃ« é");
 }
@@ -73,14 +91,20 @@ TEST(TextDecoding, Utf16BothWays) {
     EXPECT_EQ(Decode(Utf16(u"山田太郎さん", false)).text, "山田太郎さん");
     EXPECT_EQ(Decode(Utf16(u"a山田太郎さん", true)).text, "a山田太郎さん");
 
-    // Unpaired surrogates and a lone last byte become U+FFFD; U+0000 one zero byte.
+    // Unpaired surrogates and a lone last byte become U+FFFD; U+0000 one zero
+    // byte. A high surrogate cut off by the end is one ill-formed character,
+    // with or without a last lone byte.
     std::u16string broken = u"a";
     broken += char16_t(0xD800);
     broken += u"b";
     broken += char16_t(0xDC00);
     broken += char16_t(0);
     broken += char16_t(0xD83C);
-    EXPECT_EQ(Decode(Utf16(broken, false) + "x").text, std::string("a\uFFFDb\uFFFD\0\uFFFD\uFFFD", 15));
+    for (bool bigEndian : {false, true}) {
+        EXPECT_EQ(Decode(Utf16(broken, bigEndian) + "x").text, std::string("a\uFFFDb\uFFFD\0\uFFFD", 12));
+        EXPECT_EQ(Decode(Utf16(broken, bigEndian)).text, std::string("a\uFFFDb\uFFFD\0\uFFFD", 12));
+        EXPECT_EQ(Decode(Utf16(u"ab", bigEndian) + "x").text, "ab\uFFFD");
+    }
     EXPECT_EQ(Decode("\xFF\xFE").text, "");
 }
 

@@ -202,9 +202,10 @@ TEST_F(TextFileTest, SplitTextFileLinesCases) {
     const char bom[] = "\xEF\xBB\xBF";
     const SplitCase cases[] = {
         {"LF only file", "a\nb\n", true, {"a", "b"}},
-        {"one CR LF keeps CR LF", "a\r\nb\nc", true, {"a", "b\nc"}},
-        {"CR LF late in the file", "a\nb\nc\r\n", true, {"a\nb\nc"}},
+        {"first line end CR LF", "a\r\nb\nc", true, {"a", "b\nc"}},
+        {"first line end LF", "a\nb\r\nc\r\n", false, {"a", "b\r", "c\r"}},
         {"CR LF across the read chunk", aChunk + "\r\nb\nc", true, {aChunk, "b\nc"}},
+        {"LF after the read chunk", aChunk + "a\nb\r\nc", false, {aChunk + "a", "b\r", "c"}},
         {"no line end", "a\rb", true, {"a\rb"}},
         {"byte-order mark skipped", std::string(bom) + "h1;h2\r\nv", true, {"h1;h2", "v"}},
         {"byte-order mark with LF", std::string(bom) + "h1\nv\n", true, {"h1", "v"}},

@@ -70,6 +70,33 @@ TEST_F(TextRecordsTest, QuotedLineEndsStayInTheirRecord) {
     }
 }
 
+// The first line end of the text decides: a line end of the other kind later
+// cuts nothing, inside quotes or outside.
+TEST_F(TextRecordsTest, TheFirstLineEndDecides) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        Records records;
+    } cases[] = {
+        {"LF file, CR LF in a quoted note",
+         "a,b\n1,\"x\r\ny\"\n2,z\n",
+         {{"a,b", 1}, {"1,\"x\r\ny\"", 2}, {"2,z", 4}}},
+        {"LF file, CR LF outside quotes", "a,b\n1,c\r\n2,z", {{"a,b", 1}, {"1,c\r", 2}, {"2,z", 3}}},
+        {"LF file ending in CR LF", "a\nb\r\n", {{"a", 1}, {"b\r", 2}}},
+        {"CR LF file, lone LFs later", "a\r\nb\nc\r\nd\n", {{"a", 1}, {"b\nc", 2}, {"d\n", 3}}},
+        {"CR only", "a\rb\rc\r", {{"a\rb\rc\r", 1}}},
+        {"lone CR before the first LF", "a\rb\nc\r\nd", {{"a\rb", 1}, {"c\r", 2}, {"d", 3}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Form(c.bytes), c.records);
+    }
+    // Decided in the decoded text: UTF-16 the same way.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("a\n\"x\r\ny\"\nb\r\n")) utf16 += std::string{c, '\0'};
+    EXPECT_EQ(Form(utf16), (Records{{"a", 1}, {"\"x\r\ny\"", 2}, {"b\r", 4}}));
+}
+
 TEST_F(TextRecordsTest, TheQuoteCharacterDecides) {
     const std::string bytes = "'a\nb',\"c\nd\"\n";
     EXPECT_EQ(Form(bytes, '"'), (Records{{"'a", 1}, {"b',\"c\nd\"", 2}}));

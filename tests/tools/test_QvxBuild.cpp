@@ -103,8 +103,10 @@ TEST_F(QvxBuildTest, ExportsBuildOneContactPerPerson) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.csv);
-        std::string fixture = qvxtest::FixturePath("exports/");
-        Result r = Run("qvxbuild", {"build", fixture + c.csv, fixture + c.map, "--out", "export.db"});
+        const std::string folder = QVX_SOURCE_DIR "/tests/cases/export-" +
+                                   std::string(c.csv).substr(0, std::string(c.csv).find('.'));
+        Result r =
+            Run("qvxbuild", {"build", folder + "/input.csv", folder + "/mapping.map", "--out", "export.db"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         std::string db = dir.File("export.db");
@@ -172,7 +174,7 @@ TEST_F(QvxBuildTest, HandWrittenMappingsThatBreakTheRulesStopTheBuild) {
 TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
     for (auto& e : fs::directory_iterator(QVX_SOURCE_DIR "/src/resources/mappings"))
         fs::copy_file(e.path(), program + "/mappings/" + e.path().filename().string());
-    const std::string google = qvxtest::FixturePath("export-shapes/google.csv");
+    const std::string google = QVX_SOURCE_DIR "/tests/cases/shape-google/input.csv";
 
     Result r = Run("qvxbuild", {"analyze", google, "--json"});
     EXPECT_EQ(r.status, 0);

@@ -1,6 +1,8 @@
 // Nothing is lost whatever happens to qvxbuild: odd arguments, output paths
 // that must not be written, runs killed at any moment, runs at the same time.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -36,7 +38,7 @@ protected:
         for (const auto& e : fs::directory_iterator(program)) {
             const std::string n = e.path().filename().string();
             if (n.ends_with(".db") || n.ends_with(".sem") || n.find(".unfinished") != std::string::npos ||
-                n.starts_with(".qvxbuild-"))
+                n.ends_with(".lent") || n.starts_with(".qvxbuild-") || n.starts_with(".qvxstaging."))
                 names.push_back(n);
         }
         return names;
@@ -115,26 +117,115 @@ TEST_F(QvxBuildFaults, OutputThatMustNotBeWritten) {
     EXPECT_TRUE(fs::is_symlink(dir.File("null")));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 
-    // An existing database is replaced.
-    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
+    // The program's own files, also by another way into its folder: last.db
+    // (a build without --out makes it), a lent name, a build's file.
     qvxtest::WriteFile(dir.File("more.csv"), ContactsCsv(5, "More"));
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+    const std::string last = qvxtest::ReadFile(Last());
+    fs::create_directory_symlink(program, dir.File("via"));
+    for (const std::string& out :
+         {program + "/last.db", dir.File("via/last.db"), program + "/1213524000000_2008-06-15_full.db",
+          program + "/1213524000000_2008-06-15_full.AbCdEf.unfinished"}) {
+        Result r = Run("qvxbuild", {"build", "more.csv", "complete.map", "--out", out});
+        EXPECT_EQ(r.status, 1) << out << r.err;
+        EXPECT_NE(r.err.find("keeps for itself"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(qvxtest::ReadFile(Last()) == last);
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+
+    // An existing database is replaced, and keeps its mode.
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
+    ASSERT_EQ(chmod(dir.File("x.db").c_str(), 0400), 0);
     ASSERT_EQ(Run("qvxbuild", {"build", "more.csv", "complete.map", "--out", "x.db"}).status, 0);
     EXPECT_EQ(Contacts(dir.File("x.db")), "5");
+    struct stat info {};
+    ASSERT_EQ(stat(dir.File("x.db").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0400u);
     for (const auto& e : fs::directory_iterator(dir.Path()))
         EXPECT_FALSE(e.path().filename().string().starts_with(".qvxbuild-")) << e.path();
 
-    // Staging folders of killed runs go at the next start; held ones stay.
-    fs::create_directory(dir.File(".qvxbuild-AbCdEf"));
-    qvxtest::WriteFile(dir.File(".qvxbuild-AbCdEf/.held"), "");
+    // Folders of the user's that are named like a staging folder stay, however old.
+    for (const char* folder : {".qvxbuild-AbCdEf", ".qvxbuild-notes"}) {
+        fs::create_directory(dir.File(folder));
+        qvxtest::WriteFile(dir.File(folder) + "/.held", "");
+        qvxtest::WriteFile(dir.File(folder) + "/last.db", "mine");
+        fs::last_write_time(dir.File(folder), fs::last_write_time(dir.File(folder)) - std::chrono::hours(2));
+    }
     ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
-    EXPECT_FALSE(fs::exists(dir.File(".qvxbuild-AbCdEf")));
-    // A folder of the user's that only begins like one stays, however old.
-    fs::create_directory(dir.File(".qvxbuild-notes"));
-    qvxtest::WriteFile(dir.File(".qvxbuild-notes/keep.txt"), "mine");
-    fs::last_write_time(dir.File(".qvxbuild-notes"),
-                        fs::last_write_time(dir.File(".qvxbuild-notes")) - std::chrono::hours(2));
-    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);
-    EXPECT_EQ(qvxtest::ReadFile(dir.File(".qvxbuild-notes/keep.txt")), "mine");
+    StartOnce();
+    for (const char* folder : {".qvxbuild-AbCdEf", ".qvxbuild-notes"})
+        EXPECT_EQ(qvxtest::ReadFile(dir.File(folder) + "/last.db"), "mine") << folder;
+}
+
+// A killed --out build leaves its staging folder beside the output; the
+// next start of any command removes it, wherever it is.
+TEST_F(QvxBuildFaults, AKilledOutBuildIsTidiedByTheNextStart) {
+    qvxtest::WriteFile(dir.File("big.csv"), ContactsCsv(60000, "Big"));
+    fs::create_directory(dir.File("elsewhere"));
+    auto staging = [this] {
+        std::vector<std::string> found;
+        for (const auto& e : fs::directory_iterator(dir.File("elsewhere")))
+            if (e.path().filename().string().starts_with(".qvxbuild-")) found.push_back(e.path());
+        return found;
+    };
+    auto building = [&staging] {
+        std::error_code ec;
+        for (const std::string& folder : staging())
+            for (const auto& e : fs::directory_iterator(folder, ec))
+                if (e.path().extension() == ".unfinished") return true;
+        return false;
+    };
+    const pid_t pid = Start("qvxbuild", {"build", "big.csv", "complete.map", "--out", "elsewhere/o.db"});
+    for (int i = 0; i < 4000 && !building(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, SIGKILL);
+    EXPECT_EQ(Wait(pid).status, 128 + SIGKILL);
+    ASSERT_EQ(staging().size(), 1u);
+
+    StartOnce();
+    EXPECT_TRUE(staging().empty());
+    EXPECT_FALSE(fs::exists(dir.File("elsewhere/o.db")));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+// A stop that comes as a build ends (here: as the finished database is
+// closed): either the build finished and says so, or nothing was replaced.
+TEST_F(QvxBuildFaults, AStopAsTheBuildEndsTellsWhatHappened) {
+    ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+    qvxtest::WriteFile(dir.File("big.csv"), ContactsCsv(60000, "Big"));
+    for (int round = 0; round < 3; ++round) {
+        const std::string before = qvxtest::ReadFile(Last());
+        const int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(inotify_add_watch(watch, program.c_str(), IN_CLOSE_WRITE), 0);
+        const pid_t pid = Start("qvxbuild", {"build", "big.csv", "complete.map"});
+        alignas(inotify_event) char events[4096];
+        pollfd ready{watch, POLLIN, 0};
+        bool closed = false;
+        while (!closed && poll(&ready, 1, 20000) == 1) {
+            const ssize_t n = read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                closed = closed || (event->len > 0 && std::string(event->name).ends_with(".unfinished"));
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        kill(pid, SIGINT);
+        close(watch);
+        ASSERT_TRUE(closed);
+        Result r = Wait(pid);
+        const bool replaced = qvxtest::ReadFile(Last()) != before;
+        if (r.status == 0) {
+            EXPECT_TRUE(replaced);
+            EXPECT_NE(r.out.find("last.db"), std::string::npos);
+        } else {
+            EXPECT_EQ(r.status, 4);
+            EXPECT_FALSE(replaced) << r.err;
+            EXPECT_NE(r.err.find("stopped; no database was written"), std::string::npos) << r.err;
+        }
+        if (replaced) {
+            ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map"}).status, 0);
+        }
+    }
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
 }
 
 TEST_F(QvxBuildFaults, AFailedReplacementOfLastDbIsAFailedBuild) {

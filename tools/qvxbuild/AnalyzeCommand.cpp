@@ -170,12 +170,12 @@ int Analyze(int argc, char** argv) {
                        report.nMappingResult == 0 ? &report.nMappingResult : nullptr);
     }
     bool analyzed = csvState == CSV_STATE_ANALYZED;
+    if (parser.IsFileRead()) report.encoding = TextEncodingName(parser.GetEncoding());
     if (analyzed) {
         report.cSeparator = parser.m_cSeparator;
         report.cDelimiter = parser.m_cDelimiter;
         report.nColumns = parser.m_nColumnCount;
         report.nLines = parser.m_nLineCount;
-        report.encoding = TextEncodingName(parser.GetEncoding());
         report.nMismatched = parser.GetMismatchedCount();
         report.mismatchedLines = parser.GetMismatchedLines();
         CDataRow* header = table.GetHeaderRow();

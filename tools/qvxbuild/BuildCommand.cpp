@@ -1,15 +1,11 @@
 // qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]
 #include <fcntl.h>
-#include <stdlib.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,6 +15,7 @@
 #include "ProgressLine.h"
 #include "database/CreateDBThread.h"
 #include "database/QVXDBBuilder.h"
+#include "database/StagingFolder.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
@@ -31,8 +28,6 @@
 #include "threads/CallbackReceiver.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Shows the build's progress the way the progress dialog computes it.
 class BuildProgress : public CCallbackReceiver {
@@ -72,83 +67,6 @@ private:
     std::string m_text;
 };
 
-constexpr const char* kStagingPrefix = ".qvxbuild-";
-constexpr const char* kHeldMark = "/.held";
-// What mkdtemp puts in place of XXXXXX.
-constexpr const char* kTempNameLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
-// A folder beside the output file in which the build runs as if it were the
-// program folder, so that the finished database can be renamed into place
-// and the real last.db stays untouched. A marker file inside is locked while
-// the build runs: a later start removes only folders whose lock is free.
-class StagingFolder {
-public:
-    ~StagingFolder() {
-        if (m_nFd < 0) return;
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-        close(m_nFd);
-    }
-    // False with errno set when no folder could be made beside `out`.
-    bool Make(const std::string& out) {
-        const std::string parent = fs::absolute(fs::path(out)).parent_path().string();
-        TidyBeside(parent);
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            std::string pattern = parent + "/" + kStagingPrefix + "XXXXXX";
-            if (mkdtemp(pattern.data()) == nullptr) return false;
-            const std::string mark = pattern + kHeldMark;
-            const int fd = open(mark.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd < 0) continue;  // taken away by a start tidying at the same moment
-            while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
-            struct stat held {
-            }, named{};
-            if (fstat(fd, &held) == 0 && lstat(mark.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
-                held.st_dev == named.st_dev) {
-                m_nFd = fd;
-                m_path = pattern;
-                return true;
-            }
-            close(fd);
-        }
-        errno = EAGAIN;
-        return false;
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    // Removes staging folders of earlier runs that nobody holds any more; one
-    // without its marker only when it is empty and older than a minute (it may
-    // be being made right now). Only names mkdtemp can have count: this is a
-    // folder of the user's.
-    static void TidyBeside(const std::string& parent) {
-        std::error_code ec;
-        const size_t nPrefix = strlen(kStagingPrefix);
-        for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            std::error_code typeError;
-            if (name.size() != nPrefix + 6 || name.rfind(kStagingPrefix, 0) != 0 ||
-                name.find_first_not_of(kTempNameLetters, nPrefix) != std::string::npos ||
-                it->is_symlink(typeError) || !it->is_directory(typeError))
-                continue;
-            const std::string folder = it->path().string();
-            std::error_code removeError;
-            const int fd = open((folder + kHeldMark).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-            if (fd >= 0) {
-                if (flock(fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(folder, removeError);
-                close(fd);
-                continue;
-            }
-            struct stat info {};
-            if (errno == ENOENT && lstat(folder.c_str(), &info) == 0 && info.st_mtime + 60 < time(nullptr))
-                fs::remove(folder, removeError);
-        }
-    }
-
-    int m_nFd = -1;
-    std::string m_path;
-};
-
 // Why `out` may not be written, or "" when it may: it must not be empty,
 // name an input file (also through a link), or be anything but a regular
 // file; an existing file must be a database, which is replaced in one step.
@@ -156,6 +74,9 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     if (*out == '\0') return "--out needs a file name";
     if (*out == '-')
         return "--out needs a file name (write ./" + std::string(out) + " for one that begins with '-')";
+    if (CQVXDBBuilder::IsOwnFileName(out))
+        return std::string(out) +
+               " is a file the program keeps for itself (a build without --out makes last.db)";
     struct stat target {};
     if (lstat(out, &target) != 0) return errno == ENOENT ? "" : std::string(out) + ": " + strerror(errno);
     if (S_ISDIR(target.st_mode)) return std::string(out) + " is a folder";
@@ -277,7 +198,7 @@ int Build(int argc, char** argv) {
     }
 
     CQVXDBBuilder::TidyProgramFolder();
-    StagingFolder staging;
+    qvxdb::CStagingFolder staging;
     if (out != nullptr) {
         if (!staging.Make(out)) {
             fprintf(stderr, "qvxbuild build: cannot write beside %s: %s\n", out, strerror(errno));
@@ -311,8 +232,11 @@ int Build(int argc, char** argv) {
     progress.Finish();
     worker.SetReceiver(nullptr);
 
+    // The worker's result tells whether the build finished, not the moment
+    // a stop came; with --out the move into place is the last moment.
     int status = EXIT_OK;
-    if (stopped || InterruptRequested()) {
+    const bool built = worker.GetLastResult() == 0 && (out == nullptr || !InterruptRequested());
+    if (!built && (stopped || InterruptRequested())) {
         fprintf(stderr, "qvxbuild build: stopped; no database was written\n");
         status = EXIT_BUILD_FAILED;
     } else if (worker.GetLastDBError() != 0) {
@@ -329,7 +253,7 @@ int Build(int argc, char** argv) {
     if (out != nullptr) {
         // One rename: an existing database at `out` is replaced whole or not at all.
         if (status == EXIT_OK) {
-            if (rename(result.c_str(), out) != 0) {
+            if (!staging.MoveResultTo(out)) {
                 fprintf(stderr, "qvxbuild build: cannot move the database to %s: %s\n", out, strerror(errno));
                 status = EXIT_BUILD_FAILED;
             }
@@ -337,6 +261,8 @@ int Build(int argc, char** argv) {
         }
         qvxplatform::SetProgramFolder("");
     }
+    if (status == EXIT_OK && (stopped || InterruptRequested()))
+        fprintf(stderr, "qvxbuild build: the build had finished when the stop came; the database is kept\n");
     if (status == EXIT_OK) printf("%s\n", result.c_str());
     return status;
 }

@@ -1,0 +1,276 @@
+// The case folders of tests/cases: each input is built into a database the
+// way "qvxbuild build" builds it, and the database, dumped as text, must
+// equal the folder's expected.txt (tests/cases/README describes the folders
+// and the dump). With QVX_UPDATE_CASES=1 the dumps are written instead.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BuildTestUtil.h"
+#include "DbTestUtil.h"
+#include "TestUtil.h"
+#include "import/AnalysisStep.h"
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+#include "import/MappingChoice.h"
+#include "support/TextDecoding.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kCases = QVX_SOURCE_DIR "/tests/cases";
+const std::string kShipped = QVX_SOURCE_DIR "/src/resources/mappings";
+
+bool Updating() {
+    const char* update = std::getenv("QVX_UPDATE_CASES");
+    return update != nullptr && std::string(update) == "1";
+}
+
+std::vector<std::string> CaseNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kCases))
+        if (entry.is_directory()) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string FileName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// A text between double quotes; quotes, backslashes and control characters
+// escaped so that every value stays on its line.
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Value(sqlite3_stmt* stmt, int column) {
+    switch (sqlite3_column_type(stmt, column)) {
+        case SQLITE_NULL:
+            return "NULL";
+        case SQLITE_INTEGER:
+            return std::to_string(sqlite3_column_int64(stmt, column));
+        case SQLITE_FLOAT: {
+            char number[40];
+            std::snprintf(number, sizeof number, "%.17g", sqlite3_column_double(stmt, column));
+            return number;
+        }
+        case SQLITE_BLOB: {
+            std::string out = "x'";
+            const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, column));
+            for (int i = 0; i < sqlite3_column_bytes(stmt, column); ++i) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%02X", bytes[i]);
+                out += hex;
+            }
+            return out + "'";
+        }
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+            return Quoted(std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+        }
+    }
+}
+
+// "[title] column, column" and then one line per row.
+bool DumpQuery(sqlite3* db, const std::string& title, const std::string& sql, std::string& out) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return false;
+    out += "[" + title + "]";
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+        out += std::string(i ? ", " : " ") + sqlite3_column_name(stmt, i);
+    out += "\n";
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) out += (i ? ", " : "") + Value(stmt, i);
+        out += "\n";
+    }
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE;
+}
+
+// The schema and every table's rows in stored (rowid) order, the order the
+// phone reads them in. Page numbers are left out: they are layout, not content.
+std::string DumpDatabase(const std::string& path) {
+    std::string out;
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+    std::vector<std::string> tables;
+    ok = ok && DumpQuery(db, "schema",
+                         "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL "
+                         "ORDER BY rowid",
+                         out);
+    sqlite3_stmt* stmt = nullptr;
+    if (ok && sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid", -1,
+                                 &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    for (const std::string& table : tables)
+        ok = ok && DumpQuery(db, table, "SELECT * FROM \"" + table + "\" ORDER BY rowid", out);
+    sqlite3_close(db);
+    if (!ok) ADD_FAILURE() << "cannot dump " << path;
+    return out;
+}
+
+// What the file's analysis found and how each column is mapped.
+std::string DumpAnalysis(CCSVParser& parser, CDataMap& table) {
+    std::string out = "[file]\n";
+    out += "encoding: " + std::string(TextEncodingName(parser.GetEncoding())) + "\n";
+    out += "separator: " + Quoted(std::string(1, parser.m_cSeparator)) + "\n";
+    out += "delimiter: " + Quoted(std::string(1, parser.m_cDelimiter)) + "\n";
+    out += "columns: " + std::to_string(parser.m_nColumnCount) + "\n";
+    out += "matched columns: " + std::to_string(parser.GetMatchedColumnCount()) + "\n";
+    out += "mismatched rows: " + std::to_string(parser.GetMismatchedCount()) + "\n";
+    out += "[columns] number, header, code\n";
+    for (int j = 0; j < table.GetColumnCount(); ++j) {
+        const auto header = table.GetHeaderRow()->PeekField(j);
+        const auto code = table.GetMappingRow()->PeekField(j);
+        out += std::to_string(j + 1) + ", " + Quoted(header ? std::string(*header) : "") + ", " +
+               Quoted(code ? std::string(*code) : "") + "\n";
+    }
+    return out;
+}
+
+struct CaseBuild {
+    std::string chosen;                // the mapping chosen by itself, when the case gives none
+    std::vector<std::string> fitting;  // every shipped mapping that fits, when the case gives none
+    int nSteps = 0;
+};
+
+// The build of "qvxbuild build INPUT [MAPPING]": analyse, without a mapping
+// take the first shipped one that fits, apply it, build.
+void BuildCase(const std::string& input, const std::string& mapping, CCSVParser& parser, CDataMap& table,
+               CaseBuild& result) {
+    ASSERT_EQ(parser.SetCSVFileName(input.c_str()), 0);
+    int csvState = CSV_STATE_CHOSEN;
+    int mappingState = MAPPING_STATE_NONE;
+    if (!mapping.empty()) {
+        ASSERT_EQ(parser.SetMappingFileName(mapping.c_str()), 0);
+        mappingState = MAPPING_STATE_CHOSEN;
+    }
+    ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
+    ASSERT_EQ(csvState, CSV_STATE_ANALYZED);
+    if (mapping.empty()) {
+        const std::vector<std::string> shipped = ListMappingFiles(kShipped);
+        for (const std::string& path : shipped)
+            if (MappingFileFits(table, path)) result.fitting.push_back(FileName(path));
+        const int nFit = FindFittingMapping(table, shipped);
+        ASSERT_GE(nFit, 0) << "no shipped mapping fits";
+        const std::string& chosen = shipped[static_cast<size_t>(nFit)];
+        result.chosen = FileName(chosen);
+        ASSERT_EQ(parser.SetMappingFileName(chosen.c_str()), 0);
+        mappingState = MAPPING_STATE_CHOSEN;
+        ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
+    }
+    ASSERT_EQ(mappingState, MAPPING_STATE_COMPLETE);
+    ASSERT_EQ(parser.ParseData(2), 0);
+    qvxdbtest::CRecordingHooks hooks;
+    CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
+    ASSERT_EQ(builder.BuildDb(table, &hooks), 0);
+    result.nSteps = hooks.m_nSteps;
+}
+
+class CaseFolder : public qvxdbtest::CBuildSandbox, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
+    const std::string folder = kCases + "/" + GetParam();
+    std::vector<std::string> inputs;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().stem() == "input") inputs.push_back(entry.path().filename().string());
+    ASSERT_EQ(inputs.size(), 1u) << "a case has exactly one input file";
+    // Copied into the sandbox, as a user's file would lie beside the program.
+    const std::string input = m_dir.File(inputs[0]);
+    qvxtest::WriteFile(input, qvxtest::ReadFile(folder + "/" + inputs[0]));
+    std::string mapping;
+    if (qvxtest::FileExists(folder + "/mapping.map")) {
+        mapping = m_dir.File("mapping.map");
+        qvxtest::WriteFile(mapping, qvxtest::ReadFile(folder + "/mapping.map"));
+    }
+
+    CCSVParser parser;
+    CDataMap table;
+    CaseBuild build;
+    ASSERT_NO_FATAL_FAILURE(BuildCase(input, mapping, parser, table, build));
+
+    std::string dump = DumpAnalysis(parser, table);
+    dump += "[build]\n";
+    if (mapping.empty()) {
+        std::string fitting;
+        for (const std::string& name : build.fitting) fitting += (fitting.empty() ? "" : ", ") + name;
+        dump += "fitting mappings: " + fitting + "\n";
+    }
+    dump += "progress steps: " + std::to_string(build.nSteps) + "\n";
+    EXPECT_EQ(qvxdbtest::Scalar(DbPath(), "PRAGMA integrity_check"), "ok");
+    dump += DumpDatabase(DbPath());
+
+    const std::string expected = folder + "/expected.txt";
+    const std::string chosen = folder + "/chosen.txt";
+    if (Updating()) {
+        qvxtest::WriteFile(expected, dump);
+        if (mapping.empty()) qvxtest::WriteFile(chosen, build.chosen + "\n");
+        GTEST_SKIP() << "written " << expected;
+    }
+    if (mapping.empty()) {
+        ASSERT_TRUE(qvxtest::FileExists(chosen)) << "a case without mapping.map names the chosen one";
+        EXPECT_EQ(build.chosen + "\n", qvxtest::ReadFile(chosen));
+    }
+    ASSERT_TRUE(qvxtest::FileExists(expected)) << "run with QVX_UPDATE_CASES=1 to write it";
+    // Line by line, so that a failure names the rows that differ.
+    const std::vector<std::string> want = qvxtest::ReadLines(expected);
+    std::vector<std::string> got;
+    for (size_t start = 0; start < dump.size();) {
+        const size_t end = std::min(dump.find('\n', start), dump.size());
+        got.push_back(dump.substr(start, end - start));
+        start = end + 1;
+    }
+    int nShown = 0;
+    for (size_t i = 0; i < std::max(got.size(), want.size()) && nShown < 10; ++i) {
+        const std::string* pGot = i < got.size() ? &got[i] : nullptr;
+        const std::string* pWant = i < want.size() ? &want[i] : nullptr;
+        if (pGot && pWant && *pGot == *pWant) continue;
+        ADD_FAILURE() << "expected.txt line " << i + 1 << "\n  expected: " << (pWant ? *pWant : "(end)")
+                      << "\n  built:    " << (pGot ? *pGot : "(end)");
+        ++nShown;
+    }
+    EXPECT_EQ(got.size(), want.size()) << "lines";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CaseFolder, ::testing::ValuesIn(CaseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name;
+                             for (const char c : info.param)
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+}  // namespace
