@@ -1,6 +1,6 @@
 // The vCard reader through the CSV parser, as the wizard and qvxbuild use it:
-// the tables of the export shapes in tests/fixtures/vcard, and the built-in
-// mapping.
+// the tables of the vCard export cases (tests/cases/export-vcard-*), and the
+// built-in mapping.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -51,7 +51,7 @@ void Analyse(Analysed& a, const std::string& path) {
 }
 
 std::string Fixture(const std::string& name) {
-    return qvxtest::FixturePath("vcard/" + name + "/input.vcf");
+    return std::string(QVX_SOURCE_DIR) + "/tests/cases/export-vcard-" + name + "/input.vcf";
 }
 
 std::vector<std::string> Codes(CDataMap& table) {
