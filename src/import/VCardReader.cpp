@@ -411,7 +411,8 @@ bool InList(std::string_view name, const std::string_view (&list)[N]) {
 struct Property {
     std::string_view group;
     std::string_view name;
-    std::string_view head;  // name and parameters, without the group
+    std::string_view head;    // name and parameters, without the group
+    std::string_view params;  // read by ParseParams
     std::string_view value;
     bool bQuotedPrintable = false;
     bool bBase64 = false;
@@ -433,9 +434,9 @@ struct Property {
     }
 };
 
-// Parses "group.NAME;params:value"; false when the line is no property.
+// Splits "group.NAME;params:value" into a fresh property (its parameters are
+// read by ParseParams when wanted); false when the line is no property.
 bool ParseProperty(std::string_view line, Property& p) {
-    p = Property();
     size_t i = 0;
     while (i < line.size() && IsNameChar(line[i])) ++i;
     if (i < line.size() && line[i] == '.' && i > 0) {
@@ -468,7 +469,13 @@ bool ParseProperty(std::string_view line, Property& p) {
     p.value = line.substr(colon + 1);
     p.head = line.substr(static_cast<size_t>(p.name.data() - line.data()),
                          colon - static_cast<size_t>(p.name.data() - line.data()));
-    std::string_view params = line.substr(paramStart, colon - paramStart);
+    p.params = line.substr(paramStart, colon - paramStart);
+    return true;
+}
+
+// The parameters: encoding, character set, value type and types.
+void ParseParams(Property& p) {
+    std::string_view params = p.params;
     while (!params.empty()) {
         if (params.front() == ';') params.remove_prefix(1);
         size_t end = 0;
@@ -500,7 +507,6 @@ bool ParseProperty(std::string_view line, Property& p) {
             p.bBase64 = p.bBase64 || EqualsNoCase(val, "binary");
         }
     }
-    return true;
 }
 
 }  // namespace
@@ -523,7 +529,7 @@ public:
         m_nameParts = {};
         m_body = body;
         m_bLabelsRead = false;
-        const bool ok = Walk(body, m_line, [&](const Property& p) { Handle(p, sink, version); });
+        const bool ok = Walk(body, m_line, [&](Property& p) { Handle(p, sink, version); });
         if (!ok) return false;
         std::string name = TrimmedText(m_fn);
         if (name.empty()) {
@@ -538,6 +544,19 @@ public:
     }
 
 private:
+    struct ViewHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    struct Head {
+        bool bQuotedPrintable = false;
+        bool bBase64 = false;
+        bool bUri = false;
+        std::string charset;
+        bool bHeader = false;
+        std::string header;  // for a property without a group
+    };
+
     // Calls f for each property line, unfolded and with quoted-printable
     // soft line breaks joined. Binary values are passed over unread.
     template <typename F>
@@ -597,7 +616,6 @@ private:
             if (joined) logical = joinedLine;
             Property p;
             if (!ParseProperty(logical, p)) return false;
-            if (p.bBase64 && !InList(p.name, kTextProps)) continue;
             f(p);
         }
         return true;
@@ -687,8 +705,9 @@ private:
             // the first grouped property.
             m_bLabelsRead = true;
             std::string value;
-            Walk(m_body, m_labelLine, [&](const Property& q) {
+            Walk(m_body, m_labelLine, [&](Property& q) {
                 if (!q.group.empty() && EqualsNoCase(q.name, "X-ABLABEL")) {
+                    ParseParams(q);
                     Decode(q, value);
                     m_labels.emplace(GroupKey(q.group), AppleLabel(value));
                 }
@@ -760,11 +779,8 @@ private:
     // The header of a property before its number in the card. Those
     // without a group depend only on name and parameters, which repeat from
     // card to card: they are made once.
-    const std::string& HeaderOf(const Property& p, Prop prop, const PropInfo* info) {
-        if (p.group.empty()) {
-            auto hit = m_headers.find(p.head);
-            if (hit != m_headers.end()) return hit->second;
-        }
+    const std::string& HeaderOf(const Property& p, Prop prop, const PropInfo* info, Head& head) {
+        if (p.group.empty() && head.bHeader) return head.header;
         std::string word;
         switch (prop) {
             case Prop::kTel:
@@ -794,11 +810,42 @@ private:
             m_groupHeader = std::move(word);
             return m_groupHeader;
         }
-        return m_headers.emplace(std::string(p.head), std::move(word)).first->second;
+        head.header = std::move(word);
+        head.bHeader = true;
+        return head.header;
+    }
+
+    // What the parameters of a property line say. They depend on the line's
+    // head alone, which repeats from card to card: read once per head. The
+    // types are read again for a grouped property, whose label may come
+    // from them.
+    Head& ReadHead(Property& p) {
+        auto hit = m_heads.find(p.head);
+        if (hit == m_heads.end()) {
+            ParseParams(p);
+            Head head;
+            head.bQuotedPrintable = p.bQuotedPrintable;
+            head.bBase64 = p.bBase64;
+            head.bUri = p.bUri;
+            head.charset.assign(p.charset);
+            return m_heads.emplace(std::string(p.head), std::move(head)).first->second;
+        }
+        Head& head = hit->second;
+        if (!p.group.empty()) {
+            ParseParams(p);
+        } else {
+            p.bQuotedPrintable = head.bQuotedPrintable;
+            p.bBase64 = head.bBase64;
+            p.bUri = head.bUri;
+            p.charset = head.charset;
+        }
+        return head;
     }
 
     template <typename Sink, typename Version>
-    void Handle(const Property& p, Sink& sink, Version& version) {
+    void Handle(Property& p, Sink& sink, Version& version) {
+        Head& head = ReadHead(p);
+        if (p.bBase64 && !InList(p.name, kTextProps)) return;  // binary, never read
         const PropInfo* info = FindProp(p.name);
         const Prop prop = info ? info->prop
                           : InList(p.name, kTechnicalProps) ||
@@ -852,7 +899,7 @@ private:
             case Prop::kEmail:
             case Prop::kLabelled:
             case Prop::kPlain: {
-                const std::string& header = HeaderOf(p, prop, info);
+                const std::string& header = HeaderOf(p, prop, info, head);
                 if (!m_bValues) {
                     // Whether there is a value is all the analysis asks.
                     Emit(sink, header, KindOf(prop), p.value);
@@ -867,7 +914,7 @@ private:
                 return;
             }
             case Prop::kAdr: {
-                const std::string& header = HeaderOf(p, prop, info);
+                const std::string& header = HeaderOf(p, prop, info, head);
                 Decode(p, m_value);
                 SplitValue(m_value, ';', m_parts);
                 Emit(sink, header, VCardColumnKind::kAddress, ReadableAddress());
@@ -878,7 +925,7 @@ private:
                 [[fallthrough]];
             case Prop::kTechnical:
             case Prop::kOther: {
-                const std::string& header = HeaderOf(p, prop, info);
+                const std::string& header = HeaderOf(p, prop, info, head);
                 if (!m_bValues) {
                     Emit(sink, header, KindOf(prop), p.value);
                     return;
@@ -916,11 +963,7 @@ private:
     Words& m_words;
     bool m_bRepair;
     char m_cLineEnd;
-    struct ViewHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-    };
-    std::unordered_map<std::string, std::string, ViewHash, std::equal_to<>> m_headers;
+    std::unordered_map<std::string, Head, ViewHash, std::equal_to<>> m_heads;
     std::string m_groupHeader;
     bool m_bValues = true;
     std::string m_line;
