@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/DataMap.h"
+#include "import/VCardReader.h"
 #include "support/LogModules.h"
 #include "support/TextRecords.h"
 
@@ -286,6 +287,8 @@ int CCSVParser::AnalyzeCsvData() {
     m_csv.Clear();
     m_bLinesReleased = false;
     m_pTable->Reset(true);
+    m_pVCard.reset();
+    if (CVCardReader::IsVCardFile(m_szCSVFile)) return AnalyzeVCard();
     const int read = ReadRecords(m_szCSVFile, m_csv, &m_bFileRead);
     m_encoding = m_csv.GetEncoding();
     if (read != 0) return CSV_ERR_SPLIT;
@@ -325,9 +328,29 @@ int CCSVParser::AnalyzeCsvData() {
     return 0;
 }
 
+int CCSVParser::AnalyzeVCard() {
+    m_pVCard = std::make_unique<CVCardReader>();
+    const int result = m_pVCard->Read(m_szCSVFile);
+    m_bFileRead = result != CSV_ERR_SPLIT;
+    m_encoding = m_pVCard->GetEncoding();
+    m_nLineCount = m_pVCard->GetCardCount();
+    m_nColumnCount = m_pVCard->GetColumnCount();
+    m_cSeparator = 0;
+    m_cDelimiter = 0;
+    m_nMismatched = m_pVCard->GetUnreadableCount();
+    m_mismatchedLines = m_pVCard->GetUnreadableLines();
+    m_bFound = result == 0;
+    return result;
+}
+
 int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
     if (m_pTable == nullptr) return CSV_ERR_NO_TABLE_SET;
     if (nMode != 1 && nMode != 2) return 0;
+    if (m_pVCard) {
+        if (nMode == 2) return m_pVCard->ParseData(*m_pTable, pCallback, pContext);
+        if (pCallback) pCallback(pContext);
+        return m_pVCard->FillHeader(*m_pTable) == 0 ? 0 : CSV_ERR_HEADER_TOO_LONG;
+    }
     if (nMode == 2 && m_bLinesReleased) {
         // Every data line is in the table already: only the steps are left.
         for (int handled = 0; handled < m_nLineCount - 1; ++handled)
@@ -377,6 +400,11 @@ int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
 }
 
 void CCSVParser::ReleaseLines() {
+    if (m_pVCard) {
+        const int rows = m_pVCard->GetCardCount() - m_pVCard->GetUnreadableCount();
+        if (m_pTable != nullptr && m_pTable->GetRowCount() >= rows) m_pVCard->ReleaseText();
+        return;
+    }
     if (m_pTable == nullptr || m_pTable->GetRowCount() < m_nLineCount - 1) return;
     m_csv.Clear();
     m_cFormedWith = 0;

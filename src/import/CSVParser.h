@@ -11,12 +11,14 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "support/TextRecords.h"
 
 class CDataMap;
 class CDataRow;
+class CVCardReader;
 
 // Called once per line handled by ParseData; -1 aborts the parsing.
 typedef int (*PARSE_CALLBACK)(void* pContext);
@@ -53,7 +55,12 @@ public:
     // Reads the CSV file and settles separator, delimiter and column count,
     // and counts the data records whose number of fields differs from the
     // header's. Leaves the table reset. 0, -200, -210, -220, -230 or -240.
+    // A vCard file is read by CVCardReader instead: its cards are the lines
+    // (m_nLineCount), its unreadable cards the mismatched rows, and there
+    // is no separator; ParseData and ReleaseLines work on its cards.
     int AnalyzeCsvData();
+    // The reader of the file last analysed when it was a vCard file, else null.
+    const CVCardReader* GetVCardReader() const { return m_pVCard.get(); }
     // Mode 1: the header line into the table's header row (0 or -300).
     // Mode 2: the data lines into rows keyed 0, 1, 2 ... (0 or -1 on abort).
     int ParseData(int nMode, PARSE_CALLBACK pCallback = nullptr, void* pContext = nullptr);
@@ -95,6 +102,7 @@ public:
 
 private:
     int ReadRecords(const char* pszPath, CTextRecords& records, bool* pbRead = nullptr);
+    int AnalyzeVCard();
     int FormRecords(char cDelimiter);
     bool TryPair(char cSeparator, char cDelimiter);
     void CountMismatched();
@@ -115,6 +123,7 @@ private:
     std::vector<int> m_mismatchedLines;
     bool m_bFound = false;
     bool m_bLinesReleased = false;
+    std::unique_ptr<CVCardReader> m_pVCard;
     int m_nMatchedColumns = 0;
     int m_nAcceptedFields = 0;
 };

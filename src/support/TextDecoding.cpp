@@ -247,6 +247,10 @@ bool TextBytes::Resize(size_t n) {
     return true;
 }
 
+char32_t Windows1252CodePoint(unsigned char byte) {
+    return Windows1252(byte);
+}
+
 bool IsValidUtf8(const char* pText, size_t nLength) {
     return ValidUtf8Length(pText, nLength) == nLength;
 }

@@ -23,6 +23,9 @@ const char* TextEncodingLabel(TextEncoding encoding);
 // nothing above U+10FFFF). A zero byte is valid.
 bool IsValidUtf8(const char* pText, size_t nLength);
 
+// The character a Windows-1252 byte stands for (as DecodeToUtf8 reads it).
+char32_t Windows1252CodePoint(unsigned char byte);
+
 // A file's bytes, or its text once decoded. One spare byte past `size` is
 // always allocated and kept zero so that readers may terminate the text.
 struct TextBytes {

@@ -55,6 +55,10 @@ public:
     // The 1-based file line on which record k starts (every line end
     // counts, empty lines too); 0 for a bad index.
     int GetFirstLine(int k) const;
+    // The whole decoded text, for readers that cut it by rules of their own.
+    std::string_view GetText() const {
+        return m_text.data ? std::string_view(m_text.data.get(), m_text.size) : std::string_view();
+    }
 
 private:
     struct Record {

@@ -26,7 +26,8 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kMainDlg_Info_ValueNotStored,
                                               qvxtext::kMainDlg_Info_CSVNotTaken_Type,
                                               qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable,
-                                              qvxtext::kMsg_NoUserFolders};
+                                              qvxtext::kMsg_NoUserFolders,
+                                              qvxtext::kVCard_Info_ReadAs};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched,
                                                  qvxtext::kMainDlg_Info_RowsSkipped,

@@ -1,0 +1,125 @@
+// CVCardReader turns a file of vCards (versions 2.1, 3.0 and 4.0, also mixed
+// in one file) into the table a CSV file gives: a header row and one data
+// row per card, so that mappings, the editor and the database builder work
+// on it as on any CSV file.
+//
+// The file is read and decoded as CSV files are (support/TextRecords.h) and
+// held once; a card is kept as its place in that text and is parsed again
+// when its row is made, as CSV records are.
+//
+// Columns come in the order in which their header first appears. Column 0
+// is always the name: FN, else N's given, additional and family names
+// joined with a blank, else empty. N's parts, ORG (first component as the
+// company, the rest as the department), TITLE, each TEL, EMAIL, ADR, URL
+// and IMPP by its label (the X-ABLabel of its group, else its types, as
+// "Phone (mobile)"), NOTE, BDAY and the further properties by their names
+// follow. The n-th value of one header in a card goes to "<header> (n)".
+// Header words come from language.ini in the current language. Binary
+// values (PHOTO, LOGO, SOUND, KEY and anything else base64 that is no text
+// property) make no column and are never decoded.
+//
+// A card without END:VCARD, with a line that is no property, or text
+// outside any card is unreadable: it gives no row and is counted with the
+// line on which it starts, like a CSV row that does not fit the header.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "import/CSVParser.h"
+#include "support/TextRecords.h"
+
+class CDataMap;
+
+// What a column holds, for the built-in vCard mapping.
+enum class VCardColumnKind : unsigned char {
+    kName,       // the contact's name
+    kNamePart,   // family, given and additional names (already in the name)
+    kCompany,    // the first company
+    kPhone,      // TEL
+    kEmail,      // EMAIL
+    kAddress,    // ADR
+    kText,       // anything else worth reading
+    kTechnical,  // versions, identifiers, time stamps, unknown extensions
+};
+
+class CVCardReader {
+public:
+    CVCardReader();
+    ~CVCardReader();
+    CVCardReader(const CVCardReader&) = delete;
+    CVCardReader& operator=(const CVCardReader&) = delete;
+
+    // Whether the file's first non-blank line is BEGIN:VCARD (after a
+    // byte-order mark, in any of the character sets read).
+    static bool IsVCardFile(const char* pszPath);
+    // The same for text already decoded.
+    static bool IsVCardText(std::string_view text);
+
+    // Reads the file and finds its cards, columns and versions. 0,
+    // CSV_ERR_SPLIT when the file cannot be read, CSV_ERR_NO_LINES when it
+    // holds no card at all. Whatever was held before is released first.
+    int Read(const char* pszPath);
+    // Gives back the text and the cards (columns and counts stay).
+    void ReleaseText();
+
+    // Cards found, the unreadable ones and stretches of text between cards
+    // included: the file's "lines".
+    int GetCardCount() const { return m_nCards; }
+    int GetColumnCount() const { return static_cast<int>(m_columns.size()); }
+    // Empty for a bad index.
+    std::string GetHeader(int nColumn) const;
+    VCardColumnKind GetColumnKind(int nColumn) const;
+    TextEncoding GetEncoding() const { return m_encoding; }
+    // The distinct VERSION values in the order first met ("2.1", "3.0", ...).
+    const std::vector<std::string>& GetVersions() const { return m_versions; }
+    // Unreadable cards and the lines on which the first ten start.
+    int GetUnreadableCount() const { return m_nUnreadable; }
+    const std::vector<int>& GetUnreadableLines() const { return m_unreadableLines; }
+
+    // The header texts into the table's header row (setting its column count).
+    int FillHeader(CDataMap& table) const;
+    // One row per readable card into the table, keyed 0, 1, 2 ... after the
+    // rows it holds already (a second run adds none twice); the callback is
+    // called once per card and stops the run with -1 (CSV_ERR_ABORTED).
+    int ParseData(CDataMap& table, PARSE_CALLBACK pCallback, void* pContext);
+    // Whether the text is still held (rows can still be made).
+    bool HoldsText() const { return !m_text.GetText().empty(); }
+
+private:
+    // Header words; the English ones are the fallback when language.ini
+    // lacks a key.
+    struct Words;
+    struct Card {
+        uint64_t offset;     // the line after BEGIN:VCARD
+        uint32_t length;     // up to END:VCARD
+        uint32_t line : 31;  // 1-based line of BEGIN:VCARD
+        uint32_t readable : 1;
+    };
+    struct Column {
+        std::string header;
+        VCardColumnKind kind;
+    };
+    class CardParser;
+
+    int AddColumn(const std::string& header, VCardColumnKind kind);
+    void AddUnreadable(uint32_t line);
+    void NoteVersion(std::string_view version);
+
+    CTextRecords m_text;
+    TextEncoding m_encoding = TextEncoding::kUtf8;
+    char m_cLineEnd = '\n';
+    std::unique_ptr<Words> m_words;
+    int m_nCards = 0;
+    std::vector<Card> m_cards;
+    std::vector<Column> m_columns;
+    std::unordered_map<std::string, int> m_columnIndex;
+    std::vector<std::string> m_versions;
+    int m_nUnreadable = 0;
+    int m_nCutValues = 0;  // values whose new header found no column left
+    std::vector<int> m_unreadableLines;
+};
