@@ -37,8 +37,10 @@ void CCreateDBThread::DoWork() {
     LOG_INFO(qvxlog::CrDBThr, "DoWork() begin");
     m_nLastResult = 1;
     m_nLastDBError = 0;
+    m_bKeptLater = false;
     {
         CQVXDBBuilder builder;
+        if (m_pImportData) builder.SetBuildStart(m_pImportData->m_llStartNs);
         CCSVParser* parser = m_pImportData ? m_pImportData->m_pCSVParser : nullptr;
         int parsed = parser ? parser->ParseData(2, &CCreateDBThread::ParseProgress, this) : -1;
         if (parsed == -1) {
@@ -69,6 +71,7 @@ void CCreateDBThread::DoWork() {
                     m_nLastResult = -1;
                 } else {
                     LOG_INFO(qvxlog::CrDBThr, "BuildDb() succeeded");
+                    m_bKeptLater = builder.KeptLaterBuild();
                     m_nLastResult = 0;
                 }
             }

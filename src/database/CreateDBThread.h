@@ -7,6 +7,8 @@
 // and a database that cannot replace last.db is a failed build.
 #pragma once
 
+#include <cstdint>
+
 #include "database/QVXDBBuilder.h"
 #include "threads/CallbackWorker.h"
 
@@ -17,6 +19,9 @@ class CDataMap;
 struct CImportData {
     CDataMap* m_pDataMap = nullptr;
     CCSVParser* m_pCSVParser = nullptr;
+    // When the build counts as started (CQVXDBBuilder::NowNs), 0 for when
+    // the worker begins it.
+    int64_t m_llStartNs = 0;
 };
 
 class CCreateDBThread : public CCallbackWorker {
@@ -45,6 +50,9 @@ public:
     // When the last run's database was built but could not become last.db:
     // the system error why; else 0.
     int GetLastDBError() const { return m_nLastDBError; }
+    // The last run's database was built, but a build started later had
+    // already become last.db, which stays.
+    bool KeptLaterBuild() const { return m_bKeptLater; }
 
 private:
     // The writer's hooks: steps and info texts go to the receiver; the stop
@@ -63,4 +71,5 @@ private:
     CImportData* m_pImportData = nullptr;
     int m_nLastResult = 1;
     int m_nLastDBError = 0;
+    bool m_bKeptLater = false;
 };

@@ -110,21 +110,6 @@ bool IsWriteFailure(int nRc) {
     }
 }
 
-// A cell of a row read through a buffer of nChars + 1 bytes: empty when the
-// row or cell is missing or the text is longer.
-// (The same outcome as GetField into such a buffer, without clearing it
-// for every cell.)
-void ReadCell(CDataRow* pRow, int nColumn, char* pBuffer, int nChars) {
-    std::optional<std::string_view> text;
-    if (pRow != nullptr) text = pRow->PeekField(nColumn);
-    if (!text || text->size() > static_cast<size_t>(nChars)) {
-        pBuffer[0] = '\0';
-        return;
-    }
-    std::memcpy(pBuffer, text->data(), text->size());
-    pBuffer[text->size()] = '\0';
-}
-
 // Pushes the written data to the disk, so that an I/O error left over from
 // writing without syncing is seen before the build counts as done.
 bool SyncFile(const char* pszPath) {

@@ -123,7 +123,7 @@ public:
     // what a killed build left. False when it cannot be created.
     bool BeginBuildFile();
     // For a build (BeginBuildFile): moves its file over last.db in one step,
-    // unless a build started later (constructed later) has already put its own there (then this
+    // unless a build started later (SetBuildStart) has already put its own there (then this
     // file is dropped and the result is true all the same); the new last.db
     // keeps the mode of the old one. For a lent
     // database (GetLastDB): gives it back by removing the second name, its
@@ -142,6 +142,15 @@ public:
     bool GetLastDB();
     // Names the files after another moment (for a lender whose name is taken).
     void NameAfter(int32_t nSeconds);
+    // The moment the build counts as started (nanoseconds since 1970, as
+    // NowNs gives it), when that was before the builder was made: the
+    // command or the wizard's Complete, before the CSV file is read.
+    void SetBuildStart(int64_t llStartNs) {
+        if (llStartNs > 0) m_llBuildStart = llStartNs;
+    }
+    static int64_t NowNs();
+    // SetLastDB kept last.db because a build started later had already put its own there.
+    bool KeptLaterBuild() const { return m_bKeptLater; }
     // The system error of the last failed SetLastDB, GetLastDB or BeginBuildFile.
     int GetFileError() const { return m_nFileError; }
 
@@ -199,5 +208,6 @@ private:
     int m_nFileError = 0;
     CHeldFile m_buildFile;       // a build's unfinished file, locked
     int64_t m_llBuildStart = 0;  // nanoseconds since 1970 at construction
-    CHeldFile m_lentFile;        // the lent second name of last.db, locked shared
+    bool m_bKeptLater = false;
+    CHeldFile m_lentFile;  // the lent second name of last.db, locked shared
 };

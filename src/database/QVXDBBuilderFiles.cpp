@@ -211,9 +211,14 @@ void PathToBuffer(const char* pszBase, const char* pszExt, char* pBuffer, int nS
 
 }  // namespace
 
+int64_t CQVXDBBuilder::NowNs() {
+    return ::NowNs();
+}
+
 void CQVXDBBuilder::Init(int32_t nSeconds) {
     m_nDBFileSize = 0;
-    // The start of a build is the builder's construction, before the CSV file is read.
+    // The start of a build: the builder's construction, unless SetBuildStart
+    // names the moment its command started.
     m_llBuildStart = NowNs();
     time_t now = static_cast<time_t>(nSeconds);
     struct tm local {};
@@ -397,6 +402,7 @@ bool CQVXDBBuilder::SetLastDB() {
             LOG_WARN(qvxlog::QVXDBBld, "SetLastDB() a later build is already last.db; %s dropped",
                      dbPath.c_str());
             m_buildFile.Discard();
+            m_bKeptLater = true;
             return true;
         }
         // The file carries the build's start, which later builds compare with.

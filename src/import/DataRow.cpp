@@ -151,3 +151,21 @@ std::optional<std::string_view> CDataRow::PeekField(int nIndex) const {
     if (nIndex < 0 || nIndex >= m_nFields || m_pSlots[nIndex] == CCellArena::kNoText) return std::nullopt;
     return std::string_view(m_pArena->GetText(m_pSlots[nIndex]));
 }
+
+void ReadCell(const CDataRow* pRow, int nColumn, char* pBuffer, int nChars) {
+    std::optional<std::string_view> text;
+    if (pRow != nullptr) text = pRow->PeekField(nColumn);
+    if (!text || text->size() > static_cast<size_t>(nChars)) {
+        pBuffer[0] = '\0';
+        return;
+    }
+    std::memcpy(pBuffer, text->data(), text->size());
+    pBuffer[text->size()] = '\0';
+}
+
+std::string ReadCell(const CDataRow* pRow, int nColumn, int nChars) {
+    std::optional<std::string_view> text;
+    if (pRow != nullptr) text = pRow->PeekField(nColumn);
+    if (!text || text->size() > static_cast<size_t>(nChars)) return std::string();
+    return std::string(*text);
+}

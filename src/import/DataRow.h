@@ -123,6 +123,12 @@ private:
     std::unique_ptr<CCellArena> m_pOwnArena;
 };
 
+// The one cell reader: a cell of a row as read through a buffer of nChars + 1
+// bytes, empty when the row or cell is missing or the text is longer (the
+// outcome of GetField into such a buffer, without clearing it for every cell).
+void ReadCell(const CDataRow* pRow, int nColumn, char* pBuffer, int nChars);
+std::string ReadCell(const CDataRow* pRow, int nColumn, int nChars);
+
 // Copies pszText into a caller buffer with the rules of CDataRow::GetField
 // (null text: -15802). Shared by the table's name and description.
 int QvxCopyToBuffer(const std::string* pText, char* pBuffer, int nSize);

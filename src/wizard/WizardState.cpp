@@ -63,30 +63,21 @@ const char* MappingKey(int nMappingState) {
     }
 }
 
-// "5, 9, 12", with ", …" when more rows were counted than are named.
-std::string MismatchedLinesText(const WizardState& state) {
-    std::string text;
-    for (size_t i = 0; i < state.mismatchedLines.size() && i < kMismatchedLinesShown; ++i) {
-        text += (i ? ", " : "") + std::to_string(state.mismatchedLines[i]);
-    }
-    if (static_cast<size_t>(state.nMismatchedRows) >
-        std::min(state.mismatchedLines.size(), kMismatchedLinesShown))
-        text += ", …";
-    return text;
-}
-
 // What reading the file found, right below the line that it was read.
 std::vector<InfoLine> ReadingLinesFor(const WizardState& state) {
     std::vector<InfoLine> lines;
     if (state.nCSVState != CSV_STATE_ANALYZED) return lines;
     if (!state.csvCharset.empty()) lines.push_back({qvxtext::kMainDlg_Info_ReadAs, state.csvCharset, {}, {}});
     if (state.nMismatchedRows == 1) {
-        lines.push_back({qvxtext::kMainDlg_Info_RowMismatched, MismatchedLinesText(state), {}, {}});
+        lines.push_back({qvxtext::kMainDlg_Info_RowMismatched,
+                         MismatchedLinesText(state.nMismatchedRows, state.mismatchedLines),
+                         {},
+                         {}});
     } else if (state.nMismatchedRows > 1) {
         lines.push_back({qvxtext::kMainDlg_Info_RowsMismatched,
                          std::to_string(state.nMismatchedRows),
                          {},
-                         MismatchedLinesText(state)});
+                         MismatchedLinesText(state.nMismatchedRows, state.mismatchedLines)});
     }
     return lines;
 }
@@ -98,6 +89,8 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
     if (state.nMode == kWayLastDatabase) return {{qvxtext::kMainDlg_Info_SendLastDB, {}, {}, {}}};
     std::vector<InfoLine> lines(2);
     lines[0].pszKey = CsvKey(state.nCSVState);
+    if (state.nCSVState == CSV_STATE_NONE && state.pszCSVRefusal)
+        lines[0] = {state.pszCSVRefusal, state.refusedCSV, {}, {}};
     if (state.nCSVState != CSV_STATE_NONE) lines[1].pszKey = MappingKey(state.nMappingState);
     if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE &&
         state.autoChosenMapping)
@@ -137,6 +130,14 @@ std::string LineText(const TextLookup& lookup, const InfoLine& line, size_t nBuf
 }
 
 }  // namespace
+
+std::string MismatchedLinesText(int nCount, const std::vector<int>& lines, size_t nShown) {
+    std::string text;
+    for (size_t i = 0; i < lines.size() && i < nShown; ++i)
+        text += (i ? ", " : "") + std::to_string(lines[i]);
+    if (nCount > 0 && static_cast<size_t>(nCount) > std::min(lines.size(), nShown)) text += ", …";
+    return text;
+}
 
 WizardView DescribeWizard(const WizardState& state) {
     const char* pszCompleteToolTip = state.nMode == kWayLastDatabase

@@ -44,6 +44,10 @@ struct WizardState {
     std::string csvCharset;
     int nMismatchedRows = 0;
     std::vector<int> mismatchedLines;
+    // A file the user chose or dropped that is not taken, and why (a format
+    // with one "%s" for the file); it replaces the line asking for a file.
+    const char* pszCSVRefusal = nullptr;
+    std::string refusedCSV;
 };
 
 // Which controls can be used. Help and the web address always can.
@@ -71,6 +75,11 @@ struct InfoLine {
 
 // Mismatched rows named in the info text, by the lines they start on.
 inline constexpr size_t kMismatchedLinesShown = 5;
+
+// "5, 9, 12": the first nShown of the lines that nCount rows start on, with
+// ", …" when more rows were counted than are named.
+std::string MismatchedLinesText(int nCount, const std::vector<int>& lines,
+                                size_t nShown = kMismatchedLinesShown);
 
 struct WizardView {
     EnabledControls enabled;

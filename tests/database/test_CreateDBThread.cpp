@@ -183,6 +183,33 @@ TEST_F(CreateDBThreadTest, SecondBuildFromTheSameAnalysisWritesTheSameRows) {
     EXPECT_EQ(qvxdbtest::Query(dir.File("last.db"), kRows), rows);
 }
 
+// A build counts as started when its command (or Complete) started, not when
+// the worker made its builder: one started earlier that finishes after a
+// later start is not kept, and says so.
+TEST_F(CreateDBThreadTest, ABuildStartedEarlierDoesNotReplaceALaterOne) {
+    Analyze(Contacts(3), kMap);
+    const int64_t earlier = CQVXDBBuilder::NowNs();
+    Recorder later;
+    Run(later);
+    ASSERT_EQ(worker.GetLastResult(), 0);
+    EXPECT_FALSE(worker.KeptLaterBuild());
+    const fs::file_time_type kept = fs::last_write_time(dir.File("last.db"));
+
+    CCreateDBThread first;
+    Recorder recorder;
+    recorder.worker = &first;
+    CImportData early = import;
+    early.m_llStartNs = earlier;
+    first.SetImportData(&early);
+    first.SetReceiver(&recorder);
+    ASSERT_TRUE(first.StartThread(0, 0, 0));
+    ASSERT_TRUE(first.WaitForDone(60000));
+    EXPECT_EQ(first.GetLastResult(), 0);
+    EXPECT_TRUE(first.KeptLaterBuild());
+    EXPECT_EQ(fs::last_write_time(dir.File("last.db")), kept);
+    EXPECT_EQ(DatabaseFiles(), std::vector<std::string>{"last.db"});
+}
+
 TEST_F(CreateDBThreadTest, ADatabaseThatCannotBecomeLastDbIsAFailedBuild) {
     ASSERT_TRUE(fs::create_directory(dir.File("last.db")));
     Analyze(Contacts(3), kMap);

@@ -29,13 +29,18 @@ class CEditorFolderWizardDlg : public CQVXWizardDlg {
 public:
     std::string m_folder;
     std::string m_file;
+    QByteArray m_saved;  // what the editor saves into the file it edits; empty: Cancel
 
 protected:
-    bool RunMappingEditor(bool, const std::string& folder, const std::string& file, std::string&,
-                          std::string&) override {
+    bool RunMappingEditor(bool, const std::string& folder, const std::string& file, std::string& name,
+                          std::string& path) override {
         m_folder = folder;
         m_file = file;
-        return false;
+        if (m_saved.isEmpty() || file.empty() || !WriteBytes(QString::fromStdString(file), m_saved))
+            return false;
+        path = file;
+        name = path.substr(path.rfind('/') + 1);
+        return true;
     }
 };
 
@@ -143,6 +148,7 @@ void TestInstalledWizard::mappingsOfBothFoldersAndTheUsersLastDb() {
     QTRY_VERIFY(pCreate->isEnabled());
     QTest::mouseClick(pCreate, Qt::LeftButton);
     QCOMPARE(QString::fromStdString(dlg.m_folder), Data() + "/mappings/");
+    QTRY_VERIFY(!dlg.IsBusy() && dlg.IsAnalysisIdle());
     // A shipped mapping, once edited, is saved as the user's own.
     const int nShipped = pCombo->findText("Geliefert [shipped.map]");
     pCombo->setCurrentIndex(nShipped);
@@ -150,8 +156,26 @@ void TestInstalledWizard::mappingsOfBothFoldersAndTheUsersLastDb() {
     QTRY_VERIFY(!dlg.IsBusy() && dlg.IsAnalysisIdle());
     auto* pEdit2 = dlg.findChild<QPushButton*>("1008");
     QTRY_VERIFY(pEdit2->isEnabled());
+    dlg.m_saved = wiztest::ContactsMapping("Geliefert");
     QTest::mouseClick(pEdit2, Qt::LeftButton);
     QCOMPARE(QString::fromStdString(dlg.m_file), Data() + "/mappings/shipped.map");
+    // The user's copy takes the shipped mapping's place, marked, here and at the next start.
+    QTRY_VERIFY(!dlg.IsBusy() && dlg.IsAnalysisIdle());
+    const QStringList expected({"Eigene [own.map]", "Geliefert [shipped.map, your version]"});
+    labels.clear();
+    for (int i = 0; i < pCombo->count(); ++i) labels << pCombo->itemText(i);
+    QCOMPARE(labels, expected);
+    QCOMPARE(QString(dlg.GetMappingFile()), Data() + "/mappings/shipped.map");
+    QVERIFY(SetLanguage("Deutsch"));
+    dlg.UpdateTexts();
+    QCOMPARE(pCombo->itemText(1), QString::fromUtf8("Geliefert [shipped.map, Ihre Fassung]"));
+    QVERIFY(SetLanguage("English"));
+    CEditorFolderWizardDlg next;
+    next.show();
+    auto* pNextCombo = next.findChild<QComboBox*>("1007");
+    labels.clear();
+    for (int i = 0; i < pNextCombo->count(); ++i) labels << pNextCombo->itemText(i);
+    QCOMPARE(labels, expected);
     // Nothing of the user's landed in the program folder.
     QVERIFY(!QFile::exists(m_folder->File("last.db")));
 }

@@ -185,6 +185,7 @@ private slots:
     void realEditorCancelledAppliesMappingAgain();
     void infoDialogSwitchesLanguageOfMainDialog();
     void dropTakesFirstOfEachKind();
+    void dropNotTakenLeavesNoEarlierFileCurrent();
     void dropOfMappingAndCsvAnalysesOnce();
     void dropWhileBusyIsIgnored();
     void languageMenuRelabels();
@@ -313,7 +314,11 @@ void TestWizardDlg::csvPathField() {
     } else {
         QCOMPARE(m_dlg->GetCSVState(), 0);
         QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 0);
-        QCOMPARE(m_c->info->text(), English("MainDlg_Info_NoCSVFile") + "\n");
+        // A file that is there is named with the reason it is not taken.
+        const bool bFile = !fileOnDisk.isEmpty() && !fileOnDisk.endsWith('/');
+        QCOMPARE(m_c->info->text(), (bFile ? English("MainDlg_Info_CSVNotTaken_Type").replace("%s", typed)
+                                           : English("MainDlg_Info_NoCSVFile")) +
+                                        "\n");
         QVERIFY(m_c->edit->isEnabled());
     }
     QCOMPARE(m_boxes.Count(), 0);
@@ -749,6 +754,26 @@ void TestWizardDlg::dropTakesFirstOfEachKind() {
     QCOMPARE(m_c->edit->text(), m_folder->File("one.csv"));
     QCOMPARE(QString(m_dlg->GetCSVFile()), m_folder->File("one.csv"));
     QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 1);
+}
+
+void TestWizardDlg::dropNotTakenLeavesNoEarlierFileCurrent() {
+    QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
+    QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
+    QVERIFY(WriteBytes(m_folder->File("notes.doc"), wiztest::ContactsCsv()));
+    Open();
+    TypeCsv(m_folder->File("c.csv"));
+    WaitIdle();
+    QVERIFY(m_c->button("1010")->isEnabled());
+    Drop({m_folder->File("notes.doc")});
+    WaitIdle();
+    // The dropped file shows with the reason; nothing of c.csv can be completed.
+    QCOMPARE(m_c->edit->text(), m_folder->File("notes.doc"));
+    QCOMPARE(m_dlg->GetCSVState(), 0);
+    QCOMPARE(QString(m_dlg->GetCSVFile()), QString());
+    QCOMPARE(m_c->info->text(),
+             English("MainDlg_Info_CSVNotTaken_Type").replace("%s", m_folder->File("notes.doc")) + "\n");
+    QVERIFY(!m_c->button("1010")->isEnabled());
+    QCOMPARE(m_boxes.Count(), 0);
 }
 
 void TestWizardDlg::dropOfMappingAndCsvAnalysesOnce() {

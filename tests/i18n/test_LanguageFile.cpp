@@ -21,7 +21,9 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kOpen_Msg_NoBrowser,
                                               qvxtext::kMainDlg_Info_MappingChosen,
                                               qvxtext::kMainDlg_Info_ReadAs,
-                                              qvxtext::kMainDlg_Info_RowMismatched};
+                                              qvxtext::kMainDlg_Info_RowMismatched,
+                                              qvxtext::kMainDlg_Info_CSVNotTaken_Type,
+                                              qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched};
 

@@ -133,6 +133,15 @@ TEST_F(InstalledTools, MappingsTheUserMadeAreFoundWithTheShippedOnes) {
     Result sample = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv"});
     EXPECT_EQ(sample.status, 0) << sample.err;
     EXPECT_NE(sample.err.find("Beispielkontakte"), std::string::npos) << sample.err;
+
+    // The user's edited copy of a shipped mapping takes its place.
+    fs::copy_file(program + "/mappings/Beispielkontakte.map", own + "/Beispielkontakte.map");
+    Result fitting = Run("qvxbuild", {"analyze", program + "/samples/contacts-example.csv"});
+    EXPECT_NE(fitting.out.find(own + "/Beispielkontakte.map"), std::string::npos) << fitting.out;
+    EXPECT_EQ(fitting.out.find(program + "/mappings/Beispielkontakte.map"), std::string::npos) << fitting.out;
+    Result copy = Run("qvxbuild", {"build", program + "/samples/contacts-example.csv"});
+    EXPECT_EQ(copy.status, 0) << copy.err;
+    EXPECT_NE(copy.err.find("(" + own + "/Beispielkontakte.map)"), std::string::npos) << copy.err;
 }
 
 TEST_F(InstalledTools, NoFolderForTheUsersFilesIsNamedAsTheReason) {

@@ -7,13 +7,19 @@
 
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "Options.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
-#include "import/MappingChoice.h"
 #include "platform/ProgramPath.h"
+#include "support/TextDecoding.h"
+#include "wizard/ImportSession.h"
+#include "wizard/WizardState.h"
 
 namespace {
+
+// The longest cell shown; a longer one shows empty.
+constexpr int kCellChars = 1024;
 
 struct AnalysisReport {
     int nResult = 0;
@@ -36,14 +42,6 @@ struct AnalysisReport {
     bool bFitting = false;
     std::vector<std::string> fitting;
 };
-
-std::string ReadCell(CDataRow* pRow, int index) {
-    if (pRow == nullptr) return std::string();
-    std::string buffer(1025, '\0');
-    if (pRow->GetField(index, buffer.data(), 1024) != 0) return std::string();
-    buffer.resize(strlen(buffer.c_str()));
-    return buffer;
-}
 
 std::string ReadText(CDataMap& table, bool bName) {
     std::string buffer(1025, '\0');
@@ -69,7 +67,8 @@ void PrintText(const AnalysisReport& r) {
     printf("mismatched: %d\n", r.nMismatched);
     if (r.nMismatched > 0) {
         printf("  rows that do not fit the header start on lines: %s\n",
-               MismatchedLinesText(r.nMismatched, r.mismatchedLines).c_str());
+               qvxwizard::MismatchedLinesText(r.nMismatched, r.mismatchedLines, r.mismatchedLines.size())
+                   .c_str());
     }
     printf("headers:\n");
     for (size_t i = 0; i < r.headers.size(); ++i) printf("  %zu: %s\n", i + 1, r.headers[i].c_str());
@@ -130,46 +129,35 @@ void PrintJson(const AnalysisReport& r) {
 }
 
 int Analyze(int argc, char** argv) {
-    const char* csv = nullptr;
     const char* map = nullptr;
     bool json = false;
-    bool optionsEnded = false;
-    for (int i = 0; i < argc; ++i) {
-        const bool option = !optionsEnded && argv[i][0] == '-' && argv[i][1] != '\0';
-        if (option && strcmp(argv[i], "--") == 0) {
-            optionsEnded = true;
-        } else if (option && strcmp(argv[i], "--json") == 0) {
-            json = true;
-        } else if (option && strcmp(argv[i], "--map") == 0 && i + 1 < argc) {
-            map = argv[++i];
-        } else if (option || csv != nullptr) {
-            return RefuseArgument("analyze", argv[i]);
-        } else {
-            csv = argv[i];
-        }
-    }
-    if (csv == nullptr) {
+    std::vector<const char*> files;
+    const int refused =
+        ReadOptions("analyze", argc, argv, {{"--json", nullptr, &json}, {"--map", &map, nullptr}}, files, 1);
+    if (refused >= 0) return refused;
+    if (files.empty()) {
         PrintUsage();
         return EXIT_USAGE;
     }
     PrepareLanguage(nullptr);
 
-    CCSVParser parser;
-    CDataMap table;
+    CImportSession session(qvxplatform::GetProgramFolder());
+    session.SetCollectSamples(false);
+    session.ListMappings();
     AnalysisReport report;
-    report.nResult = parser.SetCSVFileName(csv);
-    int csvState = report.nResult == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
-    int mappingState = MAPPING_STATE_NONE;
+    report.nResult = session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     if (map != nullptr) {
         report.bMapping = true;
-        report.nMappingResult = parser.SetMappingFileName(map);
-        if (report.nMappingResult == 0) mappingState = MAPPING_STATE_CHOSEN;
+        report.nMappingResult =
+            session.SetMappingFile(map) == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
     }
-    if (csvState == CSV_STATE_CHOSEN) {
-        AnalyzeCSVFile(parser, table, csvState, mappingState, &report.nResult,
-                       report.nMappingResult == 0 ? &report.nMappingResult : nullptr);
-    }
-    bool analyzed = csvState == CSV_STATE_ANALYZED;
+    if (session.CSVState() == CSV_STATE_CHOSEN)
+        session.Analyse(false, &report.nResult,
+                        report.nMappingResult == 0 ? &report.nMappingResult : nullptr);
+    const bool analyzed = session.CSVState() == CSV_STATE_ANALYZED;
+    const int mappingState = session.MappingState();
+    const CCSVParser& parser = session.Parser();
+    CDataMap& table = session.Table();
     if (parser.IsFileRead()) report.encoding = TextEncodingName(parser.GetEncoding());
     if (analyzed) {
         report.cSeparator = parser.m_cSeparator;
@@ -178,12 +166,12 @@ int Analyze(int argc, char** argv) {
         report.nLines = parser.m_nLineCount;
         report.nMismatched = parser.GetMismatchedCount();
         report.mismatchedLines = parser.GetMismatchedLines();
+        SayCharacterSet("analyze", parser.GetEncoding());
         CDataRow* header = table.GetHeaderRow();
-        for (int j = 0; j < report.nColumns; ++j) report.headers.push_back(ReadCell(header, j));
+        for (int j = 0; j < report.nColumns; ++j) report.headers.push_back(ReadCell(header, j, kCellChars));
         if (!report.bMapping) {
             report.bFitting = true;
-            for (const std::string& path : ReadyMappingFiles())
-                if (MappingFileFits(table, path)) report.fitting.push_back(path);
+            report.fitting = session.FittingMappings();
         }
     }
     if (report.bMapping) {
@@ -193,7 +181,8 @@ int Analyze(int argc, char** argv) {
             report.name = ReadText(table, true);
             report.description = ReadText(table, false);
             CDataRow* mapping = table.GetMappingRow();
-            for (int j = 0; j < report.nColumns; ++j) report.codes.push_back(ReadCell(mapping, j));
+            for (int j = 0; j < report.nColumns; ++j)
+                report.codes.push_back(ReadCell(mapping, j, kCellChars));
         }
     }
     if (json) {

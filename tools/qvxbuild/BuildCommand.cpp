@@ -12,6 +12,7 @@
 
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "Options.h"
 #include "ProgressLine.h"
 #include "database/CreateDBThread.h"
 #include "database/QVXDBBuilder.h"
@@ -20,12 +21,11 @@
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
-#include "import/DataMap.h"
-#include "import/Mapping.h"
-#include "import/MappingChoice.h"
 #include "platform/ProgramPath.h"
 #include "support/ProgressPercent.h"
 #include "threads/CallbackReceiver.h"
+#include "wizard/ImportSession.h"
+#include "wizard/WizardState.h"
 
 namespace {
 
@@ -97,32 +97,115 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     return "";
 }
 
-int Build(int argc, char** argv) {
-    const char* csv = nullptr;
-    const char* map = nullptr;
-    const char* out = nullptr;
-    const char* language = nullptr;
-    bool optionsEnded = false;
-    for (int i = 0; i < argc; ++i) {
-        const bool option = !optionsEnded && argv[i][0] == '-' && argv[i][1] != '\0';
-        if (option && strcmp(argv[i], "--") == 0) {
-            optionsEnded = true;
-        } else if (option && strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-            out = argv[++i];
-        } else if (option && strcmp(argv[i], "--language") == 0 && i + 1 < argc) {
-            language = argv[++i];
-        } else if (option || (csv != nullptr && map != nullptr)) {
-            return RefuseArgument("build", argv[i]);
-        } else if (csv == nullptr) {
-            csv = argv[i];
-        } else {
-            map = argv[i];
+// Analyses the file and applies the mapping given, else the first of the
+// list that fits; says what it found. -1 when the build can go on, else the
+// exit status.
+int PrepareImport(CImportSession& session, const char* csv, const char* map) {
+    session.SetCollectSamples(false);
+    session.ListMappings();
+    session.SetCSVFile(csv);
+    if (map != nullptr) session.SetMappingFile(map);
+    int analysisResult = session.CSVState() == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    int mappingResult = session.MappingState() == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
+    if (session.CSVState() == CSV_STATE_CHOSEN)
+        session.Analyse(map == nullptr, &analysisResult, &mappingResult);
+    if (session.CSVState() != CSV_STATE_ANALYZED) {
+        fprintf(stderr, "qvxbuild build: the CSV file could not be analysed (result %d)\n", analysisResult);
+        return EXIT_ANALYSIS_FAILED;
+    }
+    const CCSVParser& parser = session.Parser();
+    SayCharacterSet("build", parser.GetEncoding());
+    const int mismatched = parser.GetMismatchedCount();
+    if (mismatched > 0) {
+        const std::vector<int>& lines = parser.GetMismatchedLines();
+        fprintf(stderr,
+                "qvxbuild build: warning: %d row%s not fit the header (surplus fields are dropped, missing "
+                "ones left empty); %s on lines: %s\n",
+                mismatched, mismatched == 1 ? " does" : "s do", mismatched == 1 ? "it starts" : "they start",
+                qvxwizard::MismatchedLinesText(mismatched, lines, lines.size()).c_str());
+    }
+    if (map == nullptr) {
+        // No mapping given: the first of the list that fits.
+        if (!session.AdoptChosenMapping()) {
+            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n",
+                    session.MappingFoldersText().c_str());
+            return EXIT_MAPPING_FAILED;
+        }
+        fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n", session.AutoChosenName().c_str(),
+                session.SelectedMapping().c_str());
+    }
+    if (session.MappingState() == MAPPING_STATE_COMPLETE) return -1;
+    if (mappingResult != 0 || session.MappingState() == MAPPING_STATE_NONE) {
+        fprintf(stderr, "qvxbuild build: the mapping file could not be applied (result %d)\n", mappingResult);
+    } else {
+        const char* rule = session.BrokenRule();
+        std::string text = GetText(rule ? rule : qvxtext::kMainDlg_Info_MappingIncomplete, 129);
+        fprintf(stderr, "qvxbuild build: the mapping is incomplete: %s\n", text.c_str());
+    }
+    return EXIT_MAPPING_FAILED;
+}
+
+// Runs the build worker on the session's import until it ends or is stopped
+// (Ctrl-C); says why when it did not become the user's database. The exit status.
+int RunBuilder(CImportSession& session, int64_t startNs, bool bOut) {
+    if (InterruptRequested()) {
+        fprintf(stderr, "qvxbuild build: stopped; no database was written\n");
+        return EXIT_BUILD_FAILED;
+    }
+    BuildProgress progress;
+    CImportData import = session.ImportData();
+    import.m_llStartNs = startNs;
+    CCreateDBThread worker;
+    worker.SetImportData(&import);
+    worker.SetReceiver(&progress);
+    bool stopped = false;
+    if (!worker.StartThread(0, 0, 0)) {
+        fprintf(stderr, "qvxbuild build: the build could not be started\n");
+        return EXIT_BUILD_FAILED;
+    }
+    while (!worker.WaitForDone(100)) {
+        if (InterruptRequested() && !stopped) {
+            stopped = true;
+            worker.StopWork();
         }
     }
-    if (csv == nullptr) {
+    progress.Finish();
+    worker.SetReceiver(nullptr);
+    // The worker's result tells whether the build finished, not the moment
+    // a stop came; with --out the move into place is the last moment.
+    const bool built = worker.GetLastResult() == 0 && (!bOut || !InterruptRequested());
+    if (!built && (stopped || InterruptRequested())) {
+        fprintf(stderr, "qvxbuild build: stopped; no database was written\n");
+    } else if (worker.GetLastDBError() != 0) {
+        fprintf(stderr,
+                "qvxbuild build: the database could not replace last.db (%s); last.db stays as it was\n",
+                strerror(worker.GetLastDBError()));
+    } else if (worker.GetLastResult() != 0) {
+        fprintf(stderr, "qvxbuild build: the database could not be written\n");
+    } else if (worker.KeptLaterBuild()) {
+        fprintf(stderr, "qvxbuild build: %s\n",
+                GetText(qvxtext::kCreateDBDlg_Msg_LaterBuildKept, 257).c_str());
+    } else {
+        return EXIT_OK;
+    }
+    return EXIT_BUILD_FAILED;
+}
+
+int Build(int argc, char** argv) {
+    // A build counts as started now, not once the file has been read.
+    const int64_t startNs = CQVXDBBuilder::NowNs();
+    const char* out = nullptr;
+    const char* language = nullptr;
+    std::vector<const char*> files;
+    const int refused = ReadOptions("build", argc, argv,
+                                    {{"--out", &out, nullptr}, {"--language", &language, nullptr}}, files, 2);
+    if (refused >= 0) return refused;
+    if (files.empty()) {
         PrintUsage();
         return EXIT_USAGE;
     }
+    const char* csv = files[0];
+    const char* map = files.size() > 1 ? files[1] : nullptr;
     if (language != nullptr && *language == '\0') {
         fprintf(stderr, "qvxbuild build: --language needs a language name\n");
         return EXIT_USAGE;
@@ -142,60 +225,9 @@ int Build(int argc, char** argv) {
     }
     if (out == nullptr && !CheckUserDataFolder("build")) return EXIT_BUILD_FAILED;
 
-    CCSVParser parser;
-    CDataMap table;
-    int csvState = parser.SetCSVFileName(csv) == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
-    int mappingState = MAPPING_STATE_NONE;
-    if (map != nullptr)
-        mappingState = parser.SetMappingFileName(map) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
-    int analysisResult = csvState == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
-    int mappingResult = mappingState == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
-    if (csvState == CSV_STATE_CHOSEN) {
-        AnalyzeCSVFile(parser, table, csvState, mappingState, &analysisResult, &mappingResult);
-    }
-    if (csvState != CSV_STATE_ANALYZED) {
-        fprintf(stderr, "qvxbuild build: the CSV file could not be analysed (result %d)\n", analysisResult);
-        return EXIT_ANALYSIS_FAILED;
-    }
-    if (parser.GetMismatchedCount() > 0) {
-        fprintf(stderr,
-                "qvxbuild build: warning: %d row%s not fit the header (surplus fields are dropped, missing "
-                "ones left empty); %s on lines: %s\n",
-                parser.GetMismatchedCount(), parser.GetMismatchedCount() == 1 ? " does" : "s do",
-                parser.GetMismatchedCount() == 1 ? "it starts" : "they start",
-                MismatchedLinesText(parser.GetMismatchedCount(), parser.GetMismatchedLines()).c_str());
-    }
-    if (map == nullptr) {
-        // No mapping given: the first ready mapping that fits.
-        const std::vector<std::string> paths = ReadyMappingFiles();
-        const int nFit = FindFittingMapping(table, paths);
-        if (nFit < 0) {
-            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n",
-                    ReadyMappingFolders().c_str());
-            return EXIT_MAPPING_FAILED;
-        }
-        const std::string& chosen = paths[static_cast<size_t>(nFit)];
-        mappingState =
-            parser.SetMappingFileName(chosen.c_str()) == 0 ? MAPPING_STATE_CHOSEN : MAPPING_STATE_NONE;
-        mappingResult = mappingState == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
-        if (mappingState == MAPPING_STATE_CHOSEN)
-            AnalyzeCSVFile(parser, table, csvState, mappingState, nullptr, &mappingResult);
-        char name[97] = {};
-        char description[257] = {};
-        parser.ReadMappingInfo(chosen.c_str(), name, sizeof name, description, sizeof description);
-        fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n", name, chosen.c_str());
-    }
-    if (mappingState != MAPPING_STATE_COMPLETE) {
-        if (mappingResult != 0 || mappingState == MAPPING_STATE_NONE) {
-            fprintf(stderr, "qvxbuild build: the mapping file could not be applied (result %d)\n",
-                    mappingResult);
-        } else {
-            const char* rule = FirstBrokenMappingRule(CountMappingCodes(table));
-            std::string text = GetText(rule ? rule : qvxtext::kMainDlg_Info_MappingIncomplete, 129);
-            fprintf(stderr, "qvxbuild build: the mapping is incomplete: %s\n", text.c_str());
-        }
-        return EXIT_MAPPING_FAILED;
-    }
+    CImportSession session(qvxplatform::GetProgramFolder());
+    const int prepared = PrepareImport(session, csv, map);
+    if (prepared >= 0) return prepared;
 
     CQVXDBBuilder::TidyProgramFolder();
     qvxdb::CStagingFolder staging;
@@ -206,49 +238,7 @@ int Build(int argc, char** argv) {
         }
         qvxplatform::SetProgramFolder(staging.Path());
     }
-
-    if (InterruptRequested()) {
-        fprintf(stderr, "qvxbuild build: stopped; no database was written\n");
-        return EXIT_BUILD_FAILED;
-    }
-    BuildProgress progress;
-    CImportData import;
-    import.m_pDataMap = &table;
-    import.m_pCSVParser = &parser;
-    CCreateDBThread worker;
-    worker.SetImportData(&import);
-    worker.SetReceiver(&progress);
-    bool stopped = false;
-    if (!worker.StartThread(0, 0, 0)) {
-        fprintf(stderr, "qvxbuild build: the build could not be started\n");
-        return EXIT_BUILD_FAILED;
-    }
-    while (!worker.WaitForDone(100)) {
-        if (InterruptRequested() && !stopped) {
-            stopped = true;
-            worker.StopWork();
-        }
-    }
-    progress.Finish();
-    worker.SetReceiver(nullptr);
-
-    // The worker's result tells whether the build finished, not the moment
-    // a stop came; with --out the move into place is the last moment.
-    int status = EXIT_OK;
-    const bool built = worker.GetLastResult() == 0 && (out == nullptr || !InterruptRequested());
-    if (!built && (stopped || InterruptRequested())) {
-        fprintf(stderr, "qvxbuild build: stopped; no database was written\n");
-        status = EXIT_BUILD_FAILED;
-    } else if (worker.GetLastDBError() != 0) {
-        fprintf(stderr,
-                "qvxbuild build: the database could not replace last.db (%s); last.db stays as it was\n",
-                strerror(worker.GetLastDBError()));
-        status = EXIT_BUILD_FAILED;
-    } else if (worker.GetLastResult() != 0) {
-        fprintf(stderr, "qvxbuild build: the database could not be written\n");
-        status = EXIT_BUILD_FAILED;
-    }
-
+    int status = RunBuilder(session, startNs, out != nullptr);
     std::string result = qvxplatform::GetUserDataFolder() + "/last.db";
     if (out != nullptr) {
         // One rename: an existing database at `out` is replaced whole or not at all.
@@ -261,7 +251,7 @@ int Build(int argc, char** argv) {
         }
         qvxplatform::SetProgramFolder("");
     }
-    if (status == EXIT_OK && (stopped || InterruptRequested()))
+    if (status == EXIT_OK && InterruptRequested())
         fprintf(stderr, "qvxbuild build: the build had finished when the stop came; the database is kept\n");
     if (status == EXIT_OK) printf("%s\n", result.c_str());
     return status;

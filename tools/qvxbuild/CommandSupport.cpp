@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "i18n/LanguageTable.h"
-#include "import/MappingChoice.h"
+#include "i18n/TextKeys.h"
 #include "platform/ProgramPath.h"
 #include "support/Utf8.h"
 
@@ -42,27 +42,11 @@ bool CheckUserDataFolder(const char* pszCommand) {
     return false;
 }
 
-namespace {
-
-std::vector<std::string> MappingFolders() {
-    return qvxplatform::GetMappingFolders(qvxplatform::GetProgramFolder() + "/mappings");
-}
-
-}  // namespace
-
-std::vector<std::string> ReadyMappingFiles() {
-    std::vector<std::string> paths;
-    for (const std::string& folder : MappingFolders()) {
-        const std::vector<std::string> found = ListMappingFiles(folder);
-        paths.insert(paths.end(), found.begin(), found.end());
-    }
-    return paths;
-}
-
-std::string ReadyMappingFolders() {
-    std::string text;
-    for (const std::string& folder : MappingFolders()) text += (text.empty() ? "" : " and ") + folder;
-    return text;
+void SayCharacterSet(const char* pszCommand, TextEncoding encoding) {
+    if (encoding == TextEncoding::kUtf8) return;
+    const std::string text =
+        FormatTextWithString(GetText(qvxtext::kMainDlg_Info_ReadAs, 257), TextEncodingLabel(encoding));
+    fprintf(stderr, "qvxbuild %s: %s\n", pszCommand, text.c_str());
 }
 
 std::string JsonString(const std::string& bytes) {
@@ -90,20 +74,13 @@ std::string JsonString(const std::string& bytes) {
             rest.remove_prefix(len);
             continue;
         } else {
-            // A byte taken as Latin-1 is the code point of its value.
-            qvxsupport::AppendUtf8(out, c);
+            // A byte taken as Latin-1 is the code point of its value (two
+            // bytes in UTF-8: every such byte is 0x80 or above).
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
         rest.remove_prefix(1);
     }
     out.push_back('"');
     return out;
-}
-
-std::string MismatchedLinesText(int nCount, const std::vector<int>& lines) {
-    std::string text;
-    for (int line : lines) text += (text.empty() ? "" : ", ") + std::to_string(line);
-    if (static_cast<size_t>(nCount) > lines.size()) {
-        text += ", ... (the first " + std::to_string(lines.size()) + " of " + std::to_string(nCount) + ")";
-    }
-    return text;
 }

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "support/TextDecoding.h"
 
 enum ExitStatus {
     EXIT_OK = 0,
@@ -23,13 +24,9 @@ bool PrepareLanguage(const char* pszLanguage);
 // False, after saying why on standard error, when there is no folder for
 // last.db and the built databases (installed, the XDG data folder cannot be made).
 bool CheckUserDataFolder(const char* pszCommand);
-// The ready mappings, as the wizard lists them: mappings/ beside the program,
-// then, for an installed program, the user's own mapping folder.
-std::vector<std::string> ReadyMappingFiles();
-// The folders searched by ReadyMappingFiles, for messages ("A and B").
-std::string ReadyMappingFolders();
+// Says on standard error, in the user's language, that the file was read in
+// another character set than UTF-8 (as the wizard's info text does).
+void SayCharacterSet(const char* pszCommand, TextEncoding encoding);
 // A JSON string literal of `bytes`; bytes that do not form valid UTF-8 are
 // taken as Latin-1 characters.
 std::string JsonString(const std::string& bytes);
-// "2, 3, 9", followed by ", ... (the first 10 of 14)" when not all are listed.
-std::string MismatchedLinesText(int nCount, const std::vector<int>& lines);

@@ -4,9 +4,11 @@
 #include <exception>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "Options.h"
 #include "ProgressLine.h"
 #include "database/QVXDBBuilder.h"
 #include "threads/CallbackReceiver.h"
@@ -90,18 +92,10 @@ int Fail(const std::string& reason) {
 int Send(int argc, char** argv) {
     const char* wanted = nullptr;
     bool install = false;
-    for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--") == 0) {
-            // The end of the options; send takes nothing after it.
-            if (i + 1 < argc) return RefuseArgument("send", argv[i + 1]);
-        } else if (strcmp(argv[i], "--phone") == 0 && i + 1 < argc) {
-            wanted = argv[++i];
-        } else if (strcmp(argv[i], "--install") == 0) {
-            install = true;
-        } else {
-            return RefuseArgument("send", argv[i]);
-        }
-    }
+    std::vector<const char*> none;
+    const int refused = ReadOptions(
+        "send", argc, argv, {{"--phone", &wanted, nullptr}, {"--install", nullptr, &install}}, none, 0);
+    if (refused >= 0) return refused;
     PrepareLanguage(nullptr);
     if (!CheckUserDataFolder("send")) return EXIT_SEND_FAILED;
     CQVXDBBuilder::TidyProgramFolder();

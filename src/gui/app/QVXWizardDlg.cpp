@@ -1,5 +1,7 @@
 #include "gui/app/QVXWizardDlg.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -38,16 +40,10 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
-#include "import/ColumnSamples.h"
-#include "import/DataMap.h"
-#include "import/Mapping.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/AsciiCase.h"
 #include "support/LogModules.h"
-#include "support/TextBuffer.h"
-#include "support/Utf8.h"
 #include "threads/CallbackCodes.h"
 #include "wizard/WizardState.h"
 
@@ -56,8 +52,12 @@ namespace {
 constexpr size_t kPathSize = 261;
 constexpr size_t kMessageSize = 513;
 
-using qvxsupport::CountUtf8Chars;
 using qvxsupport::EqualsIgnoringCase;
+
+bool IsExistingFile(const char* pszPath) {
+    struct stat info {};
+    return stat(pszPath, &info) == 0 && S_ISREG(info.st_mode);
+}
 
 // Return, or Enter of the main keyboard or the keypad, without a modifier.
 bool IsPlainEnter(const QKeyEvent& event) {
@@ -84,22 +84,24 @@ private:
 
 }  // namespace
 
-CQVXWizardDlg::CQVXWizardDlg(QWidget* pParent) : QDialog(pParent) {
-    if (!GetProgramPath(m_szProgramPath, sizeof m_szProgramPath))
+namespace {
+
+std::string ProgramFolderOrEmpty() {
+    char szPath[kPathSize] = {};
+    if (!CQVXWizardDlg::GetProgramPath(szPath, sizeof szPath))
         LOG_WARN(qvxlog::WizDlg, "Get program path failed!");
-    const std::string folder = m_szProgramPath;
-    qvxsupport::CopyWholeOrEmpty(m_szMappingSearch, sizeof m_szMappingSearch,
-                                 (folder + "/mappings/*.map").c_str());
-    SetLanguageFile((folder + "/language.ini").c_str());
+    return szPath;
+}
 
+}  // namespace
+
+CQVXWizardDlg::CQVXWizardDlg(QWidget* pParent)
+    : QDialog(pParent),
+      m_programPath(ProgramFolderOrEmpty()),
+      m_session(m_programPath),
+      m_pCreateDBThread(std::make_unique<CCreateDBThread>()) {
+    SetLanguageFile((m_programPath + "/language.ini").c_str());
     m_AnalyzeThread.SetReceiver(this);
-    m_lpDataMap = new (std::nothrow) CDataMap();
-    if (!m_lpDataMap) LOG_WARN(qvxlog::WizDlg, "m_lpDataMap == NULL");
-    m_lpCSVParser = new (std::nothrow) CCSVParser();
-    if (!m_lpCSVParser) LOG_WARN(qvxlog::WizDlg, "m_lpCSVParser == NULL");
-    m_lpCreateDBThread = new (std::nothrow) CCreateDBThread();
-    if (!m_lpCreateDBThread) LOG_WARN(qvxlog::WizDlg, "m_lpCreateDBThread == NULL");
-
     CreateControls();
 }
 
@@ -267,10 +269,7 @@ void CQVXWizardDlg::OnInitDialog() {
     setWindowIcon(qvxicons::ProgramIcon());
     m_pRadioNewDB->setChecked(true);
 
-    std::vector<std::string> fileNames;
-    ListMappingFolder(fileNames);
-    m_nMappings = static_cast<int>(fileNames.size());
-    InitMappings(fileNames);
+    m_session.ListMappings();
     UpdateComboBox();
     OnMappingSelected();
 
@@ -285,32 +284,6 @@ void CQVXWizardDlg::OnInitDialog() {
 // ---------------------------------------------------------------------------
 // Files and states
 
-int CQVXWizardDlg::SetCSVFile(const char* pszPath) {
-    const size_t nChars = CountUtf8Chars(pszPath);
-    if (nChars < 4 || nChars > 260 || std::strlen(pszPath) >= kPathSize || !m_lpCSVParser) {
-        m_szCSVFile[0] = '\0';
-        m_nCSVState = CSV_STATE_NONE;
-        return m_nCSVState;
-    }
-    qvxsupport::CopyWholeOrEmpty(m_szCSVFile, sizeof m_szCSVFile, pszPath);
-    // A path the parser refuses is no usable file either.
-    m_nCSVState = m_lpCSVParser->SetCSVFileName(m_szCSVFile) == 0 ? CSV_STATE_CHOSEN : CSV_STATE_NONE;
-    return m_nCSVState;
-}
-
-int CQVXWizardDlg::SetMappingFile(const char* pszPath) {
-    const size_t nChars = CountUtf8Chars(pszPath);
-    if (nChars < 3 || nChars > 260 || std::strlen(pszPath) >= kPathSize || !m_lpCSVParser) {
-        m_szParserMappingFile[0] = '\0';
-        m_nMappingState = MAPPING_STATE_NONE;
-        return m_nMappingState;
-    }
-    qvxsupport::CopyWholeOrEmpty(m_szParserMappingFile, sizeof m_szParserMappingFile, pszPath);
-    m_nMappingState = m_lpCSVParser->SetMappingFileName(m_szParserMappingFile) == 0 ? MAPPING_STATE_CHOSEN
-                                                                                    : MAPPING_STATE_NONE;
-    return m_nMappingState;
-}
-
 bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
     const qvxplatform::ReadableFile eReadable = qvxplatform::CheckReadableFile(pszPath);
     if (eReadable == qvxplatform::ReadableFile::kNo) {
@@ -323,25 +296,20 @@ bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
 }
 
 bool CQVXWizardDlg::CheckLastDB() {
-    char szPath[kPathSize + 16];
-    const std::string folder = qvxplatform::GetUserDataFolder();
-    const int n = std::snprintf(szPath, sizeof szPath, "%s/%s", folder.c_str(), "last.db");
-    if (n < 0 || n >= static_cast<int>(kPathSize)) return false;
-    if (!folder.empty() && IsFileReadable(szPath)) {
+    m_lastDB = CImportSession::FindLastDB();
+    if (!m_lastDB.empty()) {
         if (m_nMode == 1) {
             m_pRadioLastDB->setChecked(true);
         } else {
             m_nMode = 0;
             m_pRadioNewDB->setChecked(true);
         }
-        qvxsupport::CopyWholeOrEmpty(m_szLastDB, sizeof m_szLastDB, szPath);
         m_bLastDBExists = 1;
         return true;
     }
     m_pRadioNewDB->setChecked(true);
     m_nMode = 0;
     m_bLastDBExists = 0;
-    m_szLastDB[0] = '\0';
     return false;
 }
 
@@ -359,25 +327,20 @@ void CQVXWizardDlg::UpdateRadioState() {
 
 qvxwizard::WizardState CQVXWizardDlg::CurrentState() const {
     qvxwizard::WizardState state;
+    m_session.Describe(state);
     state.nMode = m_nMode;
-    state.nCSVState = m_nCSVState;
-    state.nMappingState = m_nMappingState;
     state.bBusy = m_bBusy != 0;
     state.bLastDBFound = m_bLastDBExists != 0;
-    state.pszMappingRule = m_pszMappingRule.load();
-    if (!m_autoChosenName.empty()) state.autoChosenMapping = m_autoChosenName;
+    if (m_pszCSVRefusal) {
+        state.pszCSVRefusal = m_pszCSVRefusal;
+        state.refusedCSV = m_refusedCSV;
+    }
     std::time_t modified = 0;
     struct tm tmModified {};
     // A last.db that vanished since CheckLastDB counts as not found.
-    if (m_szLastDB[0] != '\0' && qvxplatform::GetModificationTime(m_szLastDB, &modified) &&
+    if (!m_lastDB.empty() && qvxplatform::GetModificationTime(m_lastDB.c_str(), &modified) &&
         localtime_r(&modified, &tmModified))
         state.lastDBModified = tmModified;
-    if (m_nCSVState == CSV_STATE_ANALYZED && m_lpCSVParser) {
-        if (m_lpCSVParser->GetEncoding() != TextEncoding::kUtf8)
-            state.csvCharset = TextEncodingLabel(m_lpCSVParser->GetEncoding());
-        state.nMismatchedRows = m_lpCSVParser->GetMismatchedCount();
-        state.mismatchedLines = m_lpCSVParser->GetMismatchedLines();
-    }
     return state;
 }
 
@@ -410,7 +373,7 @@ void CQVXWizardDlg::OnChangeEditCsv() {
     SelectCSVText(m_pEditCSV->text());
 }
 
-void CQVXWizardDlg::SelectCSVText(const QString& text) {
+void CQVXWizardDlg::SelectCSVText(const QString& text, bool bDropped) {
     if (m_bBusy || m_AnalyzeThread.IsRunning()) {
         // The parser's paths must not change under a running analysis.
         LOG_WARN(qvxlog::WizDlg, "CSV file ignored: analysis running");
@@ -420,17 +383,25 @@ void CQVXWizardDlg::SelectCSVText(const QString& text) {
     const QByteArray path = QFile::encodeName(cut);
     const char* pszPath = path.constData();
     const char* pszDot = std::strrchr(pszPath, '.');
-    const bool bAccepted = cut.size() > 4 && pszDot &&
-                           (EqualsIgnoringCase(pszDot, ".csv") || EqualsIgnoringCase(pszDot, ".txt")) &&
-                           SetCSVFile(pszPath) == CSV_STATE_CHOSEN && IsFileReadable(pszPath);
-    if (bAccepted) {
+    const bool bCsvName = cut.size() > 4 && pszDot &&
+                          (EqualsIgnoringCase(pszDot, ".csv") || EqualsIgnoringCase(pszDot, ".txt"));
+    m_pszCSVRefusal = nullptr;
+    m_refusedCSV.clear();
+    if (bCsvName && m_session.SetCSVFile(pszPath) == CSV_STATE_CHOSEN && IsFileReadable(pszPath)) {
         LOG_INFO(qvxlog::WizDlg, "New CSV file Selected: %s", pszPath);
         m_ComboBoxMapping->setEnabled(false);
         StartAnalysis();
         CheckLastDB();
         return;
     }
-    SetCSVFile("");
+    // Nothing of an earlier file stays current; a file that exists (or was
+    // dropped) is named with the reason it is not taken.
+    m_session.SetCSVFile("");
+    if (!cut.isEmpty() && (bDropped || IsExistingFile(pszPath))) {
+        m_pszCSVRefusal = bCsvName ? qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable
+                                   : qvxtext::kMainDlg_Info_CSVNotTaken_Type;
+        m_refusedCSV = pszPath;
+    }
     UpdateInfotext();
     UpdateControls();
 }
@@ -443,11 +414,7 @@ bool CQVXWizardDlg::StartAnalysis() {
     // Busy from the start, not only from the worker's first report: a second
     // choice in between would change the parser under the running analysis.
     m_bBusy = 1;
-    m_autoChosenPath.clear();
-    m_autoChosenName.clear();
-    m_mappingCandidates.clear();
-    for (const QVXW_MAPPING& entry : m_pMappings)
-        if (entry.szPath[0] != '\0') m_mappingCandidates.push_back(entry.szPath);
+    m_session.ForgetChosenName();
     // Turning the controls off sends the focus on to the next control that
     // can take it (Help); typing and Enter would go there.
     m_pFocusBeforeWork = focusWidget();
@@ -474,34 +441,16 @@ void CQVXWizardDlg::OnButtonBrowseCsv() {
     options.filter = "*.csv; *.txt|*.csv; *.txt||";
     options.defaultSuffix = "csv";
     // The sample contacts file lies in samples/ beside the program.
-    const std::string samples = std::string(m_szProgramPath) + "/samples/";
-    options.startFolder = qvxui::FromLocalText(
-        access(samples.c_str(), X_OK) == 0 ? samples : std::string(m_szProgramPath) + "/");
+    const std::string samples = m_programPath + "/samples/";
+    options.startFolder =
+        qvxui::FromLocalText(access(samples.c_str(), X_OK) == 0 ? samples : m_programPath + "/");
     QString path;
     if (qvxui::GetOpenFileName(this, options, &path)) m_pEditCSV->setText(path);
 }
 
 // Runs on the analysis worker's thread (CB::ANALYZE_CSV).
 void CQVXWizardDlg::AnalyzeCSVFile() {
-    int nCsv = m_nCSVState;
-    int nMapping = m_nMappingState;
-    int nResult = -1;
-    if (m_lpCSVParser && m_lpDataMap) {
-        nResult = ::AnalyzeCSVFile(*m_lpCSVParser, *m_lpDataMap, nCsv, nMapping);
-        if (nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE) ChooseFittingMapping(nMapping);
-        // Taken now: a build later gives the file's lines back, and the
-        // editor may be opened after it.
-        m_columnSamples.clear();
-        if (nCsv == CSV_STATE_ANALYZED) m_columnSamples = CollectColumnSamples(*m_lpCSVParser, *m_lpDataMap);
-        m_pszMappingRule = nMapping == MAPPING_STATE_INCOMPLETE
-                               ? FirstBrokenMappingRule(CountMappingCodes(*m_lpDataMap))
-                               : nullptr;
-    } else {
-        nCsv = CSV_STATE_NONE;
-    }
-    m_nCSVState = nCsv;
-    m_nMappingState = nMapping;
-    if (nResult != 0) {
+    if (m_session.Analyse(true) != 0) {
         const QString text =
             qvxui::FromLocalText(GetText(qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize));
         CWizardDlgAdapter(this).Call([this, &text] {
@@ -534,7 +483,7 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             // Busy until the dialog shows the end: closing stays refused so long.
             ui.Post([this] {
                 m_bBusy = 0;
-                AdoptChosenMapping();
+                if (m_session.AdoptChosenMapping()) UpdateComboBox();
                 CheckLastDB();
                 UpdateControls();
                 UpdateInfotext();
@@ -565,18 +514,18 @@ void CQVXWizardDlg::OnButtonComplete() {
     std::unique_ptr<QDialog> pCopyDlg(NewCopyToPhoneDialog());
     if (m_nMode == 0) {
         // The worker keeps a reference to the record until the dialog has closed.
-        CImportData importData{m_lpDataMap, m_lpCSVParser};
-        if (m_lpCreateDBThread) m_lpCreateDBThread->SetImportData(&importData);
+        CImportData importData = m_session.ImportData();
+        // A build counts as started when Complete is pressed.
+        importData.m_llStartNs = CQVXDBBuilder::NowNs();
+        m_pCreateDBThread->SetImportData(&importData);
         m_nCreateDBResult = 0;
         if (pCreateDlg) {
             pCreateDlg->exec();
         } else {
             LOG_WARN(qvxlog::WizDlg, "Complete: no create-database dialog");
         }
-        if (m_lpCreateDBThread) {
-            m_lpCreateDBThread->SetReceiver(nullptr);
-            m_lpCreateDBThread->SetImportData(nullptr);
-        }
+        m_pCreateDBThread->SetReceiver(nullptr);
+        m_pCreateDBThread->SetImportData(nullptr);
         if (m_nCreateDBResult == 1 && pCopyDlg) pCopyDlg->exec();
     } else if (m_nMode == 1 && pCopyDlg) {
         pCopyDlg->exec();
@@ -585,10 +534,9 @@ void CQVXWizardDlg::OnButtonComplete() {
 }
 
 QDialog* CQVXWizardDlg::NewCreateDBDialog() {
-    if (!m_lpCreateDBThread || !m_lpCSVParser || !m_lpDataMap) return nullptr;
     auto* pDlg = new (std::nothrow) CCreateDBDlg(this);
     if (!pDlg) return nullptr;
-    pDlg->SetWorker(m_lpCreateDBThread);
+    pDlg->SetWorker(m_pCreateDBThread.get());
     pDlg->m_Owner.SetReceiver(this);
     return pDlg;
 }
@@ -660,10 +608,4 @@ void CQVXWizardDlg::CleanUp() {
     // event loop meanwhile rather than block.
     qvxui::WaitServingEvents([this] { return !m_AnalyzeThread.IsRunning(); });
     m_AnalyzeThread.WaitForDone(0);
-    delete m_lpDataMap;
-    m_lpDataMap = nullptr;
-    delete m_lpCSVParser;
-    m_lpCSVParser = nullptr;
-    delete m_lpCreateDBThread;
-    m_lpCreateDBThread = nullptr;
 }

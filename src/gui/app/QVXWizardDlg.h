@@ -1,17 +1,17 @@
 // CQVXWizardDlg: the program's main window. It leads the user through one of
 // two ways: build a new contact database from a CSV file and a mapping, or
-// send the database built last (last.db) again. It owns the import objects
-// (parser, table, create-database worker) and runs the CSV analysis on the
-// analysis worker. Which controls are enabled and which info texts show
-// follow from its state by the rules of wizard/WizardState.h; the dialog
-// only gathers the state and applies the answer.
+// send the database built last (last.db) again. The import itself - files,
+// mapping list, analysis - is its import session's (wizard/ImportSession.h);
+// the dialog runs the session's analysis on the analysis worker. Which controls are enabled and which info
+// texts show follow from its state by the rules of wizard/WizardState.h; the dialog only gathers the state
+// and applies the answer.
 //
 // Threads: OnReceiveCallback runs on the reporting worker's thread (the
 // analysis worker, or the create-database worker through the create-database
 // dialog). The analysis itself runs there; every window action is carried to
-// the dialog's thread by the small adapter in the source file. The states are
-// atomics because the dialog's thread reads them for the info text (a
-// language switch) while a worker may write them.
+// the dialog's thread by the small adapter in the source file. The session's
+// states are atomics because the dialog's thread reads them for the info
+// text (a language switch) while a worker may write them.
 //
 // Cancel, Escape and the close box end the dialog (Enter never does); they
 // are refused while a worker runs, since closing frees the objects the
@@ -23,16 +23,15 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "import/AnalyzeCSVThread.h"
 #include "threads/CallbackReceiver.h"
+#include "wizard/ImportSession.h"
 #include "wizard/WizardState.h"
 
-class CCSVParser;
-class CDataMap;
-class CCreateDBThread;
 class CIconButton;
 class QAction;
 class QActionGroup;
@@ -45,14 +44,6 @@ class QMenu;
 class QMenuBar;
 class QRadioButton;
 class QWidget;
-
-// One entry of the mapping list (fixed text fields, each zero-terminated).
-struct QVXW_MAPPING {
-    char szFileName[261];     // file name without folder, shown in the label
-    char szPath[261];         // full path; the entry's key; empty = unusable
-    char szName[97];          // mapping name from the file
-    char szDescription[257];  // mapping description from the file
-};
 
 class CQVXWizardDlg : public QDialog, public CCallbackReceiver {
     Q_OBJECT
@@ -81,8 +72,6 @@ public:
     // Commands of the languages menu and the info entry.
     static constexpr int kCmdInfo = 16;
     static constexpr int kCmdLanguageBase = 5000;
-    // Labels of the mapping combo box are cut to this many characters.
-    static constexpr int kMaxMappingLabel = 86;
 
     explicit CQVXWizardDlg(QWidget* pParent = nullptr);
     ~CQVXWizardDlg() override;
@@ -103,18 +92,18 @@ public:
     bool SelectLanguage(int nCommand);
 
     // Observable state, for the program's tools and tests.
-    int GetCSVState() const { return m_nCSVState.load(); }
-    int GetMappingState() const { return m_nMappingState.load(); }
+    int GetCSVState() const { return m_session.CSVState(); }
+    int GetMappingState() const { return m_session.MappingState(); }
     int GetMode() const { return m_nMode; }
     bool IsBusy() const { return m_bBusy.load() != 0; }
     bool LastDBExists() const { return m_bLastDBExists != 0; }
-    const char* GetLastDBPath() const { return m_szLastDB; }
-    const char* GetCSVFile() const { return m_szCSVFile; }
-    const char* GetMappingFile() const { return m_szMappingFile; }
-    int GetMappingCount() const { return m_nMappings; }
+    const char* GetLastDBPath() const { return m_lastDB.c_str(); }
+    const char* GetCSVFile() const { return m_session.CSVFile().c_str(); }
+    const char* GetMappingFile() const { return m_session.SelectedMapping().c_str(); }
+    int GetMappingCount() const { return static_cast<int>(m_session.Mappings().size()); }
     int GetLanguageCount() const { return m_nLanguages; }
     int GetCreateDBResult() const { return m_nCreateDBResult.load(); }
-    const std::vector<QVXW_MAPPING>& GetMappings() const { return m_pMappings; }
+    const CImportSession& Session() const { return m_session; }
     QMenu* GetLanguagesMenu() const { return m_menuLanguages; }
     QAction* GetInfoAction() const { return m_pInfoAction; }
     // The analysis worker's run is over (also when none ran).
@@ -171,8 +160,6 @@ private:
     void InitMenu();
     void FitButtonRow();
 
-    int SetCSVFile(const char* pszPath);
-    int SetMappingFile(const char* pszPath);
     bool IsFileReadable(const char* pszPath);
     // What the wizard's rules read, gathered from the members.
     qvxwizard::WizardState CurrentState() const;
@@ -182,28 +169,20 @@ private:
     // turned it off.
     void RestoreFocusAfterWork();
     void AnalyzeCSVFile();
-    // Handles a CSV path as if typed into the edit box.
-    void SelectCSVText(const QString& text);
+    // Handles a CSV path as if typed into the edit box; bDropped: it was
+    // dropped, so the reason a file is not taken is always shown.
+    void SelectCSVText(const QString& text, bool bDropped = false);
     // Closing with clean-up (Cancel, Escape, close box); false while busy.
     bool CloseWithCleanUp(int nResult);
     void CleanUp();
 
-    // Mapping list.
-    void ListMappingFolder(std::vector<std::string>& paths);
-    void InitMappings(const std::vector<std::string>& paths);
-    std::string UserMappingFolder() const;
-    bool AddMapping(QVXW_MAPPING entry);
+    // Mapping list (the session's, in its order).
+    bool AddMapping(const std::string& path);
     void UpdateComboBox();
     int GetMaxTextWidth();
     void OnMappingSelected();
-    QString MappingLabel(const QVXW_MAPPING& entry) const;
     // Adds the file the mapping editor saved, named as the table names it.
-    void AddEditedMapping(const std::string& fileName, const std::string& path);
-    // After an analysis: the first mapping of the list that fits the file,
-    // when the chosen one does not (runs on the analysis worker's thread).
-    void ChooseFittingMapping(int& nMapping);
-    // Makes the mapping the worker took the current one of the list.
-    void AdoptChosenMapping();
+    void AddEditedMapping(const std::string& path);
     void HandleDroppedFiles(const std::vector<std::string>& files);
 
     // Controls, by template id.
@@ -231,39 +210,22 @@ private:
     QLabel* m_pStaticCopyright = nullptr;
 
     CQVXWAnalyzeCSVThread m_AnalyzeThread;
+    // The folder of the running program ("" when unknown).
+    std::string m_programPath;
+    CImportSession m_session;
+    std::unique_ptr<CCreateDBThread> m_pCreateDBThread;
     uint8_t m_bLastDBExists = 0;
     std::atomic<uint8_t> m_bBusy{0};
     std::atomic<int> m_nCreateDBResult{0};
-    CCreateDBThread* m_lpCreateDBThread = nullptr;
-    int m_nMappings = 0;
     int m_nLanguages = 0;
-    std::atomic<int> m_nCSVState{0};
-    std::atomic<int> m_nMappingState{0};
-    // The language key of the rule an incomplete mapping breaks (set by the
-    // analysis with state 3), or null.
-    std::atomic<const char*> m_pszMappingRule{nullptr};
-    // The choice of a fitting mapping by itself: the list's paths as the
-    // analysis starts (read by the worker), the path the worker took (read
-    // here once it has ended), and the name of the mapping taken.
-    std::vector<std::string> m_mappingCandidates;
-    // The first values of each column of the analysed file, for the editor;
-    // written by the analysis run, read only while no worker runs.
-    std::vector<std::vector<std::string>> m_columnSamples;
-    std::string m_autoChosenPath;
-    std::string m_autoChosenName;
+    // Why the CSV path in the field is not taken (a language key), or null.
+    const char* m_pszCSVRefusal = nullptr;
+    std::string m_refusedCSV;
     int m_nMode = 0;
-    char m_szProgramPath[261] = {};
-    char m_szLastDB[261] = {};
-    char m_szMappingSearch[261] = {};
-    char m_szMappingFile[261] = {};
-    char m_szCSVFile[261] = {};
-    char m_szParserMappingFile[261] = {};
+    std::string m_lastDB;
     QMenu* m_menuLanguages = nullptr;
     std::vector<std::string> m_languageNames;  // the menu's languages, as listed in language.ini
     QAction* m_pInfoAction = nullptr;
-    std::vector<QVXW_MAPPING> m_pMappings;
-    CCSVParser* m_lpCSVParser = nullptr;
-    CDataMap* m_lpDataMap = nullptr;
 
     bool m_bOpened = false;
     bool m_bHoldAnalysis = false;  // a drop's mapping waits for the drop's CSV file

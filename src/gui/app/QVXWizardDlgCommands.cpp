@@ -30,7 +30,6 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
 #include "support/ProductInfo.h"
@@ -90,6 +89,14 @@ bool CQVXWizardDlg::SelectLanguage(int nCommand) {
 }
 
 void CQVXWizardDlg::UpdateTexts() {
+    // The mark of the user's own version of a mapping is a text of the language.
+    const std::vector<MappingEntry>& mappings = m_session.Mappings();
+    for (int i = 0; i < m_ComboBoxMapping->count(); ++i) {
+        const size_t nIndex = static_cast<size_t>(m_ComboBoxMapping->itemData(i).toInt());
+        if (nIndex < mappings.size() && mappings[nIndex].bUsersCopy)
+            m_ComboBoxMapping->setItemText(
+                i, qvxui::FromLocalText(CImportSession::MappingLabel(mappings[nIndex])));
+    }
     if (m_pInfoAction) m_pInfoAction->setText(qvxui::LanguageText(qvxtext::kInfoDlg_WindowText));
     if (m_menuLanguages) {
         m_menuLanguages->setTitle(qvxui::LanguageText(qvxtext::kSysMenu_Languages));
@@ -151,7 +158,7 @@ void CQVXWizardDlg::OnButtonHelp() {
     const char* pszGuide = std::strcmp(szStored, "Deutsch") == 0 ? "Quorvex Benutzerdokumentation.pdf"
                                                                  : "Quorvex User Guide.pdf";
     char szPath[kTextSize + 64];
-    std::snprintf(szPath, sizeof szPath, "%s/%s", m_szProgramPath, pszGuide);
+    std::snprintf(szPath, sizeof szPath, "%s/%s", m_programPath.c_str(), pszGuide);
     if (IsFileReadable(szPath))
         qvxui::OpenDocument(this, szPath);
     else
@@ -172,8 +179,8 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
                                      std::string& savedName, std::string& savedPath) {
     CMappingDlg dlg(this);
     dlg.SetNewMode(bNewMode);
-    dlg.SetDataMap(m_lpDataMap);
-    if (m_nCSVState == CSV_STATE_ANALYZED) dlg.SetSamples(m_columnSamples);
+    dlg.SetDataMap(&m_session.Table());
+    if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetSamples(m_session.ColumnSamples());
     char szTarget[261] = {};
     std::snprintf(szTarget, sizeof szTarget, "%s", (bNewMode ? folder : file).c_str());
     dlg.SetMappingPath(szTarget, sizeof szTarget);
@@ -214,41 +221,35 @@ void CQVXWizardDlg::dropEvent(QDropEvent* pEvent) {
 // At most one mapping file and one CSV file per drop, the first of each kind.
 // The mapping is handled first without starting the analysis when the drop
 // also brings a CSV file: the CSV file's analysis then applies it, so one
-// drop never starts two analyses.
+// drop never starts two analyses. A drop that brings neither is refused as
+// a CSV file would be: the earlier file no longer shows as current.
 void CQVXWizardDlg::HandleDroppedFiles(const std::vector<std::string>& files) {
-    std::string mapping, csv;
+    std::string mapping, csv, other;
     for (const std::string& file : files) {
-        if (file.size() > 260) continue;
         const size_t nDot = file.rfind('.');
-        if (nDot == std::string::npos) continue;
-        const char* pszExtension = file.c_str() + nDot;
-        if (mapping.empty() && strcasecmp(pszExtension, ".map") == 0) {
+        const char* pszExtension = nDot == std::string::npos ? "" : file.c_str() + nDot;
+        if (file.size() <= 260 && mapping.empty() && strcasecmp(pszExtension, ".map") == 0) {
             mapping = file;
-        } else if (csv.empty() &&
+        } else if (file.size() <= 260 && csv.empty() &&
                    (strcasecmp(pszExtension, ".csv") == 0 || strcasecmp(pszExtension, ".txt") == 0)) {
             csv = file;
+        } else if (other.empty()) {
+            other = file;
         }
     }
     if (!mapping.empty()) {
-        QVXW_MAPPING entry;
-        std::memset(&entry, 0, sizeof entry);
-        std::snprintf(entry.szPath, sizeof entry.szPath, "%s", mapping.c_str());
-        const char* pszSlash = std::strrchr(entry.szPath, '/');
-        std::snprintf(entry.szFileName, sizeof entry.szFileName, "%s",
-                      pszSlash ? pszSlash + 1 : entry.szPath);
-        if (m_lpCSVParser && m_lpCSVParser->ReadMappingInfo(entry.szPath, entry.szName, sizeof entry.szName,
-                                                            entry.szDescription, sizeof entry.szDescription))
-            AddMapping(entry);
+        AddMapping(mapping);
         m_bHoldAnalysis = !csv.empty();
         OnMappingSelected();
         m_bHoldAnalysis = false;
     }
+    if (mapping.empty() && csv.empty()) csv = other;
     if (!csv.empty()) {
         const QString text = QFile::decodeName(csv.c_str());
         // Also a path equal to the current text is selected again.
         const bool bBlocked = m_pEditCSV->blockSignals(true);
         m_pEditCSV->setText(text);
         m_pEditCSV->blockSignals(bBlocked);
-        SelectCSVText(text);
+        SelectCSVText(text, true);
     }
 }

@@ -101,6 +101,14 @@ int CCreateDBDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
                     qvxui::MessageBox(this, text, qvxui::MsgIcon::Error, qvxui::MsgButtons::Ok);
                     return 0;
                 });
+            } else if (m_lpWorker != nullptr && m_lpWorker->KeptLaterBuild()) {
+                // last.db is another build's: sending it would not send this one.
+                nCompleted = 0;
+                const QString text = qvxui::LanguageText(qvxtext::kCreateDBDlg_Msg_LaterBuildKept);
+                qvxui::CallOnUiThread(this, [this, text] {
+                    qvxui::MessageBox(this, text, qvxui::MsgIcon::Warning, qvxui::MsgButtons::Ok);
+                    return 0;
+                });
             }
             const int nResult = m_Owner.SendCallback(CB::RESULT, &nCompleted);
             m_Owner.SendCallback(CB::END_THREAD);

@@ -1,0 +1,292 @@
+#include "wizard/ImportSession.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
+#include "import/ColumnSamples.h"
+#include "import/Mapping.h"
+#include "import/MappingChoice.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramPath.h"
+#include "support/LogModules.h"
+#include "support/TextDecoding.h"
+#include "support/Utf8.h"
+#include "wizard/WizardState.h"
+
+namespace {
+
+constexpr size_t kPathSize = 261;
+
+std::string FileNamePart(const std::string& path) {
+    const size_t nSlash = path.rfind('/');
+    return nSlash == std::string::npos ? path : path.substr(nSlash + 1);
+}
+
+// The first nChars characters (code points) of UTF-8 text.
+std::string LeftChars(const std::string& text, size_t nChars) {
+    size_t nPos = 0;
+    for (size_t n = 0; n < nChars && nPos < text.size(); ++n) {
+        ++nPos;
+        while (nPos < text.size() && (static_cast<unsigned char>(text[nPos]) & 0xC0) == 0x80) ++nPos;
+    }
+    return text.substr(0, nPos);
+}
+
+// The code points of a label with the case of Latin letters folded, so that
+// labels sort as the list has always shown them (ignoring case, then exact).
+std::u32string FoldedCodePoints(const std::string& text) {
+    std::u32string out;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        char32_t cp = 0;
+        size_t nLength = qvxsupport::DecodeUtf8(rest, cp);
+        if (nLength == 0) {
+            cp = static_cast<unsigned char>(rest[0]);
+            nLength = 1;
+        }
+        if ((cp >= U'A' && cp <= U'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) cp += 0x20;
+        out.push_back(cp);
+        rest.remove_prefix(nLength);
+    }
+    return out;
+}
+
+bool ReadInfo(CCSVParser& parser, const std::string& path, std::string& name, std::string& description) {
+    char szName[97] = {};
+    char szDescription[257] = {};
+    if (path.empty() || path.size() >= kPathSize ||
+        !parser.ReadMappingInfo(path.c_str(), szName, sizeof szName, szDescription, sizeof szDescription))
+        return false;
+    name = szName;
+    description = szDescription;
+    return true;
+}
+
+}  // namespace
+
+CImportSession::CImportSession(std::string programFolder) : m_programFolder(std::move(programFolder)) {}
+
+void CImportSession::ListMappings() {
+    m_mappings.clear();
+    const std::vector<std::string> folders = qvxplatform::GetMappingFolders(m_programFolder + "/mappings");
+    for (size_t nFolder = 0; nFolder < folders.size(); ++nFolder) {
+        for (const std::string& path : ListMappingFiles(folders[nFolder])) {
+            MappingEntry entry;
+            entry.fileName = FileNamePart(path);
+            entry.path = path;
+            if (!ReadInfo(m_parser, path, entry.name, entry.description)) {
+                LOG_WARN(qvxlog::WizDlg, "Init Mappings: Get mapping information failed !");
+                continue;
+            }
+            // The user's own copy replaces the shipped mapping it was saved from.
+            auto shipped = std::find_if(m_mappings.begin(), m_mappings.end(), [&](const MappingEntry& e) {
+                return nFolder > 0 && e.fileName == entry.fileName;
+            });
+            if (shipped != m_mappings.end()) {
+                entry.bUsersCopy = true;
+                *shipped = entry;
+            } else {
+                m_mappings.push_back(entry);
+            }
+        }
+    }
+    SortMappings();
+}
+
+void CImportSession::SortMappings() {
+    std::stable_sort(m_mappings.begin(), m_mappings.end(), [](const MappingEntry& a, const MappingEntry& b) {
+        const std::string la = MappingLabel(a), lb = MappingLabel(b);
+        const std::u32string fa = FoldedCodePoints(la), fb = FoldedCodePoints(lb);
+        return fa != fb ? fa < fb : la < lb;
+    });
+}
+
+std::string CImportSession::MappingFoldersText() const {
+    std::string text;
+    for (const std::string& folder : qvxplatform::GetMappingFolders(m_programFolder + "/mappings"))
+        text += (text.empty() ? "" : " and ") + folder;
+    return text;
+}
+
+bool CImportSession::AddMapping(const std::string& path, const std::string* pName,
+                                const std::string* pDescription) {
+    if (path.empty() || path.size() >= kPathSize) return false;
+    MappingEntry entry;
+    entry.path = path;
+    entry.fileName = FileNamePart(path);
+    if (pName && pDescription) {
+        entry.name = *pName;
+        entry.description = *pDescription;
+    } else if (!ReadInfo(m_parser, path, entry.name, entry.description)) {
+        LOG_WARN(qvxlog::WizDlg, "Add mapping: Get mapping information failed !");
+        return false;
+    }
+    auto same = std::find_if(m_mappings.begin(), m_mappings.end(),
+                             [&](const MappingEntry& e) { return e.path == path; });
+    if (same == m_mappings.end() && path.rfind(UserMappingFolder(), 0) == 0 &&
+        !qvxplatform::UserFilesBesideProgram()) {
+        // Saved over a shipped mapping: the user's copy takes its place.
+        const std::string shipped = m_programFolder + "/mappings/" + entry.fileName;
+        same = std::find_if(m_mappings.begin(), m_mappings.end(),
+                            [&](const MappingEntry& e) { return e.path == shipped; });
+        entry.bUsersCopy = same != m_mappings.end();
+    }
+    if (same != m_mappings.end()) {
+        entry.bUsersCopy = entry.bUsersCopy || same->bUsersCopy;
+        *same = entry;
+    } else {
+        m_mappings.push_back(entry);
+    }
+    SortMappings();
+    m_selectedMapping = path;
+    return true;
+}
+
+std::string CImportSession::MappingLabel(const MappingEntry& entry) {
+    std::string fileName = entry.fileName;
+    if (entry.bUsersCopy) fileName += ", " + GetText(qvxtext::kMainDlg_Mapping_UsersCopy, 64);
+    if (entry.name.empty()) return fileName;
+    const std::string suffix = " [" + fileName + "]";
+    const size_t nSuffix = qvxsupport::CountUtf8Chars(suffix.c_str());
+    if (nSuffix > kMaxMappingLabel) return LeftChars(suffix, kMaxMappingLabel);
+    return LeftChars(entry.name, kMaxMappingLabel - nSuffix) + suffix;
+}
+
+std::string CImportSession::UserMappingFolder() const {
+    const std::string folder = qvxplatform::GetUserMappingFolder();
+    return (folder.empty() ? m_programFolder + "/mappings" : folder) + "/";
+}
+
+std::string CImportSession::EditTarget(const std::string& path) const {
+    const std::string shipped = m_programFolder + "/mappings/";
+    if (path.rfind(shipped, 0) == 0 && !qvxplatform::UserFilesBesideProgram())
+        return UserMappingFolder() + FileNamePart(path);
+    return path;
+}
+
+int CImportSession::SetCSVFile(const std::string& path) {
+    m_columnSamples.clear();
+    m_pszBrokenRule = nullptr;
+    m_autoChosenName.clear();
+    // A path the parser refuses (empty, too long) is no usable file.
+    if (m_parser.SetCSVFileName(path.c_str()) != 0) {
+        m_csvFile.clear();
+        m_nCSVState = CSV_STATE_NONE;
+    } else {
+        m_csvFile = path;
+        m_nCSVState = CSV_STATE_CHOSEN;
+    }
+    return m_nCSVState;
+}
+
+int CImportSession::SetMappingFile(const std::string& path) {
+    if (m_parser.SetMappingFileName(path.c_str()) != 0) {
+        m_parserMapping.clear();
+        m_nMappingState = MAPPING_STATE_NONE;
+    } else {
+        m_parserMapping = path;
+        m_nMappingState = MAPPING_STATE_CHOSEN;
+    }
+    return m_nMappingState;
+}
+
+std::vector<std::string> CImportSession::FittingMappings() {
+    std::vector<std::string> paths;
+    for (const MappingEntry& entry : m_mappings)
+        if (MappingFileFits(m_table, entry.path)) paths.push_back(entry.path);
+    return paths;
+}
+
+int CImportSession::Analyse(bool bChooseFitting, int* pAnalysisResult, int* pMappingResult) {
+    int nCsv = m_nCSVState;
+    int nMapping = m_nMappingState;
+    const bool bFreshFile = nCsv == CSV_STATE_CHOSEN;
+    m_autoChosenPath.clear();
+    const int nResult = AnalyzeCSVFile(m_parser, m_table, nCsv, nMapping, pAnalysisResult, pMappingResult);
+    if (bChooseFitting && nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE)
+        ChooseFittingMapping(nMapping);
+    // The samples come from the file's lines, which only a fresh analysis
+    // holds for sure: a build gives them back, and later analyses of the
+    // same file only apply another mapping.
+    if (nCsv != CSV_STATE_ANALYZED)
+        m_columnSamples.clear();
+    else if (bFreshFile && m_bCollectSamples)
+        m_columnSamples = CollectColumnSamples(m_parser, m_table);
+    m_pszBrokenRule =
+        nMapping == MAPPING_STATE_INCOMPLETE ? FirstBrokenMappingRule(CountMappingCodes(m_table)) : nullptr;
+    m_nCSVState = nCsv;
+    m_nMappingState = nMapping;
+    return nResult;
+}
+
+void CImportSession::ChooseFittingMapping(int& nMapping) {
+    // A mapping that fits is never replaced; otherwise the first of the list,
+    // in the order it shows, that makes the file complete. The table keeps
+    // the chosen mapping applied when none does, so that editing starts from it.
+    std::vector<std::string> candidates;
+    for (const MappingEntry& entry : m_mappings) candidates.push_back(entry.path);
+    const int nFit = FindFittingMapping(m_table, candidates);
+    if (nFit < 0) return;
+    const std::string& path = candidates[static_cast<size_t>(nFit)];
+    if (m_parser.SetMappingFileName(path.c_str()) != 0) return;
+    int nCsv = CSV_STATE_ANALYZED;
+    int nChosen = MAPPING_STATE_CHOSEN;
+    AnalyzeCSVFile(m_parser, m_table, nCsv, nChosen);
+    if (nChosen != MAPPING_STATE_COMPLETE) {
+        // Changed since it was tried: the earlier choice stays in the parser.
+        m_parser.SetMappingFileName(m_parserMapping.c_str());
+        return;
+    }
+    LOG_INFO(qvxlog::WizDlg, "Mapping chosen by itself: %s", path.c_str());
+    nMapping = nChosen;
+    m_autoChosenPath = path;
+}
+
+bool CImportSession::AdoptChosenMapping() {
+    if (m_autoChosenPath.empty()) return false;
+    m_selectedMapping = m_autoChosenPath;
+    m_parserMapping = m_autoChosenPath;
+    m_autoChosenName = FileNamePart(m_selectedMapping);
+    for (const MappingEntry& entry : m_mappings) {
+        if (entry.path == m_selectedMapping && !entry.name.empty()) {
+            m_autoChosenName = entry.name;
+            break;
+        }
+    }
+    m_autoChosenPath.clear();
+    return true;
+}
+
+void CImportSession::ForgetChosenName() {
+    m_autoChosenName.clear();
+}
+
+void CImportSession::Describe(qvxwizard::WizardState& state) const {
+    state.nCSVState = m_nCSVState;
+    state.nMappingState = m_nMappingState;
+    state.pszMappingRule = m_pszBrokenRule.load();
+    if (!m_autoChosenName.empty()) state.autoChosenMapping = m_autoChosenName;
+    if (state.nCSVState == CSV_STATE_ANALYZED) {
+        if (m_parser.GetEncoding() != TextEncoding::kUtf8)
+            state.csvCharset = TextEncodingLabel(m_parser.GetEncoding());
+        state.nMismatchedRows = m_parser.GetMismatchedCount();
+        state.mismatchedLines = m_parser.GetMismatchedLines();
+    }
+}
+
+std::string CImportSession::FindLastDB() {
+    const std::string folder = qvxplatform::GetUserDataFolder();
+    if (folder.empty()) return {};
+    const std::string path = folder + "/last.db";
+    if (path.size() >= kPathSize) return {};
+    const qvxplatform::ReadableFile eReadable = qvxplatform::CheckReadableFile(path.c_str());
+    if (eReadable == qvxplatform::ReadableFile::kNo) {
+        LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", path.c_str());
+        return {};
+    }
+    if (eReadable == qvxplatform::ReadableFile::kYesButCloseFailed)
+        LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", path.c_str());
+    return path;
+}

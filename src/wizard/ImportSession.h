@@ -1,0 +1,136 @@
+// CImportSession: one import from a contacts file, as the wizard and qvxbuild
+// run it (the counterpart of CPhoneSession for the copy to the phone). It
+// owns the parser and the table, the list of mappings of all mapping
+// folders, the chosen CSV and mapping files with their states, and runs the
+// analysis step: analyse the file, apply the chosen mapping and, when that
+// does not make the file complete, take the first mapping of the list that
+// does. What the analysis found - the table, the sample values, the broken
+// rule, the character set and the rows that do not fit - stays readable
+// until another file is chosen.
+//
+// Threads: Analyse may run on a worker's thread while the owner only reads
+// the states (atomics); everything else runs on the owner's thread while no
+// analysis runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "database/CreateDBThread.h"
+#include "import/AnalysisStep.h"
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+
+namespace qvxwizard {
+struct WizardState;
+}
+
+// One entry of the mapping list.
+struct MappingEntry {
+    std::string fileName;     // file name without folder, shown in the label
+    std::string path;         // full path; the entry's key
+    std::string name;         // mapping name from the file
+    std::string description;  // mapping description from the file
+    // The user's own copy of a shipped mapping of the same file name, which
+    // it replaces in the list.
+    bool bUsersCopy = false;
+};
+
+class CImportSession {
+public:
+    // Labels of the mapping list are cut to this many characters.
+    static constexpr size_t kMaxMappingLabel = 86;
+
+    // `programFolder` holds the shipped mappings in "mappings".
+    explicit CImportSession(std::string programFolder);
+
+    // The mapping list: the mappings of all mapping folders (the shipped
+    // ones, then the user's own, whose copy of a shipped file replaces it),
+    // in the order the list shows them (by label); the automatic choice
+    // follows that order.
+    void ListMappings();
+    const std::vector<MappingEntry>& Mappings() const { return m_mappings; }
+    // The folders listed, for messages ("A and B").
+    std::string MappingFoldersText() const;
+    // Adds a mapping file (browsed, dropped, saved by the editor) or updates
+    // the entry of its path; the name and description are read from the file
+    // unless given. Makes it the selected one. False when it cannot be read.
+    bool AddMapping(const std::string& path, const std::string* pName = nullptr,
+                    const std::string* pDescription = nullptr);
+    // "Name [file.map]", marked when it is the user's copy, cut to kMaxMappingLabel characters.
+    static std::string MappingLabel(const MappingEntry& entry);
+    // The folder new and edited mappings are saved in, with a trailing '/'.
+    std::string UserMappingFolder() const;
+    // Where the editor saves `path`: a shipped mapping of an installed
+    // program goes to the user's folder under its own file name.
+    std::string EditTarget(const std::string& path) const;
+
+    // The CSV file: CSV_STATE_CHOSEN when the parser takes the path, else
+    // CSV_STATE_NONE with the path emptied (the parser's result is then
+    // CSV_ERR_CSV_PATH). Another file drops what the analysis of the earlier
+    // one found.
+    int SetCSVFile(const std::string& path);
+    // The mapping file selected in the list (may be unusable) and the one
+    // the parser applies: MAPPING_STATE_CHOSEN when it takes the path.
+    void SelectMapping(const std::string& path) { m_selectedMapping = path; }
+    int SetMappingFile(const std::string& path);
+    const std::string& CSVFile() const { return m_csvFile; }
+    const std::string& SelectedMapping() const { return m_selectedMapping; }
+    int CSVState() const { return m_nCSVState.load(); }
+    int MappingState() const { return m_nMappingState.load(); }
+
+    // The analysis step (see AnalyzeCSVFile), with the automatic choice of
+    // a fitting mapping of the list when bChooseFitting. -1 when the CSV
+    // analysis failed, else 0. pAnalysisResult and pMappingResult receive
+    // the parser's results as AnalyzeCSVFile gives them.
+    int Analyse(bool bChooseFitting, int* pAnalysisResult = nullptr, int* pMappingResult = nullptr);
+    // The mapping the last Analyse took by itself ("" for none); AdoptChosenMapping
+    // makes it the selected one (on the owner's thread) and keeps its name.
+    const std::string& AutoChosenPath() const { return m_autoChosenPath; }
+    bool AdoptChosenMapping();
+    const std::string& AutoChosenName() const { return m_autoChosenName; }
+    // Before an analysis runs on a worker: the earlier choice's name no longer shows.
+    void ForgetChosenName();
+
+    // What the analysis found.
+    const CCSVParser& Parser() const { return m_parser; }
+    const CDataMap& Table() const { return m_table; }
+    // The table for the mapping editor, which changes its mapping row.
+    CDataMap& Table() { return m_table; }
+    // The paths of the list's mappings that fit the analysed file, in list order.
+    std::vector<std::string> FittingMappings();
+    // Sample values are taken by a fresh analysis unless turned off (qvxbuild shows none).
+    void SetCollectSamples(bool bCollect) { m_bCollectSamples = bCollect; }
+    const std::vector<std::vector<std::string>>& ColumnSamples() const { return m_columnSamples; }
+    // The key of the rule an incomplete mapping breaks, or null.
+    const char* BrokenRule() const { return m_pszBrokenRule.load(); }
+    // Fills the import's part of the wizard's state.
+    void Describe(qvxwizard::WizardState& state) const;
+
+    // What a build is lent: the parser and the table.
+    CImportData ImportData() { return CImportData{&m_table, &m_parser}; }
+
+    // The user's last.db when it can be read, else "".
+    static std::string FindLastDB();
+
+private:
+    void ChooseFittingMapping(int& nMapping);
+    void SortMappings();
+
+    std::string m_programFolder;
+    CCSVParser m_parser;
+    CDataMap m_table;
+    std::vector<MappingEntry> m_mappings;
+    std::string m_csvFile;
+    std::string m_selectedMapping;
+    std::string m_parserMapping;
+    std::atomic<int> m_nCSVState{CSV_STATE_NONE};
+    std::atomic<int> m_nMappingState{MAPPING_STATE_NONE};
+    std::atomic<const char*> m_pszBrokenRule{nullptr};
+    std::vector<std::vector<std::string>> m_columnSamples;
+    bool m_bCollectSamples = true;
+    std::string m_autoChosenPath;
+    std::string m_autoChosenName;
+};

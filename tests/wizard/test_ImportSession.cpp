@@ -1,0 +1,154 @@
+// The import session as the wizard and qvxbuild run it: which mapping the
+// list offers and the automatic choice takes, for shipped mappings and the
+// user's own copies, and what an analysis keeps whatever runs after it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "i18n/LanguageTable.h"
+#include "platform/ProgramPath.h"
+#include "wizard/ImportSession.h"
+#include "wizard/WizardState.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kCsv[] =
+    "Name;Firma;Telefon\r\n"
+    "Anna Muster;Muster AG;0711 123456\r\n"
+    "Bert Beispiel;Beispiel GmbH;089 987654\r\n";
+
+// A mapping file of a header line and a code line.
+std::string Mapping(const std::string& lines, const std::string& name) {
+    return "Quorvex mapping file\r\n" + lines + "\r\nName:" + name + "\r\nDescription:d\r\n";
+}
+const std::string kFits = "\"Name\",\"Firma\",\"Telefon\"\r\n\"N\",\"C\",\"PD\"";
+const std::string kFitsOther = "\"Name\",\"Firma\",\"Telefon\"\r\n\"N\",\"X\",\"PD\"";
+// Made for another export: it names none of the file's columns.
+const std::string kBroken = "\"Nom\",\"Societe\",\"Tel\"\r\n\"N\",\"C\",\"PD\"";
+
+// Where a mapping file lies: shipped beside the program, or the user's own.
+enum Where { kShipped, kUsers };
+struct File {
+    Where where;
+    const char* pszName;
+    const std::string* pCodes;
+    const char* pszTitle;
+};
+
+struct Row {
+    const char* pszWhat;
+    std::vector<File> files;
+    std::vector<std::string> labels;  // the list, in the order it shows
+    const char* pszChosen;            // "<where>/<file>" the automatic choice takes
+};
+
+const Row kRows[] = {
+    {"shipped only: the first that fits, by label",
+     {{kShipped, "b.map", &kFits, "Beta"}, {kShipped, "a.map", &kBroken, "Alpha"}},
+     {"Alpha [a.map]", "Beta [b.map]"},
+     "shipped/b.map"},
+    {"the user's copy replaces the shipped mapping of its name",
+     {{kShipped, "g.map", &kFits, "Google"}, {kUsers, "g.map", &kFitsOther, "Google"}},
+     {"Google [g.map, your version]"},
+     "user/g.map"},
+    {"a broken copy of the user's is not overruled by the shipped one",
+     {{kShipped, "g.map", &kFits, "Google"},
+      {kUsers, "g.map", &kBroken, "Google"},
+      {kShipped, "z.map", &kFits, "Zeta"}},
+     {"Google [g.map, your version]", "Zeta [z.map]"},
+     "shipped/z.map"},
+    {"the user's own mapping sorts in by its label",
+     {{kShipped, "z.map", &kFits, "Zeta"}, {kUsers, "mine.map", &kFits, "alpha"}},
+     {"alpha [mine.map]", "Zeta [z.map]"},
+     "user/mine.map"},
+};
+
+class ImportSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program = dir.File("program");
+        fs::create_directories(program + "/mappings");
+        qvxtest::WriteFile(program + "/" + qvxplatform::kInstalledMarker, "x\n");
+        fs::copy_file(std::string(QVX_PROGRAM_DIR) + "/language.ini", program + "/language.ini");
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
+            ::unsetenv(name);
+        ::setenv("HOME", dir.File("home").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+        qvxplatform::SetProgramFolder(program);
+        SetLanguageFile((program + "/language.ini").c_str());
+        SetLanguage("English");
+        users = qvxplatform::GetUserMappingFolder();
+        qvxtest::WriteFile(dir.File("in.csv"), kCsv);
+    }
+    void TearDown() override { qvxplatform::SetProgramFolder(""); }
+    std::string PathOf(Where where, const std::string& name) const {
+        return (where == kShipped ? program + "/mappings/" : users + "/") + name;
+    }
+
+    qvxtest::TempDir dir;
+    std::string program, users;
+};
+
+TEST_F(ImportSessionTest, ListAndAutomaticChoiceFollowTheShownOrder) {
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.pszWhat);
+        fs::remove_all(program + "/mappings");
+        fs::remove_all(users);
+        fs::create_directories(program + "/mappings");
+        fs::create_directories(users);
+        for (const File& file : row.files)
+            qvxtest::WriteFile(PathOf(file.where, file.pszName), Mapping(*file.pCodes, file.pszTitle));
+
+        CImportSession session(program);
+        session.ListMappings();
+        std::vector<std::string> labels;
+        for (const MappingEntry& entry : session.Mappings())
+            labels.push_back(CImportSession::MappingLabel(entry));
+        EXPECT_EQ(labels, row.labels);
+
+        ASSERT_EQ(session.SetCSVFile(dir.File("in.csv")), CSV_STATE_CHOSEN);
+        ASSERT_EQ(session.Analyse(true), 0);
+        ASSERT_TRUE(session.AdoptChosenMapping());
+        const std::string chosen(row.pszChosen);
+        EXPECT_EQ(session.SelectedMapping(), PathOf(chosen.rfind("user/", 0) == 0 ? kUsers : kShipped,
+                                                    chosen.substr(chosen.find('/') + 1)));
+        EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
+    }
+}
+
+TEST_F(ImportSessionTest, SamplesStayAfterABuildAndAnotherMapping) {
+    qvxtest::WriteFile(PathOf(kShipped, "a.map"), Mapping(kFits, "A"));
+    qvxtest::WriteFile(PathOf(kShipped, "b.map"), Mapping(kFitsOther, "B"));
+    CImportSession session(program);
+    session.ListMappings();
+    session.SetCSVFile(dir.File("in.csv"));
+    session.SetMappingFile(PathOf(kShipped, "a.map"));
+    ASSERT_EQ(session.Analyse(true), 0);
+    const std::vector<std::vector<std::string>> samples = session.ColumnSamples();
+    ASSERT_EQ(samples.size(), 3u);
+    EXPECT_EQ(samples[0], (std::vector<std::string>{"Anna Muster", "Bert Beispiel"}));
+
+    // What a build does to the file's lines, then another mapping.
+    CImportData import = session.ImportData();
+    ASSERT_EQ(import.m_pCSVParser->ParseData(2), 0);
+    import.m_pCSVParser->ReleaseLines();
+    session.SetMappingFile(PathOf(kShipped, "b.map"));
+    ASSERT_EQ(session.Analyse(true), 0);
+    EXPECT_EQ(session.ColumnSamples(), samples);
+
+    // Another file that is not taken leaves nothing of the earlier one current.
+    EXPECT_EQ(session.SetCSVFile(""), CSV_STATE_NONE);
+    qvxwizard::WizardState state;
+    session.Describe(state);
+    EXPECT_EQ(state.nCSVState, CSV_STATE_NONE);
+    EXPECT_FALSE(state.autoChosenMapping);
+    EXPECT_TRUE(session.ColumnSamples().empty());
+}
+
+}  // namespace
