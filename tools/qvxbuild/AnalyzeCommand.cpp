@@ -11,6 +11,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/NearestMapping.h"
 #include "platform/ProgramPath.h"
 #include "support/TextDecoding.h"
 #include "wizard/ImportSession.h"
@@ -41,6 +42,8 @@ struct AnalysisReport {
     // Without --map: the ready mappings that fit the file.
     bool bFitting = false;
     std::vector<std::string> fitting;
+    // When none fits: the nearest mapping, a start for a new one.
+    NearestMapping nearest;
 };
 
 std::string ReadText(CDataMap& table, bool bName) {
@@ -75,6 +78,12 @@ void PrintText(const AnalysisReport& r) {
     if (r.bFitting) {
         printf("fitting mappings:%s\n", r.fitting.empty() ? " none" : "");
         for (const std::string& path : r.fitting) printf("  %s\n", path.c_str());
+        if (r.nearest.nIndex >= 0) {
+            printf("nearest mapping: %s (%s), knows %d of %d columns\n", r.nearest.name.c_str(),
+                   r.nearest.path.c_str(), r.nearest.nKnown, r.nearest.nColumns);
+            printf("  unknown headers:\n");
+            for (const std::string& header : r.nearest.unknownHeaders) printf("    %s\n", header.c_str());
+        }
     }
     if (!r.bMapping) return;
     static const char* const kStates[] = {"failed", "chosen", "complete", "incomplete"};
@@ -112,6 +121,18 @@ void PrintJson(const AnalysisReport& r) {
         out += ",\"fitting\":[";
         for (size_t i = 0; i < r.fitting.size(); ++i) out += (i ? "," : "") + JsonString(r.fitting[i]);
         out += "]";
+        out += ",\"nearest\":";
+        if (r.nearest.nIndex < 0) {
+            out += "null";
+        } else {
+            out += "{\"name\":" + JsonString(r.nearest.name) + ",\"file\":" + JsonString(r.nearest.path);
+            out += ",\"known\":" + std::to_string(r.nearest.nKnown);
+            out += ",\"columns\":" + std::to_string(r.nearest.nColumns);
+            out += ",\"unknown_headers\":[";
+            for (size_t i = 0; i < r.nearest.unknownHeaders.size(); ++i)
+                out += (i ? "," : "") + JsonString(r.nearest.unknownHeaders[i]);
+            out += "]}";
+        }
     }
     if (r.bMapping) {
         out += ",\"mapping\":{";
@@ -172,6 +193,7 @@ int Analyze(int argc, char** argv) {
         if (!report.bMapping) {
             report.bFitting = true;
             report.fitting = session.FittingMappings();
+            if (report.fitting.empty()) report.nearest = session.FindNearest();
         }
     }
     if (report.bMapping) {
