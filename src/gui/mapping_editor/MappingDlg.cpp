@@ -255,6 +255,8 @@ void CMappingDlg::OnInitDialog() {
     MeasureAnchors();
     m_bLayoutReady = true;
     GrowToOpeningHeight();
+    // The first column to look at is in view, however far down it lies.
+    if (m_pList->FirstMarkedRow() >= 0) m_pList->ShowRow(m_pList->FirstMarkedRow());
 
     m_pList->SetReceiver(this);
     UpdateInfo();

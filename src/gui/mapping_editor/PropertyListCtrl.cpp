@@ -185,6 +185,12 @@ int CPropertyListCtrl::ReviewCount() const {
     return n;
 }
 
+int CPropertyListCtrl::FirstMarkedRow() const {
+    for (int i = 0; i < static_cast<int>(m_origins.size()); ++i)
+        if (IsMarkedForReview(i)) return i;
+    return -1;
+}
+
 void CPropertyListCtrl::ShowReviewMark(int nRow) {
     QTableWidgetItem* pItem = item(nRow, 0);
     if (pItem == nullptr) return;

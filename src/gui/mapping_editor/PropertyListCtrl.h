@@ -58,6 +58,7 @@ public:
     void SetReviewMarks(std::vector<CodeOrigin> origins) { m_origins = std::move(origins); }
     bool IsMarkedForReview(int nRow) const;
     int ReviewCount() const;
+    int FirstMarkedRow() const;  // -1 for none
     // Column titles and widths, the row height and the first boxes.
     void InitColumns();
     // One list row per CSV column; each box shows its row's type.
