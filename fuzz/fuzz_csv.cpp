@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FuzzFiles.h"
+#include "database/ContactRules.h"
 #include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
 #include "import/DataMap.h"
@@ -15,6 +16,36 @@
 
 using qvxfuzz::TempPath;
 using qvxfuzz::WriteBytes;
+
+namespace {
+
+// The rows the contact rules make of the table under a mapping taken from
+// the input's bytes: every row gives a contact or a reason, every value fits
+// its limit, every dial number has two characters or more.
+void CheckContactRules(CDataMap& table, const uint8_t* data, size_t size) {
+    static const char* const kCodes[] = {"N", "C", "PD", "E", "L", "-", "X", "G"};
+    CDataRow* mapping = table.GetMappingRow();
+    if (mapping == nullptr || size == 0) return;
+    for (int j = 0; j < table.GetColumnCount(); ++j)
+        mapping->SetField(j, kCodes[data[static_cast<size_t>(j) % size] % 8]);
+    const ImportTally tally = TallyImport(table);
+    if (tally.nContacts + tally.nSkipped != tally.nRows || tally.nRows != table.GetRowCount())
+        __builtin_trap();
+    const CContactRules rules(table);
+    CContactRow row;
+    table.Rewind();
+    while (const CDataRow* pRow = table.NextRow()) {
+        rules.ReadRow(pRow, row);
+        if (row.skip != qvxrules::SkipReason::kNone) continue;
+        if (row.contact.name.empty() || row.contact.name.size() > qvxrules::kMaxNameBytes) __builtin_trap();
+        for (const ContactDetailRow& detail : row.details.rows) {
+            if (detail.value.empty() || detail.value.size() > qvxrules::kMaxValueBytes) __builtin_trap();
+            if (detail.type == "P" && detail.value.size() < 2) __builtin_trap();
+        }
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = TempPath(".csv");
@@ -54,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int rows = table.GetRowCount();
         parser.ParseData(2);
         if (table.GetRowCount() != rows) __builtin_trap();
+        CheckContactRules(table, data, size);
     }
     return 0;
 }

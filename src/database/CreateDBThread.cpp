@@ -37,6 +37,7 @@ void CCreateDBThread::DoWork() {
     LOG_INFO(qvxlog::CrDBThr, "DoWork() begin");
     m_nLastResult = 1;
     m_nLastDBError = 0;
+    m_lastTally = ImportTally();
     m_bKeptLater = false;
     {
         CQVXDBBuilder builder;
@@ -88,7 +89,9 @@ void CCreateDBThread::EndWork() {
 int CCreateDBThread::BuildDb(CQVXDBBuilder& builder) {
     if (m_pImportData == nullptr || m_pImportData->m_pDataMap == nullptr) return -1;
     Hooks hooks(*this);
-    return builder.BuildDb(*m_pImportData->m_pDataMap, &hooks);
+    const int nResult = builder.BuildDb(*m_pImportData->m_pDataMap, &hooks);
+    m_lastTally = builder.GetTally();
+    return nResult;
 }
 
 int CCreateDBThread::CountHiddenPropTypes() {

@@ -50,6 +50,9 @@ public:
     // When the last run's database was built but could not become last.db:
     // the system error why; else 0.
     int GetLastDBError() const { return m_nLastDBError; }
+    // What the last run's build made of the rows: rows that gave no contact
+    // and values not stored, with their first lines (empty when nothing was built).
+    const ImportTally& GetLastTally() const { return m_lastTally; }
     // The last run's database was built, but a build started later had
     // already become last.db, which stays.
     bool KeptLaterBuild() const { return m_bKeptLater; }
@@ -71,5 +74,6 @@ private:
     CImportData* m_pImportData = nullptr;
     int m_nLastResult = 1;
     int m_nLastDBError = 0;
+    ImportTally m_lastTally;
     bool m_bKeptLater = false;
 };

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "database/ContactRules.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
-#include "import/ContactName.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
 #include "support/LogModules.h"
@@ -71,9 +71,8 @@ constexpr const char* kInsertContact =
 constexpr const char* kInsertDetail =
     "INSERT INTO ContactDetail (ContactId,PropertyKey,Value,PropertyType,Position) VALUES(?,?,?,?,?)";
 
-// Cells are read with room for this many characters; longer ones read as empty.
+// The name parts of InsertContact are cut with room for this many characters.
 constexpr int kCellChars = 1024;
-constexpr int kValueChars = 1025;
 constexpr int kTextBuffer = 261;
 
 constexpr int kContactBookId = 100;
@@ -88,6 +87,19 @@ const char* OrEmpty(const char* psz) {
 void BindText(sqlite3_stmt* pStmt, int nIndex, const char* pszText) {
     // The texts outlive the step that uses them, so SQLite need not copy them.
     sqlite3_bind_text(pStmt, nIndex, OrEmpty(pszText), -1, SQLITE_STATIC);
+}
+
+// A text of the given length; SQLite is told it is one even when empty.
+void BindView(sqlite3_stmt* pStmt, int nIndex, std::string_view text) {
+    sqlite3_bind_text(pStmt, nIndex, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
+                      SQLITE_STATIC);
+}
+
+// "5, 9, 12" for the trace log.
+std::string LinesText(const std::vector<int>& lines) {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) text += (i ? ", " : "") + std::to_string(lines[i]);
+    return text.empty() ? "-" : text;
 }
 
 // Errors after which the file cannot hold the complete data any more (as
@@ -222,6 +234,32 @@ int CQVXDBBuilder::InsertDetailRow(int nContactId, const char* pszKey, const cha
     return StepInsert(pStmt);
 }
 
+int CQVXDBBuilder::WriteContactRow(int nContactId, const CContactOut& contact) {
+    sqlite3_stmt* pStmt = nullptr;
+    int nResult = PrepareInsert(kSlotContact, kInsertContact, &pStmt);
+    if (nResult != qvxdb::kOk) return nResult;
+    sqlite3_bind_int(pStmt, 1, nContactId);
+    BindView(pStmt, 2, contact.name);
+    BindView(pStmt, 3, contact.company);
+    BindText(pStmt, 4, m_szUpdateDate);
+    sqlite3_bind_int(pStmt, 5, kContactRowBookId);
+    sqlite3_bind_int(pStmt, 6, kContactRowGroupId);
+    for (int i = 0; i < qvxdb::kNameParts; ++i) BindView(pStmt, 7 + i, contact.parts[static_cast<size_t>(i)]);
+    return StepInsert(pStmt);
+}
+
+int CQVXDBBuilder::WriteDetailRow(int nContactId, const ContactDetailRow& row) {
+    sqlite3_stmt* pStmt = nullptr;
+    int nResult = PrepareInsert(kSlotDetail, kInsertDetail, &pStmt);
+    if (nResult != qvxdb::kOk) return nResult;
+    sqlite3_bind_int(pStmt, 1, nContactId);
+    BindView(pStmt, 2, row.key);
+    BindView(pStmt, 3, row.value);
+    BindView(pStmt, 4, row.type);
+    sqlite3_bind_int(pStmt, 5, row.nPosition);
+    return StepInsert(pStmt);
+}
+
 int CQVXDBBuilder::InsertContactDetail(int nContactId, const char* pszKey, const char* pszValue,
                                        const char* pszType, int nPosition) {
     pszType = OrEmpty(pszType);
@@ -328,38 +366,9 @@ private:
     int m_nInserts = 0;
 };
 
-// The columns the contact row itself is made of: every column mapped to the
-// name (its parts, in column order) and the last one mapped to the company
-// (-1 when none is). No column mapped to either gives details.
-struct ContactColumns {
-    std::vector<int> names;
-    int nCompany = -1;
-    std::vector<bool> contact;  // per column: name or company
-
-    bool Holds(int nColumn) const { return contact[static_cast<size_t>(nColumn)]; }
-};
-
-ContactColumns FindContactColumns(CDataRow* pMapping, int nColumns) {
-    ContactColumns columns;
-    columns.contact.assign(static_cast<size_t>(std::max(nColumns, 0)), false);
-    char szCode[kCellChars + 1];
-    for (int i = 0; i < nColumns; ++i) {
-        ReadCell(pMapping, i, szCode, kCellChars);
-        const bool bName = std::strcmp(szCode, qvxcode::kName) == 0;
-        const bool bCompany = std::strcmp(szCode, qvxcode::kCompany) == 0;
-        if (bName) columns.names.push_back(i);
-        if (bCompany) columns.nCompany = i;
-        columns.contact[static_cast<size_t>(i)] = bName || bCompany;
-    }
-    return columns;
-}
-
-// The contact's name of a row: its name columns joined (JoinNameCells);
-// empty means the row gets no contact. Both passes read it the same way, so
-// that details are written exactly for the rows that got a contact.
-void ReadContactName(CDataRow* pRow, const ContactColumns& columns, std::string& name) {
-    JoinNameCells(pRow, columns.names, name);
-}
+// Flags of a row in one build.
+constexpr uint8_t kHasContact = 1;
+constexpr uint8_t kHasNotStored = 2;
 
 }  // namespace
 
@@ -376,11 +385,11 @@ struct CQVXDBBuilder::BuildRun {
 
     CBuildDbHooks* pHooks;
     CTransactionBatcher batcher;
-    int nColumns = 0;
-    CDataRow* pHeader = nullptr;
-    CDataRow* pMapping = nullptr;
-    ContactColumns columns;
+    std::optional<CContactRules> rules;
     int nRows = 0;
+    // Per row, in key order: kHasContact when the contact pass gave it a
+    // contact, kHasNotStored once a value of it was not stored.
+    std::vector<uint8_t> hasContact;
 };
 
 int CQVXDBBuilder::FailBuild(int nCode) {
@@ -420,21 +429,27 @@ void CQVXDBBuilder::WriteBookAndGroup() {
 
 int CQVXDBBuilder::WriteContacts(CDataMap& map, BuildRun& run) {
     char szText[kTextBuffer];
-    std::string name;
-    char szCompany[kCellChars + 1];
+    CContactOut contact;
     map.Rewind();
     GetText(qvxtext::kProgressDlg_Info_Contacts, szText, sizeof szText);
     run.Info(szText);
     LOG_INFO(qvxlog::CrDBThr, "Entry contacts start");
+    run.hasContact.assign(static_cast<size_t>(std::max(run.nRows, 0)), 0);
     for (int r = 0; r < run.nRows; ++r) {
         CDataRow* pRow = map.NextRow();
         if (pRow == nullptr) break;
-        ReadContactName(pRow, run.columns, name);
-        szCompany[0] = '\0';
-        if (run.columns.nCompany >= 0) ReadCell(pRow, run.columns.nCompany, szCompany, kCellChars);
-        if (!name.empty()) {
-            InsertContact(pRow->GetKey(), name.c_str(), szCompany, kContactRowBookId, kContactRowGroupId);
+        const qvxrules::SkipReason skip = run.rules->ReadContact(pRow, contact);
+        if (skip == qvxrules::SkipReason::kNone) {
+            WriteContactRow(pRow->GetKey(), contact);
             run.batcher.CountInsert();
+            run.hasContact[static_cast<size_t>(r)] = kHasContact;
+            ++m_tally.nContacts;
+            if (!contact.notStored.empty()) {
+                run.hasContact[static_cast<size_t>(r)] |= kHasNotStored;
+                m_tally.AddNotStored(CContactRules::LineOf(pRow), contact.notStored.size());
+            }
+        } else {
+            m_tally.AddSkipped(CContactRules::LineOf(pRow), skip);
         }
         if (AfterRow(run, "Abort while entry contacts") != 0) return -1;
     }
@@ -444,20 +459,12 @@ int CQVXDBBuilder::WriteContacts(CDataMap& map, BuildRun& run) {
 int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
     LOG_INFO(qvxlog::CrDBThr, "Entry details start");
     char szText[kTextBuffer];
-    char szKey[kCellChars + 1];
-    char szCode[kCellChars + 1];
-    std::string name;
-    char szCell[kValueChars + 1];
-    for (int i = 0; i < run.nColumns; ++i) {
-        if (run.columns.Holds(i)) continue;
-        ReadCell(run.pHeader, i, szKey, kCellChars);
-        ReadCell(run.pMapping, i, szCode, kCellChars);
-        if (std::strcmp(szCode, qvxcode::kHidden) == 0) continue;
-
+    CDetailsOut details;
+    for (int i : run.rules->GetDetailColumns()) {
         GetText(qvxtext::kProgressDlg_Info_Details, szText, sizeof szText);
         // The text comes from language.ini: formatted safely, and cut as a
         // 261-byte buffer would cut it.
-        std::string infoText = FormatTextWithString(szText, szKey);
+        std::string infoText = FormatTextWithString(szText, std::string(run.rules->GetHeader(i)).c_str());
         if (infoText.size() > kTextBuffer - 1) infoText.resize(kTextBuffer - 1);
         run.Info(infoText.c_str());
 
@@ -465,12 +472,17 @@ int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
         for (int r = 0; r < run.nRows; ++r) {
             CDataRow* pRow = map.NextRow();
             if (pRow == nullptr) break;
-            ReadContactName(pRow, run.columns, name);
-            if (name.empty()) continue;
-            ReadCell(pRow, i, szCell, kValueChars);
-            if (szCell[0] != '\0') {
-                InsertContactDetail(pRow->GetKey(), szKey, szCell, szCode, i);
+            uint8_t& flags = run.hasContact[static_cast<size_t>(r)];
+            if ((flags & kHasContact) == 0) continue;
+            details.Clear();
+            if (run.rules->AppendDetails(pRow, i, details)) {
+                for (const ContactDetailRow& row : details.rows) WriteDetailRow(pRow->GetKey(), row);
                 run.batcher.CountInsert();
+                if (!details.notStored.empty()) {
+                    m_tally.AddNotStored(CContactRules::LineOf(pRow), details.notStored.size(),
+                                         (flags & kHasNotStored) == 0);
+                    flags |= kHasNotStored;
+                }
             }
             if (AfterRow(run, "Abort while entry details") != 0) return -1;
         }
@@ -530,15 +542,19 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     WriteBookAndGroup();
 
     BuildRun run(*this, pHooks);
-    run.nColumns = map.GetColumnCount();
-    run.pHeader = map.GetHeaderRow();
-    run.pMapping = map.GetMappingRow();
-    run.columns = FindContactColumns(run.pMapping, run.nColumns);
+    run.rules.emplace(map);
     run.nRows = map.GetRowCount();
+    m_tally = ImportTally();
+    m_tally.nRows = std::max(run.nRows, 0);
     if (WriteContacts(map, run) != 0) return -1;
     if (WriteDetails(map, run) != 0) return -1;
     if (WriteIndexes(run) != 0) return -1;
     if (FinishBuild() != 0) return -1;
+    LOG_INFO(
+        qvxlog::CrDBThr,
+        "BuildDb() %d of %d rows give no contact (first lines %s), %d values not stored (first lines %s)",
+        m_tally.nSkipped, m_tally.nRows, LinesText(m_tally.skippedLines).c_str(), m_tally.nNotStored,
+        LinesText(m_tally.notStoredLines).c_str());
     LOG_INFO(qvxlog::CrDBThr, "BuildDb() finish");
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "database/ContactRules.h"
 #include "database/DBBuilder.h"
 #include "database/HeldFile.h"
 
@@ -96,6 +97,9 @@ public:
     // data could not be written completely (disk full, file size limit, I/O
     // error). The connection is closed on return in every case.
     int BuildDb(CDataMap& map, CBuildDbHooks* pHooks);
+    // What the last BuildDb made of the rows (all but the detail count),
+    // also of a build that did not end; the rules are CContactRules.
+    const ImportTally& GetTally() const { return m_tally; }
 
     // --- files ---
 
@@ -200,9 +204,13 @@ private:
     void NoteFailure(int nRc);
     int PrepareInsert(size_t nSlot, const char* pszSql, sqlite3_stmt** ppStmt);
     int StepInsert(sqlite3_stmt* pStmt);
+    // The rows exactly as the rules gave them.
+    int WriteContactRow(int nContactId, const CContactOut& contact);
+    int WriteDetailRow(int nContactId, const ContactDetailRow& row);
     int InsertDetailRow(int nContactId, const char* pszKey, const char* pszValue, const char* pszType,
                         int nPosition);
 
+    ImportTally m_tally;
     // The first error that means the file cannot be written completely.
     int m_nWriteError = 0;
     int m_nFileError = 0;

@@ -366,7 +366,10 @@ int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
             --skip;
         } else {
             std::string_view line = m_csv.GetRecord(k);
-            ParseLine(m_pTable, nullptr, line.data(), line.size(), m_cSeparator, m_cDelimiter, 0);
+            CDataRow* row = nullptr;
+            ParseLine(m_pTable, &row, line.data(), line.size(), m_cSeparator, m_cDelimiter, 0);
+            // Rows are named by the line they start on, also after the lines are given back.
+            if (row != nullptr) row->SetLine(m_csv.GetFirstLine(k));
         }
         if (pCallback && pCallback(pContext) == -1) return CSV_ERR_ABORTED;
     }

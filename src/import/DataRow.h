@@ -94,6 +94,9 @@ public:
     int GetKey() const { return m_nKey; }
     void SetKey(int nKey) { m_nKey = nKey; }
     int GetFieldCount() const { return m_nFields; }
+    // The file line the row starts on (1-based); 0 when not known.
+    int GetLine() const { return m_nLine; }
+    void SetLine(int nLine) { m_nLine = nLine; }
 
     // Replaces the slot's text by a copy of pszText; a null text makes the
     // slot absent. -15801 for a bad index, -15001 when no copy can be made
@@ -117,6 +120,7 @@ private:
 
     int m_nFields;
     int m_nKey = 0;
+    int m_nLine = 0;
     // Where each slot's text is in the store.
     CCellArena::TextRef* m_pSlots = nullptr;
     CCellArena* m_pArena = nullptr;

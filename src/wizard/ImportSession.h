@@ -126,6 +126,10 @@ public:
     // Fills the import's part of the wizard's state.
     void Describe(qvxwizard::WizardState& state) const;
 
+    // Parses the data rows into the table, as a build does first (for the
+    // counts and the preview without a build). 0 on success.
+    int ParseRows() { return m_parser.ParseData(2); }
+
     // What a build is lent: the parser and the table.
     CImportData ImportData() { return CImportData{&m_table, &m_parser}; }
 

@@ -107,7 +107,7 @@ std::string Contacts(int n) {
 }
 
 TEST_F(CreateDBThreadTest, BuildsAndReplacesLastDb) {
-    Analyze(Contacts(3) + ";no name;1;2;3\r\n", kMap);
+    Analyze(Contacts(3) + ";;1;2;3\r\n", kMap);
     Recorder recorder;
     Run(recorder);
     // 5 lines x (5 columns - X - C + 1) = 20
@@ -120,9 +120,12 @@ TEST_F(CreateDBThreadTest, BuildsAndReplacesLastDb) {
     EXPECT_EQ(worker.GetLastResult(), 0);
     EXPECT_TRUE(worker.IsStopRequested());
 
-    // Only last.db is left; it holds the three named contacts.
+    // Only last.db is left; it holds the three named contacts, and the
+    // worker names the row without name or company by its file line.
     EXPECT_EQ(DatabaseFiles(), std::vector<std::string>{"last.db"});
     EXPECT_EQ(qvxdbtest::Scalar(dir.File("last.db"), "SELECT COUNT(*) FROM Contact"), "3");
+    EXPECT_EQ(worker.GetLastTally().nSkipped, 1);
+    EXPECT_EQ(worker.GetLastTally().skippedLines, std::vector<int>{5});
     // Parse texts first, then contacts, then one details text per detail
     // column, then the finishing text.
     ASSERT_EQ(recorder.texts.size(), 5u);

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "BuildTestUtil.h"
 #include "DbTestUtil.h"
+#include "database/ContactRules.h"
 #include "database/QVXDBBuilder.h"
 
 namespace {
@@ -24,6 +26,7 @@ protected:
         CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
         int rc = builder.BuildDb(m_map, pHooks != nullptr ? pHooks : &m_hooks);
         EXPECT_FALSE(builder.IsOpen());
+        m_tally = builder.GetTally();
         return rc;
     }
     std::vector<Row> Contacts() {
@@ -40,6 +43,7 @@ protected:
 
     CDataMap m_map;
     CRecordingHooks m_hooks;
+    ImportTally m_tally;
 };
 
 // A contact row as the table holds it: id, name, company, then the parts.
@@ -120,6 +124,8 @@ TEST_F(BuildDb, ContentOfEveryColumn) {
     EXPECT_EQ(Contacts(),
               (std::vector<Row>{
                   ContactRow("0", "Anna-Lena van der Berg", "ACME", {"Anna", "Lena", "van", "der", "Berg"}),
+                  // A company alone is a contact under the company's name.
+                  ContactRow("1", "Ghost Inc", "Ghost Inc", {"Ghost", "Inc"}),
                   ContactRow("2", "Bob", "", {"Bob"}),
                   ContactRow("3", "Carl", "C'orp", {"Carl"}),
               }));
@@ -127,11 +133,16 @@ TEST_F(BuildDb, ContentOfEveryColumn) {
     EXPECT_EQ(Details(), (std::vector<Row>{
                              {"0", "qVx_Mobil", "+49171123456", "P", "2147483647"},
                              {"0", "Mobil", "+49 (0)171 123-456", "PD", "2"},
+                             {"1", "qVx_Mobil", "0171999", "P", "2147483647"},
+                             {"1", "Mobil", "0171/999", "PD", "2"},
                              {"0", "E-Mail", "anna@x.de", "E", "3"},
+                             {"1", "E-Mail", "g@x", "E", "3"},
                              {"3", "E-Mail", "c@x", "E", "3"},
                              {"0", "Notiz", "note 1", "", "4"},
+                             {"1", "Notiz", "n", "", "4"},
                              {"3", "Notiz", "x", "", "4"},
                              {"0", "Ort", "Berlin", "L", "6"},
+                             {"1", "Ort", "Hamburg", "L", "6"},
                              {"2", "Ort", "K\xc3\xb6ln", "L", "6"},
                          }));
     // Texts are stored as text, never NULL; numbers as integers.
@@ -148,8 +159,8 @@ TEST_F(BuildDb, ContentOfEveryColumn) {
                "typeof(Position)!='integer'"),
         "0");
 
-    // Contact pass: one step per row; details pass: one per named row and column.
-    EXPECT_EQ(m_hooks.m_nSteps, 4 + 4 * 3);
+    // Contact pass: one step per row; details pass: one per contact and column.
+    EXPECT_EQ(m_hooks.m_nSteps, 4 + 4 * 4);
     EXPECT_EQ(m_hooks.m_infoTexts,
               (std::vector<std::string>{"Writing the contacts ...", "Details of Mobil (100%)",
                                         "Details of E-Mail (100%)", "Details of Notiz (100%)",
@@ -163,9 +174,9 @@ TEST_F(BuildDb, NameColumnsAreJoinedInColumnOrder) {
                   {"José", "c1", "Luis", "García Pérez", "c2", "p0"},
                   {"Hans-Peter", "c1", "", "Schmidt", Cell(), "p1"},
                   {Cell(), Cell(), Cell(), "Solo", Cell(), "p2"},
-                  {"", "c1", "", "", "c2", "p3"},     // no name: no contact, no details
+                  {"", "c1", "", "", "c2", "p3"},     // no name: listed under the (last) company
                   {a511, "", "", b512, "", "p4"},     // 1,024 bytes joined: kept
-                  {a511, "", "", b513, "", "p5"},     // 1,025 bytes joined: empty
+                  {a511, "", "", b513, "", "p5"},     // 1,025 bytes joined: no contact
                   {x1025, "", "Kurz", "", "", "p6"},  // a cell over the limit counts as empty
               });
     ASSERT_EQ(Build(), 0);
@@ -174,6 +185,7 @@ TEST_F(BuildDb, NameColumnsAreJoinedInColumnOrder) {
                   ContactRow("0", "José Luis García Pérez", "c2", {"José", "Luis", "García", "Pérez"}),
                   ContactRow("1", "Hans-Peter Schmidt", "", {"Hans", "Peter", "Schmidt"}),
                   ContactRow("2", "Solo", "", {"Solo"}),
+                  ContactRow("3", "c2", "c2", {"c2"}),
                   ContactRow("4", a511 + " " + b512, "", {a511, b512}),
                   ContactRow("6", "Kurz", "", {"Kurz"}),
               }));
@@ -182,9 +194,101 @@ TEST_F(BuildDb, NameColumnsAreJoinedInColumnOrder) {
                              {"0", "P", "p0", "", "5"},
                              {"1", "P", "p1", "", "5"},
                              {"2", "P", "p2", "", "5"},
+                             {"3", "P", "p3", "", "5"},
                              {"4", "P", "p4", "", "5"},
                              {"6", "P", "p6", "", "5"},
                          }));
+    // Rows without a file count one line each after the header.
+    EXPECT_EQ(m_tally.nSkipped, 1);
+    EXPECT_EQ(m_tally.nNameTooLong, 1);
+    EXPECT_EQ(m_tally.skippedLines, std::vector<int>{7});
+    EXPECT_EQ(m_tally.nNotStored, 1);
+    EXPECT_EQ(m_tally.notStoredLines, std::vector<int>{8});
+}
+
+// Lists in one cell, values not stored, and the rows the rules give for a
+// preview: exactly the rows the database holds.
+TEST_F(BuildDb, ListsInOneCellAndWhatIsNotStored) {
+    const std::string v1026(1026, 'v');
+    FillTable(m_map, {"Name", "Firma", "Phone", "E-mail", "Address", "Note", "Phone (3)"},
+              {"N", "C", "PD", "E", "L", "-", "G"},
+              {
+                  {"Anna", "", "+49 171 1 ::: n/a ::: +49 (0)30 2", " a@x ::: ::: b@y ",
+                   "Weg 1\nKöln ::: Hof 2", "a ::: b", ""},
+                  {"", "Taxi Nord", " 0711 5 ", "t@x:::", "", "", "g"},
+                  {"", "", "030 1", "", "", "", ""},
+                  {"Bob", std::string(1025, 'c'), "1 ::: " + v1026 + " ::: 0711", v1026, "", "", "grp"},
+              });
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Query(DbPath(), "SELECT ContactId, Name, Company FROM Contact ORDER BY ContactId"),
+              (std::vector<Row>{{"0", "Anna", ""}, {"1", "Taxi Nord", "Taxi Nord"}, {"3", "Bob", ""}}));
+    const std::vector<Row> details =
+        Query(DbPath(),
+              "SELECT ContactId, PropertyKey, Value, PropertyType, Position FROM "
+              "ContactDetail ORDER BY ContactId, PropertyKey");
+    EXPECT_EQ(details, (std::vector<Row>{
+                           {"0", "Address", "Weg 1\nKöln", "L", "4"},
+                           {"0", "Address (2)", "Hof 2", "L", "4"},
+                           {"0", "E-mail", "a@x", "E", "3"},
+                           {"0", "E-mail (2)", "b@y", "E", "3"},
+                           {"0", "Note", "a ::: b", "", "5"},
+                           {"0", "Phone", "+49 171 1", "PD", "2"},
+                           {"0", "Phone (3)", "+49 (0)30 2", "PD", "2"},
+                           {"0", "qVx_Phone", "+491711", "P", "2147483647"},
+                           {"0", "qVx_Phone (3)", "+49302", "P", "2147483647"},
+                           {"1", "E-mail", "t@x", "E", "3"},
+                           {"1", "Phone", " 0711 5 ", "PD", "2"},
+                           {"1", "Phone (3)", "g", "G", "6"},
+                           {"1", "qVx_Phone", "07115", "P", "2147483647"},
+                           {"3", "Phone (3)", "grp", "G", "6"},
+                           {"3", "qVx_Phone (3)", "0711", "P", "2147483647"},
+                       }));
+    EXPECT_EQ(m_tally.nContacts, 3);
+    EXPECT_EQ(m_tally.nSkipped, 1);
+    EXPECT_EQ(m_tally.skippedLines, std::vector<int>{4});
+    // Anna's "n/a"; Bob's company, "1", the long list part and the long e-mail.
+    EXPECT_EQ(m_tally.nNotStored, 5);
+    EXPECT_EQ(m_tally.nNotStoredRows, 2);
+    EXPECT_EQ(m_tally.notStoredLines, (std::vector<int>{2, 5}));
+
+    // The same rules without building give the same rows and counts.
+    const ImportTally counted = TallyImport(m_map);
+    EXPECT_EQ(counted.nContacts, m_tally.nContacts);
+    EXPECT_EQ(counted.nDetails, static_cast<long long>(details.size()));
+    EXPECT_EQ(counted.skippedLines, m_tally.skippedLines);
+    EXPECT_EQ(counted.nNotStored, m_tally.nNotStored);
+    EXPECT_EQ(counted.nNotStoredRows, m_tally.nNotStoredRows);
+    EXPECT_EQ(counted.notStoredLines, m_tally.notStoredLines);
+    const CContactRules rules(m_map);
+    CContactRow row;
+    std::vector<Row> shown;
+    m_map.Rewind();
+    while (const CDataRow* pRow = m_map.NextRow()) {
+        rules.ReadRow(pRow, row);
+        for (const ContactDetailRow& d : row.details.rows)
+            shown.push_back({std::to_string(row.nKey), std::string(d.key), std::string(d.value),
+                             std::string(d.type), std::to_string(d.nPosition)});
+    }
+    std::sort(shown.begin(), shown.end(), [](const Row& a, const Row& b) {
+        return std::stoi(a[0]) != std::stoi(b[0]) ? std::stoi(a[0]) < std::stoi(b[0]) : a[1] < b[1];
+    });
+    EXPECT_EQ(shown, details);
+}
+
+// Many parts under a long header: every made key stays whole however many
+// there are.
+TEST_F(BuildDb, ALongListUnderALongHeaderKeepsEveryPart) {
+    const std::string header(1000, 'h');
+    std::string cell;
+    for (int k = 1; k <= 100; ++k) cell += (k > 1 ? " ::: " : "") + std::to_string(10 + k);
+    FillTable(m_map, {"Name", header}, {"N", "PD"}, {{"Anna", cell}});
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM ContactDetail"), "200");
+    EXPECT_EQ(
+        Query(DbPath(), "SELECT Value, PropertyType FROM ContactDetail WHERE PropertyKey = 'qVx_" + header +
+                            " (100)' OR PropertyKey = '" + header + " (100)' ORDER BY PropertyType"),
+        (std::vector<Row>{{"110", "P"}, {"110", "PD"}}));
+    EXPECT_EQ(TallyImport(m_map).nDetails, 200);
 }
 
 TEST_F(BuildDb, WithoutCompanyColumnTheCompanyIsEmpty) {

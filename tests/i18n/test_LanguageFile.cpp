@@ -25,10 +25,15 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kMappingDlg_Info_Review,
                                               qvxtext::kMainDlg_Info_ReadAs,
                                               qvxtext::kMainDlg_Info_RowMismatched,
+                                              qvxtext::kMainDlg_Info_RowSkipped,
+                                              qvxtext::kMainDlg_Info_ValueNotStored,
+
                                               qvxtext::kMainDlg_Info_CSVNotTaken_Type,
                                               qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable};
 // Texts used as formats with two string arguments.
-const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched};
+const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched,
+                                                 qvxtext::kMainDlg_Info_RowsSkipped,
+                                                 qvxtext::kMainDlg_Info_ValuesNotStored};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut

@@ -83,6 +83,37 @@ TEST_F(QvxBuildTest, AnalyzeAndBuildReportCharacterSetAndMismatchedRows) {
     EXPECT_EQ(r.err, "");
 }
 
+// Rows that give no contact and values not stored are named by the file
+// line their row starts on (a quoted note over two lines counts both),
+// before building and by the build.
+TEST_F(QvxBuildTest, AnalyzeAndBuildNameSkippedRowsAndValuesNotStored) {
+    qvxtest::WriteFile(dir.File("gaps.csv"),
+                       "Name,Firma,Telefon,Notiz\n\"Anna\",,\"+49 171 1 ::: +49 30 2\",\"two\nlines\"\n"
+                       ",Taxi Nord,0711 5,\n,,030 1,\n\"Bob\",,n/a,\n");
+    qvxtest::WriteFile(dir.File("gaps.map"),
+                       "Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\",\"Notiz\"\r\n"
+                       "\"N\",\"C\",\"PD\",\"-\"\r\n");
+    Result r = Run("qvxbuild", {"analyze", "gaps.csv", "--map", "gaps.map", "--json"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\"skipped\":1,\"skipped_lines\":[5],\"values_not_stored\":1,"
+                         "\"values_not_stored_lines\":[6]}"),
+              std::string::npos)
+        << r.out;
+    r = Run("qvxbuild", {"analyze", "gaps.csv", "--json"});
+    EXPECT_NE(r.out.find("\"skipped\":null,\"skipped_lines\":null"), std::string::npos) << r.out;
+
+    r = Run("qvxbuild", {"build", "gaps.csv", "gaps.map", "--out", "gaps.db"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: 1 row gives no contact"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("it starts on line 5\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: 1 value was not stored"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("in the row on line 6\n"), std::string::npos) << r.err;
+    EXPECT_EQ(qvxdbtest::Scalar(
+                  dir.File("gaps.db"),
+                  "SELECT group_concat(Name, '|') FROM (SELECT Name FROM Contact ORDER BY ContactId)"),
+              "Anna|Taxi Nord|Bob");
+}
+
 // Every export shape gives one contact per person, notes over several
 // lines whole, in UTF-8.
 TEST_F(QvxBuildTest, ExportsBuildOneContactPerPerson) {
@@ -197,8 +228,10 @@ TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
     EXPECT_NE(r.err.find("\"Google Contacts\" (" + program + "/mappings/google-contacts.map)"),
               std::string::npos)
         << r.err;
-    EXPECT_EQ(qvxdbtest::Scalar(dir.File("google.db"), "SELECT group_concat(Name, '|') FROM Contact"),
-              "Hans-Peter Schmidt|José Luis García Pérez");
+    EXPECT_EQ(qvxdbtest::Scalar(
+                  dir.File("google.db"),
+                  "SELECT group_concat(Name, '|') FROM (SELECT Name FROM Contact ORDER BY ContactId)"),
+              "Hans-Peter Schmidt|José Luis García Pérez|Müller & Söhne GmbH");
 
     // Nothing fits: exit 3, and no database.
     r = Run("qvxbuild", {"build", "contacts.csv"});

@@ -8,6 +8,7 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "Options.h"
+#include "database/ContactRules.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
@@ -44,7 +45,16 @@ struct AnalysisReport {
     std::vector<std::string> fitting;
     // When none fits: the nearest mapping, a start for a new one.
     NearestMapping nearest;
+    // With a complete mapping: what the rows give.
+    bool bTally = false;
+    ImportTally tally;
 };
+
+std::string JsonLines(const std::vector<int>& lines) {
+    std::string out = "[";
+    for (size_t i = 0; i < lines.size(); ++i) out += (i ? "," : "") + std::to_string(lines[i]);
+    return out + "]";
+}
 
 std::string ReadText(CDataMap& table, bool bName) {
     std::string buffer(1025, '\0');
@@ -83,6 +93,22 @@ void PrintText(const AnalysisReport& r) {
                    r.nearest.path.c_str(), r.nearest.nKnown, r.nearest.nColumns);
             printf("  unknown headers:\n");
             for (const std::string& header : r.nearest.unknownHeaders) printf("    %s\n", header.c_str());
+        }
+    }
+    if (r.bTally) {
+        printf("skipped: %d\n", r.tally.nSkipped);
+        if (r.tally.nSkipped > 0) {
+            printf("  rows that give no contact start on lines: %s\n",
+                   qvxwizard::MismatchedLinesText(r.tally.nSkipped, r.tally.skippedLines,
+                                                  r.tally.skippedLines.size())
+                       .c_str());
+        }
+        printf("values not stored: %d\n", r.tally.nNotStored);
+        if (r.tally.nNotStored > 0) {
+            printf("  in the rows on lines: %s\n",
+                   qvxwizard::MismatchedLinesText(r.tally.nNotStoredRows, r.tally.notStoredLines,
+                                                  r.tally.notStoredLines.size())
+                       .c_str());
         }
     }
     if (!r.bMapping) return;
@@ -145,6 +171,17 @@ void PrintJson(const AnalysisReport& r) {
         for (size_t i = 0; i < r.codes.size(); ++i) out += (i ? "," : "") + JsonString(r.codes[i]);
         out += "]}";
     }
+    // Known once a complete mapping applies.
+    if (r.bTally) {
+        out += ",\"skipped\":" + std::to_string(r.tally.nSkipped);
+        out += ",\"skipped_lines\":" + JsonLines(r.tally.skippedLines);
+        out += ",\"values_not_stored\":" + std::to_string(r.tally.nNotStored);
+        out += ",\"values_not_stored_lines\":" + JsonLines(r.tally.notStoredLines);
+    } else {
+        out +=
+            ",\"skipped\":null,\"skipped_lines\":null,\"values_not_stored\":null,"
+            "\"values_not_stored_lines\":null";
+    }
     out += "}\n";
     fputs(out.c_str(), stdout);
 }
@@ -205,6 +242,10 @@ int Analyze(int argc, char** argv) {
             CDataRow* mapping = table.GetMappingRow();
             for (int j = 0; j < report.nColumns; ++j)
                 report.codes.push_back(ReadCell(mapping, j, kCellChars));
+        }
+        if (analyzed && mappingState == MAPPING_STATE_COMPLETE && session.ParseRows() == 0) {
+            report.bTally = true;
+            report.tally = TallyImport(table);
         }
     }
     if (json) {

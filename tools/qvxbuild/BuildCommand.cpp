@@ -98,6 +98,29 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     return "";
 }
 
+// The rows that gave no contact and the values not stored, with their lines.
+void ReportTally(const ImportTally& tally) {
+    if (tally.nSkipped > 0) {
+        fprintf(stderr,
+                "qvxbuild build: warning: %d row%s no contact (neither a name nor a company, or a name over "
+                "1,024 bytes); %s %s\n",
+                tally.nSkipped, tally.nSkipped == 1 ? " gives" : "s give",
+                tally.nSkipped == 1 ? "it starts on line" : "they start on lines:",
+                qvxwizard::MismatchedLinesText(tally.nSkipped, tally.skippedLines, tally.skippedLines.size())
+                    .c_str());
+    }
+    if (tally.nNotStored > 0) {
+        fprintf(stderr,
+                "qvxbuild build: warning: %d value%s not stored (a company over 1,024 bytes, another value "
+                "over 1,025 bytes, or a phone number with fewer than two digits), in the %s %s\n",
+                tally.nNotStored, tally.nNotStored == 1 ? " was" : "s were",
+                tally.nNotStoredRows == 1 ? "row on line" : "rows on lines:",
+                qvxwizard::MismatchedLinesText(tally.nNotStoredRows, tally.notStoredLines,
+                                               tally.notStoredLines.size())
+                    .c_str());
+    }
+}
+
 // Analyses the file and applies the mapping given, else the first of the
 // list that fits; says what it found. -1 when the build can go on, else the
 // exit status.
@@ -201,6 +224,7 @@ int RunBuilder(CImportSession& session, int64_t startNs, bool bOut) {
         fprintf(stderr, "qvxbuild build: %s\n",
                 GetText(qvxtext::kCreateDBDlg_Msg_LaterBuildKept, 257).c_str());
     } else {
+        ReportTally(worker.GetLastTally());
         return EXIT_OK;
     }
     return EXIT_BUILD_FAILED;

@@ -1,0 +1,208 @@
+// How one row of the analysed table becomes what the contact database holds:
+// the contact (Name, Company, NPart0 ... NPart9) and its ContactDetail rows,
+// dial-number rows included, or why the row gives no contact. The database
+// builder writes exactly what these rules return and a preview shows the
+// same, so that the two cannot differ.
+//
+// The rules (those of the contact database, with these additions):
+// - the name is the row's non-empty name cells ("N") joined by one blank; a
+//   name cell over 1,024 bytes is not stored (the others still make the
+//   name); a joined name over 1,024 bytes gives no contact;
+// - a row whose name is empty (not too long) becomes a contact under its
+//   company ("C"): Name and Company are the company text, the name parts are
+//   cut from it. A company over 1,024 bytes is not stored; a row with
+//   neither gives no contact, and without a name column no row gives one;
+// - a cell of a phone ("PD"), e-mail ("E") or location ("L") column that
+//   holds ":::" is a list: it is cut at every ":::", each part trimmed of
+//   blanks, empty parts dropped; the k-th kept part is stored under the
+//   header (k = 1) or "<header> (k)" (k >= 2);
+// - a value over 1,025 bytes, and a phone value with fewer than two dial
+//   characters, is not stored (a list part so dropped still counts for k).
+// Output views point into the table's cells, into these rules and into the
+// output object; they stay valid until the output is used again or the
+// table changes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CDataMap;
+class CDataRow;
+
+namespace qvxrules {
+// A name cell, the joined name and the company count up to this many bytes.
+inline constexpr size_t kMaxNameBytes = 1024;
+// Any other value counts up to this many bytes.
+inline constexpr size_t kMaxValueBytes = 1025;
+inline constexpr int kNameParts = 10;
+inline constexpr int kDialNumberPosition = 2147483647;
+// How many line numbers a tally keeps of each kind.
+inline constexpr size_t kLinesKept = 10;
+
+// Why a row gives no contact.
+enum class SkipReason {
+    kNone,         // it gives one
+    kNoName,       // neither a name nor a company
+    kNameTooLong,  // the name is over 1,024 bytes
+};
+
+// Why a value of a row that gives a contact is not stored.
+enum class NotStoredReason {
+    kNameTooLong,     // a name cell over 1,024 bytes
+    kCompanyTooLong,  // a company over 1,024 bytes
+    kValueTooLong,    // another value over 1,025 bytes
+    kNoDialNumber,    // a phone value with fewer than two dial characters
+};
+}  // namespace qvxrules
+
+// One ContactDetail row.
+struct ContactDetailRow {
+    std::string_view key;    // PropertyKey
+    std::string_view value;  // Value
+    std::string_view type;   // PropertyType
+    int nPosition = 0;       // Position: the column's index, or 2147483647 for a dial number
+};
+
+struct NotStoredValue {
+    int nColumn;
+    qvxrules::NotStoredReason reason;
+};
+
+// Texts made for an output (keys with a number, dial numbers). Kept in
+// blocks that are reused output after output, so that a build makes no heap
+// allocation per cell; a text never moves while the output lives.
+class CMadeTexts {
+public:
+    CMadeTexts() = default;
+    CMadeTexts(const CMadeTexts&) = delete;
+    CMadeTexts& operator=(const CMadeTexts&) = delete;
+    CMadeTexts(CMadeTexts&&) = default;
+    CMadeTexts& operator=(CMadeTexts&&) = default;
+
+    // Forgets the texts, keeping the room.
+    void Clear();
+    // Room for nBytes; Commit then makes the first nUsed of them a text.
+    char* Reserve(size_t nBytes);
+    std::string_view Commit(size_t nUsed);
+
+private:
+    static constexpr size_t kBlockBytes = 16384;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::vector<std::unique_ptr<char[]>> m_large;  // texts longer than a block
+    size_t m_nBlock = 0;
+    size_t m_nUsed = 0;
+    char* m_pReserved = nullptr;
+    bool m_bReservedLarge = false;
+};
+
+// The contact of a row, as the table Contact holds it.
+class CContactOut {
+public:
+    std::string_view name;
+    std::string_view company;
+    std::array<std::string_view, qvxrules::kNameParts> parts;  // empty after the last
+    // Values of the name and company columns that are not stored.
+    std::vector<NotStoredValue> notStored;
+
+private:
+    friend class CContactRules;
+    std::string m_name;
+};
+
+// Detail rows in the order they are written.
+class CDetailsOut {
+public:
+    void Clear();
+
+    std::vector<ContactDetailRow> rows;
+    std::vector<NotStoredValue> notStored;
+
+private:
+    friend class CContactRules;
+    CMadeTexts m_texts;
+};
+
+// All a row gives: its contact, or why none, and its detail rows as the
+// database keeps them (of two rows with the same PropertyKey only the later
+// one, which replaces the earlier).
+struct CContactRow {
+    int nKey = 0;   // ContactId
+    int nLine = 0;  // file line the row starts on
+    qvxrules::SkipReason skip = qvxrules::SkipReason::kNone;
+    CContactOut contact;
+    CDetailsOut details;
+};
+
+class CContactRules {
+public:
+    // Takes the header texts and codes of the table's columns; the table's
+    // data rows may change afterwards, its header and mapping rows not.
+    explicit CContactRules(CDataMap& map);
+    CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, int nColumns);
+
+    int GetColumnCount() const { return static_cast<int>(m_columns.size()); }
+    // The columns that give detail rows (neither name, company nor "X"), in
+    // index order.
+    const std::vector<int>& GetDetailColumns() const { return m_detailColumns; }
+    // A column's header (PropertyKey); empty when over 1,024 bytes.
+    std::string_view GetHeader(int nColumn) const;
+    bool HasNameColumn() const { return !m_nameColumns.empty(); }
+
+    // The contact a row gives (kNone), or why it gives none.
+    qvxrules::SkipReason ReadContact(const CDataRow* pRow, CContactOut& out) const;
+    // Appends the detail rows of one column of a row that gives a contact.
+    // True when the cell held a value (stored or not).
+    bool AppendDetails(const CDataRow* pRow, int nColumn, CDetailsOut& out) const;
+    // Everything the row gives.
+    void ReadRow(const CDataRow* pRow, CContactRow& out) const;
+
+    // The file line a row starts on; rows made without a file count one
+    // line each, after the header line.
+    static int LineOf(const CDataRow* pRow);
+
+private:
+    enum class Kind { kName, kCompany, kHidden, kPhone, kList, kPlain };
+    struct Column {
+        std::string header;
+        std::string dialKey;  // "qVx_" + header
+        std::string type;     // the code; "-" is stored as ""
+        Kind kind = Kind::kHidden;
+    };
+
+    void AppendValue(const Column& column, int nColumn, std::string_view key, std::string_view value,
+                     CDetailsOut& out) const;
+    std::string_view NumberedKey(const Column& column, int k, CDetailsOut& out) const;
+
+    std::vector<Column> m_columns;
+    std::vector<int> m_nameColumns;
+    int m_nCompany = -1;
+    std::vector<int> m_detailColumns;
+};
+
+// What the rules make of a whole table: the counts, and the first file
+// lines of the rows that give no contact and of the rows with values not
+// stored (ascending, at most ten each).
+struct ImportTally {
+    int nRows = 0;
+    int nContacts = 0;
+    // ContactDetail rows the database holds (TallyImport only).
+    long long nDetails = 0;
+    int nSkipped = 0;
+    int nNoName = 0;
+    int nNameTooLong = 0;
+    std::vector<int> skippedLines;
+    int nNotStored = 0;
+    int nNotStoredRows = 0;  // rows with a value not stored
+    std::vector<int> notStoredLines;
+
+    void AddSkipped(int nLine, qvxrules::SkipReason reason);
+    // bNewRow: the first values not stored of this row.
+    void AddNotStored(int nLine, size_t nValues, bool bNewRow = true);
+};
+
+// The tally of the table's data rows as they are now, without building.
+ImportTally TallyImport(CDataMap& map);
