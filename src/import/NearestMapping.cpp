@@ -1,6 +1,6 @@
 #include "import/NearestMapping.h"
 
-#include <sys/stat.h>
+#include <dirent.h>
 
 #include <optional>
 #include <set>
@@ -111,7 +111,7 @@ std::vector<CodeOrigin> StartNewMapping(CDataMap& table, const std::string& star
     return origins;
 }
 
-std::string ProposeMappingFileName(const std::string& name, const std::string& folder) {
+std::string ProposeMappingFileName(const std::string& name, const std::vector<std::string>& folders) {
     std::string stem;
     for (char ch : name) {
         const auto c = static_cast<unsigned char>(ch);
@@ -132,11 +132,19 @@ std::string ProposeMappingFileName(const std::string& name, const std::string& f
         while (!stem.empty() && stem.back() == '-') stem.pop_back();
     }
     if (stem.empty()) stem = "mapping";
-    std::string dir = folder;
-    if (!dir.empty() && dir.back() != '/') dir.push_back('/');
+    auto lower = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    };
+    std::set<std::string> taken;
+    for (const std::string& folder : folders) {
+        DIR* pDir = folder.empty() ? nullptr : opendir(folder.c_str());
+        if (pDir == nullptr) continue;
+        while (const dirent* pEntry = readdir(pDir)) taken.insert(lower(pEntry->d_name));
+        closedir(pDir);
+    }
     std::string file = stem + ".map";
-    struct stat info {};
-    for (int n = 2; lstat((dir + file).c_str(), &info) == 0; ++n)
-        file = stem + "-" + std::to_string(n) + ".map";
+    for (int n = 2; taken.count(lower(file)) != 0; ++n) file = stem + "-" + std::to_string(n) + ".map";
     return file;
 }

@@ -41,7 +41,8 @@ NearestMapping FindNearestMapping(CDataMap& table, const std::vector<std::string
 std::vector<CodeOrigin> StartNewMapping(CDataMap& table, const std::string& startPath);
 
 // A file name for a mapping of this name ("Google Contacts (mine)" ->
-// "Google-Contacts-mine.map"), made unique in `folder` with "-2", "-3" ...
-// so that it never names another mapping's file. "mapping.map" for a name
+// "Google-Contacts-mine.map"), made unique with "-2", "-3" ... among the
+// files of all `folders`, ignoring case: a user's file of a shipped mapping's
+// name would take that mapping's place in the list. "mapping.map" for a name
 // without letters or digits.
-std::string ProposeMappingFileName(const std::string& name, const std::string& folder);
+std::string ProposeMappingFileName(const std::string& name, const std::vector<std::string>& folders);

@@ -177,12 +177,13 @@ TEST_F(NearestMappingTest, ChoosesByCoverageAndNameColumns) {
 }
 
 TEST_F(NearestMappingTest, ProposedFileNameNeverNamesAnotherMapping) {
-    EXPECT_EQ(ProposeMappingFileName("Google Contacts (mine)", dir.Path()), "Google-Contacts-mine.map");
-    Map("Google-Contacts-mine.map", "A", "N", "Other");
+    EXPECT_EQ(ProposeMappingFileName("Google Contacts (mine)", {dir.Path()}), "Google-Contacts-mine.map");
+    Map("google-contacts-MINE.map", "A", "N", "Other");  // the same name to the list
     Map("Google-Contacts-mine-2.map", "A", "N", "Other");
-    EXPECT_EQ(ProposeMappingFileName("Google Contacts (mine)", dir.Path()), "Google-Contacts-mine-3.map");
-    EXPECT_EQ(ProposeMappingFileName("Adressbuch Müller", dir.Path()), "Adressbuch-Müller.map");
-    EXPECT_EQ(ProposeMappingFileName(" ./ ", dir.Path()), "mapping.map");
+    EXPECT_EQ(ProposeMappingFileName("Google Contacts (mine)", {dir.Path()}), "Google-Contacts-mine-3.map");
+    EXPECT_EQ(ProposeMappingFileName("Adressbuch Müller", {dir.Path(), dir.File("missing")}),
+              "Adressbuch-Müller.map");
+    EXPECT_EQ(ProposeMappingFileName(" ./ ", {}), "mapping.map");
 }
 
 }  // namespace

@@ -383,7 +383,10 @@ bool CMappingDlg::SaveMapping() {
     if (m_bNewMode) {
         options.startFolder = mappingPath;
         // A file of its own, named after the mapping, never another mapping's.
-        options.fileName = QFile::decodeName(ProposeMappingFileName(NameBytes(), m_szMappingPath).c_str());
+        std::vector<std::string> folders =
+            qvxplatform::GetMappingFolders(qvxplatform::GetProgramFolder() + "/mappings");
+        folders.push_back(m_szMappingPath);
+        options.fileName = QFile::decodeName(ProposeMappingFileName(NameBytes(), folders).c_str());
     } else if (!mappingPath.isEmpty()) {
         options.fileName = mappingPath;
     } else {
