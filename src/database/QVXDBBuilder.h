@@ -109,12 +109,12 @@ public:
     void GetSemFileName(char* pBuffer, int nSize);
     // Size of a file in bytes, or -1 when it cannot be opened.
     static int64_t GetDBFileSize(const char* pszPath);
-    // Measures the database file, stores the low 32 bits of the result and
-    // writes them as "%d" into the semaphore file: the size, or -1 when the
-    // semaphore file cannot be written.
-    int CreateSemFile();
+    // Measures the database file, stores its whole size and writes it in
+    // decimal into the semaphore file (below 4 GiB the text "%d" gave): the
+    // size, or -1 when the semaphore file cannot be written.
+    int64_t CreateSemFile();
     // The value CreateSemFile stored: 0 before; a missing file reads as
-    // 4294967295, since only the low 32 bits are filled.
+    // 4294967295, more than any phone has room for twice.
     int64_t GetDBSize() const { return m_nDBFileSize; }
     // Delete the file (for a build, its unfinished file); a failure is
     // ignored. Always 0.

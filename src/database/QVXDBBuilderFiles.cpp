@@ -275,13 +275,14 @@ int64_t CQVXDBBuilder::GetDBFileSize(const char* pszPath) {
     return nSize;
 }
 
-int CQVXDBBuilder::CreateSemFile() {
+int64_t CQVXDBBuilder::CreateSemFile() {
     LOG_INFO(qvxlog::QVXDBBld, "CreateSemFile() begin");
     std::string dbPath = std::string(m_szFileBase) + ".db";
     std::string semPath = std::string(m_szFileBase) + ".sem";
-    int32_t nSize = static_cast<int32_t>(m_szFileBase[0] != '\0' ? GetDBFileSize(dbPath.c_str()) : -1);
-    // Only the low half is filled: a missing file (-1) is stored as 4294967295.
-    m_nDBFileSize = static_cast<int64_t>(static_cast<uint32_t>(nSize));
+    const int64_t nSize = m_szFileBase[0] != '\0' ? GetDBFileSize(dbPath.c_str()) : -1;
+    // The whole size, also beyond 4 GiB; a missing file (-1) keeps counting
+    // as 4294967295 bytes, which no phone has room for twice.
+    m_nDBFileSize = nSize < 0 ? int64_t{0xFFFFFFFF} : nSize;
 
     FILE* pFile = m_szFileBase[0] != '\0' ? fopen(semPath.c_str(), "w") : nullptr;
     if (pFile == nullptr) {
@@ -289,7 +290,7 @@ int CQVXDBBuilder::CreateSemFile() {
         return -1;
     }
     LOG_INFO(qvxlog::QVXDBBld, "CreateSemFile() fopen( %s, \"w\" )", semPath.c_str());
-    bool bWritten = fprintf(pFile, "%d", nSize) > 0;
+    bool bWritten = fprintf(pFile, "%lld", static_cast<long long>(nSize)) > 0;
     bWritten = (fclose(pFile) == 0) && bWritten;
     if (!bWritten) {
         // A cut size would tell the phone a wrong size: better no file at all.

@@ -118,6 +118,11 @@ std::string XdgUserFolder(const char* variable) {
     return MakeFolders(folder) ? folder : std::string();
 }
 
+bool UserFoldersMissing() {
+    return !UserFilesBesideProgram() &&
+           (XdgUserFolder("XDG_DATA_HOME").empty() || XdgUserFolder("XDG_STATE_HOME").empty());
+}
+
 std::string GetUserDataFolder() {
     if (UserFilesBesideProgram()) return GetProgramFolder();
     return XdgUserFolder("XDG_DATA_HOME");
@@ -147,11 +152,13 @@ std::string GetLanguageChoiceFile() {
 }
 
 std::string GetTraceLogFile(const std::string& fileName) {
-    if (UserFilesBesideProgram()) return fileName;
-    const std::string state = XdgUserFolder("XDG_STATE_HOME");
+    // Never the current directory: whoever may write there could plant a
+    // link or share the file.
+    const std::string folder =
+        UserFilesBesideProgram() ? GetProgramFolder() : XdgUserFolder("XDG_STATE_HOME");
     // The trace log keeps names of up to 199 bytes.
-    if (state.empty() || state.size() + 1 + fileName.size() > 199) return fileName;
-    return state + "/" + fileName;
+    if (folder.empty() || folder.size() + 1 + fileName.size() > 199) return {};
+    return (folder == "/" ? std::string() : folder) + "/" + fileName;
 }
 
 }  // namespace qvxplatform

@@ -7,7 +7,7 @@
 // - beside the program while its folder is writable and is no installation
 //   (the build folder, a portable copy): last.db and the built databases,
 //   new mappings in mappings/, the language choice inside language.ini, the
-//   trace log in the current directory, simulated phones in phones/;
+//   trace log, simulated phones in phones/;
 // - in the XDG folders for an installed program (its folder is not writable,
 //   or holds the marker file kInstalledMarker that an install puts there):
 //   databases, new mappings and phones under $XDG_DATA_HOME/qvxwizard, the
@@ -46,11 +46,15 @@ std::vector<std::string> GetMappingFolders(const std::string& programMappings);
 // language.ini beside the program, else $XDG_CONFIG_HOME/qvxwizard/language.ini
 // (its folder created).
 std::string GetLanguageChoiceFile();
-// The first file of the trace log named `fileName`: the name itself (the
-// current directory) beside the program, else in $XDG_STATE_HOME/qvxwizard
-// (created); the plain name when that folder cannot be made or the path
-// would be longer than the trace log takes (199 bytes).
+// The first file of the trace log named `fileName`: in the program folder
+// beside the program, else in $XDG_STATE_HOME/qvxwizard (created); empty (no
+// log) when that folder cannot be made or the path would be longer than the
+// trace log takes (199 bytes).
 std::string GetTraceLogFile(const std::string& fileName);
+
+// True for an installed program whose user's folders (data and trace log)
+// cannot be made: the programs then say so once, in the user's language.
+bool UserFoldersMissing();
 
 // The XDG base folder for `variable` (XDG_DATA_HOME, XDG_CONFIG_HOME or
 // XDG_STATE_HOME) with "qvxwizard" appended, created with mode 0700 when

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -236,19 +237,33 @@ int LOG_EXIT() {
 
 int LOG_OPEN(int nOpenFlags) {
     LogState& s = State();
-    nOpenFlags |= O_CLOEXEC;
+    // A link in the log's place must not lead the log into another file, and
+    // every write goes to the end, so that a second run that shares the file
+    // neither overwrites these lines nor leaves a hole behind them.
+    const bool bTruncate = (nOpenFlags & O_TRUNC) != 0;
+    nOpenFlags = (nOpenFlags & ~O_TRUNC) | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     int fd = open(s.szFileName, nOpenFlags, S_IRUSR | S_IWUSR);
+    struct stat st {};
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        close(fd);
+        fd = -1;
+        errno = EINVAL;
+    }
     if (fd < 0) {
         fprintf(stderr, "\nFEHLER LOG_OPEN 3 (%s): %s\n", s.szFileName, strerror(errno));
         return fd;
     }
-    close(fd);
-    chmod(s.szFileName, S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP);
-    // The file exists now; truncating it a second time would do no harm.
-    fd = open(s.szFileName, nOpenFlags, S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        fprintf(stderr, "\nFEHLER LOG_OPEN 4 (%s): %s\n", s.szFileName, strerror(errno));
+    // Each run holds a shared lock on its file while it writes there; the
+    // file is emptied only when no other run holds one.
+    if (bTruncate && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (ftruncate(fd, 0) != 0) {
+            fprintf(stderr, "\nFEHLER LOG_OPEN 4 (%s): %s\n", s.szFileName, strerror(errno));
+            close(fd);
+            return -1;
+        }
     }
+    flock(fd, LOCK_SH);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
@@ -271,6 +286,9 @@ int LOG_CLOSE(int nDescriptor) {
 
 CLogFile::CLogFile(const char* pszFileName, int bAppend, int nMaxSize) {
     LOG_INIT();
+    // No place for the log (no user folder): the program runs without one;
+    // it tells the user itself, in the user's language.
+    if (pszFileName == nullptr || pszFileName[0] == '\0') return;
     LOG_CONFIG config;
     std::memset(&config, 0, sizeof config);
     config.nMode = kModeFiles;

@@ -1,4 +1,8 @@
-// Process-wide trace log: a rotating set of files in the current directory.
+// Process-wide trace log: a rotating set of files (the programs keep it with
+// the user's files, platform/ProgramPath.h). Files are opened without
+// following a link and written at their end only; a run holds a shared lock
+// on its file, and a start or switch empties a file only when no other run
+// holds one, so that two runs never destroy each other's lines.
 //
 // Every module writes through LOG_INFO / LOG_WARN with its own constant
 // LOG_MODULE record (see LogModules.h). Records are built in fixed 256-byte
@@ -68,10 +72,10 @@ int LOG_TIMESTAMP(char* pszOut);  // at least 32 bytes
         }                                                \
     } while (0)
 
-// Starts the log and writes its banner on construction; writes the stop
-// record and ends the log on destruction. A program defines exactly one
-// instance with QVX_DEFINE_LOG_FILE so that it is the first static object
-// to be constructed and the last to be destroyed.
+// Starts the log and writes its banner on construction (an empty name means
+// no log at all); writes the stop record and ends the log on destruction. A
+// program defines exactly one instance with QVX_DEFINE_LOG_FILE so that it is
+// the first static object to be constructed and the last to be destroyed.
 class CLogFile {
 public:
     CLogFile(const char* pszFileName, int bAppend, int nMaxSize);

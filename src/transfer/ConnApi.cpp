@@ -108,6 +108,11 @@ uint32_t CONACopyFile(CONAHANDLE hFS, uint32_t dwOptions, const char16_t* pstrFi
                                           pstrTargetPath);
 }
 
+uint32_t CONADeleteFile(CONAHANDLE hFS, const char16_t* pstrFileName, uint32_t dwOptions,
+                        const char16_t* pstrTargetPath) {
+    return g_fsapi.Call<PFN_CONADeleteFile>("CONADeleteFile", hFS, pstrFileName, dwOptions, pstrTargetPath);
+}
+
 uint32_t CONAInstallApplication(CONAHANDLE hFS, uint32_t dwInstallType, const CONA_INSTALL_RECORD* pRecord,
                                 uint32_t dwOptions, const char16_t* pstrSourcePath,
                                 const char16_t* pstrTargetPath) {

@@ -65,6 +65,10 @@ uint32_t CONASetCurrentFolder(CONAHANDLE hFS, const char16_t* pstrFolder);
 // when that is null. The file appears complete or not at all.
 uint32_t CONACopyFile(CONAHANDLE hFS, uint32_t dwOptions, const char16_t* pstrFileName,
                       const char16_t* pstrSourcePath, const char16_t* pstrTargetPath);
+// Deletes the file pstrFileName of the folder pstrTargetPath, or of the
+// current folder when that is null.
+uint32_t CONADeleteFile(CONAHANDLE hFS, const char16_t* pstrFileName, uint32_t dwOptions,
+                        const char16_t* pstrTargetPath);
 // Returns when the installation has ended.
 uint32_t CONAInstallApplication(CONAHANDLE hFS, uint32_t dwInstallType, const CONA_INSTALL_RECORD* pRecord,
                                 uint32_t dwOptions, const char16_t* pstrSourcePath,

@@ -174,6 +174,8 @@ typedef uint32_t (*PFN_CONAGetMemoryValues)(CONAHANDLE hFS, const char16_t* pstr
 typedef uint32_t (*PFN_CONASetCurrentFolder)(CONAHANDLE hFS, const char16_t* pstrFolder);
 typedef uint32_t (*PFN_CONACopyFile)(CONAHANDLE hFS, uint32_t dwOptions, const char16_t* pstrFileName,
                                      const char16_t* pstrSourcePath, const char16_t* pstrTargetPath);
+typedef uint32_t (*PFN_CONADeleteFile)(CONAHANDLE hFS, const char16_t* pstrFileName, uint32_t dwOptions,
+                                       const char16_t* pstrTargetPath);
 typedef uint32_t (*PFN_CONAInstallApplication)(CONAHANDLE hFS, uint32_t dwInstallType,
                                                const CONA_INSTALL_RECORD* pRecord, uint32_t dwOptions,
                                                const char16_t* pstrSourcePath,

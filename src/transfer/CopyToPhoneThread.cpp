@@ -1,6 +1,7 @@
 #include "transfer/CopyToPhoneThread.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "database/QVXDBBuilder.h"
@@ -32,6 +33,7 @@ CCopyToPhoneThread::~CCopyToPhoneThread() = default;
 bool CCopyToPhoneThread::StartWork() {
     LOG_INFO(qvxlog::CpyThr, "StartWork() begin");
     m_nLastError = 0;
+    m_eIncomplete = Incomplete::kNo;
     if (m_hFS == 0 || m_pDevice == nullptr) {
         LOG_WARN(qvxlog::CpyThr, "StartWork(): wrong Parameter");
         m_bFailed = true;
@@ -97,12 +99,25 @@ void CCopyToPhoneThread::DoWork() {
     m_bFailed = false;
     char path[261] = {};
     if (m_pDBBuilder) m_pDBBuilder->GetDBFileName(path, 260);
-    if (CopyFile(path) != 0) m_bFailed = true;
+    const uint32_t dbResult = CopyFile(path, false);
+    if (dbResult != 0) {
+        m_bFailed = true;
+        // Every failure is told, not only a lost phone; a user's abort was told when asked for.
+        if (dbResult != ECONA_CANCELLED) SendCallback(CB::COPY_ABORTED);
+    }
     m_bDBCopied = true;
     if (!m_bFailed) {
         char sem[261] = {};
         if (m_pDBBuilder) m_pDBBuilder->GetSemFileName(sem, 260);
-        CopyFile(sem);
+        const uint32_t result = CopyFile(sem, false);
+        // The phone takes a database only with its semaphore file: without
+        // it the copy is no copy, and the database must not stay there.
+        if (result != 0) {
+            m_bFailed = true;
+            m_eIncomplete = RemoveCopiedDatabase(path) ? Incomplete::kRemoved : Incomplete::kLeftOnPhone;
+            // A user's abort was reported when it was asked for.
+            if (result != ECONA_CANCELLED) SendCallback(CB::COPY_ABORTED);
+        }
     } else {
         LOG_INFO(qvxlog::CpyThr, "DoWork() aborted by user");
     }
@@ -110,7 +125,23 @@ void CCopyToPhoneThread::DoWork() {
     StopWork();
 }
 
-uint32_t CCopyToPhoneThread::CopyFile(const char* pszPath) {
+bool CCopyToPhoneThread::RemoveCopiedDatabase(const char* pszPath) {
+    const char* pszName = std::strrchr(pszPath, '/');
+    pszName = pszName ? pszName + 1 : pszPath;
+    const CONAHANDLE hFS = m_hFS;
+    const uint32_t result = hFS == 0 ? ECONA_INVALID_HANDLE
+                                     : CONADeleteFile(hFS, qvxconn::ToUtf16(pszName).c_str(), 0,
+                                                      qvxconn::ToUtf16(kDataFolder).c_str());
+    if (result != 0) {
+        LOG_WARN(qvxlog::CpyThr, "DoWork(): the database without its semaphore file stays on the phone: %d",
+                 static_cast<int>(result));
+        return false;
+    }
+    LOG_INFO(qvxlog::CpyThr, "DoWork(): the database without its semaphore file was removed from the phone");
+    return true;
+}
+
+uint32_t CCopyToPhoneThread::CopyFile(const char* pszPath, bool bReportAbort) {
     LOG_INFO(qvxlog::CpyThr, "CopyFile(%s) begin", pszPath);
     uint32_t result = 0;
     const CONAHANDLE hFS = m_hFS;
@@ -128,10 +159,10 @@ uint32_t CCopyToPhoneThread::CopyFile(const char* pszPath) {
                  pszPath);
     } else if (result == ECONA_CONNECTION_LOST) {
         LOG_INFO(qvxlog::CpyThr, "OnFSOperationState() Connection to Device lost");
-        SendCallback(CB::COPY_ABORTED);
+        if (bReportAbort) SendCallback(CB::COPY_ABORTED);
     } else if (result == ECONA_INVALID_NAME) {
         LOG_WARN(qvxlog::CpyThr, "CopyFile(): a phone folder leads out of the phone");
-        SendCallback(CB::COPY_ABORTED);
+        if (bReportAbort) SendCallback(CB::COPY_ABORTED);
     } else if (result != 0) {
         LOG_WARN(qvxlog::CpyThr, "CopyFile(): CONACopyFile() failed! result: %d", static_cast<int>(result));
     } else {

@@ -187,10 +187,9 @@ bool CPhoneSession::CheckMemory(MemoryReport& report) {
     }
     // Nothing lent counts as the missing file the builder measures: far too big.
     const int64_t llDBSize = m_bLent ? m_pDatabase->GetDBSize() : int64_t{0xFFFFFFFF};
-    LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() DB Size: %dByte",
-             static_cast<int>(static_cast<uint32_t>(llDBSize)));
-    LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() Free Memory: %dByte",
-             static_cast<int>(static_cast<uint32_t>(llFree)));
+    LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() DB Size: %lldByte", static_cast<long long>(llDBSize));
+    LOG_INFO(qvxlog::Cpy2Ph, "OnSelchangeListDevices() Free Memory: %lldByte",
+             static_cast<long long>(llFree));
     report = ApplyMemoryRule(llDBSize, llFree);
     return true;
 }

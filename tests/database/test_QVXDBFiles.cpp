@@ -12,6 +12,7 @@
 
 #include "BuildTestUtil.h"
 #include "DbTestUtil.h"
+#include "transfer/PhoneSession.h"
 
 namespace {
 
@@ -78,19 +79,27 @@ TEST_F(DBFiles, SemaphoreFileHoldsTheSize) {
         const char* name;
         int64_t bytes;  // -1: no database file
         const char* text;
-        int result;
+        int64_t result;
         int64_t stored;
     };
+    // Beyond 4 GiB the whole size counts (a sparse file takes no room).
     for (const Case& c : {Case{"sized", 1234567, "1234567", 1234567, 1234567}, Case{"empty", 0, "0", 0, 0},
-                          Case{"missing", -1, "-1", -1, 4294967295LL}}) {
+                          Case{"missing", -1, "-1", -1, 4294967295LL},
+                          Case{"5 GB", 5000000000LL, "5000000000", 5000000000LL, 5000000000LL}}) {
         SCOPED_TRACE(c.name);
         CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
         EXPECT_EQ(builder.GetDBSize(), 0);
-        if (c.bytes >= 0) WriteFile(Base() + ".db", std::string(static_cast<size_t>(c.bytes), 'd'));
+        if (c.bytes >= 0) {
+            WriteFile(Base() + ".db", "");
+            ASSERT_EQ(truncate((Base() + ".db").c_str(), c.bytes), 0);
+        }
         EXPECT_EQ(builder.CreateSemFile(), c.result);
         EXPECT_EQ(ReadFile(Base() + ".sem"), c.text);
         EXPECT_EQ(builder.GetDBSize(), c.stored);
         EXPECT_EQ(CQVXDBBuilder::GetDBFileSize((Base() + ".db").c_str()), c.bytes);
+        // A phone with 6 GB free has no room for twice 5 GB.
+        EXPECT_EQ(CPhoneSession::ApplyMemoryRule(builder.GetDBSize(), 6000000000LL).bFits,
+                  c.bytes == 1234567 || c.bytes == 0);
         EXPECT_EQ(builder.DeleteSemFile(), 0);
         EXPECT_EQ(builder.DeleteDBFile(), 0);
         EXPECT_FALSE(FileExists(Base() + ".sem"));

@@ -258,6 +258,21 @@ private slots:
         QVERIFY(QDir(m_env->PhoneData("p")).entryList(QDir::Files).isEmpty());
     }
 
+    void semaphoreFileThatDoesNotArriveIsNoSuccess() {
+        m_env->AddPhone("p", "Name=Full\nFreeMemory=104857600\n");
+        CCopyToPhoneDlg dlg;
+        dlg.show();
+        // The semaphore file's name on the phone is taken by a folder.
+        const QString base = QFileInfo(m_env->ProgramFiles("*.sem").value(0)).completeBaseName();
+        QVERIFY(QDir().mkpath(m_env->PhoneData("p") + "/" + base + ".sem"));
+        ClickRow(dlg, 0);
+        QTest::mouseClick(CopyButton(dlg), Qt::LeftButton);
+        QTRY_VERIFY(!dlg.IsRunActive());
+        QCOMPARE(m_env->m_boxes.Count(), 1);
+        QCOMPARE(m_env->m_boxes.Last().text, T("CopyToPhoneDlg_Msg_Incomplete"));
+        QVERIFY(QDir(m_env->PhoneData("p")).entryList(QDir::Files).isEmpty());
+    }
+
     void installQuestion_data() {
         QTest::addColumn<bool>("accept");
         QTest::newRow("accepted") << true;

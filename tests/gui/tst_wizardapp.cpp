@@ -7,6 +7,8 @@
 #include "gui/app/QVXWizardApp.h"
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/kit/MessageBoxesUi.h"
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "transfer/ConnApi.h"
 
 using qvxui::CScriptedMessageBoxes;
@@ -52,6 +54,7 @@ private slots:
     void cleanup() { qvxui::SetMessageBoxes(nullptr); }
 
     void noLanguageFile();
+    void noFolderForTheUsersFiles();
     void probe_data();
     void probe();
 
@@ -73,6 +76,31 @@ void TestWizardApp::noLanguageFile() {
     QCOMPARE(m_boxes.Last().eButtons, qvxui::MsgButtons::Ok);
     QCOMPARE(app.m_nMainRuns + app.m_nNoticeRuns, 0);
     QCOMPARE(folder.CountInLog("Error initializing"), 0);
+}
+
+void TestWizardApp::noFolderForTheUsersFiles() {
+    wiztest::ProgramFolder folder;
+    QVERIFY(wiztest::WriteBytes(folder.File("registry.ini"), Registry(kDevice, kDevice, kDevice)));
+    QVERIFY(wiztest::WriteBytes(folder.File("installed"), "installed\n"));
+    // Installed, with a file where the user's folders would go.
+    QVERIFY(wiztest::WriteBytes(folder.File("in-the-way"), "a file\n"));
+    const QByteArray blocked = QFile::encodeName(folder.File("in-the-way"));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", blocked);
+    qputenv("XDG_DATA_HOME", blocked);
+    qputenv("XDG_STATE_HOME", blocked);
+    CTestWizardApp app;
+    app.InitInstance();
+    qputenv("HOME", oldHome);
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_STATE_HOME");
+    // Said once, in the user's language; the wizard runs on.
+    QCOMPARE(m_boxes.Count(), 1);
+    QVERIFY2(m_boxes.Last().text.contains(QString::fromUtf8(GetText(qvxtext::kMsg_NoUserFolders, 1025))
+                                              .section(QStringLiteral("%s"), 0, 0)),
+             qPrintable(m_boxes.Last().text));
+    QVERIFY(m_boxes.Last().text.contains(QStringLiteral("~/.local/share/qvxwizard")));
+    QCOMPARE(app.m_nMainRuns, 1);
 }
 
 void TestWizardApp::probe_data() {

@@ -27,9 +27,9 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kMainDlg_Info_RowMismatched,
                                               qvxtext::kMainDlg_Info_RowSkipped,
                                               qvxtext::kMainDlg_Info_ValueNotStored,
-
                                               qvxtext::kMainDlg_Info_CSVNotTaken_Type,
-                                              qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable};
+                                              qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable,
+                                              qvxtext::kMsg_NoUserFolders};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched,
                                                  qvxtext::kMainDlg_Info_RowsSkipped,
@@ -38,7 +38,9 @@ const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMism
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut
 // in the middle of a UTF-8 character.
-const std::set<std::string> kLongTexts = {qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed};
+const std::set<std::string> kLongTexts = {
+    qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, qvxtext::kMsg_NoUserFolders,
+    qvxtext::kCopyToPhoneDlg_Msg_Incomplete, qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft};
 
 class ShippedLanguage : public ::testing::TestWithParam<const char*> {
 protected:

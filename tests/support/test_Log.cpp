@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -243,6 +244,72 @@ TEST(LogStart, NewRunTruncatesTheFirstFileAndKeepsTheSecond) {
     ASSERT_GE(log.Start(config), 0);
     EXPECT_EQ(log.Read("QVXWizard.l_0"), kStart);
     EXPECT_EQ(log.Read("QVXWizard.l_1"), "old second\n");
+}
+
+TEST(LogStart, NeverFollowsALinkNorWidensAMode) {
+    LogSandbox log;
+    const std::string victim = log.Path("private");
+    qvxtest::WriteFile(victim, "the user's own\n");
+    ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(victim.c_str(), log.Path("QVXWizard.l_0").c_str()), 0);
+    ASSERT_EQ(symlink(victim.c_str(), log.Path("QVXWizard.l_1").c_str()), 0);
+    {
+        StderrCapture err;
+        EXPECT_EQ(log.Start(MakeLogConfig("QVXWizard.l_0", 0x200000)), LOG_ERR_OPEN);
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(victim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(log.Read("private"), "the user's own\n");
+    // A file of its own keeps its mode, and a new one is the owner's alone.
+    ASSERT_EQ(unlink(log.Path("QVXWizard.l_0").c_str()), 0);
+    ASSERT_EQ(unlink(log.Path("QVXWizard.l_1").c_str()), 0);
+    qvxtest::WriteFile(log.Path("QVXWizard.l_0"), "old\n");
+    ASSERT_EQ(chmod(log.Path("QVXWizard.l_0").c_str(), 0400 | 0200), 0);
+    ASSERT_GE(log.Start(MakeLogConfig("QVXWizard.l_0", 60)), 0);
+    LOG_PRINTF("%s", std::string(50, 'x').c_str());  // switches to the second file
+    for (const char* name : {"QVXWizard.l_0", "QVXWizard.l_1"}) {
+        ASSERT_EQ(stat(log.Path(name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
+    }
+}
+
+// A second run starts while the first still writes: neither loses lines, and
+// no hole of NUL bytes appears.
+TEST(LogStart, SecondRunKeepsTheFirstRunsLines) {
+    LogSandbox log;
+    int toChild[2], toParent[2];
+    ASSERT_EQ(pipe(toChild), 0);
+    ASSERT_EQ(pipe(toParent), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        char c = 0;
+        LOG_CONFIG config = MakeLogConfig("QVXWizard.l_0", 0x200000);
+        if (LOG_START(&config) < 0) _exit(2);
+        LOG_PRINTF("first run, early line\n");
+        if (write(toParent[1], "a", 1) != 1 || read(toChild[0], &c, 1) != 1) _exit(3);
+        LOG_PRINTF("first run, late line\n");
+        LOG_STOP();
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    char c = 0;
+    ASSERT_EQ(read(toParent[0], &c, 1), 1);
+    ASSERT_GE(log.Start(MakeLogConfig("QVXWizard.l_0", 0x200000)), 0);
+    LOG_PRINTF("second run\n");
+    ASSERT_EQ(write(toChild[1], "b", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
+    const std::string text = log.Read();
+    EXPECT_EQ(text.find('\0'), std::string::npos);
+    EXPECT_EQ(text, std::string(kStart) + "first run, early line\n" + kStart + "second run\n" +
+                        "first run, late line\n\n");
+    // Once no run writes there, a new run empties the file as before.
+    LOG_STOP();
+    ASSERT_GE(log.Start(MakeLogConfig("QVXWizard.l_0", 0x200000)), 0);
+    EXPECT_EQ(log.Read(), kStart);
 }
 
 TEST(LogStart, AppendKeepsTheFirstFile) {

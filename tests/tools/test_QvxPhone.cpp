@@ -81,6 +81,9 @@ TEST(QvxPhone, RefusesBadRequests) {
         {"add Two --serial 1", 1},      // serial taken
         {"add ../Escape", 1},           // not a plain name
         {"add .hidden", 1},             //
+        {"add ' Lead'", 1},             // outer blanks: the service reads names without them
+        {"add 'Trail '", 1},            //
+        {"add Four --serial ' 4'", 2},  //
         {"add Three --free -5", 2},     // not a byte count
         {"add Three --free", 2},        //
         {"add Three --colour red", 2},  // unknown option

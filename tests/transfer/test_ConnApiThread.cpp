@@ -29,6 +29,7 @@ std::vector<std::pair<const char*, uint32_t>> CallEverything() {
         {"CONAGetMemoryValues", CONAGetMemoryValues(1, nullptr, &free, &total, &used)},
         {"CONASetCurrentFolder", CONASetCurrentFolder(1, u"\\\\C:\\")},
         {"CONACopyFile", CONACopyFile(1, 0x14, nullptr, u"/etc/hostname", nullptr)},
+        {"CONADeleteFile", CONADeleteFile(1, u"x.db", 0, nullptr)},
         {"CONAInstallApplication", CONAInstallApplication(1, 1, &install, 0x50010, u"/tmp/", nullptr)},
         {"CFAPI_Terminate", CFAPI_Terminate(0)},
         {"DMAPI_Terminate", DMAPI_Terminate(0)},

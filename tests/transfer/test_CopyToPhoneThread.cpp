@@ -187,8 +187,56 @@ TEST_F(CopyToPhoneThreadTest, AbortDuringTheSemaphoreCopy) {
     DialogStandIn dialog;
     RunWith(runner, dialog);
     EXPECT_EQ(dialog.codes, (Codes{CB::COPY_PROGRESS, CB::COPY_ABORTED, CB::END_THREAD}));
-    EXPECT_EQ(qvxtest::ReadFile(OnPhone("p", dbPath)), database);
-    EXPECT_FALSE(qvxtest::FileExists(OnPhone("p", semPath)));
+    // A database without its semaphore file does not stay on the phone.
+    EXPECT_TRUE(fs::is_empty(world.PhonePath("p") + "/C/Data/Quorvex"));
+    EXPECT_EQ(runner.GetIncomplete(), CCopyToPhoneThread::Incomplete::kRemoved);
+}
+
+// The phone goes away once the database has arrived, before its semaphore file.
+class LoseThePhoneAtSemaphoreCopy : public CCopyToPhoneThread {
+public:
+    std::string phoneIni;
+    uint32_t OnFSOperationInfo(uint32_t, const char16_t* pstrName) override {
+        if (pstrName && qvxconn::FromUtf16(pstrName).ends_with(".sem")) fs::remove(phoneIni);
+        return 0;
+    }
+};
+
+TEST_F(CopyToPhoneThreadTest, DatabaseThatDoesNotFitIsReported) {
+    world.AddPhone("small", "SerialNumber=S10\nFreeMemory=1000\n", true);
+    Open("S10");
+    DialogStandIn dialog;
+    Run(dialog);
+    EXPECT_EQ(dialog.codes, (Codes{CB::COPY_ABORTED, CB::END_THREAD}));
+    EXPECT_EQ(worker.GetLastError(), ECONA_MEMORY_FULL);
+}
+
+TEST_F(CopyToPhoneThreadTest, DatabaseWithoutItsSemaphoreFileIsNoFinishedCopy) {
+    // No room for the semaphore file: its name is taken by a folder.
+    world.AddPhone("full", "SerialNumber=S8\n", true);
+    fs::create_directories(OnPhone("full", semPath));
+    Open("S8");
+    DialogStandIn dialog;
+    Run(dialog);
+    EXPECT_EQ(dialog.codes, (Codes{CB::COPY_PROGRESS, CB::COPY_ABORTED, CB::END_THREAD}));
+    EXPECT_FALSE(qvxtest::FileExists(OnPhone("full", dbPath)));
+    EXPECT_EQ(worker.GetIncomplete(), CCopyToPhoneThread::Incomplete::kRemoved);
+
+    // Lost between the two files: the database cannot be taken back, and the run says so.
+    CONACloseFS(hFS);
+    hFS = 0;
+    CONAFreeDeviceStructure(1, &device);
+    hasDevice = false;
+    fs::remove_all(world.PhonePath("full"));
+    world.AddPhone("lost", "SerialNumber=S9\n", true);
+    Open("S9");
+    LoseThePhoneAtSemaphoreCopy runner;
+    runner.phoneIni = world.PhonePath("lost") + "/phone.ini";
+    DialogStandIn lost;
+    RunWith(runner, lost);
+    EXPECT_EQ(lost.codes, (Codes{CB::COPY_PROGRESS, CB::COPY_ABORTED, CB::END_THREAD}));
+    EXPECT_EQ(runner.GetIncomplete(), CCopyToPhoneThread::Incomplete::kLeftOnPhone);
+    EXPECT_FALSE(qvxtest::FileExists(OnPhone("lost", semPath)));
 }
 
 TEST_F(CopyToPhoneThreadTest, DisconnectMidCopy) {

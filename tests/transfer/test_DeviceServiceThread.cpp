@@ -2,6 +2,8 @@
 // as folders in a temporary phones folder.
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -214,6 +216,39 @@ TEST_F(DeviceService, CopyFailuresLeaveNothingBehind) {
     EXPECT_EQ(CONACopyFile(fs, CONA_DIRECT_PC_TO_PHONE, nullptr, ToUtf16(big).c_str(), u"\\\\C:\\Nowhere"),
               ECONA_FOLDER_NOT_FOUND);
     EXPECT_TRUE(Listing(m_world.PhonePath("p") + "/C/Data/Quorvex").empty());
+}
+
+TEST_F(DeviceService, OpeningAPhoneRemovesWhatKilledCopiesLeft) {
+    m_world.AddPhone("p", "SerialNumber=7\n", true);
+    const std::string data = m_world.PhonePath("p") + "/C/Data/Quorvex";
+    // The number of a process that has ended.
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    const std::string dead = std::to_string(child), alive = std::to_string(getpid());
+    qvxtest::WriteFile(data + "/.a.db.part-" + dead + "-0", "stale");
+    qvxtest::WriteFile(m_world.PhonePath("p") + "/C/.b.sem.part-" + dead + "-3", "stale");
+    // A running copy's file, the user's own files and a link stay.
+    qvxtest::WriteFile(data + "/.c.db.part-" + alive + "-1", "running");
+    qvxtest::WriteFile(data + "/notes.part-" + dead + "-0", "user's");
+    qvxtest::WriteFile(data + "/.d.part-x-0", "user's");
+    const std::string outside = m_world.Pc() + "/victim";
+    qvxtest::WriteFile(outside, "keep");
+    std::filesystem::create_symlink(outside, data + "/.e.db.part-" + dead + "-2");
+    CONAHANDLE fs = OpenFS("7");
+    EXPECT_EQ(Listing(data),
+              (std::vector<std::string>{".c.db.part-" + alive + "-1", ".d.part-x-0",
+                                        ".e.db.part-" + dead + "-2", "notes.part-" + dead + "-0"}));
+    EXPECT_EQ(Listing(m_world.PhonePath("p") + "/C"), (std::vector<std::string>{"Data", "Quorvex"}));
+    // A file of the phone can be deleted; a link only as itself, never its target.
+    EXPECT_EQ(CONASetCurrentFolder(fs, kDataFolder), CONA_OK);
+    EXPECT_EQ(CONADeleteFile(fs, u".e.db.part-0-0", 0, nullptr), ECONA_FILE_NOT_FOUND);
+    EXPECT_EQ(CONADeleteFile(fs, ToUtf16(".e.db.part-" + dead + "-2").c_str(), 0, nullptr),
+              ECONA_INVALID_NAME);
+    EXPECT_EQ(qvxtest::ReadFile(outside), "keep");
+    EXPECT_EQ(CONADeleteFile(fs, ToUtf16("notes.part-" + dead + "-0").c_str(), 0, kDataFolder), CONA_OK);
+    EXPECT_FALSE(qvxtest::FileExists(data + "/notes.part-" + dead + "-0"));
 }
 
 TEST_F(DeviceService, ListenerCancelsCopyWithoutPartialFile) {

@@ -12,9 +12,13 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PhoneFolder.h"
+#include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
+#include "platform/ProgramPath.h"
 #include "support/FileWrite.h"
 
 namespace {
@@ -105,6 +109,23 @@ bool WriteNewFile(const std::string& path, const std::string& text) {
     return close(fd) == 0 && ok;
 }
 
+// That the user's folders cannot be made, in the language the user chose.
+std::string NoUserFoldersText() {
+    const std::string file = qvxplatform::GetProgramFolder() + "/language.ini";
+    if (SetLanguageFile(file.c_str())) {
+        KeepLanguageChoiceWithUserFiles();
+        ChooseStartupLanguage();
+    }
+    std::string text = GetText(qvxtext::kMsg_NoUserFolders, 1025);
+    if (text.empty()) text = "The folders for your files cannot be made (%s).";
+    return FormatTextWithString(text, "$XDG_DATA_HOME/qvxwizard, ~/.local/share/qvxwizard");
+}
+
+bool HasOuterBlank(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return !text.empty() && (blank(text.front()) || blank(text.back()));
+}
+
 bool ParseBytes(const char* option, const char* text, int64_t& value) {
     if (text && qvxdev::ParseCount(text, value)) return true;
     std::fprintf(stderr, "qvx-phone: %s needs a number of bytes\n", option);
@@ -126,6 +147,13 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
         std::fprintf(stderr, "qvx-phone: '%s' cannot be a phone name\n", info.name.c_str());
         return 1;
     }
+    // The service reads names and serial numbers without their outer blanks:
+    // a phone added with them could never be chosen by the name given.
+    if (HasOuterBlank(info.name)) {
+        std::fprintf(stderr, "qvx-phone: a phone name cannot begin or end with a blank: '%s'\n",
+                     info.name.c_str());
+        return 1;
+    }
     bool installed = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -140,6 +168,7 @@ int Add(const std::string& phonesDir, const std::vector<std::string>& args) {
             if (a == "--disconnect-after") info.disconnectAfter = v;
         } else if (a == "--serial") {
             if (!next || !qvxdev::IsPlainName(next)) return Usage("--serial needs a serial number");
+            if (HasOuterBlank(next)) return Usage("a serial number cannot begin or end with a blank");
             info.serial = next;
             ++i;
         } else if (a == "--install-fails") {
@@ -261,7 +290,16 @@ int main(int argc, char** argv) {
         }
     }
     if (args.empty()) return Usage(nullptr);
-    if (phonesDir.empty()) phonesDir = qvxdev::ResolvePhonesDir();
+    if (phonesDir.empty()) {
+        phonesDir = qvxdev::ResolvePhonesDir();
+        // Installed, the phones belong to the user's files; without a folder
+        // for those nothing is written below the program folder.
+        if (!qvxplatform::UserFilesBesideProgram() &&
+            phonesDir == qvxplatform::GetProgramFolder() + "/phones") {
+            std::fprintf(stderr, "qvx-phone: %s\n", NoUserFoldersText().c_str());
+            return 1;
+        }
+    }
     const std::string command = args[0];
     args.erase(args.begin());
     try {

@@ -25,20 +25,35 @@ int RefuseArgument(const char* pszCommand, const char* pszArgument) {
     return EXIT_USAGE;
 }
 
+namespace {
+
+// Says once a run, in the user's language, that the user's folders cannot
+// be made (an installed program without a usable home).
+void TellNoUserFolders() {
+    static bool told = false;
+    if (told) return;
+    told = true;
+    std::string text = GetText(qvxtext::kMsg_NoUserFolders, 1025);
+    if (text.empty()) text = "The folders for your files cannot be made (%s).";
+    text = FormatTextWithString(text, "$XDG_DATA_HOME/qvxwizard, ~/.local/share/qvxwizard");
+    fprintf(stderr, "qvxbuild: %s\n", text.c_str());
+}
+
+}  // namespace
+
 bool PrepareLanguage(const char* pszLanguage) {
     std::string file = qvxplatform::GetProgramFolder() + "/language.ini";
     if (!SetLanguageFile(file.c_str())) return false;
     KeepLanguageChoiceWithUserFiles();
-    if (pszLanguage != nullptr && *pszLanguage != '\0') return SetLanguage(pszLanguage);
-    return ChooseStartupLanguage();
+    const bool chosen =
+        pszLanguage != nullptr && *pszLanguage != '\0' ? SetLanguage(pszLanguage) : ChooseStartupLanguage();
+    if (chosen && qvxplatform::UserFoldersMissing()) TellNoUserFolders();
+    return chosen;
 }
 
-bool CheckUserDataFolder(const char* pszCommand) {
+bool CheckUserDataFolder(const char* /*pszCommand*/) {
     if (!qvxplatform::GetUserDataFolder().empty()) return true;
-    fprintf(stderr,
-            "qvxbuild %s: there is no folder for your files: $XDG_DATA_HOME/qvxwizard (else "
-            "~/.local/share/qvxwizard) cannot be made\n",
-            pszCommand);
+    TellNoUserFolders();
     return false;
 }
 

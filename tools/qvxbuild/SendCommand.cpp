@@ -29,7 +29,17 @@ public:
                 break;
             case CB::COPY_ABORTED:
                 m_line.Finish();
-                m_reason = "the copy was aborted or the phone was disconnected";
+                if (m_worker.GetIncomplete() == CCopyToPhoneThread::Incomplete::kRemoved)
+                    m_reason =
+                        "the semaphore file could not be copied; the database was removed from the phone";
+                else if (m_worker.GetIncomplete() == CCopyToPhoneThread::Incomplete::kLeftOnPhone)
+                    m_reason =
+                        "the semaphore file could not be copied, and the database could not be removed "
+                        "from the phone";
+                else if (m_worker.GetLastError() == ECONA_MEMORY_FULL)
+                    m_reason = "the phone ran out of memory during the copy";
+                else
+                    m_reason = "the copy was aborted or the phone was disconnected";
                 break;
             case CB::COPY_FINISHED:
                 m_line.Finish();

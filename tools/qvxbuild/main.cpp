@@ -58,8 +58,8 @@ const char kHelp[] =
     "\n"
     "Files:\n"
     "  Beside a program folder that is writable and not installed (the build\n"
-    "  folder, a portable copy), last.db stays in the program folder and the\n"
-    "  trace log QVXWizard.l_0 in the current directory. Installed, they are\n"
+    "  folder, a portable copy), last.db and the trace log QVXWizard.l_0 stay in\n"
+    "  the program folder. Installed, they are\n"
     "  $XDG_DATA_HOME/qvxwizard/last.db (~/.local/share/qvxwizard) and\n"
     "  $XDG_STATE_HOME/qvxwizard/QVXWizard.l_0 (~/.local/state/qvxwizard).\n";
 

@@ -293,6 +293,7 @@ uint32_t DeviceService::OpenFS(const std::string& serial, uint32_t media, CONAHA
     const std::vector<PhoneInfo> phones = ScanPhones(dir);
     const PhoneInfo* phone = FindSerial(phones, serial);
     if (!phone) return ECONA_DEVICE_NOT_FOUND;
+    RemoveStalePartFiles(phone->path);
     auto session = std::make_shared<FsSession>(phone->serial, phone->path);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!Ready(Group::FS)) return ECONA_NOT_INITIALIZED;

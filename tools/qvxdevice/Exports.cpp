@@ -115,6 +115,14 @@ QVX_EXPORT uint32_t CONACopyFile(CONAHANDLE hFS, uint32_t dwOptions, const char1
                            pstrTargetPath ? &target : nullptr);
     });
 }
+QVX_EXPORT uint32_t CONADeleteFile(CONAHANDLE hFS, const char16_t* pstrFileName, uint32_t /*dwOptions*/,
+                                   const char16_t* pstrTargetPath) {
+    return WithFS(hFS, [&](qvxdev::FsSession& fs) -> uint32_t {
+        if (!pstrFileName) return ECONA_INVALID_POINTER;
+        std::string target = qvxconn::FromUtf16(pstrTargetPath);
+        return fs.DeleteFile(qvxconn::FromUtf16(pstrFileName), pstrTargetPath ? &target : nullptr);
+    });
+}
 QVX_EXPORT uint32_t CONAInstallApplication(CONAHANDLE hFS, uint32_t dwInstallType,
                                            const CONA_INSTALL_RECORD* pRecord, uint32_t /*dwOptions*/,
                                            const char16_t* pstrSourcePath,

@@ -1,7 +1,9 @@
 #include "FsSession.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
@@ -86,7 +88,51 @@ void ComputeMemory(const PhoneInfo& info, int64_t& free, int64_t& total) {
     if (total < free) total = free;
 }
 
+// ".<name>.part-<pid>-<n>", the name of a copy under way; the pid of its writer.
+bool IsPartFileName(std::string_view name, pid_t& pid) {
+    if (name.size() < 2 || name.front() != '.') return false;
+    const size_t mark = name.rfind(".part-");
+    if (mark == std::string_view::npos || mark < 2) return false;
+    std::string_view rest = name.substr(mark + 6);
+    const size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash > 9 || dash + 1 == rest.size()) return false;
+    int64_t value = 0, counter = 0;
+    if (!ParseCount(rest.substr(0, dash), value) || !ParseCount(rest.substr(dash + 1), counter)) return false;
+    if (value <= 0) return false;
+    pid = static_cast<pid_t>(value);
+    return true;
+}
+
+// Removes the part files of writers that are gone, in the folder `dir` and
+// below it; links are never followed.
+void RemoveStaleParts(int dir, int depth) {
+    DIR* d = fdopendir(dir);
+    if (!d) {
+        close(dir);
+        return;
+    }
+    while (dirent* e = readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        pid_t pid = 0;
+        if (S_ISDIR(st.st_mode) && depth < 16) {
+            const int sub = openat(dirfd(d), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub >= 0) RemoveStaleParts(sub, depth + 1);
+        } else if (S_ISREG(st.st_mode) && IsPartFileName(name, pid) && kill(pid, 0) != 0 && errno == ESRCH) {
+            unlinkat(dirfd(d), e->d_name, 0);
+        }
+    }
+    closedir(d);
+}
+
 }  // namespace
+
+void RemoveStalePartFiles(const std::string& phonePath) {
+    const int root = open(phonePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root >= 0) RemoveStaleParts(root, 0);
+}
 
 bool ResolvePhonePath(const PhonePath& current, std::string_view text, PhonePath& out) {
     if (text.empty()) return false;
@@ -274,6 +320,33 @@ uint32_t FsSession::CopyFile(uint32_t options, const std::string& fileName, cons
         if (static_cast<int64_t>(st.st_size) > free) return ECONA_MEMORY_FULL;
     }
     return Run(t, info);
+}
+
+uint32_t FsSession::DeleteFile(const std::string& fileName, const std::string* targetPath) {
+    if (!IsPlainName(fileName)) return ECONA_INVALID_NAME;
+    std::lock_guard<std::mutex> op(m_opMutex);
+    PhoneInfo info;
+    if (!Present(info)) return Lost();
+    PhonePath folder;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        folder = m_current;
+    }
+    if (targetPath && !ResolvePhonePath(PhonePath(folder), *targetPath, folder)) return ECONA_INVALID_NAME;
+    uint32_t error = CONA_OK;
+    const int fd = OpenFolder(folder, error);
+    if (fd < 0) return error;
+    struct stat st {};
+    uint32_t result = CONA_OK;
+    if (fstatat(fd, fileName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        result = ECONA_FILE_NOT_FOUND;
+    else if (!S_ISREG(st.st_mode))
+        result = ECONA_INVALID_NAME;
+    else if (unlinkat(fd, fileName.c_str(), 0) != 0)
+        result = ECONA_FAILED;
+    close(fd);
+    PhoneInfo now;
+    return result == ECONA_FAILED && !Present(now) ? Lost() : result;
 }
 
 uint32_t FsSession::Install(const std::string& packageName, const std::string& sourceFolder) {

@@ -27,6 +27,10 @@ using PhonePath = std::vector<std::string>;  // drive letter, then folders
 // one that climbs above its drive.
 bool ResolvePhonePath(const PhonePath& current, std::string_view text, PhonePath& out);
 
+// Removes what killed copies left on a phone: the service's own part files
+// (".<name>.part-<pid>-<n>") whose writing process is gone.
+void RemoveStalePartFiles(const std::string& phonePath);
+
 class FsSession {
 public:
     FsSession(std::string serial, std::string phonePath);
@@ -38,6 +42,8 @@ public:
     uint32_t GetMemory(int64_t* pFree, int64_t* pTotal, int64_t* pUsed);
     uint32_t CopyFile(uint32_t options, const std::string& fileName, const std::string& sourcePath,
                       const std::string* targetPath);
+    // Deletes a file (never a folder or what a link names) of the phone.
+    uint32_t DeleteFile(const std::string& fileName, const std::string* targetPath);
     uint32_t Install(const std::string& packageName, const std::string& sourceFolder);
 
 private:

@@ -5,9 +5,11 @@
 #include "database/QVXDBBuilder.h"
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/i18n/QtTranslationsUi.h"
+#include "gui/kit/DialogUi.h"
 #include "gui/kit/MessageBoxesUi.h"
 #include "gui/transfer/PCSuiteDlg.h"
 #include "i18n/LanguageTable.h"
+#include "i18n/TextKeys.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
@@ -28,6 +30,14 @@ bool CQVXWizardApp::InitInstance() {
         return false;
     }
     qvxui::FollowLanguageWithQtTexts();
+    if (qvxplatform::UserFoldersMissing()) {
+        // Installed without a usable home: the wizard still builds and sends,
+        // but keeps nothing, and nothing goes below the program folder.
+        const std::string text = FormatTextWithString(GetText(qvxtext::kMsg_NoUserFolders, 1025),
+                                                      "$XDG_DATA_HOME/qvxwizard, ~/.local/share/qvxwizard");
+        qvxui::MessageBox(nullptr, qvxui::FromLocalText(text), qvxui::MsgIcon::Warning,
+                          qvxui::MsgButtons::Ok);
+    }
 
     // The probe releases each group before the next is tried; the copy
     // dialog initialises what it needs itself.

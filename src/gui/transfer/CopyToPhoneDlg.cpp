@@ -427,8 +427,15 @@ void CCopyToPhoneDlg::OnAbortCopy() {
     m_pCopy->setEnabled(false);
     m_bCopying.store(0);
     SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Abort));
-    qvxui::MessageBox(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Abort),
-                      qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
+    // The database without its semaphore file is no finished copy either.
+    const CCopyToPhoneThread::Incomplete eIncomplete = m_Worker.GetIncomplete();
+    const char* pszKey = eIncomplete == CCopyToPhoneThread::Incomplete::kRemoved
+                             ? qvxtext::kCopyToPhoneDlg_Msg_Incomplete
+                         : eIncomplete == CCopyToPhoneThread::Incomplete::kLeftOnPhone
+                             ? qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft
+                             : qvxtext::kCopyToPhoneDlg_Msg_Abort;
+    qvxui::MessageBox(this, qvxui::LanguageText(pszKey, 1025), qvxui::MsgIcon::Information,
+                      qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);
     LOG_INFO(qvxlog::Cpy2Ph, "OnAbortCopy() finish");
 }
