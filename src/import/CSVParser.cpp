@@ -508,3 +508,23 @@ bool CCSVParser::ReadMappingInfo(const char* pszPath, char* pszName, size_t nNam
                      pszDescription, nDescriptionSize);
     return true;
 }
+
+bool CCSVParser::ReadMappingEntries(const char* pszPath, std::vector<std::string>& names,
+                                    std::vector<std::string>& codes) {
+    names.clear();
+    codes.clear();
+    if (pszPath == nullptr) return false;
+    CTextRecords lines;
+    ReadRecords(pszPath, lines);
+    CDataMap scratch;
+    int nEntries = 0;
+    if (lines.GetCount() == 0 || !ReadMappingLines(lines, scratch, nEntries)) return false;
+    scratch.Rewind();
+    CDataRow* pNames = scratch.NextRow();
+    CDataRow* pCodes = scratch.NextRow();
+    for (int i = 0; i < nEntries; ++i) {
+        names.push_back(ReadField512(pNames, i));
+        codes.push_back(ReadField512(pCodes, i));
+    }
+    return true;
+}

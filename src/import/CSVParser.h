@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "support/TextRecords.h"
@@ -76,6 +77,10 @@ public:
     // that is unreadable or not a mapping file. Leaves the parser's state alone.
     bool ReadMappingInfo(const char* pszPath, char* pszName, size_t nNameSize, char* pszDescription,
                          size_t nDescriptionSize);
+    // The entries of a mapping file: each header name with its code, in file
+    // order (each read as the mapping is applied). False as ReadMappingInfo.
+    bool ReadMappingEntries(const char* pszPath, std::vector<std::string>& names,
+                            std::vector<std::string>& codes);
 
     // Splits one line into fields and appends them as one row to `pTable`;
     // returns the number of fields and hands back the new row.

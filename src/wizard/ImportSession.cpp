@@ -204,9 +204,18 @@ int CImportSession::Analyse(bool bChooseFitting, int* pAnalysisResult, int* pMap
     int nMapping = m_nMappingState;
     const bool bFreshFile = nCsv == CSV_STATE_CHOSEN;
     m_autoChosenPath.clear();
+    m_bNoneFitsFound = false;
+    m_nearestFound = NearestMapping{};
     const int nResult = AnalyzeCSVFile(m_parser, m_table, nCsv, nMapping, pAnalysisResult, pMappingResult);
-    if (bChooseFitting && nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE)
+    if (bChooseFitting && nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE) {
         ChooseFittingMapping(nMapping);
+        // A mapping the user picked for this file stays, to be edited; one
+        // left from an earlier file is dropped by the owner.
+        if (nMapping != MAPPING_STATE_COMPLETE && bFreshFile) {
+            m_bNoneFitsFound = true;
+            m_nearestFound = FindNearest();
+        }
+    }
     // The samples come from the file's lines, which only a fresh analysis
     // holds for sure: a build gives them back, and later analyses of the
     // same file only apply another mapping.
@@ -259,6 +268,32 @@ bool CImportSession::AdoptChosenMapping() {
     return true;
 }
 
+bool CImportSession::DropUnfitMapping() {
+    m_bNoneFits = m_bNoneFitsFound;
+    m_nearest = m_nearestFound;
+    if (!m_bNoneFits || m_nMappingState == MAPPING_STATE_NONE) return false;
+    m_selectedMapping.clear();
+    SetMappingFile(std::string());
+    m_pszBrokenRule = nullptr;
+    return true;
+}
+
+NearestMapping CImportSession::FindNearest() {
+    std::vector<std::string> paths;
+    for (const MappingEntry& entry : m_mappings) paths.push_back(entry.path);
+    NearestMapping nearest = FindNearestMapping(m_table, paths);
+    if (nearest.nIndex >= 0 && nearest.name.empty()) nearest.name = FileNamePart(nearest.path);
+    return nearest;
+}
+
+std::string CImportSession::NewMappingName() const {
+    std::string file = FileNamePart(m_csvFile);
+    const size_t nDot = file.rfind('.');
+    if (nDot != std::string::npos && nDot > 0) file.resize(nDot);
+    if (m_nearest.nIndex < 0 || m_nearest.name.empty()) return file;
+    return file.empty() ? m_nearest.name : m_nearest.name + " (" + file + ")";
+}
+
 void CImportSession::ForgetChosenName() {
     m_autoChosenName.clear();
 }
@@ -268,6 +303,10 @@ void CImportSession::Describe(qvxwizard::WizardState& state) const {
     state.nMappingState = m_nMappingState;
     state.pszMappingRule = m_pszBrokenRule.load();
     if (!m_autoChosenName.empty()) state.autoChosenMapping = m_autoChosenName;
+    if (m_bNoneFits && state.nMappingState == MAPPING_STATE_NONE) {
+        state.bNoMappingFits = true;
+        if (m_nearest.nIndex >= 0) state.nearestMapping = m_nearest.name;
+    }
     if (state.nCSVState == CSV_STATE_ANALYZED) {
         if (m_parser.GetEncoding() != TextEncoding::kUtf8)
             state.csvCharset = TextEncodingLabel(m_parser.GetEncoding());

@@ -22,6 +22,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/NearestMapping.h"
 
 namespace qvxwizard {
 struct WizardState;
@@ -94,6 +95,22 @@ public:
     // Before an analysis runs on a worker: the earlier choice's name no longer shows.
     void ForgetChosenName();
 
+    // On the owner's thread after each Analyse: takes over whether the
+    // automatic choice found no mapping of the list that fits a freshly
+    // chosen file, and then drops the earlier, unrelated mapping (mapping
+    // state none). True when a mapping was dropped.
+    bool DropUnfitMapping();
+    // What DropUnfitMapping took over: nothing is offered by itself then,
+    // only the nearest mapping named (nIndex -1 for none) as the start of a
+    // new one.
+    bool NoMappingFits() const { return m_bNoneFits; }
+    const NearestMapping& Nearest() const { return m_nearest; }
+    // The nearest mapping of the list to the analysed file.
+    NearestMapping FindNearest();
+    // A name for a new mapping of the analysed file: the nearest mapping's
+    // name with the file's, or the file's alone.
+    std::string NewMappingName() const;
+
     // What the analysis found.
     const CCSVParser& Parser() const { return m_parser; }
     const CDataMap& Table() const { return m_table; }
@@ -137,4 +154,9 @@ private:
     bool m_bCollectSamples = true;
     std::string m_autoChosenPath;
     std::string m_autoChosenName;
+    // Found by Analyse (perhaps on a worker), taken over by DropUnfitMapping.
+    bool m_bNoneFitsFound = false;
+    NearestMapping m_nearestFound;
+    bool m_bNoneFits = false;
+    NearestMapping m_nearest;
 };

@@ -95,6 +95,12 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
     if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE &&
         state.autoChosenMapping)
         lines[1] = {qvxtext::kMainDlg_Info_MappingChosen, state.autoChosenMapping, {}, {}};
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_NONE &&
+        state.bNoMappingFits) {
+        lines[1] = state.nearestMapping
+                       ? InfoLine{qvxtext::kMainDlg_Info_NearestMapping, state.nearestMapping, {}, {}}
+                       : InfoLine{qvxtext::kMainDlg_Info_NoMappingFits, {}, {}, {}};
+    }
     // Incomplete: the next line says why.
     if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_INCOMPLETE &&
         state.pszMappingRule != nullptr)

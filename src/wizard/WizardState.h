@@ -37,6 +37,11 @@ struct WizardState {
     // because the chosen one did not fit; it replaces the line that says the
     // mapping fits.
     std::optional<std::string> autoChosenMapping;
+    // No mapping of the list fits the analysed file (and none is selected):
+    // the mapping line says what the user can do, naming the nearest
+    // mapping, the start of a new one, when there is one.
+    bool bNoMappingFits = false;
+    std::optional<std::string> nearestMapping;
     // What reading the analysed CSV file found: the character set when it
     // was not UTF-8 (the name users know, empty for UTF-8), and the data rows
     // whose number of fields differs from the header's, with the file lines

@@ -169,6 +169,7 @@ private slots:
     void csvThatCannotBeAnalysed();
     void updateControlsTable();
     void infoTexts();
+    void noFittingMappingStartsANewOne();
     void infoTextsNameWhatReadingFound();
     void lastDBInfoUsesFormatsSafely();
     void completeNewDatabase_data();
@@ -416,15 +417,16 @@ void TestWizardDlg::infoTexts() {
                                     English("MainDlg_Info_ReadyToComplete"));
     QCOMPARE(m_folder->CountInLog("Mapping chosen by itself: " + m_folder->File("mappings/k.map")), 1);
 
-    // A file that no listed mapping fits: incomplete, and the next line says why.
+    // A file that no listed mapping fits: none is selected, and the next line
+    // says what the user can do.
     QVERIFY(WriteBytes(m_folder->File("c4.csv"), "Name;Firma;Telefon;Mobil\r\nAnna;ACME;0711 1;0171 2\r\n"));
     Drop({m_folder->File("c4.csv")});
     WaitIdle();
     QCOMPARE(QString(m_dlg->GetCSVFile()), m_folder->File("c4.csv"));
-    QCOMPARE(m_dlg->GetMappingState(), 3);
-    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
-                                    English("MainDlg_Info_MappingIncomplete") + "\n" +
-                                    English("MappingDlg_Info_Empty_Entry"));
+    QCOMPARE(m_dlg->GetMappingState(), 0);
+    QCOMPARE(m_c->combo->currentIndex(), -1);
+    QCOMPARE(m_c->info->text(),
+             English("MainDlg_Info_CSVFileOK") + "\n" + English("MainDlg_Info_NoMappingFits"));
     // A listed mapping file that can no longer be applied drops the mapping choice.
     QVERIFY(
         WriteBytes(m_folder->File("two.map"), wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\",\"Mobil\"",
@@ -441,6 +443,49 @@ void TestWizardDlg::infoTexts() {
     QCOMPARE(m_c->info->text(),
              English("MainDlg_Info_CSVFileOK") + "\n" + English("MainDlg_Info_MappingFileNotOK"));
     QCOMPARE(m_c->enabledStates(), QString("1111010110"));
+}
+
+// The nearest mapping is named, and only the user's click opens the editor,
+// on a new mapping for the file that starts from it.
+void TestWizardDlg::noFittingMappingStartsANewOne() {
+    QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
+    QVERIFY(WriteBytes(m_folder->File("mappings/near.map"),
+                       wiztest::MappingFile("\"Name\",\"Firma\",\"Telefon\",\"Mobil\"",
+                                            "\"N\",\"C\",\"PD\",\"PD\"", "Nah")));
+    QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
+    QVERIFY(WriteBytes(m_folder->File("c5.csv"),
+                       "Name;Firma;Telefon;Mobil;Fax\r\nAnna;ACME;0711 1;0171 2;0711 3\r\n"));
+    Open();
+    TypeCsv(m_folder->File("c.csv"));
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    Drop({m_folder->File("c5.csv")});
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 0);
+    QCOMPARE(m_c->combo->currentIndex(), -1);
+    QCOMPARE(m_c->info->text(), English("MainDlg_Info_CSVFileOK") + "\n" +
+                                    English("MainDlg_Info_NearestMapping").replace("%s", "Nah"));
+    QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
+            m_c->info->contentsRect().height());
+    QVERIFY(m_dlg->m_dialogs.empty());  // the editor waits for the user's click
+
+    m_dlg->m_bRealEditor = true;
+    QString name;
+    bool bMarked = false;
+    QTimer::singleShot(0, [&] {
+        auto* pEditor = qobject_cast<CMappingDlg*>(QApplication::activeModalWidget());
+        if (!pEditor) return;
+        name = pEditor->findChild<QLineEdit*>("1012")->text();
+        CPropertyListCtrl* pList = pEditor->PropertyList();
+        bMarked = !pList->IsMarkedForReview(3) && pList->IsMarkedForReview(4);
+        QTest::keyClick(pEditor, Qt::Key_Escape);
+    });
+    QTest::mouseClick(m_c->button("1037"), Qt::LeftButton);
+    QCOMPARE(m_dlg->m_dialogs, std::vector<std::string>{"editor-new"});
+    QCOMPARE(name, QStringLiteral("Nah (c5)"));
+    QVERIFY(bMarked);
+    WaitIdle();
+    QCOMPARE(m_dlg->GetMappingState(), 0);
 }
 
 void TestWizardDlg::infoTextsNameWhatReadingFound() {

@@ -238,6 +238,25 @@ TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("no mapping in " + program + "/mappings fits the file"), std::string::npos) << r.err;
     EXPECT_TRUE(DatabaseFiles().empty());
+
+    // Two columns more than any ready mapping knows: the nearest mapping is
+    // named with the headers it lacks, and never used by itself.
+    std::string wider = qvxtest::ReadFile(google);
+    wider.insert(wider.find("\r\n"), ",Zeitstempel,Mobil-Tel.-Nr.");
+    qvxtest::WriteFile(dir.File("wider.csv"), wider);
+    r = Run("qvxbuild", {"analyze", "wider.csv", "--json"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\"fitting\":[],\"nearest\":{\"name\":\"Google Contacts"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"unknown_headers\":[\"Zeitstempel\",\"Mobil-Tel.-Nr.\"]}"), std::string::npos)
+        << r.out;
+    r = Run("qvxbuild", {"analyze", google, "--json"});
+    EXPECT_NE(r.out.find("\"nearest\":null"), std::string::npos) << r.out;
+    r = Run("qvxbuild", {"build", "wider.csv"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("the nearest mapping is \"Google Contacts"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"Zeitstempel\", \"Mobil-Tel.-Nr.\""), std::string::npos) << r.err;
+    EXPECT_TRUE(DatabaseFiles().empty());
 }
 
 TEST_F(QvxBuildTest, InterruptedBuildLeavesNoFile) {

@@ -151,4 +151,56 @@ TEST_F(ImportSessionTest, SamplesStayAfterABuildAndAnotherMapping) {
     EXPECT_TRUE(session.ColumnSamples().empty());
 }
 
+// A fresh file no mapping fits: the earlier mapping is dropped, not offered
+// as if it fitted, and the nearest one is named; a mapping the user picks
+// for the file afterwards stays, to be edited.
+TEST_F(ImportSessionTest, NoMappingFitsDropsTheEarlierOneAndNamesTheNearest) {
+    // Knows two of the three columns: not near (67 %).
+    qvxtest::WriteFile(PathOf(kShipped, "a.map"), Mapping("\"Name\",\"Firma\"\r\n\"N\",\"C\"", "Two"));
+    qvxtest::WriteFile(PathOf(kShipped, "b.map"), Mapping(kBroken, "Other"));
+    CImportSession session(program);
+    session.ListMappings();
+    session.SetCSVFile(dir.File("in.csv"));
+    session.SelectMapping(PathOf(kShipped, "b.map"));
+    session.SetMappingFile(PathOf(kShipped, "b.map"));
+    ASSERT_EQ(session.Analyse(true), 0);
+    EXPECT_FALSE(session.AdoptChosenMapping());
+    EXPECT_TRUE(session.DropUnfitMapping());
+    EXPECT_TRUE(session.NoMappingFits());
+    EXPECT_EQ(session.SelectedMapping(), "");
+    EXPECT_EQ(session.MappingState(), MAPPING_STATE_NONE);
+    EXPECT_EQ(session.Nearest().nIndex, -1);
+    qvxwizard::WizardState state;
+    session.Describe(state);
+    EXPECT_TRUE(state.bNoMappingFits);
+    EXPECT_FALSE(state.nearestMapping);
+    EXPECT_EQ(session.NewMappingName(), "in");
+
+    // Four of five columns known: near (80 %).
+    qvxtest::WriteFile(dir.File("in4.csv"),
+                       "Name;Firma;Telefon;Mobil;Fax\r\nAnna;ACME;0711 1;0171 2;0711 3\r\n");
+    qvxtest::WriteFile(
+        PathOf(kShipped, "c.map"),
+        Mapping("\"Name\",\"Firma\",\"Telefon\",\"Mobil\"\r\n\"N\",\"C\",\"PD\",\"PD\"", "Three"));
+    session.ListMappings();
+    session.SetCSVFile(dir.File("in4.csv"));
+    ASSERT_EQ(session.Analyse(true), 0);
+    EXPECT_FALSE(session.DropUnfitMapping());  // none was selected
+    EXPECT_EQ(session.Nearest().path, PathOf(kShipped, "c.map"));
+    EXPECT_EQ(session.Nearest().unknownHeaders, std::vector<std::string>{"Fax"});
+    state = {};
+    session.Describe(state);
+    EXPECT_EQ(state.nearestMapping, "Three");
+    EXPECT_EQ(session.NewMappingName(), "Three (in4)");
+
+    // Picked by the user for this file: it stays, incomplete.
+    session.SelectMapping(PathOf(kShipped, "c.map"));
+    session.SetMappingFile(PathOf(kShipped, "c.map"));
+    ASSERT_EQ(session.Analyse(true), 0);
+    EXPECT_FALSE(session.DropUnfitMapping());
+    EXPECT_FALSE(session.NoMappingFits());
+    EXPECT_EQ(session.MappingState(), MAPPING_STATE_INCOMPLETE);
+    EXPECT_EQ(session.SelectedMapping(), PathOf(kShipped, "c.map"));
+}
+
 }  // namespace

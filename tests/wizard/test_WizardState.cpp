@@ -177,6 +177,14 @@ TEST(WizardState, IncompleteSaysWhyAndAChosenMappingIsNamed) {
               std::string(kMainDlg_Info_ReadCSVFile) + "\n" + kMainDlg_Info_MappingIncomplete);
     state.nMode = 1;
     EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself), kMainDlg_Info_SendLastDB);
+
+    // No mapping fits: what to do, with the nearest mapping as an argument.
+    state = State(0, 2, 0, false, false);
+    state.bNoMappingFits = true;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), KeyItself), read + kMainDlg_Info_NoMappingFits);
+    state.nearestMapping = "Google";
+    EXPECT_EQ(DescribeWizard(state).infoLines[1].argument, "Google");
+    EXPECT_STREQ(DescribeWizard(state).infoLines[1].pszKey, kMainDlg_Info_NearestMapping);
 }
 
 TEST(WizardState, LastDatabaseWaySaysThatCompleteSends) {

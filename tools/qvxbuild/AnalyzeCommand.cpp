@@ -12,6 +12,7 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/NearestMapping.h"
 #include "platform/ProgramPath.h"
 #include "support/TextDecoding.h"
 #include "wizard/ImportSession.h"
@@ -42,6 +43,8 @@ struct AnalysisReport {
     // Without --map: the ready mappings that fit the file.
     bool bFitting = false;
     std::vector<std::string> fitting;
+    // When none fits: the nearest mapping, a start for a new one.
+    NearestMapping nearest;
     // With a complete mapping: what the rows give.
     bool bTally = false;
     ImportTally tally;
@@ -85,6 +88,12 @@ void PrintText(const AnalysisReport& r) {
     if (r.bFitting) {
         printf("fitting mappings:%s\n", r.fitting.empty() ? " none" : "");
         for (const std::string& path : r.fitting) printf("  %s\n", path.c_str());
+        if (r.nearest.nIndex >= 0) {
+            printf("nearest mapping: %s (%s), knows %d of %d columns\n", r.nearest.name.c_str(),
+                   r.nearest.path.c_str(), r.nearest.nKnown, r.nearest.nColumns);
+            printf("  unknown headers:\n");
+            for (const std::string& header : r.nearest.unknownHeaders) printf("    %s\n", header.c_str());
+        }
     }
     if (r.bTally) {
         printf("skipped: %d\n", r.tally.nSkipped);
@@ -147,6 +156,18 @@ void PrintJson(const AnalysisReport& r) {
         out += ",\"fitting\":[";
         AppendJsonList(out, r.fitting);
         out += "]";
+        out += ",\"nearest\":";
+        if (r.nearest.nIndex < 0) {
+            out += "null";
+        } else {
+            out += "{\"name\":" + JsonString(r.nearest.name) + ",\"file\":" + JsonString(r.nearest.path);
+            out += ",\"known\":" + std::to_string(r.nearest.nKnown);
+            out += ",\"columns\":" + std::to_string(r.nearest.nColumns);
+            out += ",\"unknown_headers\":[";
+            for (size_t i = 0; i < r.nearest.unknownHeaders.size(); ++i)
+                out += (i ? "," : "") + JsonString(r.nearest.unknownHeaders[i]);
+            out += "]}";
+        }
     }
     if (r.bMapping) {
         out += ",\"mapping\":{";
@@ -218,6 +239,7 @@ int Analyze(int argc, char** argv) {
         if (!report.bMapping) {
             report.bFitting = true;
             report.fitting = session.FittingMappings();
+            if (report.fitting.empty()) report.nearest = session.FindNearest();
         }
     }
     if (report.bMapping) {

@@ -21,6 +21,7 @@
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
+#include "import/NearestMapping.h"
 #include "platform/ProgramPath.h"
 #include "support/ProgressPercent.h"
 #include "threads/CallbackReceiver.h"
@@ -132,6 +133,7 @@ int PrepareImport(CImportSession& session, const char* csv, const char* map) {
     int mappingResult = session.MappingState() == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
     if (session.CSVState() == CSV_STATE_CHOSEN)
         session.Analyse(map == nullptr, &analysisResult, &mappingResult);
+    session.DropUnfitMapping();
     if (session.CSVState() != CSV_STATE_ANALYZED) {
         fprintf(stderr, "qvxbuild build: the CSV file could not be analysed (result %d)\n", analysisResult);
         return EXIT_ANALYSIS_FAILED;
@@ -152,6 +154,19 @@ int PrepareImport(CImportSession& session, const char* csv, const char* map) {
         if (!session.AdoptChosenMapping()) {
             fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n",
                     session.MappingFoldersText().c_str());
+            // Named as a start for a mapping of one's own, never used by itself.
+            const NearestMapping& nearest = session.Nearest();
+            if (nearest.nIndex >= 0) {
+                std::string unknown;
+                for (const std::string& header : nearest.unknownHeaders)
+                    unknown += (unknown.empty() ? "\"" : ", \"") + header + "\"";
+                fprintf(stderr,
+                        "qvxbuild build: the nearest mapping is \"%s\" (%s); it does not know %d of the %d "
+                        "columns: %s\n",
+                        nearest.name.c_str(), nearest.path.c_str(), nearest.nColumns - nearest.nKnown,
+                        nearest.nColumns, unknown.c_str());
+            }
+            fprintf(stderr, "qvxbuild build: give a mapping file, or make one for this file in the wizard\n");
             return EXIT_MAPPING_FAILED;
         }
         fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n", session.AutoChosenName().c_str(),

@@ -483,7 +483,9 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             // Busy until the dialog shows the end: closing stays refused so long.
             ui.Post([this] {
                 m_bBusy = 0;
-                if (m_session.AdoptChosenMapping()) UpdateComboBox();
+                const bool bAdopted = m_session.AdoptChosenMapping();
+                const bool bDropped = m_session.DropUnfitMapping();
+                if (bAdopted || bDropped) UpdateComboBox();
                 CheckLastDB();
                 UpdateControls();
                 UpdateInfotext();

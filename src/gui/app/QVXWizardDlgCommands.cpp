@@ -179,6 +179,9 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
                                      std::string& savedName, std::string& savedPath) {
     CMappingDlg dlg(this);
     dlg.SetNewMode(bNewMode);
+    // A file no mapping fits: a new mapping for it, from the nearest one.
+    if (bNewMode && m_session.NoMappingFits() && m_session.CSVState() == CSV_STATE_ANALYZED)
+        dlg.SetNewStart(m_session.Nearest().path, m_session.NewMappingName());
     dlg.SetDataMap(&m_session.Table());
     if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetSamples(m_session.ColumnSamples());
     char szTarget[261] = {};

@@ -25,7 +25,8 @@ bool CQVXWizardDlg::AddMapping(const std::string& path) {
 void CQVXWizardDlg::UpdateComboBox() {
     m_ComboBoxMapping->clear();
     const std::vector<MappingEntry>& mappings = m_session.Mappings();
-    int nSelect = mappings.empty() ? -1 : 0;
+    // When no mapping fits the file, none is offered as if it did.
+    int nSelect = mappings.empty() || m_session.NoMappingFits() ? -1 : 0;
     for (size_t i = 0; i < mappings.size(); ++i) {
         m_ComboBoxMapping->addItem(qvxui::FromLocalText(CImportSession::MappingLabel(mappings[i])),
                                    static_cast<int>(i));

@@ -7,10 +7,13 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTextCursor>
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "gui/controls/ButtonIcons.h"
@@ -24,6 +27,7 @@
 #include "i18n/TextKeys.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
+#include "import/NearestMapping.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "support/TextBuffer.h"
@@ -49,6 +53,11 @@ constexpr qvxui::DialogItem kLayout[] = {
     {CMappingDlg::kIdOk, 193, 204, 55, 14},
     {CMappingDlg::kIdCancel, 254, 204, 55, 14},
 };
+// The template's list shows about six rows; the dialog opens this tall (as
+// far as the screen allows) so that a file's columns can be looked over.
+constexpr int kOpeningHeight = 420;
+// Columns without a type named in the info label, before "...".
+constexpr int kEmptyColumnsNamed = 6;
 constexpr size_t kNameBuffer = 96;
 constexpr size_t kDescriptionBuffer = 256;
 constexpr size_t kInfoBuffer = 128;
@@ -160,6 +169,13 @@ CMappingDlg::~CMappingDlg() {
     if (m_pList) m_pList->SetReceiver(nullptr);
 }
 
+void CMappingDlg::SetNewStart(std::string startPath, std::string name) {
+    m_bNewMode = true;
+    m_bNewStart = true;
+    m_startPath = std::move(startPath);
+    m_startName = std::move(name);
+}
+
 void CMappingDlg::SetMappingPath(const char* pszText, size_t nSize) {
     if (pszText == nullptr || nSize > kPathBuffer) return;
     qvxsupport::CopyCut(m_szMappingPath, nSize, pszText);
@@ -182,7 +198,13 @@ void CMappingDlg::OnInitDialog() {
     m_bOpened = true;
     m_openingSize = size();
 
-    if (m_bNewMode && m_pDataMap != nullptr) {
+    std::vector<CodeOrigin> origins;
+    if (m_bNewStart && m_pDataMap != nullptr) {
+        origins = StartNewMapping(*m_pDataMap, m_startPath);
+        // A start file that went away or broke since it was found: from scratch.
+        if (origins.empty()) origins = StartNewMapping(*m_pDataMap, std::string());
+        m_pDataMap->SetName(FitLine(m_startName, kNameBuffer).c_str());
+    } else if (m_bNewMode && m_pDataMap != nullptr) {
         m_pDataMap->DeleteMappingRow();
         m_pDataMap->SetName("");
         m_pDataMap->SetDescription("");
@@ -197,6 +219,7 @@ void CMappingDlg::OnInitDialog() {
         m_pList->SetMappingRow(m_pDataMap->GetMappingRow());
         m_pList->SetDataMap(m_pDataMap);
         m_pList->SetSamples(std::move(m_samples));
+        m_pList->SetReviewMarks(std::move(origins));
         m_pList->InitColumns();
         m_pList->FillRows();
 
@@ -222,9 +245,23 @@ void CMappingDlg::OnInitDialog() {
     if (m_openingSize.isValid() && !m_openingSize.isEmpty()) setMinimumSize(m_openingSize);
     MeasureAnchors();
     m_bLayoutReady = true;
+    GrowToOpeningHeight();
+    // The first column to look at is in view, however far down it lies.
+    if (m_pList->FirstMarkedRow() >= 0) m_pList->ShowRow(m_pList->FirstMarkedRow());
 
     m_pList->SetReceiver(this);
     UpdateInfo();
+}
+
+void CMappingDlg::GrowToOpeningHeight() {
+    int nHeight = qvxui::DialogSizeToPixels(font(), kTemplateWidth, kOpeningHeight).height();
+    if (const QScreen* pScreen = screen()) {
+        // Room for the frame and the caption.
+        const int nRoom =
+            pScreen->availableGeometry().height() * 9 / 10 - (frameGeometry().height() - height());
+        nHeight = std::min(nHeight, nRoom);
+    }
+    if (nHeight > height()) resize(width(), nHeight);
 }
 
 void CMappingDlg::UpdateTexts() {
@@ -256,8 +293,41 @@ void CMappingDlg::UpdateInfo() {
     // The rules of FirstBrokenMappingRule, each broken one on its own line.
     if (counts.nName == 0) add(qvxtext::kMappingDlg_Info_No_Name, true);
     if (counts.nCompany > 1) add(qvxtext::kMappingDlg_Info_ToMany_Company, true);
-    if (counts.nEmpty > 0) add(qvxtext::kMappingDlg_Info_Empty_Entry, false);
+    if (counts.nEmpty > 0) {
+        add(qvxtext::kMappingDlg_Info_Empty_Entry, false);
+        text += QLatin1Char('\n') + qvxui::LanguageText(qvxtext::kMappingDlg_Info_Empty_Columns, kInfoBuffer)
+                                        .replace(QLatin1String("%s"), EmptyColumnNames());
+    }
+    const int nReview = m_pList->ReviewCount();
+    if (nReview > 0) {
+        if (!text.isEmpty()) text += QLatin1Char('\n');
+        text += qvxui::LanguageText(qvxtext::kMappingDlg_Info_Review, kInfoBuffer)
+                    .replace(QLatin1String("%s"), QString::number(nReview));
+    }
     if (m_pInfo->text() != text) m_pInfo->setText(text);
+    m_pInfo->setToolTip(text);
+}
+
+QString CMappingDlg::EmptyColumnNames() const {
+    QStringList names;
+    int nMore = 0;
+    CDataRow* pMapping = m_pDataMap->GetMappingRow();
+    CDataRow* pHeader = m_pDataMap->GetHeaderRow();
+    const int nColumns = m_pDataMap->GetColumnCount();
+    for (int j = 0; j < nColumns && pMapping != nullptr; ++j) {
+        const std::optional<std::string_view> code = pMapping->PeekField(j);
+        if (code && !code->empty()) continue;
+        if (names.size() == kEmptyColumnsNamed) {
+            ++nMore;
+            continue;
+        }
+        const std::optional<std::string_view> header = pHeader ? pHeader->PeekField(j) : std::nullopt;
+        const QString shown = qvxui::FromLocalText(header ? std::string(*header) : std::string());
+        names << QStringLiteral("\"%1\"").arg(shown);
+    }
+    QString text = names.join(QLatin1String(", "));
+    if (nMore > 0) text += QStringLiteral(" (+%1)").arg(nMore);
+    return text;
 }
 
 QString CMappingDlg::InfoText() const {
@@ -298,10 +368,16 @@ bool CMappingDlg::SaveMapping() {
     options.filter = QStringLiteral("*.map|*.map||");
     options.defaultSuffix = QStringLiteral("map");
     options.bOverwritePrompt = true;
-    options.bCreatePrompt = true;
+    // Save As: no question before a new file is made, only before one is replaced.
+    options.bCreatePrompt = false;
     const QString mappingPath = QFile::decodeName(m_szMappingPath);
     if (m_bNewMode) {
         options.startFolder = mappingPath;
+        // A file of its own, named after the mapping, never another mapping's.
+        std::vector<std::string> folders =
+            qvxplatform::GetMappingFolders(qvxplatform::GetProgramFolder() + "/mappings");
+        folders.push_back(m_szMappingPath);
+        options.fileName = QFile::decodeName(ProposeMappingFileName(NameBytes(), folders).c_str());
     } else if (!mappingPath.isEmpty()) {
         options.fileName = mappingPath;
     } else {

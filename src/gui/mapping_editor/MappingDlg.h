@@ -10,7 +10,8 @@
 // the caller applies the file again).
 //
 //   CMappingDlg dlg(this);
-//   dlg.SetNewMode();                        // or leave it in edit mode
+//   dlg.SetNewMode();                        // or leave it in edit mode,
+//   dlg.SetNewStart(nearestPath, name);      // or start from a mapping
 //   dlg.SetDataMap(pDataMap);
 //   dlg.SetMappingPath(szFolderOrFile, sizeof szFolderOrFile);
 //   if (dlg.exec() == QDialog::Accepted) dlg.GetFilePath(szPath, sizeof szPath);
@@ -77,6 +78,11 @@ public:
     // Before opening.
     void SetNewMode(bool bNew = true) { m_bNewMode = bNew; }
     bool IsNewMode() const { return m_bNewMode; }
+    // New mode for a file no mapping fits: the mapping starts from the
+    // mapping file at `startPath` (from scratch when empty) with guessed codes
+    // for the columns it does not know (StartNewMapping), those marked for
+    // review, and `name` in the name box.
+    void SetNewStart(std::string startPath, std::string name);
     void SetDataMap(CDataMap* pDataMap) { m_pDataMap = pDataMap; }
     // The first values of each column, for the list's sample column
     // (CollectColumnSamples); without them the column stays empty.
@@ -109,7 +115,8 @@ public:
 
     CPropertyListCtrl* PropertyList() const { return m_pList; }
     QString InfoText() const;
-    // The size at opening, below which the dialog cannot shrink.
+    // The size below which the dialog cannot shrink; it opens taller, so that
+    // the list shows many rows.
     QSize OpeningSize() const { return m_openingSize; }
 
 public slots:
@@ -123,6 +130,8 @@ protected:
 private:
     void OnInitDialog();
     void MeasureAnchors();
+    void GrowToOpeningHeight();
+    QString EmptyColumnNames() const;
     std::string NameBytes() const;
     std::string DescriptionBytes() const;
 
@@ -142,6 +151,9 @@ private:
     CIconButton* m_pCancel = nullptr;
 
     bool m_bNewMode = false;
+    bool m_bNewStart = false;
+    std::string m_startPath;
+    std::string m_startName;
     bool m_bOpened = false;
     CDataMap* m_pDataMap = nullptr;
     std::vector<std::vector<std::string>> m_samples;

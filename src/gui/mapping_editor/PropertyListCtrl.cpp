@@ -1,11 +1,15 @@
 #include "gui/mapping_editor/PropertyListCtrl.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <algorithm>
 #include <iterator>
+#include <optional>
+#include <string_view>
 
 #include "gui/i18n/LanguageTextUi.h"
 #include "gui/kit/DialogUi.h"
@@ -22,6 +26,10 @@ constexpr int kDropDownWidth = 150;
 constexpr int kFirstBoxId = 5000;
 constexpr int kColumns = 3;
 const QLatin1String kSampleSeparator(" | ");
+// Light enough for the text to stay readable, different enough to be seen
+// in a long list: amber for a guess, a warmer tone for a column left out.
+const QColor kGuessedColour(255, 236, 179);
+const QColor kUnknownColour(255, 214, 186);
 
 // One line of the list shows a value without its line breaks.
 QString OneLine(QString text) {
@@ -146,6 +154,13 @@ void CPropertyListCtrl::FillRows() {
         if (m_pMappingRow->GetField(i, text, kHeaderBuffer - 1) == qvxdm::kErrAbsent)
             m_pMappingRow->SetField(i, "");
     }
+    m_markedCodes.assign(static_cast<size_t>(m_nRowCount), std::string());
+    for (int i = 0; i < m_nRowCount && i < static_cast<int>(m_origins.size()); ++i) {
+        if (m_origins[static_cast<size_t>(i)] == CodeOrigin::kKnown) continue;
+        const std::optional<std::string_view> code = m_pMappingRow->PeekField(i);
+        m_markedCodes[static_cast<size_t>(i)] = code ? std::string(*code) : std::string();
+        ShowReviewMark(i);
+    }
     setUpdatesEnabled(true);
     RebindPool();
 }
@@ -154,10 +169,56 @@ void CPropertyListCtrl::UpdateTexts() {
     setHorizontalHeaderLabels({qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_Header),
                                qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_PropTypes),
                                qvxui::LanguageText(qvxtext::kMappingDlg_ListCtrl_Samples)});
+    for (int i = 0; i < rowCount(); ++i)
+        if (IsMarkedForReview(i)) ShowReviewMark(i);
     for (int i = 0; i < m_nCreatedCount; ++i) m_pool[static_cast<size_t>(i)]->FillItems();
 }
 
+bool CPropertyListCtrl::IsMarkedForReview(int nRow) const {
+    return nRow >= 0 && nRow < static_cast<int>(m_origins.size()) &&
+           m_origins[static_cast<size_t>(nRow)] != CodeOrigin::kKnown;
+}
+
+int CPropertyListCtrl::ReviewCount() const {
+    int n = 0;
+    for (int i = 0; i < static_cast<int>(m_origins.size()); ++i) n += IsMarkedForReview(i) ? 1 : 0;
+    return n;
+}
+
+int CPropertyListCtrl::FirstMarkedRow() const {
+    for (int i = 0; i < static_cast<int>(m_origins.size()); ++i)
+        if (IsMarkedForReview(i)) return i;
+    return -1;
+}
+
+void CPropertyListCtrl::ShowReviewMark(int nRow) {
+    QTableWidgetItem* pItem = item(nRow, 0);
+    if (pItem == nullptr) return;
+    const bool bMarked = IsMarkedForReview(nRow);
+    const bool bGuessed = bMarked && m_origins[static_cast<size_t>(nRow)] == CodeOrigin::kGuessed;
+    pItem->setBackground(bMarked ? QBrush(bGuessed ? kGuessedColour : kUnknownColour) : QBrush());
+    QString tip = pItem->text();
+    if (bMarked)
+        tip += QLatin1Char('\n') + qvxui::LanguageText(bGuessed ? qvxtext::kMappingDlg_ToolTip_Guessed
+                                                                : qvxtext::kMappingDlg_ToolTip_Unknown);
+    pItem->setToolTip(tip);
+}
+
+void CPropertyListCtrl::DropReviewedMarks() {
+    if (m_pMappingRow == nullptr) return;
+    for (int i = 0; i < static_cast<int>(m_origins.size()) && i < static_cast<int>(m_markedCodes.size());
+         ++i) {
+        if (!IsMarkedForReview(i)) continue;
+        const std::optional<std::string_view> code = m_pMappingRow->PeekField(i);
+        if (code && *code == m_markedCodes[static_cast<size_t>(i)]) continue;
+        m_origins[static_cast<size_t>(i)] = CodeOrigin::kKnown;
+        ShowReviewMark(i);
+    }
+}
+
 int CPropertyListCtrl::OnReceiveCallback(unsigned nCode, void* pParam) {
+    // A row whose type the user changed is reviewed.
+    DropReviewedMarks();
     return m_ownerLink.SendCallback(nCode, pParam);
 }
 

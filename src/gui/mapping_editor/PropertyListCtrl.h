@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "import/HeaderGuess.h"
 #include "threads/CallbackLink.h"
 #include "threads/CallbackReceiver.h"
 
@@ -51,6 +52,13 @@ public:
     // The first values of each column (CollectColumnSamples), shown in the
     // third column; a column without values shows nothing.
     void SetSamples(std::vector<std::vector<std::string>> samples) { m_samples = std::move(samples); }
+    // Where each row's code came from in a new mapping (StartNewMapping): a
+    // guessed or unknown row is marked for review until its type changes.
+    // Before FillRows; without it no row is marked.
+    void SetReviewMarks(std::vector<CodeOrigin> origins) { m_origins = std::move(origins); }
+    bool IsMarkedForReview(int nRow) const;
+    int ReviewCount() const;
+    int FirstMarkedRow() const;  // -1 for none
     // Column titles and widths, the row height and the first boxes.
     void InitColumns();
     // One list row per CSV column; each box shows its row's type.
@@ -93,6 +101,8 @@ private:
     void ShowSamples(int nRow);
     void PlacePool();
     void UpdateRowHeight();
+    void ShowReviewMark(int nRow);
+    void DropReviewedMarks();
 
     CCallbackLink m_ownerLink;
     bool m_bFitting = false;
@@ -106,4 +116,7 @@ private:
     CDataRow* m_pMappingRow = nullptr;
     CDataMap* m_pDataMap = nullptr;
     std::vector<std::vector<std::string>> m_samples;
+    std::vector<CodeOrigin> m_origins;
+    // Per marked row, the code it was marked with; a row is reviewed once its code differs.
+    std::vector<std::string> m_markedCodes;
 };

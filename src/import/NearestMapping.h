@@ -1,0 +1,48 @@
+// The nearest mapping of a file that no mapping fits, and a new mapping for
+// the file made from it: a good start for the user, never used by itself.
+//
+// Nearest, measured by column header as mappings are applied: a mapping is
+// near when every column it marks as name ("N") is in the file, and it gives
+// a code to at least 80 % of the file's columns (a header that occurs twice
+// counts once known, as only its first column gets the code). Of the near
+// mappings the one that knows the most columns is nearest; on a tie the one
+// with fewer entries the file lacks, then the first in list order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "import/HeaderGuess.h"
+
+class CDataMap;
+
+struct NearestMapping {
+    int nIndex = -1;  // in the list searched; -1 when no mapping is near
+    std::string path;
+    std::string name;  // as stored in the file
+    int nKnown = 0;    // columns of the file the mapping gives a code
+    int nColumns = 0;
+    // Headers of the columns the mapping does not know, in file order.
+    std::vector<std::string> unknownHeaders;
+};
+
+// Known columns of nColumns that make a mapping near.
+bool IsNearCoverage(int nKnown, int nColumns);
+
+// Searches the mapping files for the nearest one to the analysed table;
+// the table stays as it is.
+NearestMapping FindNearestMapping(CDataMap& table, const std::vector<std::string>& paths);
+
+// Gives the table a new mapping row for its file: the codes of the mapping
+// file at `startPath` (none when empty), then a guessed code or "X" for
+// every column it does not know (CompleteCodes). Name and description are
+// emptied: this is a new mapping. Where each code comes from, per column;
+// empty when the table has no columns or the start file cannot be applied.
+std::vector<CodeOrigin> StartNewMapping(CDataMap& table, const std::string& startPath);
+
+// A file name for a mapping of this name ("Google Contacts (mine)" ->
+// "Google-Contacts-mine.map"), made unique with "-2", "-3" ... among the
+// files of all `folders`, ignoring case: a user's file of a shipped mapping's
+// name would take that mapping's place in the list. "mapping.map" for a name
+// without letters or digits.
+std::string ProposeMappingFileName(const std::string& name, const std::vector<std::string>& folders);

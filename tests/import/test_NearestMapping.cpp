@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "import/CSVParser.h"
+#include "import/DataMap.h"
+#include "import/HeaderGuess.h"
+#include "import/Mapping.h"
+#include "import/NearestMapping.h"
+
+namespace {
+
+// Headers of real exports (Google, Outlook EN/DE, outlook.com, Thunderbird
+// EN/DE, vCard converters) and what a new mapping should make of them.
+TEST(HeaderGuess, HeadersOfRealExports) {
+    const struct {
+        const char* header;
+        const char* code;  // "" when no word fits
+    } cases[] = {
+        {"First Name", "N"},
+        {"Middle Name", "N"},
+        {"Last Name", "N"},
+        {"Vorname", "N"},
+        {"Weitere Vornamen", "N"},
+        {"Nachname", "N"},
+        {"GivenNames", "N"},
+        {"Name", "N"},
+        {"Anzeigename", "N"},
+        {"Phonetic First Name", "X"},
+        {"Given Yomi", "X"},
+        {"Name Prefix", "-"},
+        {"Name Suffix", "-"},
+        {"Spitzname", "-"},
+        {"Messenger-Name", "X"},
+        {"Screen Name", "X"},
+        {"Assistant's Name", "X"},
+        {"Organization Name", "C"},
+        {"Organization Title", "-"},
+        {"Company", "C"},
+        {"Firma", "C"},
+        {"Company Yomi", "X"},
+        {"Job Title", "-"},
+        {"Arbeitstitel", "-"},
+        {"Phone 7 - Value", "PD"},
+        {"Phone 7 - Label", "X"},
+        {"Mobile Phone", "PD"},
+        {"Mobil-Tel.-Nr.", "PD"},
+        {"Tel. dienstlich", "PD"},
+        {"Mobiltelefon", "PD"},
+        {"Fax-Nummer", "PD"},
+        {"Business Fax", "PD"},
+        {"Company Main Phone", "PD"},
+        {"TelCellWork", "PD"},
+        {"Handy", "PD"},
+        {"Pager", "PD"},
+        {"E-mail 2 Address", "E"},
+        {"Primäre E-Mail-Adresse", "E"},
+        {"E-Mail 2: Adresse", "E"},
+        {"EmailHome", "E"},
+        {"E-mail Display Name", "X"},
+        {"E-Mail-Typ", "X"},
+        {"Address 1 - Street", "L"},
+        {"Address 1 - Formatted", "X"},
+        {"Straße geschäftlich", "L"},
+        {"STRASSE", "L"},
+        {"Privat: PLZ", "L"},
+        {"Home Postal Code", "L"},
+        {"Dienstlich: Ort", "L"},
+        {"Business Country/Region", "L"},
+        {"Bundesland/Kanton privat", "L"},
+        {"IMAddress", "X"},
+        {"Notes", "-"},
+        {"Notizen", "-"},
+        {"Custom Field 1 - Value", "-"},
+        {"Web Page", "-"},
+        {"Relation 1 - Value", ""},
+        {"Internet Free Busy", ""},
+        {"Last Modified", ""},
+        {"Zeitstempel", ""},
+    };
+    for (const auto& c : cases) {
+        const HeaderGuess guess = GuessHeader(c.header);
+        EXPECT_STREQ(guess.pszCode ? guess.pszCode : "", c.code) << c.header;
+    }
+}
+
+// Guesses settle against each other and against the codes already known.
+TEST(HeaderGuess, CompleteCodesKeepsOneNameAndOneCompany) {
+    std::vector<std::string> headers = {"Display Name", "Vorname",      "Nachname",
+                                        "Firma",        "Organisation", "Zeitstempel"};
+    std::vector<std::string> codes(headers.size());
+    std::vector<CodeOrigin> origins = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"X", "N", "N", "C", "-", "X"}));
+    EXPECT_EQ(origins[0], CodeOrigin::kGuessed);
+    EXPECT_EQ(origins[5], CodeOrigin::kUnknown);
+
+    // "Name, Vorname": the surname under "Name" stays beside the given name;
+    // a second whole name would repeat the first.
+    headers = {"Name", "Vorname", "Full Name"};
+    codes.assign(3, "");
+    CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "N", "X"}));
+
+    // Known codes stay; a known company and name keep guesses from adding more.
+    headers = {"First Name", "Company", "Display Name", "Organization"};
+    codes = {"N", "C", "", ""};
+    origins = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "C", "X", "-"}));
+    EXPECT_EQ(origins[0], CodeOrigin::kKnown);
+}
+
+class NearestMappingTest : public ::testing::Test {
+protected:
+    void Analyze(const std::string& headerLine) {
+        qvxtest::WriteFile(dir.File("in.csv"), headerLine + "\r\nx\r\n");
+        parser.SetCSVFileName(dir.File("in.csv").c_str());
+        parser.SetTable(&table);
+        ASSERT_EQ(parser.AnalyzeCsvData(), 0);
+        ASSERT_EQ(parser.ParseData(1), 0);
+    }
+    std::string Map(const std::string& file, const std::string& names, const std::string& codes,
+                    const std::string& name) {
+        qvxtest::WriteFile(dir.File(file), "Quorvex mapping file\r\n" + names + "\r\n" + codes +
+                                               "\r\nName:" + name + "\r\nDescription:\r\n");
+        return dir.File(file);
+    }
+    std::string Code(int j) {
+        char buffer[16] = {};
+        table.GetMappingRow()->GetField(j, buffer, 15);
+        return buffer;
+    }
+    qvxtest::TempDir dir;
+    CCSVParser parser;
+    CDataMap table;
+};
+
+// Ten columns: a mapping that knows eight is near (80 %), one that knows
+// seven is not; of two near ones the one that knows more wins, and a mapping
+// whose name column the file lacks is never near, however much else it knows.
+TEST_F(NearestMappingTest, ChoosesByCoverageAndNameColumns) {
+    Analyze("A,B,C,D,E,F,G,H,Name,Phone 7 - Value");
+    const std::string seven = Map("seven.map", "A,B,C,D,E,F,Name", "X,X,X,X,X,C,N", "Seven");
+    const std::string eight = Map("eight.map", "A,B,C,D,E,F,G,Name,Other", "X,X,X,X,X,C,X,N,PD", "Eight");
+    const std::string nine =
+        Map("nine.map", "A,B,C,D,E,F,G,H,Name,First Name", "X,X,X,X,X,C,X,X,N,N", "Nine");
+    const std::string broken = dir.File("missing.map");
+
+    NearestMapping nearest = FindNearestMapping(table, {seven, broken, eight});
+    EXPECT_EQ(nearest.nIndex, 2);
+    EXPECT_EQ(nearest.name, "Eight");
+    EXPECT_EQ(nearest.nKnown, 8);
+    EXPECT_EQ(nearest.unknownHeaders, (std::vector<std::string>{"H", "Phone 7 - Value"}));
+
+    EXPECT_EQ(FindNearestMapping(table, {seven}).nIndex, -1);
+    // "First Name" is one of nine's name columns and not in the file.
+    EXPECT_EQ(FindNearestMapping(table, {nine, eight}).nIndex, 1);
+    const std::string nineNamed = Map("nine2.map", "A,B,C,D,E,F,G,H,Name", "X,X,X,X,X,C,X,X,N", "Nine");
+    EXPECT_EQ(FindNearestMapping(table, {eight, nineNamed}).nIndex, 1);
+    // The table is left as it was.
+    EXPECT_EQ(table.GetMappingRow()->PeekField(0), std::nullopt);
+
+    // The new mapping: known codes kept, the rest guessed, and it fits.
+    const std::vector<CodeOrigin> origins = StartNewMapping(table, eight);
+    ASSERT_EQ(origins.size(), 10u);
+    EXPECT_EQ(Code(5), "C");
+    EXPECT_EQ(Code(7), "X");
+    EXPECT_EQ(origins[7], CodeOrigin::kUnknown);
+    EXPECT_EQ(Code(9), "PD");
+    EXPECT_EQ(origins[9], CodeOrigin::kGuessed);
+    EXPECT_EQ(origins[8], CodeOrigin::kKnown);
+    EXPECT_TRUE(MappingFitsTable(table, table.GetColumnCount()));
+    char name[8] = "x";
+    table.GetName(name, 7);
+    EXPECT_STREQ(name, "");  // a new mapping has no name yet
+}
+
+TEST_F(NearestMappingTest, ProposedFileNameNeverNamesAnotherMapping) {
+    EXPECT_EQ(ProposeMappingFileName("Google Contacts (mine)", {dir.Path()}), "Google-Contacts-mine.map");
+    Map("google-contacts-MINE.map", "A", "N", "Other");  // the same name to the list
+    Map("Google-Contacts-mine-2.map", "A", "N", "Other");
+    EXPECT_EQ(ProposeMappingFileName("Google Contacts (mine)", {dir.Path()}), "Google-Contacts-mine-3.map");
+    EXPECT_EQ(ProposeMappingFileName("Adressbuch Müller", {dir.Path(), dir.File("missing")}),
+              "Adressbuch-Müller.map");
+    EXPECT_EQ(ProposeMappingFileName(" ./ ", {}), "mapping.map");
+}
+
+}  // namespace
