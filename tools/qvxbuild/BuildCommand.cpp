@@ -121,10 +121,9 @@ void ReportTally(const ImportTally& tally) {
     }
 }
 
-// Analyses the file and applies the mapping given, else the first of the
-// list that fits; says what it found. -1 when the build can go on, else the
-// exit status.
-int PrepareImport(CImportSession& session, const char* csv, const char* map) {
+}  // namespace
+
+int PrepareImport(const char* pszCommand, CImportSession& session, const char* csv, const char* map) {
     session.SetCollectSamples(false);
     session.ListMappings();
     session.SetCSVFile(csv);
@@ -135,24 +134,26 @@ int PrepareImport(CImportSession& session, const char* csv, const char* map) {
         session.Analyse(map == nullptr, &analysisResult, &mappingResult);
     session.DropUnfitMapping();
     if (session.CSVState() != CSV_STATE_ANALYZED) {
-        fprintf(stderr, "qvxbuild build: the CSV file could not be analysed (result %d)\n", analysisResult);
+        fprintf(stderr, "qvxbuild %s: the CSV file could not be analysed (result %d)\n", pszCommand,
+                analysisResult);
         return EXIT_ANALYSIS_FAILED;
     }
     const CCSVParser& parser = session.Parser();
-    SayCharacterSet("build", parser.GetEncoding());
+    SayCharacterSet(pszCommand, parser.GetEncoding());
     const int mismatched = parser.GetMismatchedCount();
     if (mismatched > 0) {
         const std::vector<int>& lines = parser.GetMismatchedLines();
         fprintf(stderr,
-                "qvxbuild build: warning: %d row%s not fit the header (surplus fields are dropped, missing "
+                "qvxbuild %s: warning: %d row%s not fit the header (surplus fields are dropped, missing "
                 "ones left empty); %s on lines: %s\n",
-                mismatched, mismatched == 1 ? " does" : "s do", mismatched == 1 ? "it starts" : "they start",
+                pszCommand, mismatched, mismatched == 1 ? " does" : "s do",
+                mismatched == 1 ? "it starts" : "they start",
                 qvxwizard::MismatchedLinesText(mismatched, lines, lines.size()).c_str());
     }
     if (map == nullptr) {
         // No mapping given: the first of the list that fits.
         if (!session.AdoptChosenMapping()) {
-            fprintf(stderr, "qvxbuild build: no mapping in %s fits the file\n",
+            fprintf(stderr, "qvxbuild %s: no mapping in %s fits the file\n", pszCommand,
                     session.MappingFoldersText().c_str());
             // Named as a start for a mapping of one's own, never used by itself.
             const NearestMapping& nearest = session.Nearest();
@@ -161,27 +162,31 @@ int PrepareImport(CImportSession& session, const char* csv, const char* map) {
                 for (const std::string& header : nearest.unknownHeaders)
                     unknown += (unknown.empty() ? "\"" : ", \"") + header + "\"";
                 fprintf(stderr,
-                        "qvxbuild build: the nearest mapping is \"%s\" (%s); it does not know %d of the %d "
+                        "qvxbuild %s: the nearest mapping is \"%s\" (%s); it does not know %d of the %d "
                         "columns: %s\n",
-                        nearest.name.c_str(), nearest.path.c_str(), nearest.nColumns - nearest.nKnown,
-                        nearest.nColumns, unknown.c_str());
+                        pszCommand, nearest.name.c_str(), nearest.path.c_str(),
+                        nearest.nColumns - nearest.nKnown, nearest.nColumns, unknown.c_str());
             }
-            fprintf(stderr, "qvxbuild build: give a mapping file, or make one for this file in the wizard\n");
+            fprintf(stderr, "qvxbuild %s: give a mapping file, or make one for this file in the wizard\n",
+                    pszCommand);
             return EXIT_MAPPING_FAILED;
         }
-        fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n", session.AutoChosenName().c_str(),
-                session.SelectedMapping().c_str());
+        fprintf(stderr, "qvxbuild %s: using the mapping \"%s\" (%s)\n", pszCommand,
+                session.AutoChosenName().c_str(), session.SelectedMapping().c_str());
     }
     if (session.MappingState() == MAPPING_STATE_COMPLETE) return -1;
     if (mappingResult != 0 || session.MappingState() == MAPPING_STATE_NONE) {
-        fprintf(stderr, "qvxbuild build: the mapping file could not be applied (result %d)\n", mappingResult);
+        fprintf(stderr, "qvxbuild %s: the mapping file could not be applied (result %d)\n", pszCommand,
+                mappingResult);
     } else {
         const char* rule = session.BrokenRule();
         std::string text = GetText(rule ? rule : qvxtext::kMainDlg_Info_MappingIncomplete, 129);
-        fprintf(stderr, "qvxbuild build: the mapping is incomplete: %s\n", text.c_str());
+        fprintf(stderr, "qvxbuild %s: the mapping is incomplete: %s\n", pszCommand, text.c_str());
     }
     return EXIT_MAPPING_FAILED;
 }
+
+namespace {
 
 // Runs the build worker on the session's import until it ends or is stopped
 // (Ctrl-C); says why when it did not become the user's database. The exit status.
@@ -265,7 +270,7 @@ int Build(int argc, char** argv) {
     if (out == nullptr && !CheckUserDataFolder("build")) return EXIT_BUILD_FAILED;
 
     CImportSession session(qvxplatform::GetProgramFolder());
-    const int prepared = PrepareImport(session, csv, map);
+    const int prepared = PrepareImport("build", session, csv, map);
     if (prepared >= 0) return prepared;
 
     CQVXDBBuilder::TidyProgramFolder();

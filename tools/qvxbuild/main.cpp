@@ -17,6 +17,7 @@ namespace {
 const char kHelp[] =
     "Usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
     "  or:  qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
+    "  or:  qvxbuild preview FILE [FILE.map] [--limit N] [--json]\n"
     "  or:  qvxbuild send [--phone NAME|SERIAL] [--install]\n"
     "Runs the steps of the contact wizard QVXWizard without windows: analyses a\n"
     "contacts CSV file, builds the phone's contact database from it, and copies\n"
@@ -36,6 +37,14 @@ const char kHelp[] =
     "                     folder, or FILE.db with --out FILE.db (last.db then stays\n"
     "                     as it was); --language NAME chooses the language of the\n"
     "                     messages (Deutsch, English)\n"
+    "  preview FILE [FILE.map]\n"
+    "                     list the contacts as the database will hold them, in\n"
+    "                     ContactId order with their details, and the counts\n"
+    "                     (contacts, details, rows skipped and rows that do not\n"
+    "                     fit the header, with their first lines); the mapping is\n"
+    "                     chosen as build chooses it; --limit N lists the first N\n"
+    "                     contacts only (the counts stay whole); --json prints one\n"
+    "                     JSON object\n"
     "  send               copy last.db to the phone (--phone NAME|SERIAL when\n"
     "                     several are connected) after checking that twice its\n"
     "                     size fits; --install installs the phone application when\n"
@@ -90,6 +99,7 @@ int main(int argc, char** argv) {
     if (strcmp(command, "analyze") == 0) return RunAnalyze(argc - 2, argv + 2);
     if (strcmp(command, "build") == 0) return RunBuild(argc - 2, argv + 2);
     if (strcmp(command, "send") == 0) return RunSend(argc - 2, argv + 2);
+    if (strcmp(command, "preview") == 0) return RunPreview(argc - 2, argv + 2);
     if (strcmp(command, "--version") == 0 || strcmp(command, "-V") == 0) {
         printf("qvxbuild (QVXWizard) %d.%d.%d.%d\n", qvxproduct::kVersionMajor, qvxproduct::kVersionMinor,
                qvxproduct::kVersionRelease, qvxproduct::kVersionBuild);

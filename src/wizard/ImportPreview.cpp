@@ -1,0 +1,118 @@
+#include "wizard/ImportPreview.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "import/DataMap.h"
+#include "import/DataRow.h"
+
+CImportPreview::CImportPreview(CDataMap& table, int nMismatched, std::vector<int> mismatchedLines)
+    : m_rules(table), m_nMismatched(nMismatched), m_mismatchedLines(std::move(mismatchedLines)) {
+    const int nRows = table.GetRowCount();
+    m_rows.reserve(static_cast<size_t>(std::max(nRows, 0)));
+    table.Rewind();
+    for (int r = 0; r < nRows; ++r) {
+        const CDataRow* pRow = table.NextRow();
+        if (pRow == nullptr) break;
+        m_rows.push_back(pRow);
+    }
+    // The counts need every row's details once; only their number is kept.
+    m_skip.resize(m_rows.size());
+    CContactRow row;
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        m_rules.ReadRow(m_rows[r], row);
+        ++m_tally.nRows;
+        m_skip[r] = static_cast<uint8_t>(row.skip);
+        if (row.skip != qvxrules::SkipReason::kNone) {
+            m_tally.AddSkipped(row.nLine, row.skip);
+            continue;
+        }
+        ++m_tally.nContacts;
+        m_tally.nDetails += static_cast<long long>(row.details.rows.size());
+        m_tally.AddNotStored(row.nLine, row.contact.notStored.size() + row.details.notStored.size());
+    }
+    m_matching.resize(m_rows.size());
+    for (size_t r = 0; r < m_rows.size(); ++r) m_matching[r] = static_cast<int>(r);
+    List();
+}
+
+void CImportPreview::List() {
+    m_listed.clear();
+    for (int r : m_matching)
+        if (m_bShowSkipped || m_skip[static_cast<size_t>(r)] == 0) m_listed.push_back(r);
+}
+
+void CImportPreview::SetShowSkipped(bool bShow) {
+    if (bShow == m_bShowSkipped) return;
+    m_bShowSkipped = bShow;
+    List();
+}
+
+void CImportPreview::FoldCase(std::string_view text, std::string& out) {
+    out.assign(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 'A' && c <= 'Z') {
+            out[i] = static_cast<char>(c + 32);
+        } else if (c == 0xC3 && i + 1 < out.size()) {
+            // U+00C0 ... U+00DE without U+00D7: the capitals of Latin-1.
+            const auto next = static_cast<unsigned char>(out[i + 1]);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97) out[i + 1] = static_cast<char>(next + 0x20);
+            ++i;
+        }
+    }
+}
+
+bool CImportPreview::Matches(int nRow, std::string_view folded, CContactRow& scratch,
+                             std::string& buffer) const {
+    auto holds = [&](std::string_view text) {
+        if (text.size() < folded.size()) return false;
+        FoldCase(text, buffer);
+        return buffer.find(folded) != std::string::npos;
+    };
+    const CDataRow* pRow = m_rows[static_cast<size_t>(nRow)];
+    if (m_skip[static_cast<size_t>(nRow)] != 0) {
+        for (int j = 0; j < m_rules.GetColumnCount(); ++j) {
+            const auto cell = pRow->PeekField(j);
+            if (cell && holds(*cell)) return true;
+        }
+        return false;
+    }
+    m_rules.ReadRow(pRow, scratch);
+    if (holds(scratch.contact.name) || holds(scratch.contact.company)) return true;
+    for (const ContactDetailRow& detail : scratch.details.rows)
+        if (holds(detail.value)) return true;
+    return false;
+}
+
+void CImportPreview::SetFilter(std::string_view text) {
+    std::string folded;
+    FoldCase(text, folded);
+    if (folded == m_foldedFilter) {
+        m_filter.assign(text);
+        return;
+    }
+    // A longer filter holding the last one can only narrow what it left.
+    const bool bNarrows = folded.find(m_foldedFilter) != std::string::npos;
+    if (!bNarrows) {
+        m_matching.resize(m_rows.size());
+        for (size_t r = 0; r < m_rows.size(); ++r) m_matching[r] = static_cast<int>(r);
+    }
+    m_filter.assign(text);
+    m_foldedFilter = std::move(folded);
+    if (!m_foldedFilter.empty()) {
+        CContactRow scratch;
+        std::string buffer;
+        size_t nKept = 0;
+        for (int r : m_matching)
+            if (Matches(r, m_foldedFilter, scratch, buffer)) m_matching[nKept++] = r;
+        m_matching.resize(nKept);
+    }
+    List();
+}
+
+void CImportPreview::Read(int nIndex, CContactRow& out) const {
+    m_rules.ReadRow(m_rows[static_cast<size_t>(m_listed[static_cast<size_t>(nIndex)])], out);
+    std::sort(out.details.rows.begin(), out.details.rows.end(),
+              [](const ContactDetailRow& a, const ContactDetailRow& b) { return a.key < b.key; });
+}

@@ -1,0 +1,160 @@
+// qvxbuild preview FILE [FILE.map] [--limit N] [--json]
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "CommandSupport.h"
+#include "Commands.h"
+#include "Options.h"
+#include "database/ContactRules.h"
+#include "import/CSVParser.h"
+#include "platform/ProgramPath.h"
+#include "wizard/ImportPreview.h"
+#include "wizard/ImportSession.h"
+#include "wizard/WizardState.h"
+
+namespace {
+
+std::string JsonLines(const std::vector<int>& lines) {
+    std::string out = "[";
+    for (size_t i = 0; i < lines.size(); ++i) out += (i ? "," : "") + std::to_string(lines[i]);
+    return out + "]";
+}
+
+std::string Json(std::string_view text) {
+    return JsonString(std::string(text));
+}
+
+void PrintJson(const CImportPreview& preview, int nLimit) {
+    std::string out = "{\"contacts\": [";
+    CContactRow row;
+    const int nShown = nLimit >= 0 && nLimit < preview.GetCount() ? nLimit : preview.GetCount();
+    for (int i = 0; i < nShown; ++i) {
+        preview.Read(i, row);
+        out += i ? ",\n  " : "\n  ";
+        out += "{\"id\": " + std::to_string(row.nKey) + ", \"name\": " + Json(row.contact.name) +
+               ", \"company\": " + Json(row.contact.company) + ", \"details\": [";
+        for (size_t d = 0; d < row.details.rows.size(); ++d) {
+            const ContactDetailRow& detail = row.details.rows[d];
+            out += std::string(d ? ", " : "") + "{\"key\": " + Json(detail.key) +
+                   ", \"value\": " + Json(detail.value) + ", \"type\": " + Json(detail.type) +
+                   ", \"position\": " + std::to_string(detail.nPosition) + "}";
+        }
+        out += "]}";
+        fputs(out.c_str(), stdout);
+        out.clear();
+    }
+    const ImportTally& tally = preview.Tally();
+    out += nShown > 0 ? "\n],\n" : "],\n";
+    out += " \"contact_count\": " + std::to_string(tally.nContacts) + ",\n";
+    out += " \"detail_count\": " + std::to_string(tally.nDetails) + ",\n";
+    out += " \"skipped\": " + std::to_string(tally.nSkipped) + ",\n";
+    out += " \"skipped_lines\": " + JsonLines(tally.skippedLines) + ",\n";
+    out += " \"mismatched\": " + std::to_string(preview.MismatchedCount()) + ",\n";
+    out += " \"mismatched_lines\": " + JsonLines(preview.MismatchedLines()) + "\n}\n";
+    fputs(out.c_str(), stdout);
+}
+
+// A text on one line: line breaks and tabs shown as \n, \r, \t.
+std::string Plain(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string LinesText(int nCount, const std::vector<int>& lines) {
+    if (nCount == 0) return "";
+    std::string out = " (first lines: ";
+    for (size_t i = 0; i < lines.size(); ++i) out += (i ? ", " : "") + std::to_string(lines[i]);
+    return out + ")";
+}
+
+// One line per contact (id, line, name, company), then its details indented.
+void PrintText(const CImportPreview& preview, int nLimit) {
+    CContactRow row;
+    const int nShown = nLimit >= 0 && nLimit < preview.GetCount() ? nLimit : preview.GetCount();
+    for (int i = 0; i < nShown; ++i) {
+        preview.Read(i, row);
+        printf("%-6d line %-6d %-32s %s\n", row.nKey, row.nLine, Plain(row.contact.name).c_str(),
+               Plain(row.contact.company).c_str());
+        for (const ContactDetailRow& detail : row.details.rows)
+            printf("    %-30s %-40s %-3s %d\n", Plain(detail.key).c_str(), Plain(detail.value).c_str(),
+                   Plain(detail.type).c_str(), detail.nPosition);
+    }
+    if (nShown < preview.GetCount()) printf("(%d more contacts)\n", preview.GetCount() - nShown);
+    const ImportTally& tally = preview.Tally();
+    printf("contacts: %d\n", tally.nContacts);
+    printf("details: %lld\n", tally.nDetails);
+    printf("skipped: %d%s\n", tally.nSkipped, LinesText(tally.nSkipped, tally.skippedLines).c_str());
+    printf("values not stored: %d%s\n", tally.nNotStored,
+           LinesText(tally.nNotStored, tally.notStoredLines).c_str());
+    printf("mismatched: %d%s\n", preview.MismatchedCount(),
+           LinesText(preview.MismatchedCount(), preview.MismatchedLines()).c_str());
+}
+
+int Preview(int argc, char** argv) {
+    const char* limit = nullptr;
+    bool json = false;
+    std::vector<const char*> files;
+    const int refused = ReadOptions("preview", argc, argv,
+                                    {{"--limit", &limit, nullptr}, {"--json", nullptr, &json}}, files, 2);
+    if (refused >= 0) return refused;
+    if (files.empty()) {
+        PrintUsage();
+        return EXIT_USAGE;
+    }
+    int nLimit = -1;
+    if (limit != nullptr) {
+        char* end = nullptr;
+        errno = 0;
+        const long value = strtol(limit, &end, 10);
+        if (*limit == '\0' || *end != '\0' || errno != 0 || value < 0 || value > 2147483647) {
+            fprintf(stderr, "qvxbuild preview: --limit needs a number of contacts (0 or more)\n");
+            return EXIT_USAGE;
+        }
+        nLimit = static_cast<int>(value);
+    }
+    if (!PrepareLanguage(nullptr)) {
+        fprintf(stderr, "qvxbuild preview: language.ini not found\n");
+        return EXIT_USAGE;
+    }
+    CImportSession session(qvxplatform::GetProgramFolder());
+    const int prepared = PrepareImport("preview", session, files[0], files.size() > 1 ? files[1] : nullptr);
+    if (prepared >= 0) return prepared;
+    if (session.ParseRows() != 0) {
+        fprintf(stderr, "qvxbuild preview: the rows of the file could not be read\n");
+        return EXIT_ANALYSIS_FAILED;
+    }
+    const CCSVParser& parser = session.Parser();
+    CImportPreview preview(session.Table(), parser.GetMismatchedCount(), parser.GetMismatchedLines());
+    if (json) {
+        PrintJson(preview, nLimit);
+    } else {
+        PrintText(preview, nLimit);
+    }
+    return EXIT_OK;
+}
+
+}  // namespace
+
+int RunPreview(int argc, char** argv) {
+    try {
+        return Preview(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "qvxbuild preview: %s\n", e.what());
+        return EXIT_ANALYSIS_FAILED;
+    }
+}
