@@ -21,6 +21,7 @@
 #include "import/DataMap.h"
 #include "import/MappingChoice.h"
 #include "support/TextDecoding.h"
+#include "wizard/ImportPreview.h"
 
 namespace {
 
@@ -161,6 +162,53 @@ std::string DumpAnalysis(CCSVParser& parser, CDataMap& table) {
     return out;
 }
 
+// The database's contacts and details, one line each, read by (ContactId)
+// and (ContactId, PropertyKey) as the phone reads them.
+std::string DumpContacts(const std::string& path) {
+    sqlite3* db = nullptr;
+    std::string out;
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+    ok = ok &&
+         DumpQuery(db, "contacts",
+                   "SELECT ContactId, Name, Company, NPart0, NPart1, NPart2, NPart3, NPart4, NPart5, NPart6, "
+                   "NPart7, NPart8, NPart9 FROM Contact ORDER BY ContactId",
+                   out);
+    ok = ok && DumpQuery(db, "details",
+                         "SELECT ContactId, PropertyKey, Value, PropertyType, Position FROM ContactDetail "
+                         "ORDER BY ContactId, PropertyKey",
+                         out);
+    sqlite3_close(db);
+    if (!ok) ADD_FAILURE() << "cannot read " << path;
+    return out;
+}
+
+// The same from the preview of the table the database was built from.
+std::string DumpPreview(CDataMap& table) {
+    CImportPreview preview(table);
+    std::string contacts =
+        "[contacts] ContactId, Name, Company, NPart0, NPart1, NPart2, NPart3, NPart4, NPart5, "
+        "NPart6, NPart7, NPart8, NPart9\n";
+    std::string details = "[details] ContactId, PropertyKey, Value, PropertyType, Position\n";
+    CContactRow row;
+    long long nDetails = 0;
+    for (int i = 0; i < preview.GetCount(); ++i) {
+        preview.Read(i, row);
+        contacts += std::to_string(row.nKey) + ", " + Quoted(std::string(row.contact.name)) + ", " +
+                    Quoted(std::string(row.contact.company));
+        for (const std::string_view part : row.contact.parts) contacts += ", " + Quoted(std::string(part));
+        contacts += "\n";
+        for (const ContactDetailRow& detail : row.details.rows) {
+            details += std::to_string(row.nKey) + ", " + Quoted(std::string(detail.key)) + ", " +
+                       Quoted(std::string(detail.value)) + ", " + Quoted(std::string(detail.type)) + ", " +
+                       std::to_string(detail.nPosition) + "\n";
+            ++nDetails;
+        }
+    }
+    EXPECT_EQ(preview.GetCount(), preview.Tally().nContacts);
+    EXPECT_EQ(nDetails, preview.Tally().nDetails);
+    return contacts + details;
+}
+
 struct CaseBuild {
     std::string chosen;                // the mapping chosen by itself, when the case gives none
     std::vector<std::string> fitting;  // every shipped mapping that fits, when the case gives none
@@ -221,6 +269,9 @@ TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
     CDataMap table;
     CaseBuild build;
     ASSERT_NO_FATAL_FAILURE(BuildCase(input, mapping, parser, table, build));
+
+    // The preview shows exactly what the database holds.
+    EXPECT_EQ(DumpPreview(table), DumpContacts(DbPath()));
 
     std::string dump = DumpAnalysis(parser, table);
     dump += "[build]\n";
