@@ -114,6 +114,41 @@ TEST_F(QvxBuildTest, AnalyzeAndBuildNameSkippedRowsAndValuesNotStored) {
               "Anna|Taxi Nord|Bob");
 }
 
+// The preview lists what the database gets, in ContactId order with each
+// contact's details by PropertyKey; --limit shortens the list, not the counts.
+TEST_F(QvxBuildTest, PreviewPrintsTheContactsAsOneJsonObject) {
+    qvxtest::WriteFile(dir.File("gaps.csv"),
+                       "Name,Firma,Telefon,Notiz\n\"Anna\",,\"+49 171 1 ::: +49 30 2\",\"two\nlines\"\n"
+                       ",Taxi Nord,0711 5,\n,,030 1,\n\"Bob\",,n/a,,extra\n");
+    qvxtest::WriteFile(dir.File("gaps.map"),
+                       "Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\",\"Notiz\"\r\n"
+                       "\"N\",\"C\",\"PD\",\"-\"\r\n");
+    const std::string counts =
+        " \"contact_count\": 3,\n \"detail_count\": 7,\n \"skipped\": 1,\n \"skipped_lines\": [5],\n"
+        " \"mismatched\": 1,\n \"mismatched_lines\": [6]\n}\n";
+    Result r = Run("qvxbuild", {"preview", "gaps.csv", "gaps.map", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "{\"contacts\": [\n"
+        "  {\"id\": 0, \"name\": \"Anna\", \"company\": \"\", \"details\": ["
+        "{\"key\": \"Notiz\", \"value\": \"two\\nlines\", \"type\": \"\", \"position\": 3}, "
+        "{\"key\": \"Telefon\", \"value\": \"+49 171 1\", \"type\": \"PD\", \"position\": 2}, "
+        "{\"key\": \"Telefon (2)\", \"value\": \"+49 30 2\", \"type\": \"PD\", \"position\": 2}, "
+        "{\"key\": \"qVx_Telefon\", \"value\": \"+491711\", \"type\": \"P\", \"position\": 2147483647}, "
+        "{\"key\": \"qVx_Telefon (2)\", \"value\": \"+49302\", \"type\": \"P\", \"position\": "
+        "2147483647}]},\n"
+        "  {\"id\": 1, \"name\": \"Taxi Nord\", \"company\": \"Taxi Nord\", \"details\": ["
+        "{\"key\": \"Telefon\", \"value\": \"0711 5\", \"type\": \"PD\", \"position\": 2}, "
+        "{\"key\": \"qVx_Telefon\", \"value\": \"07115\", \"type\": \"P\", \"position\": 2147483647}]},\n"
+        "  {\"id\": 3, \"name\": \"Bob\", \"company\": \"\", \"details\": []}\n],\n" +
+            counts);
+    r = Run("qvxbuild", {"preview", "gaps.csv", "gaps.map", "--json", "--limit", "0"});
+    EXPECT_EQ(r.out, "{\"contacts\": [],\n" + counts);
+    r = Run("qvxbuild", {"preview", "gaps.csv", "--limit", "x"});
+    EXPECT_EQ(r.status, 1);
+}
+
 // Every export shape gives one contact per person, notes over several
 // lines whole, in UTF-8.
 TEST_F(QvxBuildTest, ExportsBuildOneContactPerPerson) {
