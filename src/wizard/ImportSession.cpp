@@ -168,6 +168,7 @@ std::string CImportSession::EditTarget(const std::string& path) const {
 
 int CImportSession::SetCSVFile(const std::string& path) {
     m_columnSamples.clear();
+    m_bTallied = false;
     m_pszBrokenRule = nullptr;
     m_autoChosenName.clear();
     // A path the parser refuses (empty, too long) is no usable file.
@@ -225,6 +226,12 @@ int CImportSession::Analyse(bool bChooseFitting, int* pAnalysisResult, int* pMap
         m_columnSamples = CollectColumnSamples(m_parser, m_table);
     m_pszBrokenRule =
         nMapping == MAPPING_STATE_INCOMPLETE ? FirstBrokenMappingRule(CountMappingCodes(m_table)) : nullptr;
+    m_bTallyFound = false;
+    if (m_bTallyRows && nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_COMPLETE &&
+        ParseRows() == 0) {
+        m_tallyFound = TallyImport(m_table);
+        m_bTallyFound = true;
+    }
     m_nCSVState = nCsv;
     m_nMappingState = nMapping;
     return nResult;
@@ -269,6 +276,8 @@ bool CImportSession::AdoptChosenMapping() {
 }
 
 bool CImportSession::DropUnfitMapping() {
+    m_bTallied = m_bTallyFound;
+    m_tally = m_tallyFound;
     m_bNoneFits = m_bNoneFitsFound;
     m_nearest = m_nearestFound;
     if (!m_bNoneFits || m_nMappingState == MAPPING_STATE_NONE) return false;
@@ -312,6 +321,14 @@ void CImportSession::Describe(qvxwizard::WizardState& state) const {
             state.csvCharset = TextEncodingLabel(m_parser.GetEncoding());
         state.nMismatchedRows = m_parser.GetMismatchedCount();
         state.mismatchedLines = m_parser.GetMismatchedLines();
+    }
+    if (m_bTallied && state.nCSVState == CSV_STATE_ANALYZED &&
+        state.nMappingState == MAPPING_STATE_COMPLETE) {
+        state.nSkippedRows = m_tally.nSkipped;
+        state.skippedLines = m_tally.skippedLines;
+        state.nValuesNotStored = m_tally.nNotStored;
+        state.nNotStoredRows = m_tally.nNotStoredRows;
+        state.notStoredLines = m_tally.notStoredLines;
     }
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "database/ContactRules.h"
 #include "database/CreateDBThread.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
@@ -126,6 +127,13 @@ public:
     // Fills the import's part of the wizard's state.
     void Describe(qvxwizard::WizardState& state) const;
 
+    // With tallying on, an analysis that leaves the mapping complete also
+    // parses the rows and counts what they give (rows skipped, values not
+    // stored), taken over with DropUnfitMapping; null when there is no tally
+    // of the current file and mapping.
+    void SetTallyRows(bool bTally) { m_bTallyRows = bTally; }
+    const ImportTally* Tally() const { return m_bTallied ? &m_tally : nullptr; }
+
     // Parses the data rows into the table, as a build does first (for the
     // counts and the preview without a build). 0 on success.
     int ParseRows() { return m_parser.ParseData(2); }
@@ -159,4 +167,9 @@ private:
     NearestMapping m_nearestFound;
     bool m_bNoneFits = false;
     NearestMapping m_nearest;
+    bool m_bTallyRows = false;
+    bool m_bTallyFound = false;
+    ImportTally m_tallyFound;
+    bool m_bTallied = false;
+    ImportTally m_tally;
 };

@@ -107,8 +107,32 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
         lines.push_back({state.pszMappingRule, {}, {}, {}});
     std::vector<InfoLine> reading = ReadingLinesFor(state);
     lines.insert(lines.begin() + 1, reading.begin(), reading.end());
-    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE)
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE) {
+        // What the rows give that the database will not hold.
+        if (state.nSkippedRows == 1) {
+            lines.push_back({qvxtext::kMainDlg_Info_RowSkipped,
+                             MismatchedLinesText(state.nSkippedRows, state.skippedLines),
+                             {},
+                             {}});
+        } else if (state.nSkippedRows > 1) {
+            lines.push_back({qvxtext::kMainDlg_Info_RowsSkipped,
+                             std::to_string(state.nSkippedRows),
+                             {},
+                             MismatchedLinesText(state.nSkippedRows, state.skippedLines)});
+        }
+        if (state.nValuesNotStored == 1) {
+            lines.push_back({qvxtext::kMainDlg_Info_ValueNotStored,
+                             MismatchedLinesText(state.nNotStoredRows, state.notStoredLines),
+                             {},
+                             {}});
+        } else if (state.nValuesNotStored > 1) {
+            lines.push_back({qvxtext::kMainDlg_Info_ValuesNotStored,
+                             std::to_string(state.nValuesNotStored),
+                             {},
+                             MismatchedLinesText(state.nNotStoredRows, state.notStoredLines)});
+        }
         lines.push_back({qvxtext::kMainDlg_Info_ReadyToComplete, {}, {}, {}});
+    }
     return lines;
 }
 

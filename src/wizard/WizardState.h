@@ -49,6 +49,13 @@ struct WizardState {
     std::string csvCharset;
     int nMismatchedRows = 0;
     std::vector<int> mismatchedLines;
+    // With a complete mapping: the rows that give no contact and the values
+    // not stored, with the lines of the first rows.
+    int nSkippedRows = 0;
+    std::vector<int> skippedLines;
+    int nValuesNotStored = 0;
+    int nNotStoredRows = 0;
+    std::vector<int> notStoredLines;
     // A file the user chose or dropped that is not taken, and why (a format
     // with one "%s" for the file); it replaces the line asking for a file.
     const char* pszCSVRefusal = nullptr;

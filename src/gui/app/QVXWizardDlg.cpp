@@ -269,6 +269,8 @@ void CQVXWizardDlg::OnInitDialog() {
     setWindowIcon(qvxicons::ProgramIcon());
     m_pRadioNewDB->setChecked(true);
 
+    // The info text names the rows a complete mapping leaves without a contact.
+    m_session.SetTallyRows(true);
     m_session.ListMappings();
     UpdateComboBox();
     OnMappingSelected();
