@@ -46,6 +46,10 @@ public:
     int GetCount() const { return static_cast<int>(m_listed.size()); }
     // The i-th row listed, with its details in PropertyKey order.
     void Read(int nIndex, CContactRow& out) const;
+    // The table row of the i-th row listed (for the cells of a skipped one).
+    const CDataRow* RowAt(int nIndex) const {
+        return m_rows[static_cast<size_t>(m_listed[static_cast<size_t>(nIndex)])];
+    }
 
     // Lower-cased for the filter: ASCII letters and the Latin-1 capitals of UTF-8.
     static void FoldCase(std::string_view text, std::string& out);

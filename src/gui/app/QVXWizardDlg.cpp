@@ -168,6 +168,7 @@ const CQVXWizardDlg::ControlEntry CQVXWizardDlg::kControls[] = {
      qvxicons::kHelp, qvxicons::kHelpDisabled},
     {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, {IDC_BUTTON_WEB, 25, 161, 15, 14},
      qvxicons::kWeb, qvxicons::kWebDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonPreview>, {IDC_BUTTON_PREVIEW, 84, 161, 55, 14}},
     {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, {IDC_BUTTON_COMPLETE, 145, 161, 55, 14},
      qvxicons::kOk, qvxicons::kOkDisabled},
     {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, {IDCANCEL_BUTTON, 206, 161, 55, 14},
@@ -251,6 +252,7 @@ void CQVXWizardDlg::ConnectControls() {
     connect(m_pButtonBrowseMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseMap);
     connect(m_pButtonEditMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonEditMap);
     connect(m_pButtonCreateMap, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonCreateMap);
+    connect(m_pButtonPreview, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonPreview);
     connect(m_pButtonHelp, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonHelp);
     connect(m_pButtonWeb, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonWeb);
     connect(m_pMenuBar, &QMenuBar::triggered, this, &CQVXWizardDlg::OnMenuCommand);
@@ -355,6 +357,8 @@ void CQVXWizardDlg::UpdateControls() {
     m_pButtonEditMap->setEnabled(on.bEditMapping);
     m_pButtonCreateMap->setEnabled(on.bMapping);
     m_pButtonComplete->setEnabled(on.bComplete);
+    // The preview needs a complete mapping of the file.
+    m_pButtonPreview->setEnabled(on.bComplete && m_nMode == qvxwizard::kWayNewDatabase);
     m_pButtonCancel->setEnabled(on.bCancel);
     m_pRadioNewDB->setEnabled(on.bNewDB);
     m_pRadioLastDB->setEnabled(on.bLastDB);

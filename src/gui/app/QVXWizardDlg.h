@@ -68,6 +68,7 @@ public:
         IDC_STATIC_COPYRIGHT = 1047,
         IDC_BUTTON_HELP = 1056,
         IDC_BUTTON_WEB = 1057,
+        IDC_BUTTON_PREVIEW = 1058,
     };
     // Commands of the languages menu and the info entry.
     static constexpr int kCmdInfo = 16;
@@ -144,6 +145,7 @@ private slots:
     void OnButtonBrowseMap();
     void OnButtonEditMap();
     void OnButtonCreateMap();
+    void OnButtonPreview();
     void OnButtonHelp();
     void OnButtonWeb();
     void OnMenuCommand(QAction* pAction);
@@ -204,6 +206,7 @@ private:
     QLabel* m_pStaticInfo = nullptr;
     CIconButton* m_pButtonHelp = nullptr;
     CIconButton* m_pButtonWeb = nullptr;
+    QPushButton* m_pButtonPreview = nullptr;
     CIconButton* m_pButtonComplete = nullptr;
     CIconButton* m_pButtonCancel = nullptr;
     QFrame* m_pLine = nullptr;

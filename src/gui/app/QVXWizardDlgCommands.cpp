@@ -128,6 +128,8 @@ void CQVXWizardDlg::UpdateTexts() {
     qvxui::ApplyTextKey(m_pRadioLastDB, qvxtext::kMainDlg_RadioButton_LastDB);
     qvxui::ApplyTextKey(m_pButtonCancel, qvxtext::kMainDlg_Button_Cancel);
     qvxui::ApplyTextKey(m_pButtonComplete, qvxtext::kMainDlg_Button_Complete);
+    qvxui::ApplyTextKey(m_pButtonPreview, qvxtext::kMainDlg_Btn_Preview);
+    qvxui::ApplyToolTipKey(m_pButtonPreview, qvxtext::kMainDlg_ToolTip_Preview);
     qvxui::ApplyTextKey(m_pStaticCSV, qvxtext::kMainDlg_Static_CSV);
     qvxui::ApplyTextKey(m_pStaticMapping, qvxtext::kMainDlg_Static_Mapping);
     qvxui::ApplyTextKey(m_pStaticCopyright, qvxtext::kMainDlg_Static_Copyright);

@@ -2,12 +2,15 @@
 // all mapping folders, and files added by browsing, by the mapping editor and
 // by dropping), offered in the combo box by the name stored in each file.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QListView>
 #include <algorithm>
+#include <memory>
 
+#include "gui/app/PreviewDlg.h"
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/kit/DialogUi.h"
 #include "gui/kit/MessageBoxesUi.h"
@@ -103,6 +106,18 @@ void CQVXWizardDlg::OnButtonEditMap() {
                          savedName, savedPath))
         AddEditedMapping(savedPath);
     OnMappingSelected();
+}
+
+void CQVXWizardDlg::OnButtonPreview() {
+    if (m_bBusy || m_session.MappingState() != MAPPING_STATE_COMPLETE) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool bParsed = m_session.ParseRows() == 0;
+    std::unique_ptr<CPreviewDlg> pDlg;
+    if (bParsed)
+        pDlg = std::make_unique<CPreviewDlg>(m_session.Table(), m_session.Parser().GetMismatchedCount(),
+                                             m_session.Parser().GetMismatchedLines(), this);
+    QApplication::restoreOverrideCursor();
+    if (pDlg) pDlg->exec();
 }
 
 void CQVXWizardDlg::AddEditedMapping(const std::string& path) {
