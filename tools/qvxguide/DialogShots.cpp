@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "GuideScene.h"
+#include "gui/app/PreviewDlg.h"
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/database/CreateDBDlg.h"
 #include "gui/i18n/InfoDlg.h"
@@ -124,6 +125,15 @@ QImage ShootMappingDialog(GuideScene& scene) {
     return TakeShot(&dlg, 200);
 }
 
+// The preview of the sample file's contacts, as its button opens it.
+QImage ShootPreviewDialog(GuideScene& scene) {
+    if (scene.Parser()->ParseData(2) != 0) return Complain("preview", "the sample rows could not be read");
+    CPreviewDlg dlg(*scene.Table(), scene.Parser()->GetMismatchedCount(),
+                    scene.Parser()->GetMismatchedLines());
+    dlg.show();
+    return TakeShot(&dlg, 200);
+}
+
 // The build's progress window as it opens, without the worker that opening
 // would start: the picture shows a build under way, not a real one.
 class CGuideCreateDBDlg : public CCreateDBDlg {
@@ -189,6 +199,7 @@ QStringList AvailableShots() {
     QStringList names;
     names << QStringLiteral("main");
     names << QStringLiteral("mapping");
+    names << QStringLiteral("preview");
     names << QStringLiteral("progress");
     names << QStringLiteral("copy");
     names << QStringLiteral("info");
@@ -205,6 +216,7 @@ std::map<QString, QImage> TakeDialogShots(GuideScene& scene) {
     std::map<QString, QImage> shots;
     Keep(shots, "main", ShootMainDialog(scene));
     Keep(shots, "mapping", ShootMappingDialog(scene));
+    Keep(shots, "preview", ShootPreviewDialog(scene));
     Keep(shots, "progress", ShootProgressDialog());
     Keep(shots, "copy", ShootCopyDialog(scene));
     Keep(shots, "info", ShootInfoDialog());

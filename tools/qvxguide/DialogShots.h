@@ -12,7 +12,7 @@ namespace qvxguide {
 
 class GuideScene;
 
-// Pictures by name: "main", "mapping", "progress", "copy", "info", "pcsuite".
+// Pictures by name: "main", "mapping", "preview", "progress", "copy", "info", "pcsuite".
 // Problems are reported on standard error; their pictures are missing.
 std::map<QString, QImage> TakeDialogShots(GuideScene& scene);
 

@@ -26,7 +26,7 @@ namespace {
 
 // clang-format off
 constexpr qvxui::DialogItem kLayout[] = {
-    {CPreviewDlg::kIdCounts, 7, 7, 406, 36},
+    {CPreviewDlg::kIdCounts, 7, 7, 406, 34},
     {CPreviewDlg::kIdFilterLabel, 7, 48, 40, 12},
     {CPreviewDlg::kIdFilter, 50, 47, 180, 14},
     {CPreviewDlg::kIdShowSkipped, 240, 48, 173, 12},
@@ -211,7 +211,7 @@ CPreviewDlg::CPreviewDlg(CDataMap& table, int nMismatched, std::vector<int> mism
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pTable->setAlternatingRowColors(true);
     const int nChar = m_pTable->fontMetrics().averageCharWidth();
-    const int widths[CPreviewModel::kColumns] = {7, 24, 20, 34, 26, 30, 30};
+    const int widths[CPreviewModel::kColumns] = {6, 24, 20, 44, 32, 40, 40};
     for (int c = 0; c < CPreviewModel::kColumns; ++c) m_pTable->setColumnWidth(c, widths[c] * nChar);
 
     m_pFilterTimer = new QTimer(this);
@@ -273,7 +273,7 @@ void CPreviewDlg::resizeEvent(QResizeEvent* pEvent) {
     const QSize size = pEvent->size();
     const QRect close = qvxui::DialogUnitsToPixels(font(), 358, 250, 55, 14);
     const QRect table = qvxui::DialogUnitsToPixels(font(), 7, 66, 406, 178);
-    const QRect counts = qvxui::DialogUnitsToPixels(font(), 7, 7, 406, 36);
+    const QRect counts = qvxui::DialogUnitsToPixels(font(), 7, 7, 406, 34);
     const QRect gap = qvxui::DialogUnitsToPixels(font(), 0, 0, 7, 6);
     const int nWidth = size.width() - 2 * gap.width();
     m_pClose->move(size.width() - gap.width() - close.width(), size.height() - gap.width() - close.height());

@@ -219,6 +219,7 @@ void CQVXWizardDlg::CreateControls() {
 
     for (const ControlEntry& entry : kControls) BuildControl(entry);
 
+    m_pButtonPreview->setAutoDefault(false);
     m_pEditCSV->setMaxLength(260);
     // Dropped files go to the dialog, not into the text.
     m_pEditCSV->setAcceptDrops(false);
