@@ -501,12 +501,14 @@ void TestWizardDlg::infoTextsNameWhatReadingFound() {
     TypeCsv(m_folder->File("c.csv"));
     WaitIdle();
     QCOMPARE(m_dlg->GetCSVState(), 2);
-    QCOMPARE(m_c->info->text(),
-             English("MainDlg_Info_CSVFileOK") + "\n" +
-                 English("MainDlg_Info_ReadAs").replace("%s", "Windows-1252") + "\n" +
-                 English("MainDlg_Info_RowsMismatched").replace("%s rows", "2 rows").replace("%s", "4, 5") +
-                 "\n" + English("MainDlg_Info_MappingFileOK") + "\n" +
-                 English("MainDlg_Info_ReadyToComplete"));
+    QCOMPARE(
+        m_c->info->text(),
+        English("MainDlg_Info_CSVFileOK") + "\n" +
+            English("MainDlg_Info_ReadAs").replace("%s", "Windows-1252") + "\n" +
+            English("MainDlg_Info_RowsMismatched").replace("%s rows", "2 rows").replace("%s", "4, 5") + "\n" +
+            English("MainDlg_Info_MappingFileOK") + "\n" +
+            English("MainDlg_Info_ValuesNotStored").replace("%s values", "2 values").replace("%s", "2, 4") +
+            "\n" + English("MainDlg_Info_ReadyToComplete"));
     // Every line of it is seen whole in the info box.
     QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
             m_c->info->contentsRect().height());

@@ -162,19 +162,20 @@ const CQVXWizardDlg::ControlEntry CQVXWizardDlg::kControls[] = {
     {CreateInto<&CQVXWizardDlg::m_pRadioLastDB>, {IDC_RADIO_LASTDB, 7, 77, 254, 8}},
     {CreateInto<&CQVXWizardDlg::m_pGroupLastDB>, {0, 7, 84, 254, 20}},
     {CreateInto<&CQVXWizardDlg::m_pStaticLastDB>, {IDC_STATIC_LASTDB, 12, 92, 226, 8}},
-    // Five lines: what reading the CSV file found has room beside the states.
-    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, {IDC_STATIC_INFO, 7, 110, 254, 45}},
-    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, {IDC_BUTTON_HELP, 7, 161, 15, 14},
+    // Seven lines: what reading the CSV file found and what the rows give
+    // have room beside the states.
+    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, {IDC_STATIC_INFO, 7, 110, 254, 61}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, {IDC_BUTTON_HELP, 7, 177, 15, 14},
      qvxicons::kHelp, qvxicons::kHelpDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, {IDC_BUTTON_WEB, 25, 161, 15, 14},
+    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, {IDC_BUTTON_WEB, 25, 177, 15, 14},
      qvxicons::kWeb, qvxicons::kWebDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonPreview>, {IDC_BUTTON_PREVIEW, 84, 161, 55, 14}},
-    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, {IDC_BUTTON_COMPLETE, 145, 161, 55, 14},
+    {CreateInto<&CQVXWizardDlg::m_pButtonPreview>, {IDC_BUTTON_PREVIEW, 84, 177, 55, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, {IDC_BUTTON_COMPLETE, 145, 177, 55, 14},
      qvxicons::kOk, qvxicons::kOkDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, {IDCANCEL_BUTTON, 206, 161, 55, 14},
+    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, {IDCANCEL_BUTTON, 206, 177, 55, 14},
      qvxicons::kCancel, qvxicons::kCancelDisabled},
-    {CreateInto<&CQVXWizardDlg::m_pLine>, {0, 7, 179, 254, 1}},
-    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, {IDC_STATIC_COPYRIGHT, 7, 182, 254, 8}},
+    {CreateInto<&CQVXWizardDlg::m_pLine>, {0, 7, 195, 254, 1}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, {IDC_STATIC_COPYRIGHT, 7, 198, 254, 8}},
 };
 // clang-format on
 
@@ -214,7 +215,7 @@ void CQVXWizardDlg::CreateControls() {
     m_pMenuBar->setVisible(false);
     pLayout->setMenuBar(m_pMenuBar);
     m_pClient = new QWidget(this);
-    m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 193));
+    m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 209));
     pLayout->addWidget(m_pClient);
 
     for (const ControlEntry& entry : kControls) BuildControl(entry);
