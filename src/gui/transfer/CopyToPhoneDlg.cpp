@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "database/DatabaseCounts.h"
+#include "database/QVXDBBuilder.h"
 #include "gui/controls/ButtonIcons.h"
 #include "gui/controls/IconButton.h"
 #include "gui/i18n/LanguageTextUi.h"
@@ -86,12 +88,15 @@ std::string MegabytesText(double dMB) {
 
 // The fixed geometry in dialog units.
 constexpr int kDialogWidth = 148;
-constexpr int kDialogHeight = 135;
+constexpr int kDialogHeight = 155;
+// clang-format off
 constexpr qvxui::DialogItem kLayout[] = {
-    {CCopyToPhoneDlg::kIdDevicesLabel, 7, 7, 134, 8}, {CCopyToPhoneDlg::kIdDevices, 7, 17, 134, 36},
-    {CCopyToPhoneDlg::kIdInfo, 7, 57, 134, 40},       {CCopyToPhoneDlg::kIdProgress, 7, 100, 134, 9},
-    {CCopyToPhoneDlg::kIdCopy, 7, 114, 64, 14},       {CCopyToPhoneDlg::kIdBack, 77, 114, 64, 14},
+    {CCopyToPhoneDlg::kIdContents, 7, 7, 134, 16},
+    {CCopyToPhoneDlg::kIdDevicesLabel, 7, 27, 134, 8}, {CCopyToPhoneDlg::kIdDevices, 7, 37, 134, 36},
+    {CCopyToPhoneDlg::kIdInfo, 7, 77, 134, 40},        {CCopyToPhoneDlg::kIdProgress, 7, 120, 134, 9},
+    {CCopyToPhoneDlg::kIdCopy, 7, 134, 64, 14},        {CCopyToPhoneDlg::kIdBack, 77, 134, 64, 14},
 };
+// clang-format on
 
 }  // namespace
 
@@ -99,6 +104,9 @@ CCopyToPhoneDlg::CCopyToPhoneDlg(QWidget* pParent) : QDialog(pParent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
+    m_pContents = qvxui::Placed(new QLabel(this), kIdContents, kLayout);
+    m_pContents->setWordWrap(true);
+    m_pContents->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pDevicesLabel = qvxui::Placed(new QLabel(this), kIdDevicesLabel, kLayout);
     m_pDeviceList = qvxui::Placed(new QListWidget(this), kIdDevices, kLayout);
     m_pDeviceList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -159,6 +167,7 @@ void CCopyToPhoneDlg::InitWindow() {
     SetCopyButtonState(false);
     UpdateTexts();
     m_session.LendDatabase();
+    ShowContents();
     RefreshDeviceList();
     m_pProgress->setRange(0, 100);
     m_pCopy->setEnabled(false);
@@ -172,6 +181,19 @@ void CCopyToPhoneDlg::UpdateTexts() {
     qvxui::ApplyToolTipKey(m_pBack, qvxtext::kCopyToPhoneDlg_ButtonToolTip_Cancel);
     qvxui::ApplyTextKey(m_pDevicesLabel, qvxtext::kCopyToPhoneDlg_Static_Devices);
     SetCopyButtonState(m_bCopying.load() != 0);
+}
+
+void CCopyToPhoneDlg::ShowContents() {
+    const char* pszPath = m_session.Database().GetDBFilePath();
+    DatabaseCounts counts;
+    if (pszPath == nullptr || !CountDatabase(pszPath, counts)) {
+        m_pContents->clear();
+        return;
+    }
+    const QLocale locale;
+    m_pContents->setText(qvxui::FromLocalText(FormatTextWithStrings(
+        GetText(qvxtext::kCopyToPhoneDlg_Info_Contents, qvxui::kTextBuffer),
+        locale.toString(counts.nContacts).toStdString(), locale.toString(counts.nDetails).toStdString())));
 }
 
 void CCopyToPhoneDlg::SetCopyButtonState(bool bRun) {

@@ -40,6 +40,7 @@ class CCopyToPhoneDlg : public QDialog, public CCallbackReceiver, public DMNotif
     Q_OBJECT
 
 public:
+    static constexpr int kIdContents = 1036;
     static constexpr int kIdDevicesLabel = 1033;
     static constexpr int kIdDevices = 1027;
     static constexpr int kIdInfo = 1029;
@@ -61,6 +62,8 @@ public:
 
     // Dialog thread only from here on.
     void UpdateTexts();
+    // What the database to copy holds: its contacts and details.
+    void ShowContents();
     void RefreshDeviceList();
     void OnDeviceSelected();
     // The memory check of the selected phone: 1 when done, 0 without an
@@ -113,6 +116,7 @@ private:
     void OnEndThread();
 
     // Controls.
+    QLabel* m_pContents = nullptr;
     QLabel* m_pDevicesLabel = nullptr;
     QListWidget* m_pDeviceList = nullptr;
     QLabel* m_pInfo = nullptr;
