@@ -146,6 +146,8 @@ private slots:
     void OnButtonEditMap();
     void OnButtonCreateMap();
     void OnButtonPreview();
+    // The preview of the table with its mapping row as it stands.
+    void OpenPreview(QWidget* pParent);
     void OnButtonHelp();
     void OnButtonWeb();
     void OnMenuCommand(QAction* pAction);

@@ -185,6 +185,8 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
     if (bNewMode && m_session.NoMappingFits() && m_session.CSVState() == CSV_STATE_ANALYZED)
         dlg.SetNewStart(m_session.Nearest().path, m_session.NewMappingName());
     dlg.SetDataMap(&m_session.Table());
+    // The preview follows the editor's mapping as it stands.
+    if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetPreview([this, &dlg] { OpenPreview(&dlg); });
     if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetSamples(m_session.ColumnSamples());
     char szTarget[261] = {};
     std::snprintf(szTarget, sizeof szTarget, "%s", (bNewMode ? folder : file).c_str());

@@ -110,12 +110,16 @@ void CQVXWizardDlg::OnButtonEditMap() {
 
 void CQVXWizardDlg::OnButtonPreview() {
     if (m_bBusy || m_session.MappingState() != MAPPING_STATE_COMPLETE) return;
+    OpenPreview(this);
+}
+
+void CQVXWizardDlg::OpenPreview(QWidget* pParent) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool bParsed = m_session.ParseRows() == 0;
     std::unique_ptr<CPreviewDlg> pDlg;
     if (bParsed)
         pDlg = std::make_unique<CPreviewDlg>(m_session.Table(), m_session.Parser().GetMismatchedCount(),
-                                             m_session.Parser().GetMismatchedLines(), this);
+                                             m_session.Parser().GetMismatchedLines(), pParent);
     QApplication::restoreOverrideCursor();
     if (pDlg) pDlg->exec();
 }

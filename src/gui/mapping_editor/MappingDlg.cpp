@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
@@ -50,6 +51,7 @@ constexpr qvxui::DialogItem kLayout[] = {
     {CMappingDlg::kIdDescription, 69, 30, 240, 36},
     {CMappingDlg::kIdList, 7, 73, 302, 86},
     {CMappingDlg::kIdInfo, 7, 164, 302, 35},
+    {CMappingDlg::kIdPreview, 7, 204, 55, 14},
     {CMappingDlg::kIdOk, 193, 204, 55, 14},
     {CMappingDlg::kIdCancel, 254, 204, 55, 14},
 };
@@ -152,6 +154,12 @@ CMappingDlg::CMappingDlg(QWidget* pParent) : QDialog(pParent) {
     m_pCancel->SetButtonIcons(qvxicons::kCancel, qvxicons::kCancelDisabled);
     m_pCancel->OffsetButtonColour(CIconButton::kColourBackHover, 30);
     m_pCancel->setAutoDefault(false);
+    m_pPreview = qvxui::Placed(new QPushButton(this), kIdPreview, kLayout);
+    m_pPreview->setAutoDefault(false);
+    m_pPreview->setVisible(false);
+    connect(m_pPreview, &QPushButton::clicked, this, [this] {
+        if (m_preview) m_preview();
+    });
 
     m_pNameLabel->setTextFormat(Qt::PlainText);
     m_pDescriptionLabel->setTextFormat(Qt::PlainText);
@@ -273,6 +281,8 @@ void CMappingDlg::UpdateTexts() {
     qvxui::ApplyToolTipKey(m_pOk, qvxtext::kMappingDlg_ButtonToolTip_OK);
     qvxui::ApplyTextKey(m_pCancel, qvxtext::kMappingDlg_Button_Cancel);
     qvxui::ApplyToolTipKey(m_pCancel, qvxtext::kMappingDlg_ButtonToolTip_Cancel);
+    qvxui::ApplyTextKey(m_pPreview, qvxtext::kMappingDlg_Btn_Preview);
+    qvxui::ApplyToolTipKey(m_pPreview, qvxtext::kMainDlg_ToolTip_Preview);
     if (m_bOpened) {
         m_pList->UpdateTexts();
         UpdateInfo();
@@ -306,6 +316,8 @@ void CMappingDlg::UpdateInfo() {
     }
     if (m_pInfo->text() != text) m_pInfo->setText(text);
     m_pInfo->setToolTip(text);
+    m_pPreview->setVisible(static_cast<bool>(m_preview));
+    m_pPreview->setEnabled(FirstBrokenMappingRule(counts) == nullptr);
 }
 
 QString CMappingDlg::EmptyColumnNames() const {
@@ -458,6 +470,7 @@ void CMappingDlg::MeasureAnchors() {
     measure(3, m_pCancel, false, true, false, true);
     measure(4, m_pList, true, true, true, true);
     measure(5, m_pInfo, false, true, true, true);
+    measure(6, m_pPreview, false, true, true, false);
 }
 
 void CMappingDlg::resizeEvent(QResizeEvent* pEvent) {

@@ -27,6 +27,7 @@
 #include <QRect>
 #include <QString>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,7 @@ class CDataMap;
 class CIconButton;
 class CPropertyListCtrl;
 class QLabel;
+class QPushButton;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -54,6 +56,7 @@ public:
         kIdNameLabel = 1016,
         kIdDescriptionLabel = 1017,
         kIdInfo = 1057,
+        kIdPreview = 1058,
     };
     static constexpr int kNameLimit = 96;          // characters that can be typed
     static constexpr int kDescriptionLimit = 256;  // characters that can be typed
@@ -84,6 +87,9 @@ public:
     // review, and `name` in the name box.
     void SetNewStart(std::string startPath, std::string name);
     void SetDataMap(CDataMap* pDataMap) { m_pDataMap = pDataMap; }
+    // Shows the Preview button, usable while the mapping is complete; it
+    // calls `preview` on the current mapping (in the table's mapping row).
+    void SetPreview(std::function<void()> preview) { m_preview = std::move(preview); }
     // The first values of each column, for the list's sample column
     // (CollectColumnSamples); without them the column stays empty.
     void SetSamples(std::vector<std::vector<std::string>> samples) { m_samples = std::move(samples); }
@@ -135,7 +141,7 @@ private:
     std::string NameBytes() const;
     std::string DescriptionBytes() const;
 
-    enum { kAnchoredCount = 6 };
+    enum { kAnchoredCount = 7 };
     struct AnchoredCtrl {
         QWidget* pCtrl = nullptr;
         CtrlAnchor anchor;
@@ -149,6 +155,8 @@ private:
     QLabel* m_pInfo = nullptr;
     CIconButton* m_pOk = nullptr;
     CIconButton* m_pCancel = nullptr;
+    QPushButton* m_pPreview = nullptr;
+    std::function<void()> m_preview;
 
     bool m_bNewMode = false;
     bool m_bNewStart = false;
