@@ -11,6 +11,7 @@
 #include <QResizeEvent>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -211,7 +212,7 @@ CPreviewDlg::CPreviewDlg(CDataMap& table, int nMismatched, std::vector<int> mism
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pTable->setAlternatingRowColors(true);
     const int nChar = m_pTable->fontMetrics().averageCharWidth();
-    const int widths[CPreviewModel::kColumns] = {6, 24, 20, 44, 32, 40, 40};
+    const int widths[CPreviewModel::kColumns] = {7, 34, 20, 44, 32, 40, 40};
     for (int c = 0; c < CPreviewModel::kColumns; ++c) m_pTable->setColumnWidth(c, widths[c] * nChar);
 
     m_pFilterTimer = new QTimer(this);
@@ -265,18 +266,38 @@ void CPreviewDlg::UpdateCounts() {
             FormatTextWithString(GetText(qvxtext::kPreviewDlg_Shown, qvxui::kTextBuffer),
                                  Number(m_pPreview->GetCount()).toStdString()));
     m_pCounts->setText(lines.join(QLatin1Char('\n')));
+    Relayout();
 }
 
 void CPreviewDlg::resizeEvent(QResizeEvent* pEvent) {
     QDialog::resizeEvent(pEvent);
-    // The counts, the table and Close follow the right and lower edges.
-    const QSize size = pEvent->size();
-    const QRect close = qvxui::DialogUnitsToPixels(font(), 358, 250, 55, 14);
-    const QRect table = qvxui::DialogUnitsToPixels(font(), 7, 66, 406, 178);
-    const QRect counts = qvxui::DialogUnitsToPixels(font(), 7, 7, 406, 34);
-    const QRect gap = qvxui::DialogUnitsToPixels(font(), 0, 0, 7, 6);
+    Relayout();
+}
+
+void CPreviewDlg::Relayout() {
+    // The counts take the lines they need; the filter row and the table
+    // follow below them, the table and Close follow the right and lower edges.
+    const QSize size = this->size();
+    const QFont& f = font();
+    const QRect close = qvxui::DialogUnitsToPixels(f, 358, 250, 55, 14);
+    const QRect counts = qvxui::DialogUnitsToPixels(f, 7, 7, 406, 8);
+    const QRect gap = qvxui::DialogUnitsToPixels(f, 0, 0, 7, 5);
     const int nWidth = size.width() - 2 * gap.width();
+    const int nCounts = std::max(counts.height(), m_pCounts->heightForWidth(nWidth));
+    m_pCounts->setGeometry(counts.left(), counts.top(), nWidth, nCounts);
+    int y = counts.top() + nCounts + gap.height();
+    auto place = [&](QWidget* pWidget, int nId) {
+        for (const qvxui::DialogItem& item : kLayout) {
+            if (item.nId != nId) continue;
+            const QRect r = qvxui::DialogUnitsToPixels(f, item.x, item.y, item.cx, item.cy);
+            pWidget->setGeometry(r.left(), y + (r.top() - qvxui::DialogUnitsToPixels(f, 0, 47, 0, 0).top()),
+                                 r.width(), r.height());
+        }
+    };
+    place(m_pFilterLabel, kIdFilterLabel);
+    place(m_pFilter, kIdFilter);
+    place(m_pShowSkipped, kIdShowSkipped);
+    y = m_pFilter->geometry().bottom() + 1 + gap.height();
     m_pClose->move(size.width() - gap.width() - close.width(), size.height() - gap.width() - close.height());
-    m_pTable->setGeometry(table.left(), table.top(), nWidth, m_pClose->y() - gap.height() - table.top());
-    m_pCounts->setGeometry(counts.left(), counts.top(), nWidth, counts.height());
+    m_pTable->setGeometry(counts.left(), y, nWidth, m_pClose->y() - gap.height() - y);
 }

@@ -87,6 +87,7 @@ protected:
 
 private:
     void UpdateCounts();
+    void Relayout();
 
     std::unique_ptr<CImportPreview> m_pPreview;
     CPreviewModel* m_pModel = nullptr;
