@@ -21,8 +21,8 @@ std::string ResolvePhonesDir() {
     const std::string program = qvxplatform::GetProgramFolder();
     CIniFile reg;
     std::string value;
-    if (reg.Load(program + "/registry.ini") && reg.GetValue(qvxconn::kApiRegistryKey, kPhonesFolderValue, value) &&
-        !value.empty()) {
+    if (reg.Load(program + "/registry.ini") &&
+        reg.GetValue(qvxconn::kApiRegistryKey, kPhonesFolderValue, value) && !value.empty()) {
         return value.front() == '/' ? value : program + "/" + value;
     }
     const std::string data = qvxplatform::GetUserDataFolder();
