@@ -67,6 +67,9 @@ const char* MappingKey(int nMappingState) {
 std::vector<InfoLine> ReadingLinesFor(const WizardState& state) {
     std::vector<InfoLine> lines;
     if (state.nCSVState != CSV_STATE_ANALYZED) return lines;
+    if (state.bVCard)
+        lines.push_back(
+            {qvxtext::kVCard_Info_ReadAs, state.vcardVersions.empty() ? "?" : state.vcardVersions, {}, {}});
     if (!state.csvCharset.empty()) lines.push_back({qvxtext::kMainDlg_Info_ReadAs, state.csvCharset, {}, {}});
     if (state.nMismatchedRows == 1) {
         lines.push_back({qvxtext::kMainDlg_Info_RowMismatched,

@@ -30,6 +30,9 @@ struct AnalysisReport {
     int nColumns = 0;
     int nLines = 0;
     std::string encoding;
+    // "csv" or "vcard" once analysed, with the vCard versions found.
+    std::string format;
+    std::string versions;
     int nMismatched = 0;
     std::vector<int> mismatchedLines;
     std::vector<std::string> headers;
@@ -77,6 +80,8 @@ void PrintText(const AnalysisReport& r) {
     printf("columns: %d\n", r.nColumns);
     printf("lines: %d\n", r.nLines);
     if (!r.encoding.empty()) printf("encoding: %s\n", r.encoding.c_str());
+    if (!r.format.empty())
+        printf("format: %s%s%s\n", r.format.c_str(), r.versions.empty() ? "" : " ", r.versions.c_str());
     printf("mismatched: %d\n", r.nMismatched);
     if (r.nMismatched > 0) {
         printf("  rows that do not fit the header start on lines: %s\n",
@@ -142,6 +147,8 @@ void PrintJson(const AnalysisReport& r) {
     out += ",\"columns\":" + std::to_string(r.nColumns);
     out += ",\"lines\":" + std::to_string(r.nLines);
     out += ",\"encoding\":" + (r.encoding.empty() ? std::string("null") : JsonString(r.encoding));
+    out += ",\"format\":" + (r.format.empty() ? std::string("null") : JsonString(r.format));
+    if (!r.versions.empty()) out += ",\"versions\":" + JsonString(r.versions);
     out += ",\"mismatched\":" + std::to_string(r.nMismatched);
     out += ",\"mismatched_lines\":[";
     for (size_t i = 0; i < r.mismatchedLines.size(); ++i) {
@@ -232,6 +239,8 @@ int Analyze(int argc, char** argv) {
         report.nColumns = parser.m_nColumnCount;
         report.nLines = parser.m_nLineCount;
         report.nMismatched = parser.GetMismatchedCount();
+        report.format = session.IsVCard() ? "vcard" : "csv";
+        report.versions = session.VCardVersions();
         report.mismatchedLines = parser.GetMismatchedLines();
         SayCharacterSet("analyze", parser.GetEncoding());
         CDataRow* header = table.GetHeaderRow();
