@@ -305,6 +305,7 @@ bool CImportSession::ListBuiltInMapping() {
     if (!bWanted) {
         m_mappings.erase(listed);
         if (IsBuiltIn(m_selectedMapping)) m_selectedMapping.clear();
+        if (m_bBuiltIn) SetMappingFile(std::string());
         return true;
     }
     MappingEntry entry;

@@ -80,8 +80,6 @@ void PrintText(const AnalysisReport& r) {
     printf("columns: %d\n", r.nColumns);
     printf("lines: %d\n", r.nLines);
     if (!r.encoding.empty()) printf("encoding: %s\n", r.encoding.c_str());
-    if (!r.format.empty())
-        printf("format: %s%s%s\n", r.format.c_str(), r.versions.empty() ? "" : " ", r.versions.c_str());
     printf("mismatched: %d\n", r.nMismatched);
     if (r.nMismatched > 0) {
         printf("  rows that do not fit the header start on lines: %s\n",
@@ -90,6 +88,8 @@ void PrintText(const AnalysisReport& r) {
     }
     printf("headers:\n");
     for (size_t i = 0; i < r.headers.size(); ++i) printf("  %zu: %s\n", i + 1, r.headers[i].c_str());
+    if (!r.format.empty())
+        printf("format: %s%s%s\n", r.format.c_str(), r.versions.empty() ? "" : " ", r.versions.c_str());
     if (r.bFitting) {
         printf("fitting mappings:%s\n", r.fitting.empty() ? " none" : "");
         for (const std::string& path : r.fitting) printf("  %s\n", path.c_str());
@@ -147,8 +147,6 @@ void PrintJson(const AnalysisReport& r) {
     out += ",\"columns\":" + std::to_string(r.nColumns);
     out += ",\"lines\":" + std::to_string(r.nLines);
     out += ",\"encoding\":" + (r.encoding.empty() ? std::string("null") : JsonString(r.encoding));
-    out += ",\"format\":" + (r.format.empty() ? std::string("null") : JsonString(r.format));
-    if (!r.versions.empty()) out += ",\"versions\":" + JsonString(r.versions);
     out += ",\"mismatched\":" + std::to_string(r.nMismatched);
     out += ",\"mismatched_lines\":[";
     for (size_t i = 0; i < r.mismatchedLines.size(); ++i) {
@@ -159,6 +157,8 @@ void PrintJson(const AnalysisReport& r) {
     out += ",\"headers\":[";
     AppendJsonList(out, r.headers);
     out += "]";
+    out += ",\"format\":" + (r.format.empty() ? std::string("null") : JsonString(r.format));
+    if (!r.versions.empty()) out += ",\"versions\":" + JsonString(r.versions);
     if (r.bFitting) {
         out += ",\"fitting\":[";
         AppendJsonList(out, r.fitting);
