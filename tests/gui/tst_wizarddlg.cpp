@@ -800,7 +800,9 @@ void TestWizardDlg::vcardGivenOnTheCommandLine() {
                        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bert\r\n"));
     m_dlg = std::make_unique<CTestWizardDlg>();
     m_dlg->SetStartFile(m_folder->File("Kontakte.VCF").toStdString());
-    Open();
+    QVERIFY(SetLanguage("English"));
+    m_dlg->show();
+    m_c = std::make_unique<Controls>(m_dlg.get());
     WaitIdle();
     QCOMPARE(m_dlg->GetCSVState(), 2);
     QCOMPARE(m_dlg->GetMappingState(), 2);
