@@ -149,7 +149,8 @@ bool CImportSession::AddMapping(const std::string& path, const std::string* pNam
 }
 
 std::string CImportSession::MappingLabel(const MappingEntry& entry) {
-    if (entry.bBuiltIn) return LeftChars(entry.name, kMaxMappingLabel);
+    // In the language shown now, as the other labels' marks are.
+    if (entry.bBuiltIn) return LeftChars(VCardMappingName(), kMaxMappingLabel);
     std::string fileName = entry.fileName;
     if (entry.bUsersCopy) fileName += ", " + GetText(qvxtext::kMainDlg_Mapping_UsersCopy, 64);
     if (entry.name.empty()) return fileName;

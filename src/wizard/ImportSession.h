@@ -4,9 +4,11 @@
 // folders, the chosen CSV and mapping files with their states, and runs the
 // analysis step: analyse the file, apply the chosen mapping and, when that
 // does not make the file complete, take the first mapping of the list that
-// does. What the analysis found - the table, the sample values, the broken
-// rule, the character set and the rows that do not fit - stays readable
-// until another file is chosen.
+// does. For a vCard file that is a fitting mapping of the user's own, else
+// the built-in vCard mapping (made for the file, listed while such a file
+// is analysed, keyed kVCardMappingKey). What the analysis found - the
+// table, the sample values, the broken rule, the character set and the rows
+// that do not fit - stays readable until another file is chosen.
 //
 // Threads: Analyse may run on a worker's thread while the owner only reads
 // the states (atomics); everything else runs on the owner's thread while no
