@@ -3,6 +3,7 @@
 // closed.
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include "gui/app/QVXWizardApp.h"
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
     CQVXWizardApp wizard;
     // "Open with" from a file manager gives the contacts file (Qt's own options are gone by now).
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1) wizard.SetStartFile(QFile::encodeName(arguments.at(1)).toStdString());
+    if (arguments.size() > 1)
+        wizard.SetStartFile(QFile::encodeName(QFileInfo(arguments.at(1)).absoluteFilePath()).toStdString());
     wizard.InitInstance();
     return 0;
 }
