@@ -55,7 +55,10 @@ struct AnalysisReport {
 
 std::string JsonLines(const std::vector<int>& lines) {
     std::string out = "[";
-    for (size_t i = 0; i < lines.size(); ++i) out += (i ? "," : "") + std::to_string(lines[i]);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i) out += ',';
+        out += std::to_string(lines[i]);
+    }
     return out + "]";
 }
 
@@ -171,8 +174,7 @@ void PrintJson(const AnalysisReport& r) {
             out += ",\"known\":" + std::to_string(r.nearest.nKnown);
             out += ",\"columns\":" + std::to_string(r.nearest.nColumns);
             out += ",\"unknown_headers\":[";
-            for (size_t i = 0; i < r.nearest.unknownHeaders.size(); ++i)
-                out += (i ? "," : "") + JsonString(r.nearest.unknownHeaders[i]);
+            AppendJsonList(out, r.nearest.unknownHeaders);
             out += "]}";
         }
     }
