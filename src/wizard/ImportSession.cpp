@@ -322,7 +322,10 @@ std::string CImportSession::VCardVersions() const {
     const CVCardReader* pReader = m_parser.GetVCardReader();
     std::string text;
     if (pReader == nullptr) return text;
-    for (const std::string& version : pReader->GetVersions()) text += (text.empty() ? "" : ", ") + version;
+    for (const std::string& version : pReader->GetVersions()) {
+        if (!text.empty()) text += ", ";
+        text += version;
+    }
     return text;
 }
 
