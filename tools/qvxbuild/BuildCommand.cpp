@@ -169,8 +169,12 @@ int PrepareImport(CImportSession& session, const char* csv, const char* map) {
             fprintf(stderr, "qvxbuild build: give a mapping file, or make one for this file in the wizard\n");
             return EXIT_MAPPING_FAILED;
         }
-        fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n", session.AutoChosenName().c_str(),
-                session.SelectedMapping().c_str());
+        if (session.BuiltInMappingChosen())
+            fprintf(stderr, "qvxbuild build: using the built-in mapping \"%s\"\n",
+                    session.AutoChosenName().c_str());
+        else
+            fprintf(stderr, "qvxbuild build: using the mapping \"%s\" (%s)\n",
+                    session.AutoChosenName().c_str(), session.SelectedMapping().c_str());
     }
     if (session.MappingState() == MAPPING_STATE_COMPLETE) return -1;
     if (mappingResult != 0 || session.MappingState() == MAPPING_STATE_NONE) {

@@ -83,6 +83,9 @@ public:
     // for the columns it does not know (StartNewMapping), those marked for
     // review, and `name` in the name box.
     void SetNewStart(std::string startPath, std::string name);
+    // A new mapping that starts from the table's mapping as it stands (the
+    // built-in one): saved as a new file, never over another mapping's.
+    void SetNewFromTable() { m_bNewMode = m_bKeepTable = true; }
     void SetDataMap(CDataMap* pDataMap) { m_pDataMap = pDataMap; }
     // The first values of each column, for the list's sample column
     // (CollectColumnSamples); without them the column stays empty.
@@ -151,6 +154,7 @@ private:
     CIconButton* m_pCancel = nullptr;
 
     bool m_bNewMode = false;
+    bool m_bKeepTable = false;
     bool m_bNewStart = false;
     std::string m_startPath;
     std::string m_startName;
