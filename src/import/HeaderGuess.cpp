@@ -1,6 +1,7 @@
 #include "import/HeaderGuess.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "import/MappingCodes.h"
 
@@ -231,20 +232,23 @@ std::vector<CodeOrigin> CompleteCodes(const std::vector<std::string>& headers,
         if (!codes[j].empty()) continue;
         const HeaderGuess& guess = guesses[j];
         if (guess.pszCode == nullptr) {
-            codes[j] = kHidden;
+            codes[j] = std::string(kHidden);
             origins[j] = CodeOrigin::kUnknown;
             continue;
         }
         origins[j] = CodeOrigin::kGuessed;
-        codes[j] = guess.pszCode;
+        const char* pszCode = guess.pszCode;
         if (guess.name == NameKind::kWhole) {
-            if (bWholeOut) codes[j] = kHidden;
+            if (bWholeOut) pszCode = kHidden;
             bWholeOut = true;  // one whole name is enough
         }
-        if (codes[j] == kCompany) {
-            if (bCompany) codes[j] = kOther;
+        if (std::string_view(pszCode) == kCompany) {
+            if (bCompany) pszCode = kOther;
             bCompany = true;
         }
+        // Assigned whole from a temporary: GCC 12 at -O3 misreads an
+        // in-place copy into the empty string as overlapping.
+        codes[j] = std::string(pszCode);
     }
     return origins;
 }

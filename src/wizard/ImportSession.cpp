@@ -8,6 +8,8 @@
 #include "import/ColumnSamples.h"
 #include "import/Mapping.h"
 #include "import/MappingChoice.h"
+#include "import/VCardMapping.h"
+#include "import/VCardReader.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
@@ -93,10 +95,12 @@ void CImportSession::ListMappings() {
         }
     }
     SortMappings();
+    ListBuiltInMapping();
 }
 
 void CImportSession::SortMappings() {
     std::stable_sort(m_mappings.begin(), m_mappings.end(), [](const MappingEntry& a, const MappingEntry& b) {
+        if (a.bBuiltIn != b.bBuiltIn) return a.bBuiltIn;
         const std::string la = MappingLabel(a), lb = MappingLabel(b);
         const std::u32string fa = FoldedCodePoints(la), fb = FoldedCodePoints(lb);
         return fa != fb ? fa < fb : la < lb;
@@ -145,6 +149,8 @@ bool CImportSession::AddMapping(const std::string& path, const std::string* pNam
 }
 
 std::string CImportSession::MappingLabel(const MappingEntry& entry) {
+    // In the language shown now, as the other labels' marks are.
+    if (entry.bBuiltIn) return LeftChars(VCardMappingName(), kMaxMappingLabel);
     std::string fileName = entry.fileName;
     if (entry.bUsersCopy) fileName += ", " + GetText(qvxtext::kMainDlg_Mapping_UsersCopy, 64);
     if (entry.name.empty()) return fileName;
@@ -183,7 +189,11 @@ int CImportSession::SetCSVFile(const std::string& path) {
 }
 
 int CImportSession::SetMappingFile(const std::string& path) {
-    if (m_parser.SetMappingFileName(path.c_str()) != 0) {
+    m_bBuiltIn = IsBuiltIn(path);
+    if (m_bBuiltIn) {
+        m_parserMapping = path;
+        m_nMappingState = MAPPING_STATE_CHOSEN;
+    } else if (m_parser.SetMappingFileName(path.c_str()) != 0) {
         m_parserMapping.clear();
         m_nMappingState = MAPPING_STATE_NONE;
     } else {
@@ -195,8 +205,10 @@ int CImportSession::SetMappingFile(const std::string& path) {
 
 std::vector<std::string> CImportSession::FittingMappings() {
     std::vector<std::string> paths;
+    // The built-in mapping is made for the vCard file at hand: it always fits.
+    if (m_nCSVState == CSV_STATE_ANALYZED && IsVCard()) paths.push_back(kVCardMappingKey);
     for (const MappingEntry& entry : m_mappings)
-        if (MappingFileFits(m_table, entry.path)) paths.push_back(entry.path);
+        if (!entry.bBuiltIn && MappingFileFits(m_table, entry.path)) paths.push_back(entry.path);
     return paths;
 }
 
@@ -207,7 +219,14 @@ int CImportSession::Analyse(bool bChooseFitting, int* pAnalysisResult, int* pMap
     m_autoChosenPath.clear();
     m_bNoneFitsFound = false;
     m_nearestFound = NearestMapping{};
-    const int nResult = AnalyzeCSVFile(m_parser, m_table, nCsv, nMapping, pAnalysisResult, pMappingResult);
+    // The built-in mapping is no file for the parser to apply.
+    int nFileMapping = m_bBuiltIn ? MAPPING_STATE_NONE : nMapping;
+    const int nResult = AnalyzeCSVFile(m_parser, m_table, nCsv, nFileMapping, pAnalysisResult,
+                                       m_bBuiltIn ? nullptr : pMappingResult);
+    if (!m_bBuiltIn)
+        nMapping = nFileMapping;
+    else if (nCsv == CSV_STATE_ANALYZED && !ApplyBuiltIn(nMapping) && pMappingResult)
+        *pMappingResult = CSV_ERR_MAPPING_PATH;
     if (bChooseFitting && nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE) {
         ChooseFittingMapping(nMapping);
         // A mapping the user picked for this file stays, to be edited; one
@@ -241,9 +260,24 @@ void CImportSession::ChooseFittingMapping(int& nMapping) {
     // A mapping that fits is never replaced; otherwise the first of the list,
     // in the order it shows, that makes the file complete. The table keeps
     // the chosen mapping applied when none does, so that editing starts from it.
+    // For a vCard file the user's own mappings come first (one saved for such
+    // files), then the built-in one; shipped mappings are made for CSV headers.
+    const bool bVCard = IsVCard();
+    const std::string userFolder = bVCard ? UserMappingFolder() : std::string();
     std::vector<std::string> candidates;
-    for (const MappingEntry& entry : m_mappings) candidates.push_back(entry.path);
+    for (const MappingEntry& entry : m_mappings)
+        if (!entry.bBuiltIn && (!bVCard || entry.path.rfind(userFolder, 0) == 0))
+            candidates.push_back(entry.path);
     const int nFit = FindFittingMapping(m_table, candidates);
+    if (nFit < 0 && bVCard) {
+        int nBuiltIn = MAPPING_STATE_CHOSEN;
+        if (ApplyBuiltIn(nBuiltIn) && nBuiltIn == MAPPING_STATE_COMPLETE) {
+            LOG_INFO(qvxlog::WizDlg, "Mapping chosen by itself: the built-in vCard mapping");
+            nMapping = nBuiltIn;
+            m_autoChosenPath = kVCardMappingKey;
+        }
+        return;
+    }
     if (nFit < 0) return;
     const std::string& path = candidates[static_cast<size_t>(nFit)];
     if (m_parser.SetMappingFileName(path.c_str()) != 0) return;
@@ -260,11 +294,54 @@ void CImportSession::ChooseFittingMapping(int& nMapping) {
     m_autoChosenPath = path;
 }
 
+bool CImportSession::ApplyBuiltIn(int& nMapping) {
+    const CVCardReader* pReader = m_parser.GetVCardReader();
+    if (pReader == nullptr || !ApplyVCardMapping(*pReader, m_table)) {
+        nMapping = MAPPING_STATE_NONE;
+        return false;
+    }
+    nMapping = MappingFitsTable(m_table, m_table.GetColumnCount()) ? MAPPING_STATE_COMPLETE
+                                                                   : MAPPING_STATE_INCOMPLETE;
+    return true;
+}
+
+bool CImportSession::ListBuiltInMapping() {
+    const bool bWanted = m_nCSVState == CSV_STATE_ANALYZED && IsVCard();
+    auto listed =
+        std::find_if(m_mappings.begin(), m_mappings.end(), [](const MappingEntry& e) { return e.bBuiltIn; });
+    if (bWanted == (listed != m_mappings.end())) return false;
+    if (!bWanted) {
+        m_mappings.erase(listed);
+        if (IsBuiltIn(m_selectedMapping)) m_selectedMapping.clear();
+        if (m_bBuiltIn) SetMappingFile(std::string());
+        return true;
+    }
+    MappingEntry entry;
+    entry.path = kVCardMappingKey;
+    entry.name = VCardMappingName();
+    entry.description = GetText(qvxtext::kVCard_Mapping_Description, 1025);
+    entry.bBuiltIn = true;
+    m_mappings.insert(m_mappings.begin(), entry);
+    return true;
+}
+
+std::string CImportSession::VCardVersions() const {
+    const CVCardReader* pReader = m_parser.GetVCardReader();
+    std::string text;
+    if (pReader == nullptr) return text;
+    for (const std::string& version : pReader->GetVersions()) {
+        if (!text.empty()) text += ", ";
+        text += version;
+    }
+    return text;
+}
+
 bool CImportSession::AdoptChosenMapping() {
     if (m_autoChosenPath.empty()) return false;
     m_selectedMapping = m_autoChosenPath;
     m_parserMapping = m_autoChosenPath;
-    m_autoChosenName = FileNamePart(m_selectedMapping);
+    m_bBuiltIn = IsBuiltIn(m_autoChosenPath);
+    m_autoChosenName = m_bBuiltIn ? VCardMappingName() : FileNamePart(m_selectedMapping);
     for (const MappingEntry& entry : m_mappings) {
         if (entry.path == m_selectedMapping && !entry.name.empty()) {
             m_autoChosenName = entry.name;
@@ -289,7 +366,8 @@ bool CImportSession::DropUnfitMapping() {
 
 NearestMapping CImportSession::FindNearest() {
     std::vector<std::string> paths;
-    for (const MappingEntry& entry : m_mappings) paths.push_back(entry.path);
+    for (const MappingEntry& entry : m_mappings)
+        if (!entry.bBuiltIn) paths.push_back(entry.path);
     NearestMapping nearest = FindNearestMapping(m_table, paths);
     if (nearest.nIndex >= 0 && nearest.name.empty()) nearest.name = FileNamePart(nearest.path);
     return nearest;
@@ -321,6 +399,10 @@ void CImportSession::Describe(qvxwizard::WizardState& state) const {
             state.csvCharset = TextEncodingLabel(m_parser.GetEncoding());
         state.nMismatchedRows = m_parser.GetMismatchedCount();
         state.mismatchedLines = m_parser.GetMismatchedLines();
+        if (IsVCard()) {
+            state.bVCard = true;
+            state.vcardVersions = VCardVersions();
+        }
     }
     if (m_bTallied && state.nCSVState == CSV_STATE_ANALYZED &&
         state.nMappingState == MAPPING_STATE_COMPLETE) {

@@ -4,9 +4,11 @@
 // folders, the chosen CSV and mapping files with their states, and runs the
 // analysis step: analyse the file, apply the chosen mapping and, when that
 // does not make the file complete, take the first mapping of the list that
-// does. What the analysis found - the table, the sample values, the broken
-// rule, the character set and the rows that do not fit - stays readable
-// until another file is chosen.
+// does. For a vCard file that is a fitting mapping of the user's own, else
+// the built-in vCard mapping (made for the file, listed while such a file
+// is analysed, keyed kVCardMappingKey). What the analysis found - the
+// table, the sample values, the broken rule, the character set and the rows
+// that do not fit - stays readable until another file is chosen.
 //
 // Threads: Analyse may run on a worker's thread while the owner only reads
 // the states (atomics); everything else runs on the owner's thread while no
@@ -38,12 +40,19 @@ struct MappingEntry {
     // The user's own copy of a shipped mapping of the same file name, which
     // it replaces in the list.
     bool bUsersCopy = false;
+    // The built-in vCard mapping: made for the file, never read from one.
+    bool bBuiltIn = false;
 };
 
 class CImportSession {
 public:
     // Labels of the mapping list are cut to this many characters.
     static constexpr size_t kMaxMappingLabel = 86;
+
+    // The key of the built-in vCard mapping in the list and as the selected
+    // mapping; no file path (those start with '/').
+    static constexpr const char* kVCardMappingKey = "built-in:vcard";
+    static bool IsBuiltIn(const std::string& path) { return path == kVCardMappingKey; }
 
     // `programFolder` holds the shipped mappings in "mappings".
     explicit CImportSession(std::string programFolder);
@@ -77,7 +86,16 @@ public:
     // The mapping file selected in the list (may be unusable) and the one
     // the parser applies: MAPPING_STATE_CHOSEN when it takes the path.
     void SelectMapping(const std::string& path) { m_selectedMapping = path; }
+    // kVCardMappingKey chooses the built-in vCard mapping (chosen too; it
+    // applies to vCard files only).
     int SetMappingFile(const std::string& path);
+    bool BuiltInMappingChosen() const { return m_bBuiltIn; }
+    // Whether the analysed file is a vCard file, and its versions ("2.1, 3.0").
+    bool IsVCard() const { return m_parser.GetVCardReader() != nullptr; }
+    std::string VCardVersions() const;
+    // On the owner's thread after each Analyse: the built-in mapping is
+    // listed (first) while a vCard file is analysed. True when the list changed.
+    bool ListBuiltInMapping();
     const std::string& CSVFile() const { return m_csvFile; }
     const std::string& SelectedMapping() const { return m_selectedMapping; }
     int CSVState() const { return m_nCSVState.load(); }
@@ -117,7 +135,8 @@ public:
     const CDataMap& Table() const { return m_table; }
     // The table for the mapping editor, which changes its mapping row.
     CDataMap& Table() { return m_table; }
-    // The paths of the list's mappings that fit the analysed file, in list order.
+    // The paths of the list's mappings that fit the analysed file, in list
+    // order; for a vCard file the built-in mapping's key first.
     std::vector<std::string> FittingMappings();
     // Sample values are taken by a fresh analysis unless turned off (qvxbuild shows none).
     void SetCollectSamples(bool bCollect) { m_bCollectSamples = bCollect; }
@@ -146,6 +165,7 @@ public:
 
 private:
     void ChooseFittingMapping(int& nMapping);
+    bool ApplyBuiltIn(int& nMapping);
     void SortMappings();
 
     std::string m_programFolder;
@@ -155,6 +175,7 @@ private:
     std::string m_csvFile;
     std::string m_selectedMapping;
     std::string m_parserMapping;
+    bool m_bBuiltIn = false;  // the parser's mapping is the built-in one
     std::atomic<int> m_nCSVState{CSV_STATE_NONE};
     std::atomic<int> m_nMappingState{MAPPING_STATE_NONE};
     std::atomic<const char*> m_pszBrokenRule{nullptr};

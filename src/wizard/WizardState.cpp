@@ -91,6 +91,10 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
     lines[0].pszKey = CsvKey(state.nCSVState);
     if (state.nCSVState == CSV_STATE_NONE && state.pszCSVRefusal)
         lines[0] = {state.pszCSVRefusal, state.refusedCSV, {}, {}};
+    // A vCard file: the line that it was read names the format and versions.
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.bVCard)
+        lines[0] = {
+            qvxtext::kVCard_Info_ReadAs, state.vcardVersions.empty() ? "?" : state.vcardVersions, {}, {}};
     if (state.nCSVState != CSV_STATE_NONE) lines[1].pszKey = MappingKey(state.nMappingState);
     if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE &&
         state.autoChosenMapping)

@@ -47,6 +47,9 @@ struct WizardState {
     // whose number of fields differs from the header's, with the file lines
     // on which the first of them start.
     std::string csvCharset;
+    // A vCard file, with the versions its cards give ("2.1, 3.0").
+    bool bVCard = false;
+    std::string vcardVersions;
     int nMismatchedRows = 0;
     std::vector<int> mismatchedLines;
     // With a complete mapping: the rows that give no contact and the values

@@ -19,9 +19,12 @@
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/Mapping.h"
 #include "import/MappingChoice.h"
+#include "import/VCardMapping.h"
 #include "support/TextDecoding.h"
 #include "wizard/ImportPreview.h"
+#include "wizard/ImportSession.h"
 
 namespace {
 
@@ -144,13 +147,13 @@ std::string DumpDatabase(const std::string& path) {
 }
 
 // What the file's analysis found and how each column is mapped.
-std::string DumpAnalysis(CCSVParser& parser, CDataMap& table) {
+std::string DumpAnalysis(CCSVParser& parser, CDataMap& table, int nMatched) {
     std::string out = "[file]\n";
     out += "encoding: " + std::string(TextEncodingName(parser.GetEncoding())) + "\n";
     out += "separator: " + Quoted(std::string(1, parser.m_cSeparator)) + "\n";
     out += "delimiter: " + Quoted(std::string(1, parser.m_cDelimiter)) + "\n";
     out += "columns: " + std::to_string(parser.m_nColumnCount) + "\n";
-    out += "matched columns: " + std::to_string(parser.GetMatchedColumnCount()) + "\n";
+    out += "matched columns: " + std::to_string(nMatched) + "\n";
     out += "mismatched rows: " + std::to_string(parser.GetMismatchedCount()) + "\n";
     out += "[columns] number, header, code\n";
     for (int j = 0; j < table.GetColumnCount(); ++j) {
@@ -212,11 +215,13 @@ std::string DumpPreview(CDataMap& table) {
 struct CaseBuild {
     std::string chosen;                // the mapping chosen by itself, when the case gives none
     std::vector<std::string> fitting;  // every shipped mapping that fits, when the case gives none
+    int nMatched = 0;                  // columns the mapping names
     int nSteps = 0;
 };
 
 // The build of "qvxbuild build INPUT [MAPPING]": analyse, without a mapping
-// take the first shipped one that fits, apply it, build.
+// take the first shipped one that fits (for a vCard file the built-in
+// mapping, named by the session's key), apply it, build.
 void BuildCase(const std::string& input, const std::string& mapping, CCSVParser& parser, CDataMap& table,
                CaseBuild& result) {
     ASSERT_EQ(parser.SetCSVFileName(input.c_str()), 0);
@@ -228,7 +233,15 @@ void BuildCase(const std::string& input, const std::string& mapping, CCSVParser&
     }
     ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
     ASSERT_EQ(csvState, CSV_STATE_ANALYZED);
-    if (mapping.empty()) {
+    result.nMatched = parser.GetMatchedColumnCount();
+    if (mapping.empty() && parser.GetVCardReader() != nullptr) {
+        result.chosen = CImportSession::kVCardMappingKey;
+        result.fitting.push_back(result.chosen);
+        ASSERT_TRUE(ApplyVCardMapping(*parser.GetVCardReader(), table));
+        result.nMatched = table.GetColumnCount();
+        mappingState =
+            MappingFitsTable(table, result.nMatched) ? MAPPING_STATE_COMPLETE : MAPPING_STATE_INCOMPLETE;
+    } else if (mapping.empty()) {
         const std::vector<std::string> shipped = ListMappingFiles(kShipped);
         for (const std::string& path : shipped)
             if (MappingFileFits(table, path)) result.fitting.push_back(FileName(path));
@@ -239,6 +252,7 @@ void BuildCase(const std::string& input, const std::string& mapping, CCSVParser&
         ASSERT_EQ(parser.SetMappingFileName(chosen.c_str()), 0);
         mappingState = MAPPING_STATE_CHOSEN;
         ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
+        result.nMatched = parser.GetMatchedColumnCount();
     }
     ASSERT_EQ(mappingState, MAPPING_STATE_COMPLETE);
     ASSERT_EQ(parser.ParseData(2), 0);
@@ -273,7 +287,7 @@ TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
     // The preview shows exactly what the database holds.
     EXPECT_EQ(DumpPreview(table), DumpContacts(DbPath()));
 
-    std::string dump = DumpAnalysis(parser, table);
+    std::string dump = DumpAnalysis(parser, table, build.nMatched);
     dump += "[build]\n";
     if (mapping.empty()) {
         std::string fitting;

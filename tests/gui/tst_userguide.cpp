@@ -269,6 +269,10 @@ void TestUserGuide::installLaysOutTheProgramFolder() {
     QCOMPARE(ExecProgram(DesktopValue(entry, "Exec")), folder + "/QVXWizard");
     QVERIFY(QFileInfo(ExecProgram(DesktopValue(entry, "Exec"))).isExecutable());
     QCOMPARE(DesktopValue(entry, "Path"), folder);
+    // "Open with" a contacts file: the entry takes one and names the types.
+    QVERIFY(DesktopValue(entry, "Exec").endsWith(QStringLiteral(" %f")));
+    QVERIFY(DesktopValue(entry, "MimeType").startsWith(QStringLiteral("text/csv;")));
+    QVERIFY(DesktopValue(entry, "MimeType").contains(QStringLiteral(";text/vcard;")));
     // The icon by its name in the hicolor theme.
     QCOMPARE(DesktopValue(entry, "Icon"), QStringLiteral("qvxwizard"));
     QVERIFY(QFileInfo(prefix + "/share/icons/hicolor/scalable/apps/qvxwizard.svg").isFile());

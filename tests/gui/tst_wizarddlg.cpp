@@ -185,6 +185,7 @@ private slots:
     void mappingCreateAddsAndSelects();
     void realEditorCancelledAppliesMappingAgain();
     void infoDialogSwitchesLanguageOfMainDialog();
+    void vcardGivenOnTheCommandLine();
     void dropTakesFirstOfEachKind();
     void dropNotTakenLeavesNoEarlierFileCurrent();
     void dropOfMappingAndCsvAnalysesOnce();
@@ -789,6 +790,41 @@ void TestWizardDlg::infoDialogSwitchesLanguageOfMainDialog() {
     QVERIFY(bSeen);
     QCOMPARE(m_dlg->windowTitle(), QString("Quorvex Assistent 1.0.0"));
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions()) QCOMPARE(a->isChecked(), a->text() == "Deutsch");
+}
+
+// "Open with" a vCard file: taken at the start with the built-in mapping,
+// named in the list and the info text; editing it starts a new mapping and
+// a cancelled editor applies it again. The file dialog offers such files.
+void TestWizardDlg::vcardGivenOnTheCommandLine() {
+    QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
+    QVERIFY(WriteBytes(m_folder->File("Kontakte.VCF"),
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Muster\r\nTEL;TYPE=CELL:0171 1\r\nEND:VCARD\r\n"
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bert\r\n"));
+    m_dlg = std::make_unique<CTestWizardDlg>();
+    m_dlg->SetStartFile(m_folder->File("Kontakte.VCF").toStdString());
+    QVERIFY(SetLanguage("English"));
+    m_dlg->show();
+    m_c = std::make_unique<Controls>(m_dlg.get());
+    WaitIdle();
+    QCOMPARE(m_dlg->GetCSVState(), 2);
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(QString(m_dlg->GetMappingFile()), QStringLiteral("built-in:vcard"));
+    QCOMPARE(m_c->combo->currentText(), English("VCard_Mapping_Name"));
+    QCOMPARE(m_c->combo->count(), 2);
+    QCOMPARE(m_c->info->text(),
+             English("VCard_Info_ReadAs").replace("%s", "3.0") + "\n" +
+                 English("MainDlg_Info_RowMismatched").replace("%s", "6") + "\n" +
+                 English("MainDlg_Info_MappingChosen").replace("%s", English("VCard_Mapping_Name")) + "\n" +
+                 English("MainDlg_Info_ReadyToComplete"));
+
+    QTest::mouseClick(m_c->button("1008"), Qt::LeftButton);
+    WaitIdle();
+    QCOMPARE(m_dlg->m_dialogs, std::vector<std::string>{"editor-new"});
+    QCOMPARE(QString(m_dlg->GetMappingFile()), QStringLiteral("built-in:vcard"));
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+
+    QCOMPARE(qvxui::ConvertFileFilter(CQVXWizardDlg::ContactsFileFilter()),
+             QStringLiteral("Contacts (*.csv *.txt *.vcf);;All files (*)"));
 }
 
 void TestWizardDlg::dropTakesFirstOfEachKind() {

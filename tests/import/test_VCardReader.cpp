@@ -1,5 +1,5 @@
 // The vCard reader through the CSV parser, as the wizard and qvxbuild use it:
-// the tables of the vCard export cases (tests/cases/export-vcard-*), and the
+// the tables of the vCard export cases (tests/cases/shape-vcard-*), and the
 // built-in mapping.
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ void Analyse(Analysed& a, const std::string& path) {
 }
 
 std::string Fixture(const std::string& name) {
-    return std::string(QVX_SOURCE_DIR) + "/tests/cases/export-vcard-" + name + "/input.vcf";
+    return std::string(QVX_SOURCE_DIR) + "/tests/cases/shape-vcard-" + name + "/input.vcf";
 }
 
 std::vector<std::string> Codes(CDataMap& table) {

@@ -294,6 +294,24 @@ TEST_F(QvxBuildTest, WithoutMappingTheFirstReadyMappingThatFitsIsTaken) {
     EXPECT_TRUE(DatabaseFiles().empty());
 }
 
+// A vCard file names its format and builds with nothing but the file; a CSV
+// file names its format too.
+TEST_F(QvxBuildTest, VCardFileBuildsWithTheBuiltInMapping) {
+    const std::string vcf = QVX_SOURCE_DIR "/tests/cases/shape-vcard-mixed-versions/input.vcf";
+    Result r = Run("qvxbuild", {"analyze", vcf, "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("],\"format\":\"vcard\",\"versions\":\"2.1, 3.0, 4.0\","), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(",\"fitting\":[\"built-in:vcard\"]"), std::string::npos) << r.out;
+    r = Run("qvxbuild", {"analyze", "contacts.csv", "--json"});
+    EXPECT_NE(r.out.find("],\"format\":\"csv\","), std::string::npos) << r.out;
+
+    r = Run("qvxbuild", {"build", vcf, "--out", "vcard.db"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("using the built-in mapping \"vCard (automatic)\""), std::string::npos) << r.err;
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("vcard.db"), "SELECT count(*) FROM Contact"), "3");
+}
+
 TEST_F(QvxBuildTest, InterruptedBuildLeavesNoFile) {
     std::string csv = "Name;Firma;Telefon\r\n";
     for (int i = 0; i < 300000; ++i)

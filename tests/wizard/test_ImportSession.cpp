@@ -204,3 +204,50 @@ TEST_F(ImportSessionTest, NoMappingFitsDropsTheEarlierOneAndNamesTheNearest) {
 }
 
 }  // namespace
+
+// A vCard file: a mapping of the user's own that fits comes first; else the
+// built-in one, listed first under its name (a shipped mapping that fits
+// the headers is made for CSV files and passed over); a CSV file then drops
+// the built-in entry and its selection.
+TEST_F(ImportSessionTest, VCardFileTakesTheUsersOwnThenTheBuiltInMapping) {
+    qvxtest::WriteFile(dir.File("in.vcf"),
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Muster\r\nTEL;TYPE=CELL:0171 1\r\nEND:VCARD\r\n"
+                       "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Bert\r\nTEL;CELL:0171 2\r\n");
+    const std::string kVCardFits = "\"Name\",\"VERSION\",\"Phone (mobile)\"\r\n\"N\",\"X\",\"PD\"";
+    qvxtest::WriteFile(PathOf(kShipped, "a.map"), Mapping(kVCardFits, "Shipped"));
+    for (const bool bUsersOwn : {true, false}) {
+        SCOPED_TRACE(bUsersOwn ? "the user's own fits" : "only a shipped one fits");
+        fs::remove_all(users);
+        fs::create_directories(users);
+        if (bUsersOwn) qvxtest::WriteFile(PathOf(kUsers, "mine.map"), Mapping(kVCardFits, "Mine"));
+        CImportSession session(program);
+        session.ListMappings();
+        ASSERT_EQ(session.SetCSVFile(dir.File("in.vcf")), CSV_STATE_CHOSEN);
+        ASSERT_EQ(session.Analyse(true), 0);
+        EXPECT_TRUE(session.ListBuiltInMapping());
+        ASSERT_TRUE(session.AdoptChosenMapping());
+        EXPECT_FALSE(session.DropUnfitMapping());
+        EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
+        EXPECT_EQ(session.SelectedMapping(), bUsersOwn ? PathOf(kUsers, "mine.map") : "built-in:vcard");
+        EXPECT_EQ(session.BuiltInMappingChosen(), !bUsersOwn);
+        ASSERT_FALSE(session.Mappings().empty());
+        EXPECT_EQ(CImportSession::MappingLabel(session.Mappings()[0]), "vCard (automatic)");
+        EXPECT_EQ(session.FittingMappings()[0], "built-in:vcard");
+        qvxwizard::WizardState state;
+        session.Describe(state);
+        EXPECT_EQ(state.autoChosenMapping, bUsersOwn ? "Mine" : "vCard (automatic)");
+        EXPECT_EQ(state.vcardVersions, "3.0");
+        EXPECT_EQ(state.nMismatchedRows, 1);  // the card cut off
+        // Chosen again (after the editor was cancelled): applied, not read from a file.
+        session.SelectMapping("built-in:vcard");
+        session.SetMappingFile("built-in:vcard");
+        ASSERT_EQ(session.Analyse(true), 0);
+        EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
+
+        ASSERT_EQ(session.SetCSVFile(dir.File("in.csv")), CSV_STATE_CHOSEN);
+        ASSERT_EQ(session.Analyse(true), 0);
+        EXPECT_TRUE(session.ListBuiltInMapping());
+        EXPECT_FALSE(session.Mappings()[0].bBuiltIn);
+        EXPECT_FALSE(session.BuiltInMappingChosen());
+    }
+}

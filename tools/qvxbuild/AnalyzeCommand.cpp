@@ -30,6 +30,9 @@ struct AnalysisReport {
     int nColumns = 0;
     int nLines = 0;
     std::string encoding;
+    // "csv" or "vcard" once analysed, with the vCard versions found.
+    std::string format;
+    std::string versions;
     int nMismatched = 0;
     std::vector<int> mismatchedLines;
     std::vector<std::string> headers;
@@ -52,7 +55,10 @@ struct AnalysisReport {
 
 std::string JsonLines(const std::vector<int>& lines) {
     std::string out = "[";
-    for (size_t i = 0; i < lines.size(); ++i) out += (i ? "," : "") + std::to_string(lines[i]);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i) out += ',';
+        out += std::to_string(lines[i]);
+    }
     return out + "]";
 }
 
@@ -85,6 +91,8 @@ void PrintText(const AnalysisReport& r) {
     }
     printf("headers:\n");
     for (size_t i = 0; i < r.headers.size(); ++i) printf("  %zu: %s\n", i + 1, r.headers[i].c_str());
+    if (!r.format.empty())
+        printf("format: %s%s%s\n", r.format.c_str(), r.versions.empty() ? "" : " ", r.versions.c_str());
     if (r.bFitting) {
         printf("fitting mappings:%s\n", r.fitting.empty() ? " none" : "");
         for (const std::string& path : r.fitting) printf("  %s\n", path.c_str());
@@ -152,6 +160,8 @@ void PrintJson(const AnalysisReport& r) {
     out += ",\"headers\":[";
     AppendJsonList(out, r.headers);
     out += "]";
+    out += ",\"format\":" + (r.format.empty() ? std::string("null") : JsonString(r.format));
+    if (!r.versions.empty()) out += ",\"versions\":" + JsonString(r.versions);
     if (r.bFitting) {
         out += ",\"fitting\":[";
         AppendJsonList(out, r.fitting);
@@ -164,8 +174,7 @@ void PrintJson(const AnalysisReport& r) {
             out += ",\"known\":" + std::to_string(r.nearest.nKnown);
             out += ",\"columns\":" + std::to_string(r.nearest.nColumns);
             out += ",\"unknown_headers\":[";
-            for (size_t i = 0; i < r.nearest.unknownHeaders.size(); ++i)
-                out += (i ? "," : "") + JsonString(r.nearest.unknownHeaders[i]);
+            AppendJsonList(out, r.nearest.unknownHeaders);
             out += "]}";
         }
     }
@@ -232,6 +241,8 @@ int Analyze(int argc, char** argv) {
         report.nColumns = parser.m_nColumnCount;
         report.nLines = parser.m_nLineCount;
         report.nMismatched = parser.GetMismatchedCount();
+        report.format = session.IsVCard() ? "vcard" : "csv";
+        report.versions = session.VCardVersions();
         report.mismatchedLines = parser.GetMismatchedLines();
         SayCharacterSet("analyze", parser.GetEncoding());
         CDataRow* header = table.GetHeaderRow();

@@ -171,8 +171,12 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
                     pszCommand);
             return EXIT_MAPPING_FAILED;
         }
-        fprintf(stderr, "qvxbuild %s: using the mapping \"%s\" (%s)\n", pszCommand,
-                session.AutoChosenName().c_str(), session.SelectedMapping().c_str());
+        if (session.BuiltInMappingChosen())
+            fprintf(stderr, "qvxbuild %s: using the built-in mapping \"%s\"\n", pszCommand,
+                    session.AutoChosenName().c_str());
+        else
+            fprintf(stderr, "qvxbuild %s: using the mapping \"%s\" (%s)\n", pszCommand,
+                    session.AutoChosenName().c_str(), session.SelectedMapping().c_str());
     }
     if (session.MappingState() == MAPPING_STATE_COMPLETE) return -1;
     if (mappingResult != 0 || session.MappingState() == MAPPING_STATE_NONE) {

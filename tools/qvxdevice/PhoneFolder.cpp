@@ -9,6 +9,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/ProgramPath.h"
+#include "transfer/ConnApiSettings.h"
 
 namespace qvxdev {
 
@@ -20,8 +21,8 @@ std::string ResolvePhonesDir() {
     const std::string program = qvxplatform::GetProgramFolder();
     CIniFile reg;
     std::string value;
-    if (reg.Load(program + "/registry.ini") && reg.GetValue(kRegistryKeyApi, kPhonesFolderValue, value) &&
-        !value.empty()) {
+    if (reg.Load(program + "/registry.ini") &&
+        reg.GetValue(qvxconn::kApiRegistryKey, kPhonesFolderValue, value) && !value.empty()) {
         return value.front() == '/' ? value : program + "/" + value;
     }
     const std::string data = qvxplatform::GetUserDataFolder();

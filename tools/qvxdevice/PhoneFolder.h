@@ -28,7 +28,6 @@ namespace qvxdev {
 
 inline constexpr const char* kPhoneIni = "phone.ini";
 inline constexpr const char* kPhoneSection = "Phone";
-inline constexpr const char* kRegistryKeyApi = "HKEY_LOCAL_MACHINE\\SOFTWARE\\PC Connectivity Solution\\API";
 inline constexpr const char* kPhonesFolderValue = "PhonesFolder";
 
 struct PhoneInfo {

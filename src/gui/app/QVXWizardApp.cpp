@@ -20,6 +20,7 @@ bool CQVXWizardApp::InitInstance() {
     // The main dialog exists also when it never runs: its construction
     // points the language table at language.ini beside the program.
     CQVXWizardDlg dlg;
+    dlg.SetStartFile(m_startFile);
     KeepLanguageChoiceWithUserFiles();
 
     if (!ChooseStartupLanguage()) {

@@ -5,6 +5,9 @@
 // made by main() before this one, so the start-up can run inside a test.
 #pragma once
 
+#include <string>
+#include <utility>
+
 class CQVXWizardDlg;
 
 class CQVXWizardApp {
@@ -19,6 +22,8 @@ public:
 
     // Runs the whole start-up and returns false: the program ends after it.
     bool InitInstance();
+    // A contacts file for the main dialog to open (from the command line).
+    void SetStartFile(std::string path) { m_startFile = std::move(path); }
     Outcome LastOutcome() const { return m_eOutcome; }
 
 protected:
@@ -28,4 +33,5 @@ protected:
 
 private:
     Outcome m_eOutcome = kNotRun;
+    std::string m_startFile;
 };

@@ -285,6 +285,8 @@ void CQVXWizardDlg::OnInitDialog() {
     UpdateControls();
     // The menu bar appeared after the layout was first set up.
     if (layout()) layout()->activate();
+    // A file given on the command line ("Open with") is taken as a dropped one.
+    if (!m_startFile.empty()) HandleDroppedFiles({m_startFile});
 }
 
 // ---------------------------------------------------------------------------
@@ -392,7 +394,8 @@ void CQVXWizardDlg::SelectCSVText(const QString& text, bool bDropped) {
     const char* pszPath = path.constData();
     const char* pszDot = std::strrchr(pszPath, '.');
     const bool bCsvName = cut.size() > 4 && pszDot &&
-                          (EqualsIgnoringCase(pszDot, ".csv") || EqualsIgnoringCase(pszDot, ".txt"));
+                          (EqualsIgnoringCase(pszDot, ".csv") || EqualsIgnoringCase(pszDot, ".txt") ||
+                           EqualsIgnoringCase(pszDot, ".vcf"));
     m_pszCSVRefusal = nullptr;
     m_refusedCSV.clear();
     if (bCsvName && m_session.SetCSVFile(pszPath) == CSV_STATE_CHOSEN && IsFileReadable(pszPath)) {
@@ -444,9 +447,14 @@ void CQVXWizardDlg::RestoreFocusAfterWork() {
     if (pWidget && pWidget->isEnabled()) pWidget->setFocus();
 }
 
+QString CQVXWizardDlg::ContactsFileFilter() {
+    return qvxui::LanguageText(qvxtext::kMainDlg_Filter_Contacts) + QStringLiteral("|*.csv;*.txt;*.vcf|") +
+           qvxui::LanguageText(qvxtext::kMainDlg_Filter_AllFiles) + QStringLiteral("|*||");
+}
+
 void CQVXWizardDlg::OnButtonBrowseCsv() {
     qvxui::FileDialogOptions options;
-    options.filter = "*.csv; *.txt|*.csv; *.txt||";
+    options.filter = ContactsFileFilter();
     options.defaultSuffix = "csv";
     // The sample contacts file lies in samples/ beside the program.
     const std::string samples = m_programPath + "/samples/";
@@ -491,9 +499,10 @@ int CQVXWizardDlg::OnReceiveCallback(unsigned nCode, void* pParam) {
             // Busy until the dialog shows the end: closing stays refused so long.
             ui.Post([this] {
                 m_bBusy = 0;
+                const bool bListed = m_session.ListBuiltInMapping();
                 const bool bAdopted = m_session.AdoptChosenMapping();
                 const bool bDropped = m_session.DropUnfitMapping();
-                if (bAdopted || bDropped) UpdateComboBox();
+                if (bListed || bAdopted || bDropped) UpdateComboBox();
                 CheckLastDB();
                 UpdateControls();
                 UpdateInfotext();

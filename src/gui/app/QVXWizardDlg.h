@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "import/AnalyzeCSVThread.h"
@@ -109,6 +110,10 @@ public:
     QAction* GetInfoAction() const { return m_pInfoAction; }
     // The analysis worker's run is over (also when none ran).
     bool IsAnalysisIdle() const { return !m_AnalyzeThread.IsRunning(); }
+    // A contacts file to take when the dialog opens (given on the command line).
+    void SetStartFile(std::string path) { m_startFile = std::move(path); }
+    // The contacts file dialog's filter, in the "text|patterns||" form.
+    static QString ContactsFileFilter();
 
 protected:
     // The two dialogs of Complete, made ready to run (the create-database
@@ -233,6 +238,7 @@ private:
     QAction* m_pInfoAction = nullptr;
 
     bool m_bOpened = false;
+    std::string m_startFile;
     bool m_bHoldAnalysis = false;  // a drop's mapping waits for the drop's CSV file
     bool m_bCleanedUp = false;
     QPointer<QWidget> m_pFocusBeforeWork;  // where the focus was when the analysis began

@@ -184,6 +184,8 @@ bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, c
     // A file no mapping fits: a new mapping for it, from the nearest one.
     if (bNewMode && m_session.NoMappingFits() && m_session.CSVState() == CSV_STATE_ANALYZED)
         dlg.SetNewStart(m_session.Nearest().path, m_session.NewMappingName());
+    else if (bNewMode && CImportSession::IsBuiltIn(file) && m_session.CSVState() == CSV_STATE_ANALYZED)
+        dlg.SetNewFromTable();
     dlg.SetDataMap(&m_session.Table());
     // The preview follows the editor's mapping as it stands.
     if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetPreview([this, &dlg] { OpenPreview(&dlg); });
@@ -238,7 +240,8 @@ void CQVXWizardDlg::HandleDroppedFiles(const std::vector<std::string>& files) {
         if (file.size() <= 260 && mapping.empty() && strcasecmp(pszExtension, ".map") == 0) {
             mapping = file;
         } else if (file.size() <= 260 && csv.empty() &&
-                   (strcasecmp(pszExtension, ".csv") == 0 || strcasecmp(pszExtension, ".txt") == 0)) {
+                   (strcasecmp(pszExtension, ".csv") == 0 || strcasecmp(pszExtension, ".txt") == 0 ||
+                    strcasecmp(pszExtension, ".vcf") == 0)) {
             csv = file;
         } else if (other.empty()) {
             other = file;

@@ -66,7 +66,7 @@ void CQVXWizardDlg::OnMappingSelected() {
         LOG_WARN(qvxlog::WizDlg, "Mapping ignored: analysis running");
         return;
     }
-    if (IsFileReadable(path.c_str())) {
+    if (CImportSession::IsBuiltIn(path) || IsFileReadable(path.c_str())) {
         m_session.SetMappingFile(path);
         m_ComboBoxMapping->setEnabled(false);
         if (m_session.CSVState() == CSV_STATE_ANALYZED && !m_bHoldAnalysis) StartAnalysis();
@@ -99,11 +99,12 @@ void CQVXWizardDlg::OnButtonCreateMap() {
 }
 
 void CQVXWizardDlg::OnButtonEditMap() {
-    // A shipped mapping of an installed program is saved as the user's own.
+    // A shipped mapping of an installed program is saved as the user's own;
+    // the built-in one as a new file.
     const std::string file = m_session.EditTarget(m_session.SelectedMapping());
+    const bool bNew = m_session.MappingState() == MAPPING_STATE_NONE || CImportSession::IsBuiltIn(file);
     std::string savedName, savedPath;
-    if (RunMappingEditor(m_session.MappingState() == MAPPING_STATE_NONE, m_session.UserMappingFolder(), file,
-                         savedName, savedPath))
+    if (RunMappingEditor(bNew, m_session.UserMappingFolder(), file, savedName, savedPath))
         AddEditedMapping(savedPath);
     OnMappingSelected();
 }

@@ -2,6 +2,9 @@
 // start-up, which returns when the main dialog (or the PC Suite notice) has
 // closed.
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
 #include "gui/app/QVXWizardApp.h"
 #include "platform/ProgramPath.h"
@@ -17,6 +20,10 @@ int main(int argc, char** argv) {
     // The desktop entry's name, so that the desktop shows the entry's icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("qvxwizard"));
     CQVXWizardApp wizard;
+    // "Open with" from a file manager gives the contacts file (Qt's own options are gone by now).
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        wizard.SetStartFile(QFile::encodeName(QFileInfo(arguments.at(1)).absoluteFilePath()).toStdString());
     wizard.InitInstance();
     return 0;
 }

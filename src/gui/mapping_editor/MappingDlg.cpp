@@ -212,7 +212,7 @@ void CMappingDlg::OnInitDialog() {
         // A start file that went away or broke since it was found: from scratch.
         if (origins.empty()) origins = StartNewMapping(*m_pDataMap, std::string());
         m_pDataMap->SetName(FitLine(m_startName, kNameBuffer).c_str());
-    } else if (m_bNewMode && m_pDataMap != nullptr) {
+    } else if (m_bNewMode && m_pDataMap != nullptr && !m_bKeepTable) {
         m_pDataMap->DeleteMappingRow();
         m_pDataMap->SetName("");
         m_pDataMap->SetDescription("");

@@ -86,6 +86,9 @@ public:
     // for the columns it does not know (StartNewMapping), those marked for
     // review, and `name` in the name box.
     void SetNewStart(std::string startPath, std::string name);
+    // A new mapping that starts from the table's mapping as it stands (the
+    // built-in one): saved as a new file, never over another mapping's.
+    void SetNewFromTable() { m_bNewMode = m_bKeepTable = true; }
     void SetDataMap(CDataMap* pDataMap) { m_pDataMap = pDataMap; }
     // Shows the Preview button, usable while the mapping is complete; it
     // calls `preview` on the current mapping (in the table's mapping row).
@@ -159,6 +162,7 @@ private:
     std::function<void()> m_preview;
 
     bool m_bNewMode = false;
+    bool m_bKeepTable = false;
     bool m_bNewStart = false;
     std::string m_startPath;
     std::string m_startName;
