@@ -17,6 +17,7 @@
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
 #include "support/LogModules.h"
+#include "support/NumberList.h"
 
 namespace {
 
@@ -97,8 +98,7 @@ void BindView(sqlite3_stmt* pStmt, int nIndex, std::string_view text) {
 
 // "5, 9, 12" for the trace log.
 std::string LinesText(const std::vector<int>& lines) {
-    std::string text;
-    for (size_t i = 0; i < lines.size(); ++i) text += (i ? ", " : "") + std::to_string(lines[i]);
+    const std::string text = qvxsupport::JoinNumbers(lines, ", ");
     return text.empty() ? "-" : text;
 }
 

@@ -5,6 +5,7 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
+#include "support/NumberList.h"
 
 namespace qvxwizard {
 
@@ -166,9 +167,7 @@ std::string LineText(const TextLookup& lookup, const InfoLine& line, size_t nBuf
 }  // namespace
 
 std::string MismatchedLinesText(int nCount, const std::vector<int>& lines, size_t nShown) {
-    std::string text;
-    for (size_t i = 0; i < lines.size() && i < nShown; ++i)
-        text += (i ? ", " : "") + std::to_string(lines[i]);
+    std::string text = qvxsupport::JoinNumbers(lines, ", ", nShown);
     if (nCount > 0 && static_cast<size_t>(nCount) > std::min(lines.size(), nShown)) text += ", …";
     return text;
 }

@@ -114,7 +114,10 @@ bool DumpQuery(sqlite3* db, const std::string& title, const std::string& sql, st
     out += "\n";
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i) out += (i ? ", " : "") + Value(stmt, i);
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            if (i) out += ", ";
+            out += Value(stmt, i);
+        }
         out += "\n";
     }
     sqlite3_finalize(stmt);

@@ -53,15 +53,6 @@ struct AnalysisReport {
     ImportTally tally;
 };
 
-std::string JsonLines(const std::vector<int>& lines) {
-    std::string out = "[";
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i) out += ',';
-        out += std::to_string(lines[i]);
-    }
-    return out + "]";
-}
-
 std::string ReadText(CDataMap& table, bool bName) {
     std::string buffer(1025, '\0');
     int result = bName ? table.GetName(buffer.data(), 1024) : table.GetDescription(buffer.data(), 1024);

@@ -6,6 +6,7 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "platform/ProgramPath.h"
+#include "support/NumberList.h"
 #include "support/Utf8.h"
 
 void PrintUsage() {
@@ -63,6 +64,13 @@ void SayCharacterSet(const char* pszCommand, TextEncoding encoding) {
     const std::string text =
         FormatTextWithString(GetText(qvxtext::kMainDlg_Info_ReadAs, 257), TextEncodingLabel(encoding));
     fprintf(stderr, "qvxbuild %s: %s\n", pszCommand, text.c_str());
+}
+
+std::string JsonLines(const std::vector<int>& lines) {
+    std::string out = "[";
+    out += qvxsupport::JoinNumbers(lines, ",");
+    out += ']';
+    return out;
 }
 
 std::string JsonString(const std::string& bytes) {

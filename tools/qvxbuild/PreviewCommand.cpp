@@ -12,17 +12,12 @@
 #include "database/ContactRules.h"
 #include "import/CSVParser.h"
 #include "platform/ProgramPath.h"
+#include "support/NumberList.h"
 #include "wizard/ImportPreview.h"
 #include "wizard/ImportSession.h"
 #include "wizard/WizardState.h"
 
 namespace {
-
-std::string JsonLines(const std::vector<int>& lines) {
-    std::string out = "[";
-    for (size_t i = 0; i < lines.size(); ++i) out += (i ? "," : "") + std::to_string(lines[i]);
-    return out + "]";
-}
 
 std::string Json(std::string_view text) {
     return JsonString(std::string(text));
@@ -78,8 +73,18 @@ std::string Plain(std::string_view text) {
 std::string LinesText(int nCount, const std::vector<int>& lines) {
     if (nCount == 0) return "";
     std::string out = " (first lines: ";
-    for (size_t i = 0; i < lines.size(); ++i) out += (i ? ", " : "") + std::to_string(lines[i]);
-    return out + ")";
+    out += qvxsupport::JoinNumbers(lines, ", ");
+    out += ')';
+    return out;
+}
+
+// Pads to `width` characters as a terminal shows them: UTF-8 counted by
+// characters, not bytes, so columns stay aligned after umlauts.
+std::string Padded(std::string text, size_t width) {
+    size_t chars = 0;
+    for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
+    if (chars < width) text.append(width - chars, ' ');
+    return text;
 }
 
 // One line per contact (id, line, name, company), then its details indented.
@@ -88,11 +93,11 @@ void PrintText(const CImportPreview& preview, int nLimit) {
     const int nShown = nLimit >= 0 && nLimit < preview.GetCount() ? nLimit : preview.GetCount();
     for (int i = 0; i < nShown; ++i) {
         preview.Read(i, row);
-        printf("%-6d line %-6d %-32s %s\n", row.nKey, row.nLine, Plain(row.contact.name).c_str(),
+        printf("%-6d line %-6d %s %s\n", row.nKey, row.nLine, Padded(Plain(row.contact.name), 32).c_str(),
                Plain(row.contact.company).c_str());
         for (const ContactDetailRow& detail : row.details.rows)
-            printf("    %-30s %-40s %-3s %d\n", Plain(detail.key).c_str(), Plain(detail.value).c_str(),
-                   Plain(detail.type).c_str(), detail.nPosition);
+            printf("    %s %s %-3s %d\n", Padded(Plain(detail.key), 30).c_str(),
+                   Padded(Plain(detail.value), 40).c_str(), Plain(detail.type).c_str(), detail.nPosition);
     }
     if (nShown < preview.GetCount()) printf("(%d more contacts)\n", preview.GetCount() - nShown);
     const ImportTally& tally = preview.Tally();
