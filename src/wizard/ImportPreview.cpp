@@ -113,6 +113,7 @@ void CImportPreview::SetFilter(std::string_view text) {
 
 void CImportPreview::Read(int nIndex, CContactRow& out) const {
     m_rules.ReadRow(m_rows[static_cast<size_t>(m_listed[static_cast<size_t>(nIndex)])], out);
-    std::sort(out.details.rows.begin(), out.details.rows.end(),
-              [](const ContactDetailRow& a, const ContactDetailRow& b) { return a.key < b.key; });
+    // Stable: details of one key keep their write order, as the rows would come back.
+    std::stable_sort(out.details.rows.begin(), out.details.rows.end(),
+                     [](const ContactDetailRow& a, const ContactDetailRow& b) { return a.key < b.key; });
 }
