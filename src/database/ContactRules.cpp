@@ -317,14 +317,18 @@ ImportTally TallyImport(CDataMap& map) {
         const CDataRow* pRow = map.NextRow();
         if (pRow == nullptr) break;
         rules.ReadRow(pRow, row);
-        ++tally.nRows;
-        if (row.skip != qvxrules::SkipReason::kNone) {
-            tally.AddSkipped(row.nLine, row.skip);
-            continue;
-        }
-        ++tally.nContacts;
-        tally.nDetails += static_cast<long long>(row.details.rows.size());
-        tally.AddNotStored(row.nLine, row.contact.notStored.size() + row.details.notStored.size());
+        tally.Add(row);
     }
     return tally;
+}
+
+void ImportTally::Add(const CContactRow& row) {
+    ++nRows;
+    if (row.skip != qvxrules::SkipReason::kNone) {
+        AddSkipped(row.nLine, row.skip);
+        return;
+    }
+    ++nContacts;
+    nDetails += static_cast<long long>(row.details.rows.size());
+    AddNotStored(row.nLine, row.contact.notStored.size() + row.details.notStored.size());
 }

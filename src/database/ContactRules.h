@@ -199,6 +199,8 @@ struct ImportTally {
     int nNotStoredRows = 0;  // rows with a value not stored
     std::vector<int> notStoredLines;
 
+    // One row as the rules read it: a contact with its details, or a skip.
+    void Add(const CContactRow& row);
     void AddSkipped(int nLine, qvxrules::SkipReason reason);
     // bNewRow: the first values not stored of this row.
     void AddNotStored(int nLine, size_t nValues, bool bNewRow = true);

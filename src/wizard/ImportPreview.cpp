@@ -21,15 +21,8 @@ CImportPreview::CImportPreview(CDataMap& table, int nMismatched, std::vector<int
     CContactRow row;
     for (size_t r = 0; r < m_rows.size(); ++r) {
         m_rules.ReadRow(m_rows[r], row);
-        ++m_tally.nRows;
         m_skip[r] = static_cast<uint8_t>(row.skip);
-        if (row.skip != qvxrules::SkipReason::kNone) {
-            m_tally.AddSkipped(row.nLine, row.skip);
-            continue;
-        }
-        ++m_tally.nContacts;
-        m_tally.nDetails += static_cast<long long>(row.details.rows.size());
-        m_tally.AddNotStored(row.nLine, row.contact.notStored.size() + row.details.notStored.size());
+        m_tally.Add(row);
     }
     m_matching.resize(m_rows.size());
     for (size_t r = 0; r < m_rows.size(); ++r) m_matching[r] = static_cast<int>(r);

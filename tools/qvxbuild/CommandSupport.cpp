@@ -73,7 +73,7 @@ std::string JsonLines(const std::vector<int>& lines) {
     return out;
 }
 
-std::string JsonString(const std::string& bytes) {
+std::string JsonString(std::string_view bytes) {
     std::string out = "\"";
     std::string_view rest = bytes;
     while (!rest.empty()) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/TextDecoding.h"
@@ -30,6 +31,6 @@ bool CheckUserDataFolder(const char* pszCommand);
 void SayCharacterSet(const char* pszCommand, TextEncoding encoding);
 // A JSON string literal of `bytes`; bytes that do not form valid UTF-8 are
 // taken as Latin-1 characters.
-std::string JsonString(const std::string& bytes);
+std::string JsonString(std::string_view bytes);
 // Line numbers as a JSON array: [5,9,12].
 std::string JsonLines(const std::vector<int>& lines);

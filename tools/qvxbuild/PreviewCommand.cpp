@@ -19,10 +19,6 @@
 
 namespace {
 
-std::string Json(std::string_view text) {
-    return JsonString(std::string(text));
-}
-
 void PrintJson(const CImportPreview& preview, int nLimit) {
     std::string out = "{\"contacts\": [";
     CContactRow row;
@@ -30,12 +26,12 @@ void PrintJson(const CImportPreview& preview, int nLimit) {
     for (int i = 0; i < nShown; ++i) {
         preview.Read(i, row);
         out += i ? ",\n  " : "\n  ";
-        out += "{\"id\": " + std::to_string(row.nKey) + ", \"name\": " + Json(row.contact.name) +
-               ", \"company\": " + Json(row.contact.company) + ", \"details\": [";
+        out += "{\"id\": " + std::to_string(row.nKey) + ", \"name\": " + JsonString(row.contact.name) +
+               ", \"company\": " + JsonString(row.contact.company) + ", \"details\": [";
         for (size_t d = 0; d < row.details.rows.size(); ++d) {
             const ContactDetailRow& detail = row.details.rows[d];
-            out += std::string(d ? ", " : "") + "{\"key\": " + Json(detail.key) +
-                   ", \"value\": " + Json(detail.value) + ", \"type\": " + Json(detail.type) +
+            out += std::string(d ? ", " : "") + "{\"key\": " + JsonString(detail.key) +
+                   ", \"value\": " + JsonString(detail.value) + ", \"type\": " + JsonString(detail.type) +
                    ", \"position\": " + std::to_string(detail.nPosition) + "}";
         }
         out += "]}";
