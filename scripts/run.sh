@@ -20,8 +20,8 @@ if [ ! -x "$PROGRAM" ]; then
   exit 1
 fi
 
-# The trace log (QVXWizard.l_0 / .l_1) goes into the current directory; keep
-# it beside the program rather than in the source tree.
+# Started in its program folder, as a file manager would; the trace log goes
+# there too (beside the program in a build folder, never the current folder).
 cd "$ROOT/build/bin"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no display found (DISPLAY and WAYLAND_DISPLAY are empty); starting the wizard under xvfb-run" >&2
