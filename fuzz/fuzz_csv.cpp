@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "FuzzFiles.h"
-#include "database/ContactRules.h"
 #include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
+#include "import/ContactRules.h"
 #include "import/DataMap.h"
 #include "support/TextRecords.h"
 

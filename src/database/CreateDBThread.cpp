@@ -1,13 +1,12 @@
 #include "database/CreateDBThread.h"
 
-#include <malloc.h>
-
 #include <cstring>
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
+#include "import/ImportRows.h"
 #include "import/MappingCodes.h"
 #include "support/LogModules.h"
 
@@ -43,16 +42,11 @@ void CCreateDBThread::DoWork() {
         CQVXDBBuilder builder;
         if (m_pImportData) builder.SetBuildStart(m_pImportData->m_llStartNs);
         CCSVParser* parser = m_pImportData ? m_pImportData->m_pCSVParser : nullptr;
-        int parsed = parser ? parser->ParseData(2, &CCreateDBThread::ParseProgress, this) : -1;
-        if (parsed == -1) {
-            LOG_WARN(qvxlog::CrDBThr, "DoWork() : ParseData() failed !");
+        const int parsed = parser ? MakeImportRows(*parser, &CCreateDBThread::ParseProgress, this) : -1;
+        if (parsed == CSV_ERR_ABORTED) {
+            LOG_WARN(qvxlog::CrDBThr, "DoWork() : MakeImportRows() failed !");
         } else {
-            LOG_INFO(qvxlog::CrDBThr, "ParseData() succeeded");
-            // The table holds the rows now; the lines only took room. Their
-            // many small blocks stay with the allocator unless it is asked
-            // to give the pages back.
-            parser->ReleaseLines();
-            malloc_trim(0);
+            LOG_INFO(qvxlog::CrDBThr, "MakeImportRows() succeeded");
             if (m_bStop.load() == 0) {
                 if (!builder.BeginBuildFile() || BuildDb(builder) != 0) {
                     LOG_WARN(qvxlog::CrDBThr, "DoWork() : BuildDb() failed !");

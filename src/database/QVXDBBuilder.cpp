@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -11,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "database/ContactRules.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
+#include "import/ContactRules.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
 #include "support/LogModules.h"
@@ -72,8 +73,6 @@ constexpr const char* kInsertContact =
 constexpr const char* kInsertDetail =
     "INSERT INTO ContactDetail (ContactId,PropertyKey,Value,PropertyType,Position) VALUES(?,?,?,?,?)";
 
-// The name parts of InsertContact are cut with room for this many characters.
-constexpr int kCellChars = 1024;
 constexpr int kTextBuffer = 261;
 
 constexpr int kContactBookId = 100;
@@ -206,10 +205,9 @@ int CQVXDBBuilder::InsertContact(int nContactId, const char* pszName, const char
     int nResult = PrepareInsert(kSlotContact, kInsertContact, &pStmt);
     if (nResult != qvxdb::kOk) return nResult;
 
-    char szParts[qvxdb::kNameParts][kCellChars + 1];
-    char* ppszParts[qvxdb::kNameParts];
-    for (int i = 0; i < qvxdb::kNameParts; ++i) ppszParts[i] = szParts[i];
-    SplitName(OrEmpty(pszName), ppszParts, kCellChars + 1);
+    const std::string_view name = OrEmpty(pszName);
+    std::array<std::string_view, qvxrules::kNameParts> parts;
+    qvxrules::SplitName(name.size() > qvxrules::kMaxNameBytes ? std::string_view() : name, parts);
 
     sqlite3_bind_int(pStmt, 1, nContactId);
     BindText(pStmt, 2, pszName);
@@ -217,7 +215,7 @@ int CQVXDBBuilder::InsertContact(int nContactId, const char* pszName, const char
     BindText(pStmt, 4, m_szUpdateDate);
     sqlite3_bind_int(pStmt, 5, nBookId);
     sqlite3_bind_int(pStmt, 6, nGroupId);
-    for (int i = 0; i < qvxdb::kNameParts; ++i) BindText(pStmt, 7 + i, szParts[i]);
+    for (int i = 0; i < qvxdb::kNameParts; ++i) BindView(pStmt, 7 + i, parts[static_cast<size_t>(i)]);
     return StepInsert(pStmt);
 }
 
@@ -264,75 +262,17 @@ int CQVXDBBuilder::InsertContactDetail(int nContactId, const char* pszKey, const
                                        const char* pszType, int nPosition) {
     pszType = OrEmpty(pszType);
     if (std::strcmp(pszType, qvxcode::kPhone) == 0) {
-        int nResult = InsertDialNumber(nContactId, pszKey, pszValue);
+        const std::string_view value = OrEmpty(pszValue);
+        std::string number(value.size(), '\0');
+        number.resize(qvxrules::DialNumber(value, number.data()));
+        if (number.size() < 2) return qvxdb::kErrDialNumber;
+        const std::string key = std::string("qVx_") + OrEmpty(pszKey);
+        const int nResult =
+            InsertDetailRow(nContactId, key.c_str(), number.c_str(), "P", qvxdb::kDialNumberPosition);
         if (nResult != qvxdb::kOk) return nResult;
     }
     if (std::strcmp(pszType, qvxcode::kOther) == 0) pszType = "";
     return InsertDetailRow(nContactId, pszKey, pszValue, pszType, nPosition);
-}
-
-int CQVXDBBuilder::InsertDialNumber(int nContactId, const char* pszKey, const char* pszValue) {
-    pszValue = OrEmpty(pszValue);
-    size_t nLength = std::strlen(pszValue);
-    if (nLength < 2) return qvxdb::kErrDialNumber;
-    std::string number(nLength + 1, '\0');
-    int nDigits = NormalizeDialNumber(pszValue, number.data(), static_cast<int>(number.size()));
-    if (nDigits < 2) return qvxdb::kErrDialNumber;
-    std::string key = std::string("qVx_") + OrEmpty(pszKey);
-    return InsertDetailRow(nContactId, key.c_str(), number.c_str(), "P", qvxdb::kDialNumberPosition);
-}
-
-int CQVXDBBuilder::SplitName(const char* pszName, char* const ppszParts[qvxdb::kNameParts], int nPartSize) {
-    if (ppszParts == nullptr) return qvxdb::kErrSplitName;
-    if (nPartSize >= 1) {
-        for (int i = 0; i < qvxdb::kNameParts; ++i)
-            if (ppszParts[i] != nullptr) ppszParts[i][0] = '\0';
-    }
-    if (nPartSize < qvxdb::kMinPartSize) return qvxdb::kErrSplitName;
-    pszName = OrEmpty(pszName);
-    if (strnlen(pszName, qvxdb::kMinPartSize + 1) > static_cast<size_t>(qvxdb::kMinPartSize))
-        return qvxdb::kErrSplitName;
-
-    int nPart = 0;
-    const char* p = pszName;
-    while (*p != '\0' && nPart < qvxdb::kNameParts) {
-        while (*p == ' ' || *p == '-') ++p;
-        if (*p == '\0') break;
-        const char* pEnd = p;
-        while (*pEnd != '\0' && *pEnd != ' ' && *pEnd != '-') ++pEnd;
-        size_t nLength = static_cast<size_t>(pEnd - p);
-        if (nLength > static_cast<size_t>(nPartSize - 1)) nLength = static_cast<size_t>(nPartSize - 1);
-        if (ppszParts[nPart] != nullptr) {
-            std::memcpy(ppszParts[nPart], p, nLength);
-            ppszParts[nPart][nLength] = '\0';
-        }
-        ++nPart;
-        p = pEnd;
-    }
-    return qvxdb::kOk;
-}
-
-int CQVXDBBuilder::NormalizeDialNumber(const char* pszValue, char* pszOut, int nOutSize) {
-    if (pszOut == nullptr || nOutSize < 1) return qvxdb::kErrDialNumber;
-    pszValue = OrEmpty(pszValue);
-    int nLength = 0;
-    bool bTaken = false;
-    auto take = [&](char c) {
-        if (nLength < nOutSize - 1) pszOut[nLength++] = c;
-        bTaken = true;
-    };
-    for (const char* p = pszValue; *p != '\0'; ++p) {
-        if (*p == ' ') continue;
-        if (*p == '+' && !bTaken) {
-            take(*p);
-        } else if (p[0] == '(' && p[1] == '0' && p[2] == ')') {
-            p += 2;
-        } else if (*p >= '0' && *p <= '9') {
-            take(*p);
-        }
-    }
-    pszOut[nLength] = '\0';
-    return nLength >= 2 ? nLength : qvxdb::kErrDialNumber;
 }
 
 int CQVXDBBuilder::ApplyBuildSettings() {

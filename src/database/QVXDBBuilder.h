@@ -12,19 +12,17 @@
 #include <cstdint>
 #include <string>
 
-#include "database/ContactRules.h"
 #include "database/DBBuilder.h"
 #include "database/HeldFile.h"
+#include "import/ContactRules.h"
 
 class CDataMap;
 
 namespace qvxdb {
-inline constexpr int kErrSplitName = -10000;   // name too long, or part buffers too small
 inline constexpr int kErrDialNumber = -10001;  // fewer than two dial characters
-inline constexpr int kNameParts = 10;
-inline constexpr int kMinPartSize = 1024;
+inline constexpr int kNameParts = qvxrules::kNameParts;
 inline constexpr int kInsertsPerTransaction = 25000;
-inline constexpr int kDialNumberPosition = 2147483647;
+inline constexpr int kDialNumberPosition = qvxrules::kDialNumberPosition;
 
 // Settings of the building connection only; they change nothing that is
 // stored. The rollback journal stays in memory, so no journal file is ever
@@ -70,26 +68,15 @@ public:
     int CreateTables();
     int InsertContactBook(int nId, const char* pszName, const char* pszDescription);
     int InsertContactGroup(int nGroupId, int nBookId, const char* pszName, const char* pszDescription);
-    // The name's first ten parts (SplitName) fill NPart0 ... NPart9.
+    // The name's parts (qvxrules::SplitName; none for a name over 1,024
+    // bytes) fill NPart0 ... NPart9.
     int InsertContact(int nContactId, const char* pszName, const char* pszCompany, int nBookId, int nGroupId);
     // Type "-" is stored as the empty text; type "PD" first adds the dial
-    // number row and stores nothing when that fails (its result is returned).
+    // number row ("qVx_" + key, qvxrules::DialNumber, "P", 2147483647) and
+    // stores nothing when the value has fewer than two dial characters
+    // (-10001) or that row fails (its result).
     int InsertContactDetail(int nContactId, const char* pszKey, const char* pszValue, const char* pszType,
                             int nPosition);
-    // The row ("qVx_" + key, normalised number, "P", 2147483647); -10001
-    // without writing when the value or its normalised form is shorter than
-    // two characters.
-    int InsertDialNumber(int nContactId, const char* pszKey, const char* pszValue);
-
-    // Cuts the name at spaces and hyphens into ten part buffers of nPartSize
-    // bytes (later tokens are dropped, missing parts empty): 0, or -10000
-    // (all parts empty) when nPartSize is below 1024 or the name has 1025
-    // characters or more.
-    static int SplitName(const char* pszName, char* const ppszParts[qvxdb::kNameParts], int nPartSize);
-    // The dial characters of a value: a leading "+", digits; spaces, "(0)"
-    // and everything else skipped. Returns the length, or -10001 when fewer
-    // than two characters result. The result is cut to nOutSize - 1 bytes.
-    static int NormalizeDialNumber(const char* pszValue, char* pszOut, int nOutSize);
 
     // Writes one complete database from the table: the tables, the rows
     // (contacts, then details column by column), then the indexes. 0 on

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "import/MappingCodes.h"
+#include "support/Latin1Case.h"
 
 namespace {
 
@@ -143,30 +144,18 @@ bool IsLower(unsigned char c) {
 // no letter and between joined words ("TelCellWork", "IMAddress"); "ß" is
 // written "ss" and "e-mail" is one word, as the exports spell them both ways.
 std::vector<std::string> HeaderWords(std::string_view header) {
-    std::string text;
+    std::string joined;
     for (size_t i = 0; i < header.size(); ++i) {
         const auto c = static_cast<unsigned char>(header[i]);
         if (i > 0 && IsUpper(c)) {
             const auto p = static_cast<unsigned char>(header[i - 1]);
             const bool bNextLower =
                 i + 1 < header.size() && IsLower(static_cast<unsigned char>(header[i + 1]));
-            if (IsLower(p) || (IsUpper(p) && bNextLower)) text.push_back(' ');
+            if (IsLower(p) || (IsUpper(p) && bNextLower)) joined.push_back(' ');
         }
-        if (IsUpper(c)) {
-            text.push_back(static_cast<char>(c - 'A' + 'a'));
-        } else if (c == 0xC3 && i + 1 < header.size()) {
-            const auto n = static_cast<unsigned char>(header[++i]);
-            if (n == 0x9F) {
-                text += "ss";
-            } else {
-                text.push_back(static_cast<char>(c));
-                // Ä Ö Ü (and the other capitals of this row) in small letters.
-                text.push_back(static_cast<char>(n >= 0x80 && n <= 0x9E && n != 0x97 ? n + 0x20 : n));
-            }
-        } else {
-            text.push_back(static_cast<char>(c));
-        }
+        joined.push_back(static_cast<char>(c));
     }
+    const std::string text = qvxsupport::FoldLatin1Case(joined, qvxsupport::SharpS::kAsSs);
     std::vector<std::string> words;
     std::string word;
     auto flush = [&] {

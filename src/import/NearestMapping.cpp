@@ -9,6 +9,7 @@
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
+#include "support/AsciiCase.h"
 
 namespace {
 
@@ -132,19 +133,16 @@ std::string ProposeMappingFileName(const std::string& name, const std::vector<st
         while (!stem.empty() && stem.back() == '-') stem.pop_back();
     }
     if (stem.empty()) stem = "mapping";
-    auto lower = [](std::string text) {
-        for (char& c : text)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        return text;
-    };
+    using qvxsupport::LowerAsciiText;
     std::set<std::string> taken;
     for (const std::string& folder : folders) {
         DIR* pDir = folder.empty() ? nullptr : opendir(folder.c_str());
         if (pDir == nullptr) continue;
-        while (const dirent* pEntry = readdir(pDir)) taken.insert(lower(pEntry->d_name));
+        while (const dirent* pEntry = readdir(pDir)) taken.insert(LowerAsciiText(pEntry->d_name));
         closedir(pDir);
     }
     std::string file = stem + ".map";
-    for (int n = 2; taken.count(lower(file)) != 0; ++n) file = stem + "-" + std::to_string(n) + ".map";
+    for (int n = 2; taken.count(LowerAsciiText(file)) != 0; ++n)
+        file = stem + "-" + std::to_string(n) + ".map";
     return file;
 }

@@ -2,11 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "support/AsciiCase.h"
 
 namespace qvxplatform {
 
@@ -40,7 +41,7 @@ std::vector<std::string> ListFilesWithExtension(const std::string& folder, const
     while (const dirent* pEntry = readdir(pDir)) {
         const std::string name = pEntry->d_name;
         if (name.empty() || name[0] == '.' || name.size() <= extension.size()) continue;
-        if (strcasecmp(name.c_str() + name.size() - extension.size(), extension.c_str()) != 0) continue;
+        if (!qvxsupport::EndsWithIgnoringCase(name, extension)) continue;
         struct stat st {};
         const std::string path = folder + "/" + name;
         if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
@@ -48,7 +49,7 @@ std::vector<std::string> ListFilesWithExtension(const std::string& folder, const
     }
     closedir(pDir);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const int n = strcasecmp(a.c_str(), b.c_str());
+        const int n = qvxsupport::CompareIgnoringCase(a, b);
         return n != 0 ? n < 0 : a < b;
     });
     return names;

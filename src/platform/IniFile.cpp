@@ -11,6 +11,7 @@
 
 #include "support/AsciiCase.h"
 #include "support/FileWrite.h"
+#include "support/Trim.h"
 
 namespace {
 
@@ -18,16 +19,9 @@ namespace {
 // hostile file from eating the memory.
 constexpr size_t kMaxFileSize = 64u * 1024u * 1024u;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
+// A line is cut at its end already: the blanks of a line.
 std::string_view Trim(std::string_view s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
+    return qvxsupport::Trim(s, " \t\r\v\f");
 }
 
 std::string_view Unquote(std::string_view v) {

@@ -5,6 +5,8 @@
 
 #include "import/DataMap.h"
 #include "import/DataRow.h"
+#include "support/Latin1Case.h"
+#include "wizard/ImportSession.h"
 
 CImportPreview::CImportPreview(CDataMap& table, int nMismatched, std::vector<int> mismatchedLines)
     : m_rules(table), m_nMismatched(nMismatched), m_mismatchedLines(std::move(mismatchedLines)) {
@@ -41,26 +43,11 @@ void CImportPreview::SetShowSkipped(bool bShow) {
     List();
 }
 
-void CImportPreview::FoldCase(std::string_view text, std::string& out) {
-    out.assign(text);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const auto c = static_cast<unsigned char>(out[i]);
-        if (c >= 'A' && c <= 'Z') {
-            out[i] = static_cast<char>(c + 32);
-        } else if (c == 0xC3 && i + 1 < out.size()) {
-            // U+00C0 ... U+00DE without U+00D7: the capitals of Latin-1.
-            const auto next = static_cast<unsigned char>(out[i + 1]);
-            if (next >= 0x80 && next <= 0x9E && next != 0x97) out[i + 1] = static_cast<char>(next + 0x20);
-            ++i;
-        }
-    }
-}
-
 bool CImportPreview::Matches(int nRow, std::string_view folded, CContactRow& scratch,
                              std::string& buffer) const {
     auto holds = [&](std::string_view text) {
         if (text.size() < folded.size()) return false;
-        FoldCase(text, buffer);
+        qvxsupport::FoldLatin1Case(text, buffer);
         return buffer.find(folded) != std::string::npos;
     };
     const CDataRow* pRow = m_rows[static_cast<size_t>(nRow)];
@@ -80,7 +67,7 @@ bool CImportPreview::Matches(int nRow, std::string_view folded, CContactRow& scr
 
 void CImportPreview::SetFilter(std::string_view text) {
     std::string folded;
-    FoldCase(text, folded);
+    qvxsupport::FoldLatin1Case(text, folded);
     if (folded == m_foldedFilter) {
         m_filter.assign(text);
         return;
@@ -109,4 +96,11 @@ void CImportPreview::Read(int nIndex, CContactRow& out) const {
     // Stable: details of one key keep their write order, as the rows would come back.
     std::stable_sort(out.details.rows.begin(), out.details.rows.end(),
                      [](const ContactDetailRow& a, const ContactDetailRow& b) { return a.key < b.key; });
+}
+
+std::unique_ptr<CImportPreview> OpenImportPreview(CImportSession& session) {
+    if (session.ParseRows() != 0) return nullptr;
+    const CCSVParser& parser = session.Parser();
+    return std::make_unique<CImportPreview>(session.Table(), parser.GetMismatchedCount(),
+                                            parser.GetMismatchedLines());
 }

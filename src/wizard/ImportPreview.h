@@ -12,14 +12,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "database/ContactRules.h"
+#include "import/ContactRules.h"
 
 class CDataMap;
 class CDataRow;
+class CImportSession;
 
 class CImportPreview {
 public:
@@ -51,9 +53,6 @@ public:
         return m_rows[static_cast<size_t>(m_listed[static_cast<size_t>(nIndex)])];
     }
 
-    // Lower-cased for the filter: ASCII letters and the Latin-1 capitals of UTF-8.
-    static void FoldCase(std::string_view text, std::string& out);
-
 private:
     bool Matches(int nRow, std::string_view folded, CContactRow& scratch, std::string& buffer) const;
     void List();
@@ -70,3 +69,8 @@ private:
     std::vector<int> m_matching;  // rows matching the filter, all kinds
     std::vector<int> m_listed;    // the rows listed
 };
+
+// The preview of the session's analysed file, as the wizard's button and
+// "qvxbuild preview" open it: the rows step first, then the preview with the
+// rows that do not fit the header. Null when the rows cannot be read.
+std::unique_ptr<CImportPreview> OpenImportPreview(CImportSession& session);

@@ -12,6 +12,7 @@
 #include "import/VCardReader.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
+#include "support/Latin1Case.h"
 #include "support/LogModules.h"
 #include "support/TextDecoding.h"
 #include "support/Utf8.h"
@@ -34,25 +35,6 @@ std::string LeftChars(const std::string& text, size_t nChars) {
         while (nPos < text.size() && (static_cast<unsigned char>(text[nPos]) & 0xC0) == 0x80) ++nPos;
     }
     return text.substr(0, nPos);
-}
-
-// The code points of a label with the case of Latin letters folded, so that
-// labels sort as the list has always shown them (ignoring case, then exact).
-std::u32string FoldedCodePoints(const std::string& text) {
-    std::u32string out;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        char32_t cp = 0;
-        size_t nLength = qvxsupport::DecodeUtf8(rest, cp);
-        if (nLength == 0) {
-            cp = static_cast<unsigned char>(rest[0]);
-            nLength = 1;
-        }
-        if ((cp >= U'A' && cp <= U'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) cp += 0x20;
-        out.push_back(cp);
-        rest.remove_prefix(nLength);
-    }
-    return out;
 }
 
 bool ReadInfo(CCSVParser& parser, const std::string& path, std::string& name, std::string& description) {
@@ -102,7 +84,8 @@ void CImportSession::SortMappings() {
     std::stable_sort(m_mappings.begin(), m_mappings.end(), [](const MappingEntry& a, const MappingEntry& b) {
         if (a.bBuiltIn != b.bBuiltIn) return a.bBuiltIn;
         const std::string la = MappingLabel(a), lb = MappingLabel(b);
-        const std::u32string fa = FoldedCodePoints(la), fb = FoldedCodePoints(lb);
+        // Ignoring case, then exact: the order the list has always shown.
+        const std::string fa = qvxsupport::FoldLatin1Case(la), fb = qvxsupport::FoldLatin1Case(lb);
         return fa != fb ? fa < fb : la < lb;
     });
 }

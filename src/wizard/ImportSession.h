@@ -20,11 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "database/ContactRules.h"
 #include "database/CreateDBThread.h"
 #include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
+#include "import/ContactRules.h"
 #include "import/DataMap.h"
+#include "import/ImportRows.h"
 #include "import/NearestMapping.h"
 
 namespace qvxwizard {
@@ -153,9 +154,9 @@ public:
     void SetTallyRows(bool bTally) { m_bTallyRows = bTally; }
     const ImportTally* Tally() const { return m_bTallied ? &m_tally : nullptr; }
 
-    // Parses the data rows into the table, as a build does first (for the
-    // counts and the preview without a build). 0 on success.
-    int ParseRows() { return m_parser.ParseData(2); }
+    // The rows step (MakeImportRows) a build takes first, for the counts and
+    // the preview without a build. 0 on success.
+    int ParseRows() { return MakeImportRows(m_parser); }
 
     // What a build is lent: the parser and the table.
     CImportData ImportData() { return CImportData{&m_table, &m_parser}; }

@@ -16,12 +16,9 @@
 #include "BuildTestUtil.h"
 #include "DbTestUtil.h"
 #include "TestUtil.h"
-#include "import/AnalysisStep.h"
 #include "import/CSVParser.h"
 #include "import/DataMap.h"
-#include "import/Mapping.h"
-#include "import/MappingChoice.h"
-#include "import/VCardMapping.h"
+#include "import/ImportRows.h"
 #include "support/TextDecoding.h"
 #include "wizard/ImportPreview.h"
 #include "wizard/ImportSession.h"
@@ -31,7 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kCases = QVX_SOURCE_DIR "/tests/cases";
-const std::string kShipped = QVX_SOURCE_DIR "/src/resources/mappings";
 
 bool Updating() {
     const char* update = std::getenv("QVX_UPDATE_CASES");
@@ -150,7 +146,7 @@ std::string DumpDatabase(const std::string& path) {
 }
 
 // What the file's analysis found and how each column is mapped.
-std::string DumpAnalysis(CCSVParser& parser, CDataMap& table, int nMatched) {
+std::string DumpAnalysis(const CCSVParser& parser, CDataMap& table, int nMatched) {
     std::string out = "[file]\n";
     out += "encoding: " + std::string(TextEncodingName(parser.GetEncoding())) + "\n";
     out += "separator: " + Quoted(std::string(1, parser.m_cSeparator)) + "\n";
@@ -217,51 +213,40 @@ std::string DumpPreview(CDataMap& table) {
 
 struct CaseBuild {
     std::string chosen;                // the mapping chosen by itself, when the case gives none
-    std::vector<std::string> fitting;  // every shipped mapping that fits, when the case gives none
+    std::vector<std::string> fitting;  // every listed mapping that fits, when the case gives none
     int nMatched = 0;                  // columns the mapping names
     int nSteps = 0;
 };
 
-// The build of "qvxbuild build INPUT [MAPPING]": analyse, without a mapping
-// take the first shipped one that fits (for a vCard file the built-in
-// mapping, named by the session's key), apply it, build.
-void BuildCase(const std::string& input, const std::string& mapping, CCSVParser& parser, CDataMap& table,
+// The build of "qvxbuild build INPUT [MAPPING]" by the import session itself:
+// its analysis and, without a mapping, its own choice among the shipped
+// mappings (for a vCard file the built-in one), then the rows step and the
+// database.
+void BuildCase(CImportSession& session, const std::string& input, const std::string& mapping,
                CaseBuild& result) {
-    ASSERT_EQ(parser.SetCSVFileName(input.c_str()), 0);
-    int csvState = CSV_STATE_CHOSEN;
-    int mappingState = MAPPING_STATE_NONE;
+    session.SetCollectSamples(false);
+    session.ListMappings();
+    ASSERT_EQ(session.SetCSVFile(input), CSV_STATE_CHOSEN);
     if (!mapping.empty()) {
-        ASSERT_EQ(parser.SetMappingFileName(mapping.c_str()), 0);
-        mappingState = MAPPING_STATE_CHOSEN;
+        ASSERT_EQ(session.SetMappingFile(mapping), MAPPING_STATE_CHOSEN);
     }
-    ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
-    ASSERT_EQ(csvState, CSV_STATE_ANALYZED);
-    result.nMatched = parser.GetMatchedColumnCount();
-    if (mapping.empty() && parser.GetVCardReader() != nullptr) {
-        result.chosen = CImportSession::kVCardMappingKey;
-        result.fitting.push_back(result.chosen);
-        ASSERT_TRUE(ApplyVCardMapping(*parser.GetVCardReader(), table));
-        result.nMatched = table.GetColumnCount();
-        mappingState =
-            MappingFitsTable(table, result.nMatched) ? MAPPING_STATE_COMPLETE : MAPPING_STATE_INCOMPLETE;
-    } else if (mapping.empty()) {
-        const std::vector<std::string> shipped = ListMappingFiles(kShipped);
-        for (const std::string& path : shipped)
-            if (MappingFileFits(table, path)) result.fitting.push_back(FileName(path));
-        const int nFit = FindFittingMapping(table, shipped);
-        ASSERT_GE(nFit, 0) << "no shipped mapping fits";
-        const std::string& chosen = shipped[static_cast<size_t>(nFit)];
-        result.chosen = FileName(chosen);
-        ASSERT_EQ(parser.SetMappingFileName(chosen.c_str()), 0);
-        mappingState = MAPPING_STATE_CHOSEN;
-        ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
-        result.nMatched = parser.GetMatchedColumnCount();
+    ASSERT_EQ(session.Analyse(mapping.empty()), 0);
+    session.DropUnfitMapping();
+    ASSERT_EQ(session.CSVState(), CSV_STATE_ANALYZED);
+    if (mapping.empty()) {
+        for (const std::string& path : session.FittingMappings()) result.fitting.push_back(FileName(path));
+        ASSERT_TRUE(session.AdoptChosenMapping()) << "no shipped mapping fits";
+        result.chosen = FileName(session.SelectedMapping());
     }
-    ASSERT_EQ(mappingState, MAPPING_STATE_COMPLETE);
-    ASSERT_EQ(parser.ParseData(2), 0);
+    ASSERT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
+    // The built-in mapping names every column it makes.
+    result.nMatched = session.BuiltInMappingChosen() ? session.Table().GetColumnCount()
+                                                     : session.Parser().GetMatchedColumnCount();
+    CImportData import = session.ImportData();
+    ASSERT_EQ(MakeImportRows(*import.m_pCSVParser), 0);
     qvxdbtest::CRecordingHooks hooks;
     CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
-    ASSERT_EQ(builder.BuildDb(table, &hooks), 0);
+    ASSERT_EQ(builder.BuildDb(*import.m_pDataMap, &hooks), 0);
     result.nSteps = hooks.m_nSteps;
 }
 
@@ -282,15 +267,16 @@ TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
         qvxtest::WriteFile(mapping, qvxtest::ReadFile(folder + "/mapping.map"));
     }
 
-    CCSVParser parser;
-    CDataMap table;
+    // The shipped mappings from the source tree; the user's folder is the
+    // sandbox's, which holds none.
+    CImportSession session(QVX_SOURCE_DIR "/src/resources");
     CaseBuild build;
-    ASSERT_NO_FATAL_FAILURE(BuildCase(input, mapping, parser, table, build));
+    ASSERT_NO_FATAL_FAILURE(BuildCase(session, input, mapping, build));
 
     // The preview shows exactly what the database holds.
-    EXPECT_EQ(DumpPreview(table), DumpContacts(DbPath()));
+    EXPECT_EQ(DumpPreview(session.Table()), DumpContacts(DbPath()));
 
-    std::string dump = DumpAnalysis(parser, table, build.nMatched);
+    std::string dump = DumpAnalysis(session.Parser(), session.Table(), build.nMatched);
     dump += "[build]\n";
     if (mapping.empty()) {
         std::string fitting;

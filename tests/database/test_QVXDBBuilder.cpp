@@ -7,8 +7,8 @@
 
 #include "BuildTestUtil.h"
 #include "DbTestUtil.h"
-#include "database/ContactRules.h"
 #include "database/QVXDBBuilder.h"
+#include "import/ContactRules.h"
 
 namespace {
 
@@ -504,8 +504,8 @@ protected:
 TEST_F(Inserts, DialNumberRules) {
     EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "Mobil", "n/a", "PD", 3), qvxdb::kErrDialNumber);
     EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "Fax", "1", "PD", 4), qvxdb::kErrDialNumber);
-    EXPECT_EQ(m_pBuilder->InsertDialNumber(1, "Tel", "+"), qvxdb::kErrDialNumber);
-    EXPECT_EQ(m_pBuilder->InsertDialNumber(1, "Tel", "x1"), qvxdb::kErrDialNumber);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "Tel", "+", "PD", 5), qvxdb::kErrDialNumber);
+    EXPECT_EQ(m_pBuilder->InsertContactDetail(1, "Tel", "x1", "PD", 5), qvxdb::kErrDialNumber);
     EXPECT_EQ(m_pBuilder->InsertContactDetail(2, "Tel", "030 12", "PD", 5), 0);
     EXPECT_EQ(m_pBuilder->InsertContactDetail(2, "Other", "o", "-", 6), 0);
     EXPECT_EQ(m_pBuilder->InsertContactDetail(2, "Custom", "c", "Z9", 7), 0);
@@ -534,76 +534,6 @@ TEST_F(Inserts, SchemaOnAnExistingFileFailsButReplacesNothing) {
     EXPECT_EQ(m_pBuilder->CreateTables(), qvxdb::kErrExecute);
     m_pBuilder->CloseDB();
     EXPECT_EQ(Scalar(DbPath(), "SELECT count(*) FROM Contact"), "0");  // emptied by the DELETEs
-}
-
-TEST(SplitName, Table) {
-    struct Case {
-        std::string name;
-        int partSize;
-        int result;
-        std::vector<std::string> parts;
-    };
-    const std::string long1024(1024, 'x');
-    const std::vector<Case> cases = {
-        {"Anna-Lena van der Berg", 1025, 0, {"Anna", "Lena", "van", "der", "Berg"}},
-        {"", 1025, 0, {}},
-        {"  --Max-- ", 1025, 0, {"Max"}},
-        {"a b c d e f g h i j k l", 1025, 0, {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}},
-        {"tab\tstays", 1025, 0, {"tab\tstays"}},
-        {"M\xc3\xbcller-L\xc3\xbc", 1025, 0, {"M\xc3\xbcller", "L\xc3\xbc"}},
-        {long1024, 1025, 0, {long1024}},
-        {long1024, 1024, 0, {std::string(1023, 'x')}},  // cut to the part buffer
-        {std::string(1025, 'x'), 1025, qvxdb::kErrSplitName, {}},
-        {"Anna", 1023, qvxdb::kErrSplitName, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name.substr(0, 40) + " / " + std::to_string(c.partSize));
-        std::vector<std::vector<char>> buffers(qvxdb::kNameParts, std::vector<char>(c.partSize, 'z'));
-        char* parts[qvxdb::kNameParts];
-        for (int i = 0; i < qvxdb::kNameParts; ++i) parts[i] = buffers[i].data();
-        EXPECT_EQ(CQVXDBBuilder::SplitName(c.name.c_str(), parts, c.partSize), c.result);
-        std::vector<std::string> expected = c.parts;
-        expected.resize(qvxdb::kNameParts);
-        for (int i = 0; i < qvxdb::kNameParts; ++i) EXPECT_EQ(std::string(parts[i]), expected[i]) << i;
-    }
-    char* parts[qvxdb::kNameParts] = {};
-    std::vector<std::vector<char>> buffers(qvxdb::kNameParts, std::vector<char>(1025, 'z'));
-    for (int i = 0; i < qvxdb::kNameParts; ++i) parts[i] = buffers[i].data();
-    EXPECT_EQ(CQVXDBBuilder::SplitName(nullptr, parts, 1025), 0);
-    EXPECT_STREQ(parts[0], "");
-}
-
-TEST(NormalizeDialNumber, Table) {
-    struct Case {
-        const char* value;
-        int result;
-        const char* number;
-    };
-    const std::vector<Case> cases = {
-        {"+49 (0)171 123-456", 12, "+49171123456"},
-        {"0171/123456", 10, "0171123456"},
-        {"++49", 3, "+49"},
-        {"0+49", 3, "049"},
-        {"(0)12", 2, "12"},
-        {"(0 )12", 3, "012"},
-        {"Tel. 030 (0) 1", 4, "0301"},
-        {"  +4", 2, "+4"},
-        {"n/a", qvxdb::kErrDialNumber, ""},
-        {"1", qvxdb::kErrDialNumber, "1"},
-        {"+", qvxdb::kErrDialNumber, "+"},
-        {"", qvxdb::kErrDialNumber, ""},
-        {"\xef\xbc\x91\xef\xbc\x92", qvxdb::kErrDialNumber, ""},  // full-width digits are not digits
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        char out[64];
-        EXPECT_EQ(CQVXDBBuilder::NormalizeDialNumber(c.value, out, sizeof out), c.result);
-        EXPECT_STREQ(out, c.number);
-    }
-    char small[4];
-    EXPECT_EQ(CQVXDBBuilder::NormalizeDialNumber("12345", small, sizeof small), 3);
-    EXPECT_STREQ(small, "123");
-    EXPECT_EQ(CQVXDBBuilder::NormalizeDialNumber("12", nullptr, 4), qvxdb::kErrDialNumber);
 }
 
 }  // namespace

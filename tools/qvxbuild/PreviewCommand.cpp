@@ -9,8 +9,8 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "Options.h"
-#include "database/ContactRules.h"
 #include "import/CSVParser.h"
+#include "import/ContactRules.h"
 #include "platform/ProgramPath.h"
 #include "support/NumberList.h"
 #include "wizard/ImportPreview.h"
@@ -135,16 +135,15 @@ int Preview(int argc, char** argv) {
     CImportSession session(qvxplatform::GetProgramFolder());
     const int prepared = PrepareImport("preview", session, files[0], files.size() > 1 ? files[1] : nullptr);
     if (prepared >= 0) return prepared;
-    if (session.ParseRows() != 0) {
+    const std::unique_ptr<CImportPreview> pPreview = OpenImportPreview(session);
+    if (!pPreview) {
         fprintf(stderr, "qvxbuild preview: the rows of the file could not be read\n");
         return EXIT_ANALYSIS_FAILED;
     }
-    const CCSVParser& parser = session.Parser();
-    CImportPreview preview(session.Table(), parser.GetMismatchedCount(), parser.GetMismatchedLines());
     if (json) {
-        PrintJson(preview, nLimit);
+        PrintJson(*pPreview, nLimit);
     } else {
-        PrintText(preview, nLimit);
+        PrintText(*pPreview, nLimit);
     }
     return EXIT_OK;
 }

@@ -175,8 +175,11 @@ QVariant CPreviewModel::headerData(int nSection, Qt::Orientation orientation, in
 }
 
 CPreviewDlg::CPreviewDlg(CDataMap& table, int nMismatched, std::vector<int> mismatchedLines, QWidget* pParent)
-    : QDialog(pParent),
-      m_pPreview(std::make_unique<CImportPreview>(table, nMismatched, std::move(mismatchedLines))) {
+    : CPreviewDlg(std::make_unique<CImportPreview>(table, nMismatched, std::move(mismatchedLines)), pParent) {
+}
+
+CPreviewDlg::CPreviewDlg(std::unique_ptr<CImportPreview> pPreview, QWidget* pParent)
+    : QDialog(pParent), m_pPreview(std::move(pPreview)) {
     setObjectName(QStringLiteral("PreviewDlg"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setSizeGripEnabled(true);

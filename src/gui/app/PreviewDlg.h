@@ -8,8 +8,7 @@
 // contact's texts only when its line is shown, so that a file of 100,000
 // rows opens at once. The filter runs a moment after the last key stroke.
 //
-//   CPreviewDlg dlg(table, nMismatched, mismatchedLines, this);
-//   dlg.exec();
+//   if (auto pPreview = OpenImportPreview(session)) CPreviewDlg(std::move(pPreview), this).exec();
 #pragma once
 
 #include <QAbstractTableModel>
@@ -76,6 +75,8 @@ public:
     // the dialog is open.
     CPreviewDlg(CDataMap& table, int nMismatched, std::vector<int> mismatchedLines,
                 QWidget* pParent = nullptr);
+    // The same over a preview already open (OpenImportPreview).
+    explicit CPreviewDlg(std::unique_ptr<CImportPreview> pPreview, QWidget* pParent = nullptr);
     ~CPreviewDlg() override;
 
     const CImportPreview& Preview() const { return *m_pPreview; }

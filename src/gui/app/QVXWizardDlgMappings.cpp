@@ -116,11 +116,9 @@ void CQVXWizardDlg::OnButtonPreview() {
 
 void CQVXWizardDlg::OpenPreview(QWidget* pParent) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool bParsed = m_session.ParseRows() == 0;
+    std::unique_ptr<CImportPreview> pPreview = OpenImportPreview(m_session);
     std::unique_ptr<CPreviewDlg> pDlg;
-    if (bParsed)
-        pDlg = std::make_unique<CPreviewDlg>(m_session.Table(), m_session.Parser().GetMismatchedCount(),
-                                             m_session.Parser().GetMismatchedLines(), pParent);
+    if (pPreview) pDlg = std::make_unique<CPreviewDlg>(std::move(pPreview), pParent);
     QApplication::restoreOverrideCursor();
     if (pDlg) pDlg->exec();
 }

@@ -1,4 +1,4 @@
-#include "database/ContactRules.h"
+#include "import/ContactRules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,6 +7,7 @@
 
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
+#include "support/Trim.h"
 
 namespace {
 
@@ -27,19 +28,18 @@ std::string_view Cell(const CDataRow* pRow, int nColumn) {
     return text ? *text : std::string_view();
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+// Keeps the smallest distinct lines, ascending.
+void KeepLine(std::vector<int>& lines, int nLine) {
+    auto it = std::lower_bound(lines.begin(), lines.end(), nLine);
+    if (it != lines.end() && *it == nLine) return;
+    if (lines.size() >= qvxrules::kLinesKept && it == lines.end()) return;
+    lines.insert(it, nLine);
+    if (lines.size() > qvxrules::kLinesKept) lines.pop_back();
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
+}  // namespace
 
-// The parts of a name: cut at every blank and hyphen, runs of them giving
-// no empty part; the eleventh and later parts are dropped.
-void SplitNameParts(std::string_view name, std::array<std::string_view, qvxrules::kNameParts>& parts) {
+void qvxrules::SplitName(std::string_view name, std::array<std::string_view, kNameParts>& parts) {
     parts.fill(std::string_view());
     size_t nPart = 0;
     size_t i = 0;
@@ -53,9 +53,7 @@ void SplitNameParts(std::string_view name, std::array<std::string_view, qvxrules
     }
 }
 
-// The dial characters of a value (a leading "+", the digits; "(0)" and
-// everything else skipped) into pOut, which has room for value.size() bytes.
-size_t DialNumber(std::string_view value, char* pOut) {
+size_t qvxrules::DialNumber(std::string_view value, char* pOut) {
     size_t nLength = 0;
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
@@ -69,17 +67,6 @@ size_t DialNumber(std::string_view value, char* pOut) {
     }
     return nLength;
 }
-
-// Keeps the smallest distinct lines, ascending.
-void KeepLine(std::vector<int>& lines, int nLine) {
-    auto it = std::lower_bound(lines.begin(), lines.end(), nLine);
-    if (it != lines.end() && *it == nLine) return;
-    if (lines.size() >= qvxrules::kLinesKept && it == lines.end()) return;
-    lines.insert(it, nLine);
-    if (lines.size() > qvxrules::kLinesKept) lines.pop_back();
-}
-
-}  // namespace
 
 void CMadeTexts::Clear() {
     m_nBlock = 0;
@@ -202,7 +189,7 @@ qvxrules::SkipReason CContactRules::ReadContact(const CDataRow* pRow, CContactOu
         return SkipReason::kNoName;
     }
     out.company = company;
-    SplitNameParts(out.name, out.parts);
+    qvxrules::SplitName(out.name, out.parts);
     return SkipReason::kNone;
 }
 
@@ -225,7 +212,7 @@ void CContactRules::AppendValue(const Column& column, int nColumn, std::string_v
     }
     if (column.kind == Kind::kPhone) {
         char* pNumber = out.m_texts.Reserve(value.size());
-        const size_t nDigits = DialNumber(value, pNumber);
+        const size_t nDigits = qvxrules::DialNumber(value, pNumber);
         if (nDigits < 2) {
             out.m_texts.Commit(0);
             out.notStored.push_back({nColumn, qvxrules::NotStoredReason::kNoDialNumber});
@@ -259,7 +246,7 @@ bool CContactRules::AppendDetails(const CDataRow* pRow, int nColumn, CDetailsOut
     std::string_view rest = cell;
     while (true) {
         const size_t nEnd = rest.find(kListSeparator);
-        const std::string_view part = Trim(rest.substr(0, nEnd));
+        const std::string_view part = qvxsupport::Trim(rest.substr(0, nEnd));
         if (!part.empty()) {
             ++k;
             AppendValue(column, nColumn,

@@ -43,6 +43,14 @@ inline constexpr int kDialNumberPosition = 2147483647;
 // How many line numbers a tally keeps of each kind.
 inline constexpr size_t kLinesKept = 10;
 
+// The parts of a name (NPart0 ... NPart9): cut at every blank and hyphen,
+// runs of them giving no empty part; the eleventh and later parts are dropped.
+void SplitName(std::string_view name, std::array<std::string_view, kNameParts>& parts);
+// The dial characters of a value (a leading "+", the digits; "(0)" and
+// everything else skipped) into pOut, which has room for value.size()
+// bytes; their count. Fewer than two make no dial number.
+size_t DialNumber(std::string_view value, char* pOut);
+
 // Why a row gives no contact.
 enum class SkipReason {
     kNone,         // it gives one
