@@ -193,9 +193,16 @@ private slots:
                  SQLITE_OK);
         sqlite3_close(pDb);
         m_env->AddPhone("p", "Name=Phone\nSerialNumber=P1\nFreeMemory=104857600\n");
+        for (const char* pszLanguage : {"Deutsch", "English"}) {
+            QVERIFY(SetLanguage(pszLanguage));
+            CCopyToPhoneDlg shown;
+            shown.show();
+            const QLabel* pLabel = shown.findChild<QLabel*>("1036");
+            QCOMPARE(pLabel->text(), T("CopyToPhoneDlg_Info_Empty"));
+            QVERIFY2(pLabel->heightForWidth(pLabel->width()) <= pLabel->height(), pszLanguage);  // not cut
+        }
         CCopyToPhoneDlg dlg;
         dlg.show();
-        QCOMPARE(dlg.findChild<QLabel*>("1036")->text(), T("CopyToPhoneDlg_Info_Empty"));
         const QString base = QFileInfo(m_env->ProgramFiles("*.sem").value(0)).completeBaseName();
         const QString data = m_env->PhoneData("p");
 
