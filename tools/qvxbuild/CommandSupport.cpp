@@ -14,6 +14,7 @@ void PrintUsage() {
         "usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
         "       qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
         "       qvxbuild preview FILE [FILE.map] [--limit N] [--json]\n"
+        "       qvxbuild map FILE [--out FILE.map] [--json]\n"
         "       qvxbuild send [--phone NAME|SERIAL] [--install]\n"
         "\n"
         "exit status: 0 success, 1 usage, 2 analysis failed, 3 mapping failed or incomplete,\n"
