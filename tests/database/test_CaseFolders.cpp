@@ -237,10 +237,10 @@ void BuildCase(const std::string& input, const std::string& mapping, CCSVParser&
     ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
     ASSERT_EQ(csvState, CSV_STATE_ANALYZED);
     result.nMatched = parser.GetMatchedColumnCount();
-    if (mapping.empty() && parser.GetVCardReader() != nullptr) {
+    if (mapping.empty() && parser.Reader()->HasBuiltInMapping()) {
         result.chosen = CImportSession::kVCardMappingKey;
         result.fitting.push_back(result.chosen);
-        ASSERT_TRUE(ApplyVCardMapping(*parser.GetVCardReader(), table));
+        ASSERT_TRUE(parser.Reader()->ApplyBuiltInMapping(table));
         result.nMatched = table.GetColumnCount();
         mappingState =
             MappingFitsTable(table, result.nMatched) ? MAPPING_STATE_COMPLETE : MAPPING_STATE_INCOMPLETE;
