@@ -383,7 +383,7 @@ void CQVXWizardDlg::SelectCSVText(const QString& text, bool bDropped) {
     const QString cut = text.left(259);
     const QByteArray path = QFile::encodeName(cut);
     const char* pszPath = path.constData();
-    // Names of four characters or fewer are no file names yet ("a.cs").
+    // A name of four characters or fewer (".csv") names no file.
     const char* pszRefusal =
         cut.size() > 4 ? CImportSession::RefusalOf(pszPath) : qvxtext::kMainDlg_Info_CSVNotTaken_Type;
     m_pszCSVRefusal = nullptr;
