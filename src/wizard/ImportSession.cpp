@@ -6,10 +6,10 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/ColumnSamples.h"
+#include "import/ContactsFormats.h"
 #include "import/Mapping.h"
 #include "import/MappingChoice.h"
 #include "import/VCardMapping.h"
-#include "import/VCardReader.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/Latin1Case.h"
@@ -278,8 +278,8 @@ void CImportSession::ChooseFittingMapping(int& nMapping) {
 }
 
 bool CImportSession::ApplyBuiltIn(int& nMapping) {
-    const CVCardReader* pReader = m_parser.GetVCardReader();
-    if (pReader == nullptr || !ApplyVCardMapping(*pReader, m_table)) {
+    const CContactsReader* pReader = m_parser.Reader();
+    if (pReader == nullptr || !pReader->ApplyBuiltInMapping(m_table)) {
         nMapping = MAPPING_STATE_NONE;
         return false;
     }
@@ -309,7 +309,7 @@ bool CImportSession::ListBuiltInMapping() {
 }
 
 std::string CImportSession::VCardVersions() const {
-    const CVCardReader* pReader = m_parser.GetVCardReader();
+    const CContactsReader* pReader = m_parser.Reader();
     std::string text;
     if (pReader == nullptr) return text;
     for (const std::string& version : pReader->GetVersions()) {
@@ -402,12 +402,26 @@ std::string CImportSession::FindLastDB() {
     if (folder.empty()) return {};
     const std::string path = folder + "/last.db";
     if (path.size() >= kPathSize) return {};
+    return IsReadableFile(path) ? path : std::string();
+}
+
+bool CImportSession::IsReadableFile(const std::string& path) {
     const qvxplatform::ReadableFile eReadable = qvxplatform::CheckReadableFile(path.c_str());
     if (eReadable == qvxplatform::ReadableFile::kNo) {
         LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", path.c_str());
-        return {};
+        return false;
     }
     if (eReadable == qvxplatform::ReadableFile::kYesButCloseFailed)
         LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", path.c_str());
-    return path;
+    return true;
+}
+
+const char* CImportSession::RefusalOf(const std::string& path) {
+    if (!IsContactsFileName(path)) return qvxtext::kMainDlg_Info_CSVNotTaken_Type;
+    if (!IsReadableFile(path)) return qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable;
+    return nullptr;
+}
+
+std::string CImportSession::RefusalText(const char* pszKey, const std::string& path) {
+    return qvxwizard::InfoLineText(qvxwizard::RefusalLine(pszKey, path));
 }

@@ -92,7 +92,7 @@ public:
     int SetMappingFile(const std::string& path);
     bool BuiltInMappingChosen() const { return m_bBuiltIn; }
     // Whether the analysed file is a vCard file, and its versions ("2.1, 3.0").
-    bool IsVCard() const { return m_parser.GetVCardReader() != nullptr; }
+    bool IsVCard() const { return m_parser.Reader() != nullptr && m_parser.Reader()->HasBuiltInMapping(); }
     std::string VCardVersions() const;
     // On the owner's thread after each Analyse: the built-in mapping is
     // listed (first) while a vCard file is analysed. True when the list changed.
@@ -163,6 +163,14 @@ public:
 
     // The user's last.db when it can be read, else "".
     static std::string FindLastDB();
+    // Whether the file can be opened for reading (logged when not).
+    static bool IsReadableFile(const std::string& path);
+    // Why a contacts file is not taken, as a key of language.ini, or null:
+    // its name has no extension of the list of formats, or it cannot be read.
+    static const char* RefusalOf(const std::string& path);
+    // The refusal in the current language: the file and, for a name not
+    // taken, the extensions that are.
+    static std::string RefusalText(const char* pszKey, const std::string& path);
 
 private:
     void ChooseFittingMapping(int& nMapping);

@@ -212,7 +212,8 @@ int Analyze(int argc, char** argv) {
     session.SetCollectSamples(false);
     session.ListMappings();
     AnalysisReport report;
-    report.nResult = session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    const bool bRefused = RefuseContactsFile("analyze", files[0]);
+    report.nResult = !bRefused && session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     if (map != nullptr) {
         report.bMapping = true;
         report.nMappingResult =
@@ -232,7 +233,7 @@ int Analyze(int argc, char** argv) {
         report.nColumns = parser.m_nColumnCount;
         report.nLines = parser.m_nLineCount;
         report.nMismatched = parser.GetMismatchedCount();
-        report.format = session.IsVCard() ? "vcard" : "csv";
+        report.format = parser.Reader()->FormatName();
         report.versions = session.VCardVersions();
         report.mismatchedLines = parser.GetMismatchedLines();
         SayCharacterSet("analyze", parser.GetEncoding());

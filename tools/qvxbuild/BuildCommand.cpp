@@ -149,7 +149,7 @@ void ReportTally(const ImportTally& tally) {
 int PrepareImport(const char* pszCommand, CImportSession& session, const char* csv, const char* map) {
     session.SetCollectSamples(false);
     session.ListMappings();
-    session.SetCSVFile(csv);
+    if (!RefuseContactsFile(pszCommand, csv)) session.SetCSVFile(csv);
     if (map != nullptr) session.SetMappingFile(map);
     int analysisResult = session.CSVState() == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     int mappingResult = session.MappingState() == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;

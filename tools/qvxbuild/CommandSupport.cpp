@@ -1,6 +1,7 @@
 #include "CommandSupport.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "i18n/LanguageTable.h"
@@ -8,6 +9,7 @@
 #include "platform/ProgramPath.h"
 #include "support/NumberList.h"
 #include "support/Utf8.h"
+#include "wizard/ImportSession.h"
 
 void PrintUsage() {
     fputs(
@@ -58,6 +60,16 @@ bool CheckUserDataFolder(const char* /*pszCommand*/) {
     if (!qvxplatform::GetUserDataFolder().empty()) return true;
     TellNoUserFolders();
     return false;
+}
+
+bool RefuseContactsFile(const char* pszCommand, const char* pszPath) {
+    // An empty path names no file: the analysis says so by its result.
+    if (pszPath == nullptr || *pszPath == '\0') return false;
+    const char* pszRefusal = CImportSession::RefusalOf(pszPath);
+    if (pszRefusal == nullptr) return false;
+    fprintf(stderr, "qvxbuild %s: %s\n", pszCommand,
+            CImportSession::RefusalText(pszRefusal, pszPath).c_str());
+    return strcmp(pszRefusal, qvxtext::kMainDlg_Info_CSVNotTaken_Type) == 0;
 }
 
 void SayCharacterSet(const char* pszCommand, TextEncoding encoding) {

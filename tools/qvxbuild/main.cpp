@@ -1,9 +1,12 @@
 // qvxbuild: runs the wizard's steps without windows.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "import/ContactsFormats.h"
 #include "platform/ProgramPath.h"
 #include "support/Log.h"
 #include "support/ProductInfo.h"
@@ -21,7 +24,7 @@ const char kHelp[] =
     "  or:  qvxbuild map FILE [--out FILE.map] [--json]\n"
     "  or:  qvxbuild send [--phone NAME|SERIAL] [--install] [--allow-empty]\n"
     "Runs the steps of the contact wizard QVXWizard without windows: analyses a\n"
-    "contacts file (CSV, or vCard as FILE.vcf), builds the phone's contact\n"
+    "contacts file (%FORMATS%), builds the phone's contact\n"
     "database from it, and copies the database built last to a (simulated)\n"
     "phone. Writes the wizard's trace log.\n"
     "\n"
@@ -87,6 +90,24 @@ const char kHelp[] =
     "  $XDG_DATA_HOME/qvxwizard/last.db (~/.local/share/qvxwizard) and\n"
     "  $XDG_STATE_HOME/qvxwizard/QVXWizard.l_0 (~/.local/state/qvxwizard).\n";
 
+// The help with the contacts files taken: "csv: *.csv *.txt; vcard: *.vcf".
+std::string HelpText() {
+    std::string formats;
+    for (const ContactsFormat& format : ContactsFormats()) {
+        if (!formats.empty()) formats += "; ";
+        formats += format.name;
+        formats += ':';
+        for (const char* extension : format.extensions) {
+            formats += " *";
+            formats += extension;
+        }
+    }
+    std::string text = kHelp;
+    const std::string_view placeholder = "%FORMATS%";
+    text.replace(text.find(placeholder), placeholder.size(), formats);
+    return text;
+}
+
 bool IsHelp(const char* arg) {
     return strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0;
 }
@@ -107,7 +128,7 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
     if (AsksForHelp(argc, argv)) {
-        fputs(kHelp, stdout);
+        fputs(HelpText().c_str(), stdout);
         return EXIT_OK;
     }
     const char* command = argv[1];

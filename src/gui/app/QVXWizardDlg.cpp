@@ -40,9 +40,9 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
+#include "import/ContactsFormats.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
-#include "support/AsciiCase.h"
 #include "support/LogModules.h"
 #include "threads/CallbackCodes.h"
 #include "wizard/WizardState.h"
@@ -51,8 +51,6 @@ namespace {
 
 constexpr size_t kPathSize = 261;
 constexpr size_t kMessageSize = 513;
-
-using qvxsupport::EqualsIgnoringCase;
 
 bool IsExistingFile(const char* pszPath) {
     struct stat info {};
@@ -293,14 +291,7 @@ void CQVXWizardDlg::OnInitDialog() {
 // Files and states
 
 bool CQVXWizardDlg::IsFileReadable(const char* pszPath) {
-    const qvxplatform::ReadableFile eReadable = qvxplatform::CheckReadableFile(pszPath);
-    if (eReadable == qvxplatform::ReadableFile::kNo) {
-        LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", pszPath);
-        return false;
-    }
-    if (eReadable == qvxplatform::ReadableFile::kYesButCloseFailed)
-        LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", pszPath);
-    return true;
+    return CImportSession::IsReadableFile(pszPath);
 }
 
 bool CQVXWizardDlg::CheckLastDB() {
@@ -392,13 +383,12 @@ void CQVXWizardDlg::SelectCSVText(const QString& text, bool bDropped) {
     const QString cut = text.left(259);
     const QByteArray path = QFile::encodeName(cut);
     const char* pszPath = path.constData();
-    const char* pszDot = std::strrchr(pszPath, '.');
-    const bool bCsvName = cut.size() > 4 && pszDot &&
-                          (EqualsIgnoringCase(pszDot, ".csv") || EqualsIgnoringCase(pszDot, ".txt") ||
-                           EqualsIgnoringCase(pszDot, ".vcf"));
+    // A name of four characters or fewer (".csv") names no file.
+    const char* pszRefusal =
+        cut.size() > 4 ? CImportSession::RefusalOf(pszPath) : qvxtext::kMainDlg_Info_CSVNotTaken_Type;
     m_pszCSVRefusal = nullptr;
     m_refusedCSV.clear();
-    if (bCsvName && m_session.SetCSVFile(pszPath) == CSV_STATE_CHOSEN && IsFileReadable(pszPath)) {
+    if (pszRefusal == nullptr && m_session.SetCSVFile(pszPath) == CSV_STATE_CHOSEN) {
         LOG_INFO(qvxlog::WizDlg, "New CSV file Selected: %s", pszPath);
         m_ComboBoxMapping->setEnabled(false);
         StartAnalysis();
@@ -409,8 +399,7 @@ void CQVXWizardDlg::SelectCSVText(const QString& text, bool bDropped) {
     // dropped) is named with the reason it is not taken.
     m_session.SetCSVFile("");
     if (!cut.isEmpty() && (bDropped || IsExistingFile(pszPath))) {
-        m_pszCSVRefusal = bCsvName ? qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable
-                                   : qvxtext::kMainDlg_Info_CSVNotTaken_Type;
+        m_pszCSVRefusal = pszRefusal ? pszRefusal : qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable;
         m_refusedCSV = pszPath;
     }
     UpdateInfotext();
@@ -448,7 +437,8 @@ void CQVXWizardDlg::RestoreFocusAfterWork() {
 }
 
 QString CQVXWizardDlg::ContactsFileFilter() {
-    return qvxui::LanguageText(qvxtext::kMainDlg_Filter_Contacts) + QStringLiteral("|*.csv;*.txt;*.vcf|") +
+    return qvxui::LanguageText(qvxtext::kMainDlg_Filter_Contacts) + QLatin1Char('|') +
+           QString::fromStdString(ContactsFilePatterns(";")) + QLatin1Char('|') +
            qvxui::LanguageText(qvxtext::kMainDlg_Filter_AllFiles) + QStringLiteral("|*||");
 }
 

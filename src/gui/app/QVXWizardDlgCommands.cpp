@@ -30,6 +30,7 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
+#include "import/ContactsFormats.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
 #include "support/ProductInfo.h"
@@ -239,9 +240,7 @@ void CQVXWizardDlg::HandleDroppedFiles(const std::vector<std::string>& files) {
         const char* pszExtension = nDot == std::string::npos ? "" : file.c_str() + nDot;
         if (file.size() <= 260 && mapping.empty() && strcasecmp(pszExtension, ".map") == 0) {
             mapping = file;
-        } else if (file.size() <= 260 && csv.empty() &&
-                   (strcasecmp(pszExtension, ".csv") == 0 || strcasecmp(pszExtension, ".txt") == 0 ||
-                    strcasecmp(pszExtension, ".vcf") == 0)) {
+        } else if (file.size() <= 260 && csv.empty() && IsContactsFileName(file)) {
             csv = file;
         } else if (other.empty()) {
             other = file;
