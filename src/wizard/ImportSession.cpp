@@ -1,6 +1,7 @@
 #include "wizard/ImportSession.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "i18n/LanguageTable.h"
@@ -96,6 +97,15 @@ void CImportSession::ListMappings() {
     }
     SortMappings();
     ListBuiltInMapping();
+}
+
+bool CImportSession::IsShippedMapping(const std::string& path) const {
+    const std::string shipped = m_programFolder + "/mappings/";
+    if (path.rfind(shipped, 0) != 0) return false;
+    if (!qvxplatform::UserFilesBesideProgram()) return true;
+    const std::string name = path.substr(shipped.size());
+    return std::find(std::begin(kShippedMappings), std::end(kShippedMappings), name) !=
+           std::end(kShippedMappings);
 }
 
 void CImportSession::SortMappings() {
@@ -296,13 +306,13 @@ void CImportSession::ChooseFittingMapping(int& nMapping, std::string& chosenPath
     // in the order it shows, that makes the file complete. The table keeps
     // the chosen mapping applied when none does, so that editing starts from it.
     // For a vCard file the user's own mappings come first (one saved for such
-    // files), then the built-in one; shipped mappings are made for CSV headers.
+    // files), then the built-in one; shipped mappings are made for CSV
+    // headers. A portable folder keeps both kinds in one folder: the
+    // shipped ones are told by their names there, in either layout.
     const bool bVCard = IsVCard();
-    const std::string userFolder = bVCard ? UserMappingFolder() : std::string();
     std::vector<std::string> candidates;
     for (const MappingEntry& entry : m_mappings)
-        if (!entry.bBuiltIn && (!bVCard || entry.path.rfind(userFolder, 0) == 0))
-            candidates.push_back(entry.path);
+        if (!entry.bBuiltIn && (!bVCard || !IsShippedMapping(entry.path))) candidates.push_back(entry.path);
     const int nFit = FindFittingMapping(m_table, candidates);
     if (nFit < 0 && bVCard) {
         int nBuiltIn = MAPPING_STATE_CHOSEN;

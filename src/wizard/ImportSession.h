@@ -72,6 +72,13 @@ public:
     // Labels of the mapping list are cut to this many characters.
     static constexpr size_t kMaxMappingLabel = 86;
 
+    // The mapping files the program ships in its "mappings" folder.
+    static constexpr const char* kShippedMappings[] = {"Beispielkontakte.map", "google-contacts-older.map",
+                                                       "google-contacts.map",  "outlook-csv.map",
+                                                       "outlook-de.map",       "outlook-en.map",
+                                                       "thunderbird-de.map",   "thunderbird.map",
+                                                       "vcard-csv.map"};
+
     // The key of the built-in vCard mapping in the list and as the selected
     // mapping; no file path (those start with '/').
     static constexpr const char* kVCardMappingKey = "built-in:vcard";
@@ -182,6 +189,8 @@ public:
 private:
     void ChooseFittingMapping(int& nMapping, std::string& chosenPath);
     bool ApplyBuiltIn(int& nMapping);
+    // A mapping shipped with the program, not one of the user's own.
+    bool IsShippedMapping(const std::string& path) const;
     // The built-in mapping is listed (first) while a vCard file is analysed.
     bool ListBuiltInMapping();
     void SortMappings();

@@ -187,6 +187,7 @@ private slots:
     void infoDialogSwitchesLanguageOfMainDialog();
     void vcardGivenOnTheCommandLine();
     void dropTakesFirstOfEachKind();
+    void dropIsNeverAMove();
     void dropNotTakenLeavesNoEarlierFileCurrent();
     void dropOfMappingAndCsvAnalysesOnce();
     void dropWhileBusyIsIgnored();
@@ -840,6 +841,44 @@ void TestWizardDlg::dropTakesFirstOfEachKind() {
     QCOMPARE(m_c->edit->text(), m_folder->File("one.csv"));
     QCOMPARE(QString(m_dlg->GetCSVFile()), m_folder->File("one.csv"));
     QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 1);
+}
+
+// A source that offers a move (Shift held) gets a copy, or a link; one that
+// offers only a move is refused, since it could delete the user's export.
+void TestWizardDlg::dropIsNeverAMove() {
+    QVERIFY(WriteBytes(m_folder->File("one.csv"), wiztest::ContactsCsv()));
+    QVERIFY(WriteBytes(m_folder->File("two.csv"), wiztest::ContactsCsv()));
+    Open();
+    const QPoint pos = m_dlg->rect().center();
+    struct Case {
+        const char* pszFile;
+        Qt::DropActions offered;
+        Qt::DropAction taken;  // IgnoreAction: refused
+    };
+    for (const Case& c : {Case{"one.csv", Qt::CopyAction | Qt::MoveAction, Qt::CopyAction},
+                          Case{"two.csv", Qt::LinkAction | Qt::MoveAction, Qt::LinkAction},
+                          Case{"one.csv", Qt::MoveAction, Qt::IgnoreAction}}) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(m_folder->File(c.pszFile))});
+        QDragEnterEvent enter(pos, c.offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(m_dlg.get(), &enter);
+        QDragMoveEvent move(pos, c.offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(m_dlg.get(), &move);
+        QDropEvent drop(QPointF(pos), c.offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(m_dlg.get(), &drop);
+        WaitIdle();
+        const bool bTaken = c.taken != Qt::IgnoreAction;
+        QCOMPARE(enter.isAccepted(), bTaken);
+        QCOMPARE(move.isAccepted(), bTaken);
+        QCOMPARE(drop.isAccepted(), bTaken);
+        if (bTaken) {
+            QCOMPARE(enter.dropAction(), c.taken);
+            QCOMPARE(move.dropAction(), c.taken);
+            QCOMPARE(drop.dropAction(), c.taken);
+        }
+    }
+    QCOMPARE(QString(m_dlg->GetCSVFile()), m_folder->File("two.csv"));
+    QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 2);
 }
 
 void TestWizardDlg::dropNotTakenLeavesNoEarlierFileCurrent() {

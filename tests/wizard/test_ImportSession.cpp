@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -272,4 +274,51 @@ TEST_F(ImportSessionTest, VCardFileTakesTheUsersOwnThenTheBuiltInMapping) {
         EXPECT_EQ(state.autoChosenMapping, "For CSV");
         EXPECT_FALSE(state.bNoMappingFits);
     }
+}
+
+// One rule in both layouts: for a vCard file a mapping of the user's own
+// that fits comes first, then the built-in one; a shipped mapping is made
+// for CSV headers and passed over, also where a portable folder keeps the
+// user's own mappings beside the shipped ones.
+TEST_F(ImportSessionTest, VCardPassesOverShippedMappingsInEitherLayout) {
+    qvxtest::WriteFile(
+        dir.File("in.vcf"),
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Muster\r\nTEL;TYPE=CELL:0171 1\r\nEND:VCARD\r\n");
+    const std::string kVCardFits = "\"Name\",\"VERSION\",\"Phone (mobile)\"\r\n\"N\",\"X\",\"PD\"";
+    for (const bool bInstalled : {true, false}) {
+        for (const bool bOwn : {true, false}) {
+            SCOPED_TRACE(std::string(bInstalled ? "installed" : "portable") + (bOwn ? ", own mapping" : ""));
+            fs::remove_all(program + "/mappings");
+            fs::remove_all(users);
+            fs::create_directories(program + "/mappings");
+            fs::create_directories(users);
+            if (bInstalled)
+                qvxtest::WriteFile(program + "/" + qvxplatform::kInstalledMarker, "x\n");
+            else
+                fs::remove(program + "/" + qvxplatform::kInstalledMarker);
+            ASSERT_EQ(qvxplatform::UserFilesBesideProgram(), !bInstalled);
+            const std::string own = (bInstalled ? users : program + "/mappings") + "/mine.map";
+            qvxtest::WriteFile(program + "/mappings/vcard-csv.map", Mapping(kVCardFits, "Shipped"));
+            if (bOwn) qvxtest::WriteFile(own, Mapping(kVCardFits, "Mine"));
+
+            CImportSession session(program);
+            session.ListMappings();
+            ASSERT_EQ(session.SetCSVFile(dir.File("in.vcf")), CSV_STATE_CHOSEN);
+            ASSERT_EQ(AnalyseAndApply(session).nResult, 0);
+            EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
+            EXPECT_EQ(session.SelectedMapping(), bOwn ? own : std::string("built-in:vcard"));
+        }
+    }
+}
+
+// The names the rule above tells shipped mappings by are those the program ships.
+TEST(ImportSessionShipped, ListNamesEveryShippedMapping) {
+    std::vector<std::string> shipped;
+    for (const auto& entry : fs::directory_iterator(std::string(QVX_PROGRAM_DIR) + "/mappings"))
+        shipped.push_back(entry.path().filename().string());
+    std::sort(shipped.begin(), shipped.end());
+    std::vector<std::string> listed(std::begin(CImportSession::kShippedMappings),
+                                    std::end(CImportSession::kShippedMappings));
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(shipped, listed);
 }

@@ -137,6 +137,7 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dragMoveEvent(QDragMoveEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
 
 public slots:

@@ -371,16 +371,36 @@ void CQVXWizardDlg::RunInfoDialog() {
 // ---------------------------------------------------------------------------
 // Dropped files
 
-void CQVXWizardDlg::dragEnterEvent(QDragEnterEvent* pEvent) {
-    if (!m_bBusy && pEvent->mimeData()->hasUrls())
-        pEvent->acceptProposedAction();
+namespace {
+
+// A drop is taken as a copy, or else as a link, never as a move: a source
+// that deletes its file after a move would remove the user's export.
+bool TakeAsCopyOrLink(QDropEvent* pEvent) {
+    const Qt::DropActions actions = pEvent->possibleActions();
+    if (actions & Qt::CopyAction)
+        pEvent->setDropAction(Qt::CopyAction);
+    else if (actions & Qt::LinkAction)
+        pEvent->setDropAction(Qt::LinkAction);
     else
-        pEvent->ignore();
+        return false;
+    pEvent->accept();
+    return true;
+}
+
+}  // namespace
+
+void CQVXWizardDlg::dragEnterEvent(QDragEnterEvent* pEvent) {
+    if (m_bBusy || !pEvent->mimeData()->hasUrls() || !TakeAsCopyOrLink(pEvent)) pEvent->ignore();
+}
+
+void CQVXWizardDlg::dragMoveEvent(QDragMoveEvent* pEvent) {
+    if (m_bBusy || !pEvent->mimeData()->hasUrls() || !TakeAsCopyOrLink(pEvent)) pEvent->ignore();
 }
 
 void CQVXWizardDlg::dropEvent(QDropEvent* pEvent) {
     // A drop while a worker runs must not change the parser under it.
-    if (m_bBusy || m_AnalyzeThread.IsRunning() || !pEvent->mimeData()->hasUrls()) {
+    if (m_bBusy || m_AnalyzeThread.IsRunning() || !pEvent->mimeData()->hasUrls() ||
+        !TakeAsCopyOrLink(pEvent)) {
         pEvent->ignore();
         return;
     }
@@ -388,7 +408,6 @@ void CQVXWizardDlg::dropEvent(QDropEvent* pEvent) {
     for (const QUrl& url : pEvent->mimeData()->urls()) {
         if (url.isLocalFile()) files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
     }
-    pEvent->acceptProposedAction();
     HandleDroppedFiles(files);
 }
 
