@@ -406,7 +406,9 @@ void CImportSession::Describe(qvxwizard::WizardState& state) const {
     state.nCSVState = m_nCSVState;
     state.nMappingState = m_nMappingState;
     state.pszMappingRule = m_pszBrokenRule.load();
-    if (!m_autoChosenName.empty()) state.autoChosenMapping = m_autoChosenName;
+    // The built-in mapping's name is a text of the language shown now.
+    if (!m_autoChosenName.empty())
+        state.autoChosenMapping = m_bBuiltIn ? VCardMappingName() : m_autoChosenName;
     if (m_bNoneFits && state.nMappingState == MAPPING_STATE_NONE) {
         state.bNoMappingFits = true;
         if (m_nearest.nIndex >= 0) state.nearestMapping = m_nearest.name;

@@ -13,6 +13,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QUrl>
 #include <QtTest>
 #include <atomic>
@@ -483,13 +485,15 @@ void TestWizardDlg::noFittingMappingStartsANewOne() {
 
 void TestWizardDlg::infoTextsNameWhatReadingFound() {
     QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
-    // Windows-1252, a note over two lines, and two rows that do not fit.
+    // Windows-1252, a note over two lines, two rows that do not fit and one
+    // that gives no contact.
     QVERIFY(WriteBytes(m_folder->File("c.csv"),
                        "Name;Firma;Telefon\r\n"
                        "M\xFCller;\"Stra\xDF"
                        "e\r\n2\";1\r\n"
                        "A;B;C;D\r\n"
-                       "B;C\r\n"));
+                       "B;C\r\n"
+                       ";;0711 5\r\n"));
     Open();
     TypeCsv(m_folder->File("c.csv"));
     WaitIdle();
@@ -500,11 +504,25 @@ void TestWizardDlg::infoTextsNameWhatReadingFound() {
             English("MainDlg_Info_ReadAs").replace("%s", "Windows-1252") + "\n" +
             English("MainDlg_Info_RowsMismatched").replace("%s rows", "2 rows").replace("%s", "4, 5") + "\n" +
             English("MainDlg_Info_MappingFileOK") + "\n" +
+            English("MainDlg_Info_RowSkipped").replace("%s", "6") + "\n" +
             English("MainDlg_Info_ValuesNotStored").replace("%s values", "2 values").replace("%s", "2, 4") +
             "\n" + English("MainDlg_Info_ReadyToComplete"));
     // Every line of it is seen whole in the info box.
     QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
             m_c->info->contentsRect().height());
+    // In German the lines need more room than the box has: it scrolls to
+    // the last one instead of hiding it.
+    for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
+        if (a->text() == "Deutsch") a->trigger();
+    QVERIFY(
+        m_c->info->text().endsWith(QString::fromUtf8(GetText("MainDlg_Info_ReadyToComplete", 129).c_str())));
+    auto* pArea = qobject_cast<QScrollArea*>(m_c->info->parentWidget()->parentWidget());
+    QVERIFY(pArea);
+    QVERIFY(pArea->verticalScrollBar()->maximum() > 0);
+    QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
+            m_c->info->contentsRect().height());
+    for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
+        if (a->text() == "English") a->trigger();
 
     QVERIFY(WriteBytes(m_folder->File("d.csv"), wiztest::ContactsCsv()));
     Drop({m_folder->File("d.csv")});
@@ -959,6 +977,20 @@ void TestWizardDlg::languageMenuRelabels() {
     char szStored[261] = {};
     QVERIFY(GetCurrentLanguage(szStored, sizeof szStored));
     QCOMPARE(QString(szStored), QString("Deutsch"));
+
+    // The built-in vCard mapping's label, and its name in the info text,
+    // follow a switch back.
+    QVERIFY(WriteBytes(m_folder->File("k.vcf"),
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nTEL;TYPE=CELL:0171 1\r\nEND:VCARD\r\n"));
+    Drop({m_folder->File("k.vcf")});
+    WaitIdle();
+    QCOMPARE(m_c->combo->currentText(), QString::fromUtf8("vCard (automatisch)"));
+    for (QAction* a : pMenu->actions())
+        if (a->text() == "English") a->trigger();
+    QCOMPARE(m_c->combo->currentText(), QString::fromUtf8("vCard (automatic)"));
+    QCOMPARE(m_c->combo->toolTip(), QString::fromUtf8("vCard (automatic)"));
+    QVERIFY(
+        m_c->info->text().contains(English("MainDlg_Info_MappingChosen").replace("%s", "vCard (automatic)")));
 }
 
 void TestWizardDlg::helpOpensGuideOfStoredLanguage_data() {

@@ -95,14 +95,16 @@ int CMappingList::MaxTextWidth() const {
 }
 
 void CMappingList::UpdateTexts(const std::vector<MappingEntry>& mappings) {
-    // The mark of the user's own version of a mapping is a text of the language.
+    // The built-in mapping's name and the mark of the user's own version of
+    // a mapping are texts of the language.
     for (int i = 0; i < m_pCombo->count(); ++i) {
         const std::string path = m_pCombo->itemData(i).toByteArray().toStdString();
         for (const MappingEntry& entry : mappings) {
-            if (entry.path == path && entry.bUsersCopy)
+            if (entry.path == path && (entry.bUsersCopy || entry.bBuiltIn))
                 m_pCombo->setItemText(i, qvxui::FromLocalText(CImportSession::MappingLabel(entry)));
         }
     }
+    m_pCombo->setToolTip(m_pCombo->currentText());
     qvxui::ApplyToolTipKey(m_pCreate, qvxtext::kMainDlg_ButtonToolTip_CreateMap);
     qvxui::ApplyToolTipKey(m_pEdit, qvxtext::kMainDlg_ButtonToolTip_EditMap);
     qvxui::ApplyToolTipKey(m_pBrowse, qvxtext::kMainDlg_ButtonToolTip_BrowseMap);

@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -186,6 +187,16 @@ void CQVXWizardDlg::CreateControls() {
     m_pStaticInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pStaticInfo->setWordWrap(true);
     m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
+    // More lines than the box holds (a longer language, rows skipped and
+    // values not stored) scroll rather than hide the last one.
+    auto* pInfoArea = new QScrollArea(m_pClient);
+    pInfoArea->setGeometry(m_pStaticInfo->geometry());
+    pInfoArea->setFrameStyle(QFrame::NoFrame);
+    pInfoArea->viewport()->setAutoFillBackground(false);
+    pInfoArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pInfoArea->setFocusPolicy(Qt::NoFocus);
+    pInfoArea->setWidgetResizable(true);
+    pInfoArea->setWidget(m_pStaticInfo);
     m_pLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     m_pLine->setFixedHeight(2);
     // The radio buttons sit on the upper edge of their group frames.
