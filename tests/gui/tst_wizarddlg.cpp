@@ -519,8 +519,7 @@ void TestWizardDlg::infoTextsNameWhatReadingFound() {
     auto* pArea = qobject_cast<QScrollArea*>(m_c->info->parentWidget()->parentWidget());
     QVERIFY(pArea);
     QVERIFY(pArea->verticalScrollBar()->maximum() > 0);
-    QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
-            m_c->info->contentsRect().height());
+    QVERIFY(m_c->info->heightForWidth(m_c->info->width()) <= m_c->info->height());
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
         if (a->text() == "English") a->trigger();
 
