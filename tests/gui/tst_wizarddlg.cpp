@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "WizardTestUtil.h"
+#include "gui/app/MappingList.h"
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/i18n/InfoDlg.h"
 #include "gui/kit/MessageBoxesUi.h"
@@ -507,9 +508,8 @@ void TestWizardDlg::infoTextsNameWhatReadingFound() {
             English("MainDlg_Info_RowSkipped").replace("%s", "6") + "\n" +
             English("MainDlg_Info_ValuesNotStored").replace("%s values", "2 values").replace("%s", "2, 4") +
             "\n" + English("MainDlg_Info_ReadyToComplete"));
-    // Every line of it is seen whole in the info box.
-    QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
-            m_c->info->contentsRect().height());
+    // Every line of it is in the info box (scrolled to when it needs more room).
+    QTRY_VERIFY(m_c->info->heightForWidth(m_c->info->width()) <= m_c->info->height());
     // In German the lines need more room than the box has: it scrolls to
     // the last one instead of hiding it.
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
@@ -518,8 +518,8 @@ void TestWizardDlg::infoTextsNameWhatReadingFound() {
         m_c->info->text().endsWith(QString::fromUtf8(GetText("MainDlg_Info_ReadyToComplete", 129).c_str())));
     auto* pArea = qobject_cast<QScrollArea*>(m_c->info->parentWidget()->parentWidget());
     QVERIFY(pArea);
-    QVERIFY(pArea->verticalScrollBar()->maximum() > 0);
-    QVERIFY(m_c->info->heightForWidth(m_c->info->width()) <= m_c->info->height());
+    QTRY_VERIFY(pArea->verticalScrollBar()->maximum() > 0);
+    QTRY_VERIFY(m_c->info->heightForWidth(m_c->info->width()) <= m_c->info->height());
     for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
         if (a->text() == "English") a->trigger();
 
@@ -679,12 +679,24 @@ void TestWizardDlg::mappingList() {
     QVERIFY(WriteBytes(m_folder->File("mappings/e.map"), "not a mapping\r\n"));
     QVERIFY(WriteBytes(m_folder->File("mappings/f.map"), wiztest::ContactsMapping(QByteArray(90, 'L'))));
     QVERIFY(WriteBytes(m_folder->File("mappings/notes.txt"), "x"));
+    QVERIFY(WriteBytes(m_folder->File("mappings/Beispielkontakte.map"),
+                       wiztest::ContactsMapping("Beispielkontakte")));
     Open();
     QStringList labels;
     for (int i = 0; i < m_c->combo->count(); ++i) labels << m_c->combo->itemText(i);
-    QCOMPARE(labels, QStringList({"alpha [b.map]", "d.map", QString(78, 'L') + " [f.map]", "Mitte [c.map]",
-                                  "Zeta [a.map]"}));
-    QCOMPARE(labels[2].size(), 86);
+    QCOMPARE(labels, QStringList({"alpha [b.map]", "Beispielkontakte [Beispielkontakte.map]", "d.map",
+                                  QString(78, 'L') + " [f.map]", "Mitte [c.map]", "Zeta [a.map]"}));
+    QCOMPARE(labels[3].size(), 86);
+    // The closed list never cuts a label off mid-word: a name without its
+    // file name, else cut with an ellipsis.
+    auto* pList = m_dlg->findChild<CMappingList*>();
+    QVERIFY(pList);
+    QCOMPARE(pList->ShownText(), QString("alpha [b.map]"));
+    m_c->combo->setCurrentIndex(1);
+    QCOMPARE(pList->ShownText(), QString::fromUtf8("Beispielkontakte […]"));
+    m_c->combo->setCurrentIndex(3);
+    QVERIFY(pList->ShownText().startsWith("LLL") && pList->ShownText().endsWith(QChar(0x2026)));
+    m_c->combo->setCurrentIndex(0);
     QCOMPARE(m_folder->CountInLog("Init Mappings: Get mapping information failed !"), 1);
     // The first entry of the list is current.
     QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("mappings/b.map"));

@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QListView>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <algorithm>
 
 #include "gui/controls/ButtonIcons.h"
@@ -26,6 +28,49 @@ constexpr RowItem kBrowse{1036, 119, 15};
 constexpr RowItem kEdit{1008, 137, 15};
 constexpr RowItem kCreate{1037, 155, 15};
 
+// The closed box shows a label that does not fit as the mapping's name with
+// "[…]" for its file name, or cut with "…", never cut off mid-word; the
+// open list and the tool tip show the whole label.
+class CMappingCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    QString ShownText() const {
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        return Shorten(option.currentText, option);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        painter.setPen(palette().color(QPalette::Text));
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        option.currentText = Shorten(option.currentText, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+
+private:
+    QString Shorten(const QString& label, const QStyleOptionComboBox& option) const {
+        // The label style draws the text one pixel in from either side.
+        const int nWidth =
+            style()
+                ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this)
+                .width() -
+            2;
+        const QFontMetrics metrics = fontMetrics();
+        if (metrics.horizontalAdvance(label) <= nWidth) return label;
+        const qsizetype nBracket = label.lastIndexOf(QStringLiteral(" ["));
+        if (nBracket > 0) {
+            const QString named = label.left(nBracket) + QStringLiteral(" […]");
+            if (metrics.horizontalAdvance(named) <= nWidth) return named;
+        }
+        return metrics.elidedText(label, Qt::ElideRight, nWidth);
+    }
+};
+
 CIconButton* NewButton(QWidget* pParent, const RowItem& item, int nIcon, int nDisabledIcon) {
     auto* pButton = new CIconButton(pParent);
     pButton->setObjectName(QString::number(item.nId));
@@ -38,7 +83,7 @@ CIconButton* NewButton(QWidget* pParent, const RowItem& item, int nIcon, int nDi
 }  // namespace
 
 CMappingList::CMappingList(QWidget* pParent) : QWidget(pParent) {
-    m_pCombo = new QComboBox(this);
+    m_pCombo = new CMappingCombo(this);
     m_pCombo->setObjectName(QString::number(kList.nId));
     m_pCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_pBrowse = NewButton(this, kBrowse, qvxicons::kBrowse, qvxicons::kBrowseDisabled);
@@ -115,6 +160,10 @@ void CMappingList::SetEnabledParts(bool bList, bool bEdit) {
     m_pBrowse->setEnabled(bList);
     m_pEdit->setEnabled(bEdit);
     m_pCreate->setEnabled(bList);
+}
+
+QString CMappingList::ShownText() const {
+    return static_cast<const CMappingCombo*>(m_pCombo)->ShownText();
 }
 
 std::string CMappingList::CurrentPath() const {

@@ -30,6 +30,8 @@ public:
     void UpdateTexts(const std::vector<MappingEntry>& mappings);
     // The list, browse and create follow bList; edit follows bEdit.
     void SetEnabledParts(bool bList, bool bEdit);
+    // The text the closed list shows: the label, shortened when it does not fit.
+    QString ShownText() const;
     // The path of the entry shown, "" for none.
     std::string CurrentPath() const;
 
