@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommandSupport.h"
@@ -219,9 +220,12 @@ int Analyze(int argc, char** argv) {
         report.nMappingResult =
             session.SetMappingFile(map) == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
     }
-    if (session.CSVState() == CSV_STATE_CHOSEN)
-        session.Analyse(false, &report.nResult,
-                        report.nMappingResult == 0 ? &report.nMappingResult : nullptr);
+    if (session.CSVState() == CSV_STATE_CHOSEN) {
+        AnalysisOutcome outcome = session.Analyse(false);
+        report.nResult = outcome.nAnalysisResult;
+        if (report.bMapping && report.nMappingResult == 0) report.nMappingResult = outcome.nMappingResult;
+        session.ApplyAnalysis(std::move(outcome));
+    }
     const bool analyzed = session.CSVState() == CSV_STATE_ANALYZED;
     const int mappingState = session.MappingState();
     const CCSVParser& parser = session.Parser();
