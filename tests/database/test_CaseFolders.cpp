@@ -16,7 +16,7 @@
 #include "BuildTestUtil.h"
 #include "DbTestUtil.h"
 #include "TestUtil.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/ImportRows.h"
 #include "support/TextDecoding.h"
@@ -146,7 +146,7 @@ std::string DumpDatabase(const std::string& path) {
 }
 
 // What the file's analysis found and how each column is mapped.
-std::string DumpAnalysis(const CCSVParser& parser, CDataMap& table, int nMatched) {
+std::string DumpAnalysis(const CContactsFile& parser, CDataMap& table, int nMatched) {
     std::string out = "[file]\n";
     out += "encoding: " + std::string(TextEncodingName(parser.GetEncoding())) + "\n";
     out += "separator: " + Quoted(std::string(1, parser.m_cSeparator)) + "\n";
@@ -230,12 +230,14 @@ void BuildCase(CImportSession& session, const std::string& input, const std::str
     if (!mapping.empty()) {
         ASSERT_EQ(session.SetMappingFile(mapping), MAPPING_STATE_CHOSEN);
     }
-    ASSERT_EQ(session.Analyse(mapping.empty()), 0);
-    session.DropUnfitMapping();
+    AnalysisOutcome outcome = session.Analyse(mapping.empty());
+    ASSERT_EQ(outcome.nResult, 0);
+    const bool bChosen = !outcome.autoChosenPath.empty();
+    session.ApplyAnalysis(std::move(outcome));
     ASSERT_EQ(session.CSVState(), CSV_STATE_ANALYZED);
     if (mapping.empty()) {
         for (const std::string& path : session.FittingMappings()) result.fitting.push_back(FileName(path));
-        ASSERT_TRUE(session.AdoptChosenMapping()) << "no shipped mapping fits";
+        ASSERT_TRUE(bChosen) << "no shipped mapping fits";
         result.chosen = FileName(session.SelectedMapping());
     }
     ASSERT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);

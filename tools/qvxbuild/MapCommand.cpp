@@ -138,9 +138,15 @@ int Map(int argc, char** argv) {
     CImportSession session(qvxplatform::GetProgramFolder());
     session.SetCollectSamples(false);
     session.ListMappings();
-    int analysisResult = session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
-    if (session.CSVState() == CSV_STATE_CHOSEN) session.Analyse(true, &analysisResult);
-    session.DropUnfitMapping();
+    if (!RefuseContactsFile("map", files[0])) session.SetCSVFile(files[0]);
+    int analysisResult = session.CSVState() == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    bool bFitting = false;
+    if (session.CSVState() == CSV_STATE_CHOSEN) {
+        AnalysisOutcome outcome = session.Analyse(true);
+        analysisResult = outcome.nAnalysisResult;
+        bFitting = !outcome.autoChosenPath.empty();
+        session.ApplyAnalysis(std::move(outcome));
+    }
     if (session.CSVState() != CSV_STATE_ANALYZED) {
         fprintf(stderr, "qvxbuild map: the CSV file could not be analysed (result %d)\n", analysisResult);
         return EXIT_ANALYSIS_FAILED;
@@ -151,7 +157,7 @@ int Map(int argc, char** argv) {
     MapReport report;
     for (int j = 0; j < table.GetColumnCount(); ++j)
         report.headers.push_back(ReadCell(table.GetHeaderRow(), j, kCellChars));
-    if (session.AdoptChosenMapping()) {
+    if (bFitting) {
         report.pszFrom = "fitting";
         report.name = session.AutoChosenName();
         report.description = ReadTableText(table, false);
