@@ -385,8 +385,7 @@ MatchResult FindDuplicates(std::span<const MatchEntry> entries, CNumberKeys& num
         }
     }
 
-    // Shared values: (value, entry) pairs. A number is keyed only when its
-    // last digits are shared with another entry.
+    // Shared values: (value, entry) pairs.
     std::vector<std::string> valueKey;
     std::vector<Reason> valueReason;
     std::unordered_map<std::string, uint32_t> valueIds;
@@ -400,6 +399,31 @@ MatchResult FindDuplicates(std::span<const MatchEntry> entries, CNumberKeys& num
         return it->second;
     };
     std::vector<std::pair<uint32_t, uint32_t>> pairs;  // (value, entry)
+    auto sortPairs = [&pairs] {
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    };
+
+    // Sure duplicates: within each shared value, the entries of one identity.
+    CUnion sets(identity);
+    std::vector<std::pair<int, uint32_t>> same;
+    auto joinSame = [&] {
+        for (size_t begin = 0; begin < pairs.size();) {
+            size_t end = begin + 1;
+            while (end < pairs.size() && pairs[end].first == pairs[begin].first) ++end;
+            const bool bNumber = valueReason[pairs[begin].first] == Reason::kSharedNumber;
+            same.clear();
+            for (size_t p = begin; end - begin > 1 && p < end; ++p) {
+                const int id = identity[pairs[p].second];
+                if (id >= 0 && (bNumber || !companyIdentity[static_cast<size_t>(id)]))
+                    same.emplace_back(id, pairs[p].second);
+            }
+            std::sort(same.begin(), same.end());
+            for (size_t s = 1; s < same.size(); ++s)
+                if (same[s].first == same[s - 1].first) sets.Join(same[s - 1].second, same[s].second);
+            begin = end;
+        }
+    };
 
     struct Suffix {
         uint64_t code;
@@ -418,42 +442,29 @@ MatchResult FindDuplicates(std::span<const MatchEntry> entries, CNumberKeys& num
             if (!key.empty()) pairs.emplace_back(valueId(std::move(key), Reason::kSharedEmail), i);
         }
     }
+    sortPairs();
+    joinSame();
+
+    // A number is keyed only when its last digits are shared with a number of
+    // another set: equal numbers end alike, and a number within one set can
+    // neither join nor list anything.
     std::sort(suffixes.begin(), suffixes.end(), [](const Suffix& a, const Suffix& b) {
         return a.code != b.code ? a.code < b.code : a.entry < b.entry;
     });
     for (size_t begin = 0; begin < suffixes.size();) {
         size_t end = begin + 1;
-        while (end < suffixes.size() && suffixes[end].code == suffixes[begin].code) ++end;
-        if (suffixes[begin].entry != suffixes[end - 1].entry) {
-            for (size_t s = begin; s < end; ++s) {
-                const std::string& key =
-                    numberKeys.Key(entries[suffixes[s].entry].numbers[suffixes[s].number]);
-                if (!key.empty()) pairs.emplace_back(valueId(key, Reason::kSharedNumber), suffixes[s].entry);
-            }
+        bool bSeveralSets = false;
+        const size_t nFirstSet = sets.Find(suffixes[begin].entry);
+        for (; end < suffixes.size() && suffixes[end].code == suffixes[begin].code; ++end)
+            bSeveralSets = bSeveralSets || sets.Find(suffixes[end].entry) != nFirstSet;
+        for (size_t s = begin; bSeveralSets && s < end; ++s) {
+            const std::string& key = numberKeys.Key(entries[suffixes[s].entry].numbers[suffixes[s].number]);
+            if (!key.empty()) pairs.emplace_back(valueId(key, Reason::kSharedNumber), suffixes[s].entry);
         }
         begin = end;
     }
-    std::sort(pairs.begin(), pairs.end());
-    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
-
-    // Sure duplicates: within each shared value, the entries of one identity.
-    CUnion sets(identity);
-    std::vector<std::pair<int, uint32_t>> same;
-    for (size_t begin = 0; begin < pairs.size();) {
-        size_t end = begin + 1;
-        while (end < pairs.size() && pairs[end].first == pairs[begin].first) ++end;
-        const bool bNumber = valueReason[pairs[begin].first] == Reason::kSharedNumber;
-        same.clear();
-        for (size_t p = begin; end - begin > 1 && p < end; ++p) {
-            const int id = identity[pairs[p].second];
-            if (id >= 0 && (bNumber || !companyIdentity[static_cast<size_t>(id)]))
-                same.emplace_back(id, pairs[p].second);
-        }
-        std::sort(same.begin(), same.end());
-        for (size_t s = 1; s < same.size(); ++s)
-            if (same[s].first == same[s - 1].first) sets.Join(same[s - 1].second, same[s].second);
-        begin = end;
-    }
+    sortPairs();
+    joinSame();
 
     MatchResult result;
     std::vector<size_t> groupOf(nEntries);
@@ -524,6 +535,19 @@ MergedContact MergeContacts(std::span<const CContactRow* const> rows, CNumberKey
     }
     if (pNamed != nullptr) out.name = pNamed->contact.name;
 
+    // A number is keyed only when another number of the rows, written
+    // otherwise, ends in the same digits; else its text alone tells.
+    std::unordered_map<uint64_t, std::string_view> firstOfSuffix;
+    std::unordered_set<uint64_t> keyedSuffixes;
+    for (const CContactRow* pRow : rows) {
+        for (const ContactDetailRow& detail : pRow->details.rows) {
+            if (detail.type != qvxcode::kPhone) continue;
+            const uint64_t code = SuffixCode(detail.value);
+            const auto [it, bNew] = firstOfSuffix.try_emplace(code, detail.value);
+            if (!bNew && it->second != detail.value) keyedSuffixes.insert(code);
+        }
+    }
+
     std::unordered_set<std::string> used;
     std::unordered_set<std::string> seen;
     for (const CContactRow* pRow : rows) {
@@ -533,7 +557,14 @@ MergedContact MergeContacts(std::span<const CContactRow* const> rows, CNumberKey
             std::string same(detail.type);
             same.push_back('\0');
             if (detail.type == qvxcode::kPhone) {
-                same += numberKeys.Key(detail.value);
+                const std::string* pKey = nullptr;
+                if (keyedSuffixes.count(SuffixCode(detail.value)) != 0) pKey = &numberKeys.Key(detail.value);
+                if (pKey != nullptr && !pKey->empty()) {
+                    same += *pKey;
+                } else {
+                    same.push_back('\0');
+                    same += detail.value;
+                }
             } else if (detail.type == qvxcode::kEmail) {
                 same += EmailKey(detail.value);
             } else {
