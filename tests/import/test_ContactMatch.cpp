@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,16 +40,18 @@ public:
             for (size_t c = 0; c < cells[r].size(); ++c)
                 pRow->SetField(static_cast<int>(c), cells[r][c].c_str());
         }
-        const CContactRules rules(m_map);
+        // The rows' keys point into the rules.
+        m_rules.emplace(m_map);
         m_rows.resize(cells.size());
         m_map.Rewind();
-        for (CContactRow& row : m_rows) rules.ReadRow(m_map.NextRow(), row);
+        for (CContactRow& row : m_rows) m_rules->ReadRow(m_map.NextRow(), row);
         for (const CContactRow& row : m_rows) m_pointers.push_back(&row);
     }
     const std::vector<const CContactRow*>& Rows() const { return m_pointers; }
 
 private:
     CDataMap m_map;
+    std::optional<CContactRules> m_rules;
     std::vector<CContactRow> m_rows;
     std::vector<const CContactRow*> m_pointers;
 };
