@@ -14,10 +14,11 @@
 //   Cyrillic letters are case-folded, other scripts compared as they are;
 // - an e-mail address: trimmed, ASCII letters without case.
 //
-// The finder keys a number only when the last seven of its digits are shared
-// with a number of another contact (libphonenumber takes some microseconds a
-// number). So a number whose national part has fewer than seven digits, or
-// that is written with letters or other than ASCII digits, matches another
+// libphonenumber takes some microseconds a number, so a number is keyed only
+// when the last seven of its digits are shared with a number of a contact not
+// yet joined to it (the finder), or with another number written otherwise
+// (the merge). So a number whose national part has fewer than seven digits,
+// or that is written with letters or other than ASCII digits, matches another
 // form of it only when both are written with the same digits.
 #pragma once
 
