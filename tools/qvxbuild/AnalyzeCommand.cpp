@@ -77,7 +77,8 @@ void PrintText(const AnalysisReport& r) {
     if (!r.encoding.empty()) printf("encoding: %s\n", r.encoding.c_str());
     printf("mismatched: %d\n", r.nMismatched);
     if (r.nMismatched > 0) {
-        printf("  rows that do not fit the header start on lines: %s\n",
+        printf(r.nMismatched == 1 ? "  the row that does not fit the header starts on line %s\n"
+                                  : "  rows that do not fit the header start on lines: %s\n",
                qvxwizard::MismatchedLinesText(r.nMismatched, r.mismatchedLines, r.mismatchedLines.size())
                    .c_str());
     }
@@ -98,14 +99,15 @@ void PrintText(const AnalysisReport& r) {
     if (r.bTally) {
         printf("skipped: %d\n", r.tally.nSkipped);
         if (r.tally.nSkipped > 0) {
-            printf("  rows that give no contact start on lines: %s\n",
+            printf(r.tally.nSkipped == 1 ? "  the row that gives no contact starts on line %s\n"
+                                         : "  rows that give no contact start on lines: %s\n",
                    qvxwizard::MismatchedLinesText(r.tally.nSkipped, r.tally.skippedLines,
                                                   r.tally.skippedLines.size())
                        .c_str());
         }
         printf("values not stored: %d\n", r.tally.nNotStored);
         if (r.tally.nNotStored > 0) {
-            printf("  in the rows on lines: %s\n",
+            printf(r.tally.nNotStoredRows == 1 ? "  in the row on line %s\n" : "  in the rows on lines: %s\n",
                    qvxwizard::MismatchedLinesText(r.tally.nNotStoredRows, r.tally.notStoredLines,
                                                   r.tally.notStoredLines.size())
                        .c_str());
@@ -264,6 +266,7 @@ int Analyze(int argc, char** argv) {
             report.tally = TallyImport(table);
         }
     }
+    if (!analyzed && !bRefused) SayAnalysisFailed("analyze", report.nResult, files[0]);
     if (json) {
         PrintJson(report);
     } else {
