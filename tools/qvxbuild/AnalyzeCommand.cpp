@@ -9,6 +9,7 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "Options.h"
+#include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/ContactRules.h"
 #include "import/ContactsFile.h"
@@ -217,6 +218,10 @@ int Analyze(int argc, char** argv) {
     AnalysisReport report;
     const bool bRefused = RefuseContactsFile("analyze", files[0]);
     report.nResult = !bRefused && session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    // A file refused as unreadable reports what reading it would have.
+    const char* pszRefusal = bRefused ? CImportSession::RefusalOf(files[0]) : nullptr;
+    if (pszRefusal && strcmp(pszRefusal, qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable) == 0)
+        report.nResult = CSV_ERR_SPLIT;
     if (map != nullptr) {
         report.bMapping = true;
         report.nMappingResult =
