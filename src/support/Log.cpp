@@ -36,6 +36,12 @@ struct LogState {
     std::atomic<int> nDescriptor{-1};
     long nBytesWritten = 0;
     int nFileIndex = 0;
+    // The first failure, kept until a report takes it.
+    bool bFailed = false;
+    bool bFailureTold = false;
+    char szFailedFile[200] = {};
+    int nFailureError = 0;
+    LOG_FAILURE_REPORT pReport = nullptr;
 };
 
 // Statically initialised and never destroyed, so that records written while
@@ -64,6 +70,21 @@ void FormatPiece(char* pszOut, int nUsed, const char* pszFormat, va_list args) {
     } else if (n >= room) {
         std::memcpy(pszOut + kKeepOnCut, "...", 4);
     }
+}
+
+void TellFailure(LogState& s) {
+    if (!s.bFailed || s.bFailureTold || s.pReport == nullptr) return;
+    s.bFailureTold = true;
+    s.pReport(s.szFailedFile, s.nFailureError);
+}
+
+void NoteFailure(LogState& s, int nError) {
+    LockGuard lock;
+    if (s.bFailed) return;
+    s.bFailed = true;
+    std::memcpy(s.szFailedFile, s.szFileName, sizeof s.szFailedFile);
+    s.nFailureError = nError;
+    TellFailure(s);
 }
 
 int ReopenAfterWrite(LogState& s) {
@@ -103,6 +124,8 @@ int LOG_INIT() {
     LogState& s = State();
     LockGuard lock;
     s.bOpen = 0;
+    s.bFailed = false;
+    s.bFailureTold = false;
     s.bInitialised = 1;
     return 0;
 }
@@ -239,6 +262,13 @@ int LOG_EXIT() {
     return 0;
 }
 
+void LOG_SET_FAILURE_REPORT(LOG_FAILURE_REPORT pReport) {
+    LogState& s = State();
+    LockGuard lock;
+    s.pReport = pReport;
+    TellFailure(s);
+}
+
 int LOG_OPEN(int nOpenFlags) {
     LogState& s = State();
     // A link in the log's place must not lead the log into another file, and
@@ -249,19 +279,20 @@ int LOG_OPEN(int nOpenFlags) {
     int fd = open(s.szFileName, nOpenFlags, S_IRUSR | S_IWUSR);
     struct stat st {};
     if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        const int nError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         close(fd);
         fd = -1;
-        errno = EINVAL;
+        errno = nError;
     }
     if (fd < 0) {
-        fprintf(stderr, "\nFEHLER LOG_OPEN 3 (%s): %s\n", s.szFileName, strerror(errno));
+        NoteFailure(s, errno);
         return fd;
     }
     // Each run holds a shared lock on its file while it writes there; the
     // file is emptied only when no other run holds one.
     if (bTruncate && flock(fd, LOCK_EX | LOCK_NB) == 0) {
         if (ftruncate(fd, 0) != 0) {
-            fprintf(stderr, "\nFEHLER LOG_OPEN 4 (%s): %s\n", s.szFileName, strerror(errno));
+            NoteFailure(s, errno);
             close(fd);
             return -1;
         }
@@ -277,7 +308,7 @@ int LOG_WRITE(int nDescriptor, const char* pData, int nLength) {
     LockGuard lock;
     if (nLength <= 0) return 0;
     if (!qvxsupport::WriteAll(nDescriptor, pData, static_cast<size_t>(nLength))) {
-        fprintf(stderr, "\nFEHLER: LOG_WRITE: %s\n", strerror(errno));
+        NoteFailure(State(), errno);
         return -1;
     }
     return nLength;

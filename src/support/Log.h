@@ -51,6 +51,14 @@ int LOG_WRITE(int nDescriptor, const char* pData, int nLength);
 int LOG_CLOSE(int nDescriptor);
 int LOG_TIMESTAMP(char* pszOut);  // at least 32 bytes
 
+// The log opens before the program knows the user's language, so it never
+// writes a failure itself: the first file that cannot be opened or written
+// is handed, with its errno, to the report set here (once the language is
+// known), or at once to a report set later. Told once a run; the report
+// must not write to the log.
+typedef void (*LOG_FAILURE_REPORT)(const char* pszFile, int nError);
+void LOG_SET_FAILURE_REPORT(LOG_FAILURE_REPORT pReport);
+
 // Writes one information record (level 3 or more) or one warning (level 2 or
 // more) of module `mod`; a warning carries the line of the statement.
 #define LOG_INFO(mod, ...)                      \

@@ -1,12 +1,18 @@
 #include "wizard/WizardState.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/ContactsFormats.h"
+#include "import/ContactsReader.h"
 #include "support/NumberList.h"
 
 namespace qvxwizard {
@@ -16,6 +22,7 @@ namespace {
 constexpr size_t kInfoTextSize = 129;   // each text of the info text
 constexpr size_t kInfoTotalSize = 513;  // the whole info text
 constexpr size_t kLastDBTextSize = 261;
+constexpr size_t kMessageSize = 513;
 
 EnabledControls EnabledFor(const WizardState& state) {
     EnabledControls on;
@@ -95,10 +102,15 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
     if (state.nCSVState == CSV_STATE_NONE && state.pszCSVRefusal)
         lines[0] = RefusalLine(state.pszCSVRefusal, state.refusedCSV);
     // A vCard file: the line that it was read names the format and versions.
-    if (state.nCSVState == CSV_STATE_ANALYZED && state.bVCard)
-        lines[0] = {
-            qvxtext::kVCard_Info_ReadAs, state.vcardVersions.empty() ? "?" : state.vcardVersions, {}, {}};
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.bVCard) {
+        lines[0] = state.vcardVersions.empty()
+                       ? InfoLine{qvxtext::kVCard_Info_Read, {}, {}, {}}
+                       : InfoLine{qvxtext::kVCard_Info_ReadAs, state.vcardVersions, {}, {}};
+    }
     if (state.nCSVState != CSV_STATE_NONE) lines[1].pszKey = MappingKey(state.nMappingState);
+    if (state.nCSVState == CSV_STATE_ANALYZED && state.bVCard &&
+        state.nMappingState == MAPPING_STATE_COMPLETE)
+        lines[1].pszKey = qvxtext::kVCard_Info_MappingFileOK;
     if (state.nCSVState == CSV_STATE_ANALYZED && state.nMappingState == MAPPING_STATE_COMPLETE &&
         state.autoChosenMapping)
         lines[1] = {qvxtext::kMainDlg_Info_MappingChosen, state.autoChosenMapping, {}, {}};
@@ -133,7 +145,9 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
                              {},
                              {}});
         } else if (state.nValuesNotStored > 1) {
-            lines.push_back({qvxtext::kMainDlg_Info_ValuesNotStored,
+            // Several values of one row name that one line.
+            lines.push_back({state.nNotStoredRows == 1 ? qvxtext::kMainDlg_Info_ValuesNotStoredInRow
+                                                       : qvxtext::kMainDlg_Info_ValuesNotStored,
                              std::to_string(state.nValuesNotStored),
                              {},
                              MismatchedLinesText(state.nNotStoredRows, state.notStoredLines)});
@@ -164,6 +178,27 @@ std::string LineText(const TextLookup& lookup, const InfoLine& line, size_t nBuf
         return FormatTextWithStrings(text, *line.argument, *line.secondArgument);
     if (line.argument) return FormatTextWithString(text, *line.argument);
     return text;
+}
+
+// errno of opening and reading a file that a reader could not read; 0 when
+// both work now (the reader then ran out of memory).
+int ProbeReadError(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno;
+    struct stat st {};
+    int nError = 0;
+    char c = 0;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        nError = EISDIR;
+    } else if (read(fd, &c, 1) < 0) {
+        nError = errno;
+    }
+    close(fd);
+    return nError;
+}
+
+std::string FormatKey(const TextLookup& lookup, const char* pszKey, const std::string& argument) {
+    return FormatTextWithString(Lookup(lookup, pszKey, kMessageSize), argument);
 }
 
 }  // namespace
@@ -204,6 +239,93 @@ std::string InfoLineText(const InfoLine& line, const TextLookup& lookup) {
 
 std::string ComposeLastDBText(const WizardView& view, const TextLookup& lookup) {
     return LineText(lookup, view.lastDBLine, kLastDBTextSize);
+}
+
+std::string FileErrorText(int nError, const TextLookup& lookup) {
+    switch (nError) {
+        case EACCES:
+        case EPERM:
+            return Lookup(lookup, qvxtext::kFileReason_Denied, kInfoTextSize);
+        case EISDIR:
+            return Lookup(lookup, qvxtext::kFileReason_Folder, kInfoTextSize);
+        case 0:
+        case ENOMEM:
+        case EFBIG:
+        case EOVERFLOW:
+            return Lookup(lookup, qvxtext::kFileReason_TooLarge, kInfoTextSize);
+        case ELOOP:
+            return Lookup(lookup, qvxtext::kFileReason_Link, kInfoTextSize);
+        default:
+            return strerror(nError);
+    }
+}
+
+namespace {
+
+// A reason or a message without its text (no language chosen) is told in English.
+std::string OrEnglish(std::string text, const char* pszEnglish) {
+    return text.empty() ? pszEnglish : text;
+}
+
+}  // namespace
+
+std::string AnalysisFailureText(int nResult, const std::string& path, const TextLookup& lookup) {
+    std::string text;
+    switch (nResult) {
+        case CSV_ERR_CSV_PATH:
+            text = path.empty() ? Lookup(lookup, qvxtext::kMainDlg_Info_NoCSVFile, kMessageSize)
+                                : FormatKey(lookup, qvxtext::kMsg_File_PathTooLong, path);
+            break;
+        case CSV_ERR_SPLIT: {
+            const int nError = ProbeReadError(path);
+            if (nError == ENOENT || nError == ENOTDIR) {
+                text = FormatKey(lookup, qvxtext::kMsg_File_NotFound, path);
+            } else {
+                text = FormatTextWithStrings(Lookup(lookup, qvxtext::kMsg_File_Unreadable, kMessageSize),
+                                             path, FileErrorText(nError, lookup));
+            }
+            break;
+        }
+        case CSV_ERR_NO_LINES:
+            text = FormatKey(lookup, qvxtext::kMsg_File_Empty, path);
+            break;
+        case CSV_ERR_NO_SEPARATOR:
+            text = FormatKey(lookup, qvxtext::kMsg_File_NoSeparator, path);
+            break;
+        case CSV_ERR_HEADER_TOO_LONG:
+            text = FormatKey(lookup, qvxtext::kMsg_File_HeaderTooLong, path);
+            break;
+        default:
+            // No file-related cause: the general advice, after the file.
+            text = path + ": " + Lookup(lookup, qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize);
+            break;
+    }
+    if (text.size() >= kMessageSize) text.resize(kMessageSize - 1);
+    return text;
+}
+
+std::string LogFailureText(const std::string& path, int nError, const TextLookup& lookup) {
+    return FormatTextWithStrings(OrEnglish(Lookup(lookup, qvxtext::kMsg_Log_Unwritable, kMessageSize),
+                                           "The trace log %s cannot be written: %s."),
+                                 path, OrEnglish(FileErrorText(nError, lookup), strerror(nError)));
+}
+
+std::string DatabaseContentsText(long long nContacts, const std::string& contacts, long long nDetails,
+                                 const std::string& details, const TextLookup& lookup) {
+    const std::string contactsText =
+        nContacts == 1 ? Lookup(lookup, qvxtext::kCopyToPhoneDlg_Count_Contact, kInfoTextSize)
+                       : FormatKey(lookup, qvxtext::kCopyToPhoneDlg_Count_Contacts, contacts);
+    const std::string detailsText = nDetails == 1
+                                        ? Lookup(lookup, qvxtext::kCopyToPhoneDlg_Count_Detail, kInfoTextSize)
+                                        : FormatKey(lookup, qvxtext::kCopyToPhoneDlg_Count_Details, details);
+    return FormatTextWithStrings(Lookup(lookup, qvxtext::kCopyToPhoneDlg_Info_Contents, kInfoTextSize),
+                                 contactsText, detailsText);
+}
+
+std::string OnLinesText(int nCount, const std::vector<int>& lines, const TextLookup& lookup) {
+    const char* pszKey =
+        nCount == 1 && lines.size() <= 1 ? qvxtext::kPreviewDlg_OnLine : qvxtext::kPreviewDlg_OnLines;
+    return FormatKey(lookup, pszKey, MismatchedLinesText(nCount, lines, lines.size()));
 }
 
 }  // namespace qvxwizard

@@ -121,4 +121,20 @@ std::string InfoLineText(const InfoLine& line, const TextLookup& lookup = {});
 // The last-database line: its texts at most 260 bytes.
 std::string ComposeLastDBText(const WizardView& view, const TextLookup& lookup = {});
 
+// Why the analysis of a contacts file failed (nResult: a CSV_ERR_ code of
+// import/ContactsReader.h), naming the file, at most 512 bytes. A file that
+// could not be read is opened once more to learn why.
+std::string AnalysisFailureText(int nResult, const std::string& path, const TextLookup& lookup = {});
+// Why a file could not be opened or read (errno nError), as the end of a
+// sentence in the current language.
+std::string FileErrorText(int nError, const TextLookup& lookup = {});
+// That the trace log cannot be written, and why.
+std::string LogFailureText(const std::string& path, int nError, const TextLookup& lookup = {});
+// "one contact with 3 details": each count with the form of its number;
+// the counts are given as the dialog writes numbers too.
+std::string DatabaseContentsText(long long nContacts, const std::string& contacts, long long nDetails,
+                                 const std::string& details, const TextLookup& lookup = {});
+// "on line 5" or "on lines 5, 9, …" for nCount rows starting on `lines`.
+std::string OnLinesText(int nCount, const std::vector<int>& lines, const TextLookup& lookup = {});
+
 }  // namespace qvxwizard

@@ -65,9 +65,9 @@ private slots:
         QCOMPARE(counts.size(), 3);
         QVERIFY2(counts[0].startsWith("Contacts: 3; details (phone numbers with their dial numbers): 6."),
                  qPrintable(counts[0]));
-        QVERIFY2(counts[1].startsWith("Rows that give no contact") && counts[1].endsWith(": 1, on lines 3."),
+        QVERIFY2(counts[1].startsWith("Rows that give no contact") && counts[1].endsWith(": 1, on line 3."),
                  qPrintable(counts[1]));
-        QVERIFY2(counts[2] == "Rows that do not fit the header: 1, on lines 7.", qPrintable(counts[2]));
+        QVERIFY2(counts[2] == "Rows that do not fit the header: 1, on line 7.", qPrintable(counts[2]));
         QCOMPARE(pTable->model()->rowCount(), 3);
         QCOMPARE(Cell(pTable, 0, CPreviewModel::kName), QString("Anna Müller"));
         QCOMPARE(Cell(pTable, 0, CPreviewModel::kPhones), QString("Mobil: +49 171 1 (+491711)"));

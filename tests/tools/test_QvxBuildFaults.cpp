@@ -5,6 +5,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,51 @@ TEST_F(QvxBuildFaults, OddArgumentsEndInAMessageAndAnExitCode) {
     Result r = Run("qvxbuild", {"analyze", "", "--json"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("\"result\":-100"), std::string::npos) << r.out;
+}
+
+// A file that cannot be analysed is named with the reason, in the user's
+// language, never by a result code; so is a trace log that cannot be opened.
+TEST_F(QvxBuildFaults, FailuresNameTheFileAndTheReason) {
+    qvxtest::WriteFile(dir.File("nosep.csv"), "nothing\r\nto\r\nseparate\r\n");
+    fs::create_directory(dir.File("folder.csv"));
+    fs::create_directory(program + "/QVXWizard.l_0");
+    struct Case {
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const Case cases[] = {
+        {{"build", "missing.csv", "complete.map"}, "The file missing.csv does not exist."},
+        {{"map", "missing.vcf"}, "The file missing.vcf does not exist."},
+        {{"analyze", "folder.csv"}, "The file folder.csv cannot be read: it is a folder."},
+        {{"build", "nosep.csv", "complete.map"}, "No field separator was found in nosep.csv."},
+        {{"preview", "nosep.csv", "complete.map"}, "No field separator was found in nosep.csv."},
+        {{"build", "contacts.csv", "missing.map"}, "The file missing.map does not exist."},
+        // The language chosen is kept for the next run.
+        {{"build", "missing.csv", "complete.map", "--language", "Deutsch"},
+         "Die Datei missing.csv gibt es nicht."},
+        {{"map", "missing.vcf"}, "Die Datei missing.vcf gibt es nicht."},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        if (std::find(args.begin(), args.end(), "--language") == args.end() && args[0] == "build")
+            args.insert(args.end(), {"--language", "English"});
+        Result r = Run("qvxbuild", args);
+        EXPECT_GE(r.status, 2) << c.said;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("result"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("not taken"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("FEHLER"), std::string::npos) << r.err;
+    }
+    Result english = Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--language", "English"});
+    EXPECT_EQ(english.status, 0) << english.err;
+    EXPECT_NE(
+        english.err.find("The trace log " + program + "/QVXWizard.l_0 cannot be written: it is a folder."),
+        std::string::npos)
+        << english.err;
+    Result german = Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--language", "Deutsch"});
+    EXPECT_NE(german.err.find("Das Protokoll " + program + "/QVXWizard.l_0 kann nicht geschrieben werden"),
+              std::string::npos)
+        << german.err;
 }
 
 TEST_F(QvxBuildFaults, TwoDashesEndTheOptions) {

@@ -1,11 +1,16 @@
 // The main dialog's rules as a table: the enabled controls for every row of
 // the rules, and the info text for every pair of CSV and mapping states.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "TestUtil.h"
 #include "i18n/TextKeys.h"
+#include "import/ContactsReader.h"
 #include "wizard/WizardState.h"
 
 using qvxwizard::ComposeInfoText;
@@ -294,6 +299,81 @@ TEST(WizardState, ReadingLinesNameCharacterSetAndMismatchedRows) {
     state.nCSVState = 2;
     state.nMode = 1;
     EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts), kMainDlg_Info_SendLastDB);
+}
+
+}  // namespace
+
+namespace {
+
+// A failed analysis names the file and why, in words: a missing file, a
+// folder, a file without separators; never the parser's result code.
+TEST(WizardState, AnalysisFailureNamesTheFileAndWhy) {
+    using namespace qvxtext;
+    using qvxwizard::AnalysisFailureText;
+    auto texts = [](const char* pszKey, size_t) -> std::string {
+        const std::string key = pszKey;
+        if (key == kMsg_File_NotFound) return "missing %s";
+        if (key == kMsg_File_Unreadable) return "unreadable %s: %s";
+        if (key == kMsg_File_Empty) return "empty %s";
+        if (key == kMsg_File_NoSeparator) return "no separator in %s";
+        if (key == kMsg_File_HeaderTooLong) return "long header in %s";
+        if (key == kMsg_File_PathTooLong) return "long path %s";
+        return key;
+    };
+    qvxtest::TempDir dir;
+    const std::string gone = dir.File("gone.csv");
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_SPLIT, gone, texts), "missing " + gone);
+    const std::string file = dir.File("file.csv");
+    qvxtest::WriteFile(file, "Name;Firma\r\n");
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_SPLIT, file + "/x.csv", texts), "missing " + file + "/x.csv");
+    ASSERT_EQ(mkdir(dir.File("folder.csv").c_str(), 0700), 0);
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_SPLIT, dir.File("folder.csv"), texts),
+              "unreadable " + dir.File("folder.csv") + ": " + kFileReason_Folder);
+    // Readable now: the reader ran out of room.
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_SPLIT, file, texts),
+              "unreadable " + file + ": " + kFileReason_TooLarge);
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_NO_LINES, file, texts), "empty " + file);
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_NO_SEPARATOR, file, texts), "no separator in " + file);
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_HEADER_TOO_LONG, file, texts), "long header in " + file);
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_CSV_PATH, "", texts), kMainDlg_Info_NoCSVFile);
+    const std::string longPath(300, 'x');
+    EXPECT_EQ(AnalysisFailureText(CSV_ERR_CSV_PATH, longPath, texts), "long path " + longPath);
+    // A reason without a text of its own is the system's.
+    EXPECT_EQ(qvxwizard::FileErrorText(EIO, texts), strerror(EIO));
+}
+
+// A vCard file is called by its own name, also when its cards give no
+// version; several values of one row name one line.
+TEST(WizardState, VCardTextsAndValuesOfOneRow) {
+    using namespace qvxtext;
+    auto texts = [](const char* pszKey, size_t) -> std::string {
+        const std::string key = pszKey;
+        if (key == kVCard_Info_ReadAs) return "vCard %s";
+        if (key == kMainDlg_Info_ValuesNotStored) return "%s values, lines %s";
+        if (key == kMainDlg_Info_ValuesNotStoredInRow) return "%s values, line %s";
+        return key;
+    };
+    WizardState state = State(0, 2, 2, false, false);
+    state.bVCard = true;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts), std::string(kVCard_Info_Read) + "\n" +
+                                                                 kVCard_Info_MappingFileOK + "\n" +
+                                                                 kMainDlg_Info_ReadyToComplete);
+    state.vcardVersions = "2.1, 3.0";
+    state.nValuesNotStored = 3;
+    state.nNotStoredRows = 1;
+    state.notStoredLines = {5};
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string("vCard 2.1, 3.0\n") + kVCard_Info_MappingFileOK + "\n3 values, line 5\n" +
+                  kMainDlg_Info_ReadyToComplete);
+    state.nNotStoredRows = 2;
+    state.notStoredLines = {5, 8};
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string("vCard 2.1, 3.0\n") + kVCard_Info_MappingFileOK + "\n3 values, lines 5, 8\n" +
+                  kMainDlg_Info_ReadyToComplete);
+    // An incomplete mapping of a vCard file keeps its own line.
+    state.nMappingState = 3;
+    EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
+              std::string("vCard 2.1, 3.0\n") + kMainDlg_Info_MappingIncomplete);
 }
 
 }  // namespace

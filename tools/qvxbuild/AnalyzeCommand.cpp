@@ -9,6 +9,7 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "Options.h"
+#include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
 #include "import/ContactRules.h"
 #include "import/ContactsFile.h"
@@ -77,7 +78,8 @@ void PrintText(const AnalysisReport& r) {
     if (!r.encoding.empty()) printf("encoding: %s\n", r.encoding.c_str());
     printf("mismatched: %d\n", r.nMismatched);
     if (r.nMismatched > 0) {
-        printf("  rows that do not fit the header start on lines: %s\n",
+        printf(r.nMismatched == 1 ? "  the row that does not fit the header starts on line %s\n"
+                                  : "  rows that do not fit the header start on lines: %s\n",
                qvxwizard::MismatchedLinesText(r.nMismatched, r.mismatchedLines, r.mismatchedLines.size())
                    .c_str());
     }
@@ -98,14 +100,15 @@ void PrintText(const AnalysisReport& r) {
     if (r.bTally) {
         printf("skipped: %d\n", r.tally.nSkipped);
         if (r.tally.nSkipped > 0) {
-            printf("  rows that give no contact start on lines: %s\n",
+            printf(r.tally.nSkipped == 1 ? "  the row that gives no contact starts on line %s\n"
+                                         : "  rows that give no contact start on lines: %s\n",
                    qvxwizard::MismatchedLinesText(r.tally.nSkipped, r.tally.skippedLines,
                                                   r.tally.skippedLines.size())
                        .c_str());
         }
         printf("values not stored: %d\n", r.tally.nNotStored);
         if (r.tally.nNotStored > 0) {
-            printf("  in the rows on lines: %s\n",
+            printf(r.tally.nNotStoredRows == 1 ? "  in the row on line %s\n" : "  in the rows on lines: %s\n",
                    qvxwizard::MismatchedLinesText(r.tally.nNotStoredRows, r.tally.notStoredLines,
                                                   r.tally.notStoredLines.size())
                        .c_str());
@@ -215,6 +218,10 @@ int Analyze(int argc, char** argv) {
     AnalysisReport report;
     const bool bRefused = RefuseContactsFile("analyze", files[0]);
     report.nResult = !bRefused && session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    // A file refused as unreadable reports what reading it would have.
+    const char* pszRefusal = bRefused ? CImportSession::RefusalOf(files[0]) : nullptr;
+    if (pszRefusal && strcmp(pszRefusal, qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable) == 0)
+        report.nResult = CSV_ERR_SPLIT;
     if (map != nullptr) {
         report.bMapping = true;
         report.nMappingResult =
@@ -264,6 +271,7 @@ int Analyze(int argc, char** argv) {
             report.tally = TallyImport(table);
         }
     }
+    if (!analyzed && !bRefused) SayAnalysisFailed("analyze", report.nResult, files[0]);
     if (json) {
         PrintJson(report);
     } else {

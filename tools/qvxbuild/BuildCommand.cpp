@@ -145,12 +145,29 @@ void ReportTally(const ImportTally& tally) {
     }
 }
 
+// Why the mapping given could not be applied: a file that cannot be read
+// is told as a contacts file would be.
+void SayMappingFailed(const char* pszCommand, const char* map) {
+    std::string text;
+    if (map == nullptr || *map == '\0') {
+        text = "no mapping could be applied";
+    } else if (CImportSession::IsBuiltIn(map)) {
+        text = "the built-in vCard mapping applies to vCard files only";
+    } else if (!CImportSession::IsReadableFile(map)) {
+        text = qvxwizard::AnalysisFailureText(CSV_ERR_SPLIT, map);
+    } else {
+        text = std::string("the mapping file ") + map + " holds no mapping that can be applied";
+    }
+    fprintf(stderr, "qvxbuild %s: %s\n", pszCommand, text.c_str());
+}
+
 }  // namespace
 
 int PrepareImport(const char* pszCommand, CImportSession& session, const char* csv, const char* map) {
     session.SetCollectSamples(false);
     session.ListMappings();
-    if (!RefuseContactsFile(pszCommand, csv)) session.SetCSVFile(csv);
+    const bool bRefused = RefuseContactsFile(pszCommand, csv);
+    if (!bRefused) session.SetCSVFile(csv);
     if (map != nullptr) session.SetMappingFile(map);
     int analysisResult = session.CSVState() == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     int mappingResult = session.MappingState() == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
@@ -161,8 +178,7 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
         session.ApplyAnalysis(std::move(outcome));
     }
     if (session.CSVState() != CSV_STATE_ANALYZED) {
-        fprintf(stderr, "qvxbuild %s: the CSV file could not be analysed (result %d)\n", pszCommand,
-                analysisResult);
+        if (!bRefused) SayAnalysisFailed(pszCommand, analysisResult, csv);
         return EXIT_ANALYSIS_FAILED;
     }
     const CContactsFile& parser = session.Parser();
@@ -207,8 +223,7 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
     }
     if (session.MappingState() == MAPPING_STATE_COMPLETE) return -1;
     if (mappingResult != 0 || session.MappingState() == MAPPING_STATE_NONE) {
-        fprintf(stderr, "qvxbuild %s: the mapping file could not be applied (result %d)\n", pszCommand,
-                mappingResult);
+        SayMappingFailed(pszCommand, map);
     } else {
         const char* rule = session.BrokenRule();
         std::string text = GetText(rule ? rule : qvxtext::kMainDlg_Info_MappingIncomplete, 129);

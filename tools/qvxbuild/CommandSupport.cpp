@@ -7,9 +7,11 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "platform/ProgramPath.h"
+#include "support/Log.h"
 #include "support/NumberList.h"
 #include "support/Utf8.h"
 #include "wizard/ImportSession.h"
+#include "wizard/WizardState.h"
 
 void PrintUsage() {
     fputs(
@@ -53,6 +55,10 @@ bool PrepareLanguage(const char* pszLanguage) {
     const bool chosen =
         pszLanguage != nullptr && *pszLanguage != '\0' ? SetLanguage(pszLanguage) : ChooseStartupLanguage();
     if (chosen && qvxplatform::UserFoldersMissing()) TellNoUserFolders();
+    // The trace log's failure, in the language chosen (English without one).
+    LOG_SET_FAILURE_REPORT([](const char* pszFile, int nError) {
+        fprintf(stderr, "qvxbuild: %s\n", qvxwizard::LogFailureText(pszFile, nError).c_str());
+    });
     return chosen;
 }
 
@@ -67,9 +73,17 @@ bool RefuseContactsFile(const char* pszCommand, const char* pszPath) {
     if (pszPath == nullptr || *pszPath == '\0') return false;
     const char* pszRefusal = CImportSession::RefusalOf(pszPath);
     if (pszRefusal == nullptr) return false;
-    fprintf(stderr, "qvxbuild %s: %s\n", pszCommand,
-            CImportSession::RefusalText(pszRefusal, pszPath).c_str());
-    return strcmp(pszRefusal, qvxtext::kMainDlg_Info_CSVNotTaken_Type) == 0;
+    // A file that cannot be read is told with the reason, as the analysis would.
+    const bool bType = strcmp(pszRefusal, qvxtext::kMainDlg_Info_CSVNotTaken_Type) == 0;
+    SayAnalysisFailed(pszCommand, CSV_ERR_SPLIT, pszPath, bType ? pszRefusal : nullptr);
+    return true;
+}
+
+void SayAnalysisFailed(const char* pszCommand, int nResult, const char* pszPath, const char* pszRefusal) {
+    const std::string path = pszPath != nullptr ? pszPath : "";
+    const std::string text = pszRefusal != nullptr ? CImportSession::RefusalText(pszRefusal, path)
+                                                   : qvxwizard::AnalysisFailureText(nResult, path);
+    fprintf(stderr, "qvxbuild %s: %s\n", pszCommand, text.c_str());
 }
 
 void SayCharacterSet(const char* pszCommand, TextEncoding encoding) {

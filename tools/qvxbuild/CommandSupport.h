@@ -27,9 +27,13 @@ bool PrepareLanguage(const char* pszLanguage);
 // last.db and the built databases (installed, the XDG data folder cannot be made).
 bool CheckUserDataFolder(const char* pszCommand);
 // Says on standard error, in the user's language, why the wizard would not
-// take the contacts file (its name or that it cannot be read); true when
-// the name is not taken, so that the file is not analysed.
+// take the contacts file (its name, or that it cannot be read and why);
+// true when it is not taken, so that the file is not analysed.
 bool RefuseContactsFile(const char* pszCommand, const char* pszPath);
+// Says on standard error, in the user's language, why the analysis of the
+// file failed (nResult of the analysis), or the refusal key's text when given.
+void SayAnalysisFailed(const char* pszCommand, int nResult, const char* pszPath,
+                       const char* pszRefusal = nullptr);
 // Says on standard error, in the user's language, that the file was read in
 // another character set than UTF-8 (as the wizard's info text does).
 void SayCharacterSet(const char* pszCommand, TextEncoding encoding);

@@ -138,7 +138,8 @@ int Map(int argc, char** argv) {
     CImportSession session(qvxplatform::GetProgramFolder());
     session.SetCollectSamples(false);
     session.ListMappings();
-    if (!RefuseContactsFile("map", files[0])) session.SetCSVFile(files[0]);
+    const bool bRefused = RefuseContactsFile("map", files[0]);
+    if (!bRefused) session.SetCSVFile(files[0]);
     int analysisResult = session.CSVState() == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     bool bFitting = false;
     if (session.CSVState() == CSV_STATE_CHOSEN) {
@@ -148,7 +149,7 @@ int Map(int argc, char** argv) {
         session.ApplyAnalysis(std::move(outcome));
     }
     if (session.CSVState() != CSV_STATE_ANALYZED) {
-        fprintf(stderr, "qvxbuild map: the CSV file could not be analysed (result %d)\n", analysisResult);
+        if (!bRefused) SayAnalysisFailed("map", analysisResult, files[0]);
         return EXIT_ANALYSIS_FAILED;
     }
     SayCharacterSet("map", session.Parser().GetEncoding());

@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "database/CreateDBThread.h"
+#include "gui/i18n/QtTranslationsUi.h"
 #include "i18n/LanguageTable.h"
 #include "import/AnalysisStep.h"
 #include "import/ContactsFile.h"
@@ -89,7 +90,10 @@ bool GuideScene::Prepare(const QString& sourceDir, const QString& builtProgramDi
 }
 
 bool GuideScene::UseLanguage(const char* pszLanguage) {
-    return SetLanguage(pszLanguage);
+    if (!SetLanguage(pszLanguage)) return false;
+    // Numbers and Qt's own texts follow the language, as in the wizard.
+    qvxui::FollowLanguageWithQtTexts();
+    return true;
 }
 
 bool GuideScene::AttachPhone(const QString& name) {

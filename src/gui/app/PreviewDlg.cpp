@@ -55,7 +55,7 @@ QString Number(long long n) {
 }
 
 std::string LinesOf(int nCount, const std::vector<int>& lines) {
-    return qvxwizard::MismatchedLinesText(nCount, lines, lines.size());
+    return qvxwizard::OnLinesText(nCount, lines);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "gui/app/QVXWizardApp.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "database/QVXDBBuilder.h"
 #include "gui/app/QVXWizardDlg.h"
@@ -13,6 +14,7 @@
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
 #include "transfer/ConnApi.h"
+#include "wizard/WizardState.h"
 
 bool CQVXWizardApp::InitInstance() {
     // What an interrupted earlier run left goes first, so that last.db is found.
@@ -31,6 +33,10 @@ bool CQVXWizardApp::InitInstance() {
         return false;
     }
     qvxui::FollowLanguageWithQtTexts();
+    // A trace log that could not be opened is told now that the language is known.
+    LOG_SET_FAILURE_REPORT([](const char* pszFile, int nError) {
+        fprintf(stderr, "%s\n", qvxwizard::LogFailureText(pszFile, nError).c_str());
+    });
     if (qvxplatform::UserFoldersMissing()) {
         // Installed without a usable home: the wizard still builds and sends,
         // but keeps nothing, and nothing goes below the program folder.

@@ -40,7 +40,6 @@
 namespace {
 
 constexpr size_t kPathSize = 261;
-constexpr size_t kMessageSize = 513;
 
 bool IsExistingFile(const char* pszPath) {
     struct stat info {};
@@ -250,8 +249,8 @@ void CQVXWizardDlg::AnalyzeCSVFile() {
     auto pOutcome = std::make_shared<AnalysisOutcome>(m_session.Analyse(true));
     CWizardDlgAdapter ui(this);
     if (pOutcome->nResult != 0) {
-        const QString text =
-            qvxui::FromLocalText(GetText(qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, kMessageSize));
+        const QString text = qvxui::FromLocalText(
+            qvxwizard::AnalysisFailureText(pOutcome->nAnalysisResult, m_session.CSVFile()));
         ui.Call([this, &text] {
             qvxui::MessageBox(this, text, qvxui::MsgIcon::Information, qvxui::MsgButtons::Ok);
         });

@@ -31,6 +31,7 @@
 #include "threads/CallbackCodes.h"
 #include "transfer/ConnApi.h"
 #include "transfer/Utf16Text.h"
+#include "wizard/WizardState.h"
 
 namespace {
 
@@ -205,9 +206,9 @@ void CCopyToPhoneDlg::ShowContents() {
         return;
     }
     const QLocale locale;
-    m_pContents->setText(qvxui::FromLocalText(FormatTextWithStrings(
-        GetText(qvxtext::kCopyToPhoneDlg_Info_Contents, qvxui::kTextBuffer),
-        locale.toString(counts.nContacts).toStdString(), locale.toString(counts.nDetails).toStdString())));
+    m_pContents->setText(qvxui::FromLocalText(
+        qvxwizard::DatabaseContentsText(counts.nContacts, locale.toString(counts.nContacts).toStdString(),
+                                        counts.nDetails, locale.toString(counts.nDetails).toStdString())));
 }
 
 bool CCopyToPhoneDlg::ConfirmEmptyDatabase() {
