@@ -15,7 +15,11 @@ namespace {
 constexpr char kDataFolder[] = "\\\\C:\\Data\\Quorvex\\";
 constexpr char kProgramFolder[] = "\\\\C:\\Quorvex\\";
 constexpr char kPackage[] = "qVxLocal.sisx";
-constexpr uint32_t kCopyOptions = 0x14;
+// Never CONA_OVERWRITE: a file of that name on the phone is not this run's
+// (another program folder may send in the same second), so the copy fails
+// instead of replacing it, and a semaphore file always describes the
+// database its own run put beside it.
+constexpr uint32_t kCopyOptions = CONA_DIRECT_PC_TO_PHONE;
 
 // Sets the phone's current folder; logs the failure as the check does.
 uint32_t EnterFolder(CONAHANDLE hFS, const char* pszFolder, bool bLog) {
@@ -163,6 +167,8 @@ uint32_t CCopyToPhoneThread::CopyFile(const char* pszPath, bool bReportAbort) {
     } else if (result == ECONA_INVALID_NAME) {
         LOG_WARN(qvxlog::CpyThr, "CopyFile(): a phone folder leads out of the phone");
         if (bReportAbort) SendCallback(CB::COPY_ABORTED);
+    } else if (result == ECONA_FILE_ALREADY_EXIST) {
+        LOG_WARN(qvxlog::CpyThr, "CopyFile(): %s is already on the phone and was not replaced", pszPath);
     } else if (result != 0) {
         LOG_WARN(qvxlog::CpyThr, "CopyFile(): CONACopyFile() failed! result: %d", static_cast<int>(result));
     } else {

@@ -34,7 +34,9 @@ public:
     void EndWork() override;
 
     // The service's code of the last failed step of a run, else 0;
-    // ECONA_INVALID_NAME: a folder on the phone leads out of it.
+    // ECONA_INVALID_NAME: a folder on the phone leads out of it;
+    // ECONA_FILE_ALREADY_EXIST: a file of the same name was on the phone
+    // (files on the phone are never replaced).
     uint32_t GetLastError() const { return m_nLastError; }
     // A run whose database reached the phone but whose semaphore file did
     // not: the database was then removed from the phone again, or could not

@@ -1,5 +1,6 @@
 // The copy-to-phone dialog with simulated phones of the device service.
 #include <signal.h>
+#include <sqlite3.h>
 
 #include <QLabel>
 #include <QListWidget>
@@ -131,12 +132,12 @@ private slots:
         QCOMPARE(Info(dlg), T("CopyToPhoneDlg_Info_NoDeviceSelected"));
 
         ClickRow(dlg, 1);
-        QCOMPARE(Info(dlg),
-                 "Memory needed:\t2.00 MB\nMemory free:  \t1.00 MB\n" + T("CopyToPhoneDlg_Info_MemoryNotOK"));
+        QCOMPARE(Info(dlg), "Memory needed:\t2.00 MiB\nMemory free:  \t1.00 MiB\n" +
+                                T("CopyToPhoneDlg_Info_MemoryNotOK"));
         QVERIFY(!CopyButton(dlg)->isEnabled());
         ClickRow(dlg, 0);
         QCOMPARE(Info(dlg),
-                 "Memory needed:\t2.00 MB\nMemory free:  \t10.00 MB\n" + T("CopyToPhoneDlg_Info_MemoryOK"));
+                 "Memory needed:\t2.00 MiB\nMemory free:  \t10.00 MiB\n" + T("CopyToPhoneDlg_Info_MemoryOK"));
         QVERIFY(CopyButton(dlg)->isEnabled());
     }
 
@@ -163,16 +164,65 @@ private slots:
 
     void memoryReportAlignsTheFigures() {
         QCOMPARE(CCopyToPhoneDlg::FormatMemoryReport("Short:", 1.5, "Much longer:", -2.0 / 1024 / 1024, "ok"),
-                 std::string("Short:      \t1.50 MB\nMuch longer:\t-0.00 MB\nok"));
+                 std::string("Short:      \t1.50 MiB\nMuch longer:\t-0.00 MiB\nok"));
     }
 
+    // Figures in mebibytes, named so, with the language's decimal and thousands separators.
     void memoryReportInTheLanguagesNumberFormat() {
         QVERIFY(SetLanguage("Deutsch"));
         QCOMPARE(CCopyToPhoneDlg::FormatMemoryReport("A:", 0.125, "B:", 1234.5, "ok"),
-                 std::string("A:\t0,12 MB\nB:\t1234,50 MB\nok"));
+                 std::string("A:\t0,12 MiB\nB:\t1.234,50 MiB\nok"));
+        QCOMPARE(CCopyToPhoneDlg::FormatMemoryReport("A:", 72344.456, "B:", 1234567.0, "ok"),
+                 std::string("A:\t72.344,46 MiB\nB:\t1.234.567,00 MiB\nok"));
         QVERIFY(SetLanguage("English"));
         QCOMPARE(CCopyToPhoneDlg::FormatMemoryReport("A:", 0.125, "B:", 1234.5, "ok"),
-                 std::string("A:\t0.12 MB\nB:\t1234.50 MB\nok"));
+                 std::string("A:\t0.12 MiB\nB:\t1,234.50 MiB\nok"));
+        QCOMPARE(CCopyToPhoneDlg::FormatMemoryReport("A:", 999.999, "B:", -72344.456, "ok"),
+                 std::string("A:\t1,000.00 MiB\nB:\t-72,344.46 MiB\nok"));
+    }
+
+    // A database without a contact would empty the phone's contact book: the
+    // dialog says so and copies it only when the user confirms.
+    void emptyDatabaseIsCopiedOnlyWhenConfirmed() {
+        const QByteArray path = QFile::encodeName(m_env->Program() + "/last.db");
+        QFile::remove(m_env->Program() + "/last.db");
+        sqlite3* pDb = nullptr;
+        QCOMPARE(sqlite3_open(path.constData(), &pDb), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(pDb, "CREATE TABLE Contact(ContactId); CREATE TABLE ContactDetail(ContactId)",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(pDb);
+        m_env->AddPhone("p", "Name=Phone\nSerialNumber=P1\nFreeMemory=104857600\n");
+        for (const char* pszLanguage : {"Deutsch", "English"}) {
+            QVERIFY(SetLanguage(pszLanguage));
+            CCopyToPhoneDlg shown;
+            shown.show();
+            const QLabel* pLabel = shown.findChild<QLabel*>("1036");
+            QCOMPARE(pLabel->text(), T("CopyToPhoneDlg_Info_Empty"));
+            QVERIFY2(pLabel->heightForWidth(pLabel->width()) <= pLabel->height(), pszLanguage);  // not cut
+        }
+        CCopyToPhoneDlg dlg;
+        dlg.show();
+        const QString base = QFileInfo(m_env->ProgramFiles("*.sem").value(0)).completeBaseName();
+        const QString data = m_env->PhoneData("p");
+
+        m_env->m_boxes.QueueAnswer(MsgAnswer::No);
+        ClickRow(dlg, 0);
+        QTest::mouseClick(CopyButton(dlg), Qt::LeftButton);
+        QCOMPARE(m_env->m_boxes.Count(), 1);
+        QCOMPARE(m_env->m_boxes.Last().text, T("CopyToPhoneDlg_Msg_Empty"));
+        QCOMPARE(m_env->m_boxes.Last().eButtons, MsgButtons::YesNo);
+        QVERIFY(!dlg.IsRunActive());
+        QVERIFY(BackButton(dlg)->isEnabled());
+        QVERIFY(!QFile::exists(data + "/" + base + ".db"));
+
+        m_env->m_boxes.QueueAnswer(MsgAnswer::Yes);
+        m_env->m_boxes.QueueAnswer(MsgAnswer::Yes);  // another phone: stay
+        QTest::mouseClick(CopyButton(dlg), Qt::LeftButton);
+        QTRY_COMPARE(m_env->m_boxes.Count(), 3);
+        QCOMPARE(m_env->m_boxes.Last().text, T("CopyToPhoneDlg_Msg_Finish"));
+        QVERIFY(QFile::exists(data + "/" + base + ".sem"));
+        QTRY_VERIFY(!dlg.IsRunActive());
     }
 
     void copyThenAnswerTheFinishQuestion_data() {

@@ -44,7 +44,8 @@ const std::set<std::string> kTwoStringFormats = {
 // in the middle of a UTF-8 character.
 const std::set<std::string> kLongTexts = {
     qvxtext::kMainDlg_MsgBox_AnalyzeCSVFailed, qvxtext::kMsg_NoUserFolders,
-    qvxtext::kCopyToPhoneDlg_Msg_Incomplete, qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft};
+    qvxtext::kCopyToPhoneDlg_Msg_Incomplete,   qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft,
+    qvxtext::kCopyToPhoneDlg_Msg_Empty,        qvxtext::kCopyToPhoneDlg_Msg_NameTaken};
 
 class ShippedLanguage : public ::testing::TestWithParam<const char*> {
 protected:

@@ -52,6 +52,25 @@ protected:
     }
 };
 
+// The phone replaces its whole contact book with the database it gets: one
+// without a contact goes only when asked for.
+TEST_F(QvxBuildFaults, EmptyDatabaseIsSentOnlyWithAllowEmpty) {
+    qvxtest::WriteFile(dir.File("nobody.csv"), "Name;Firma;Telefon\r\n;;0711 1\r\n");
+    ASSERT_EQ(Run("qvxbuild", {"build", "nobody.csv", "complete.map"}).status, 0);
+    ASSERT_EQ(Contacts(Last()), "0");
+    AddPhone({"Office", "--serial", "O1", "--installed"});
+    const std::string data = program + "/phones/Office/C/Data/Quorvex";
+    Result r = Run("qvxbuild", {"send"});
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_NE(r.err.find("no contact"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--allow-empty"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(data));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+    r = Run("qvxbuild", {"send", "--allow-empty"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 2);
+}
+
 TEST_F(QvxBuildFaults, OddArgumentsEndInAMessageAndAnExitCode) {
     const std::vector<std::string> odd = {"", "-", "--", std::string(5000, 'x'), "/no/such/folder/file"};
     std::vector<std::vector<std::string>> runs;
@@ -136,6 +155,15 @@ TEST_F(QvxBuildFaults, OutputThatMustNotBeWritten) {
     }
     EXPECT_TRUE(qvxtest::ReadFile(Last()) == last);
     EXPECT_EQ(Leftovers(), std::vector<std::string>{"last.db"});
+    // The trace log's files, the one written now and the next one, which a
+    // later run empties whether or not it exists yet.
+    for (const std::string& out :
+         {program + "/QVXWizard.l_0", program + "/QVXWizard.l_1", dir.File("via/QVXWizard.l_1")}) {
+        Result r = Run("qvxbuild", {"build", "more.csv", "complete.map", "--out", out});
+        EXPECT_EQ(r.status, 1) << out << r.err;
+        EXPECT_NE(r.err.find("trace log"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(program + "/QVXWizard.l_1"));
 
     // An existing database is replaced, and keeps its mode.
     ASSERT_EQ(Run("qvxbuild", {"build", "contacts.csv", "complete.map", "--out", "x.db"}).status, 0);

@@ -239,6 +239,32 @@ TEST_F(CopyToPhoneThreadTest, DatabaseWithoutItsSemaphoreFileIsNoFinishedCopy) {
     EXPECT_FALSE(qvxtest::FileExists(OnPhone("lost", semPath)));
 }
 
+// Another program folder sent a database of the same name (the same second)
+// that the phone has not taken in yet: it is never replaced, and the run is
+// no finished copy. The semaphore file on the phone stays the one that
+// describes the database beside it.
+TEST_F(CopyToPhoneThreadTest, FilesOnThePhoneAreNeverReplaced) {
+    world.AddPhone("p", "SerialNumber=S11\n", true);
+    qvxtest::WriteFile(OnPhone("p", dbPath), "other's database");
+    qvxtest::WriteFile(OnPhone("p", semPath), "16");
+    Open("S11");
+    DialogStandIn dialog;
+    Run(dialog);
+    EXPECT_EQ(dialog.codes, (Codes{CB::COPY_ABORTED, CB::END_THREAD}));
+    EXPECT_EQ(worker.GetLastError(), ECONA_FILE_ALREADY_EXIST);
+    EXPECT_EQ(qvxtest::ReadFile(OnPhone("p", dbPath)), "other's database");
+    EXPECT_EQ(qvxtest::ReadFile(OnPhone("p", semPath)), "16");
+
+    // Only the semaphore file's name is taken: this run's database goes again.
+    fs::remove(OnPhone("p", dbPath));
+    DialogStandIn second;
+    Run(second);
+    EXPECT_EQ(second.codes, (Codes{CB::COPY_PROGRESS, CB::COPY_ABORTED, CB::END_THREAD}));
+    EXPECT_EQ(worker.GetIncomplete(), CCopyToPhoneThread::Incomplete::kRemoved);
+    EXPECT_FALSE(qvxtest::FileExists(OnPhone("p", dbPath)));
+    EXPECT_EQ(qvxtest::ReadFile(OnPhone("p", semPath)), "16");
+}
+
 TEST_F(CopyToPhoneThreadTest, DisconnectMidCopy) {
     world.AddPhone("p", "SerialNumber=S6\nDisconnectAfter=100000\n", true);
     Open("S6");

@@ -1,6 +1,8 @@
 // The device service through the connectivity layer, with phones simulated
 // as folders in a temporary phones folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <atomic>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "PhoneTestEnv.h"
 
@@ -218,6 +221,10 @@ TEST_F(DeviceService, CopyFailuresLeaveNothingBehind) {
     EXPECT_TRUE(Listing(m_world.PhonePath("p") + "/C/Data/Quorvex").empty());
 }
 
+// Opening a phone removes only what a killed copy of the program's files
+// provably left: part files of its database and semaphore names, in the
+// folder it writes to, that no running copy holds locked (whatever process
+// number their name carries: a copy in another namespace may have any).
 TEST_F(DeviceService, OpeningAPhoneRemovesWhatKilledCopiesLeft) {
     m_world.AddPhone("p", "SerialNumber=7\n", true);
     const std::string data = m_world.PhonePath("p") + "/C/Data/Quorvex";
@@ -226,29 +233,77 @@ TEST_F(DeviceService, OpeningAPhoneRemovesWhatKilledCopiesLeft) {
     if (child == 0) _exit(0);
     ASSERT_GT(child, 0);
     waitpid(child, nullptr, 0);
-    const std::string dead = std::to_string(child), alive = std::to_string(getpid());
-    qvxtest::WriteFile(data + "/.a.db.part-" + dead + "-0", "stale");
-    qvxtest::WriteFile(m_world.PhonePath("p") + "/C/.b.sem.part-" + dead + "-3", "stale");
-    // A running copy's file, the user's own files and a link stay.
-    qvxtest::WriteFile(data + "/.c.db.part-" + alive + "-1", "running");
-    qvxtest::WriteFile(data + "/notes.part-" + dead + "-0", "user's");
-    qvxtest::WriteFile(data + "/.d.part-x-0", "user's");
+    const std::string dead = std::to_string(child);
+    const std::string db = ".1213524000000_2008-06-15_full.db.part-" + dead + "-0";
+    const std::string sem = ".1213524000000_2008-06-15_full.sem.part-" + dead + "-1";
+    qvxtest::WriteFile(data + "/" + db, "stale");
+    qvxtest::WriteFile(data + "/" + sem, "stale");
+    // A running copy's file (locked), whatever its number says.
+    const std::string running = ".1213524001000_2008-06-15_full.db.part-" + dead + "-2";
+    qvxtest::WriteFile(data + "/" + running, "running");
+    const int held = open((data + "/" + running).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    // Files of the user's named like part files, here and elsewhere on the phone, and a link.
+    const std::vector<std::string> users = {".x.part-2023-07", ".notes.db.part-" + dead + "-0",
+                                            ".1213524000000_2008-06-15_full.txt.part-" + dead + "-0"};
+    for (const std::string& name : users) qvxtest::WriteFile(data + "/" + name, "user's");
+    qvxtest::WriteFile(m_world.PhonePath("p") + "/C/" + db, "user's elsewhere");
+    qvxtest::WriteFile(m_world.PhonePath("p") + "/C/.x.part-2023-07", "user's elsewhere");
     const std::string outside = m_world.Pc() + "/victim";
     qvxtest::WriteFile(outside, "keep");
-    std::filesystem::create_symlink(outside, data + "/.e.db.part-" + dead + "-2");
+    const std::string link = ".1213524002000_2008-06-15_full.db.part-" + dead + "-3";
+    std::filesystem::create_symlink(outside, data + "/" + link);
+
     CONAHANDLE fs = OpenFS("7");
-    EXPECT_EQ(Listing(data),
-              (std::vector<std::string>{".c.db.part-" + alive + "-1", ".d.part-x-0",
-                                        ".e.db.part-" + dead + "-2", "notes.part-" + dead + "-0"}));
-    EXPECT_EQ(Listing(m_world.PhonePath("p") + "/C"), (std::vector<std::string>{"Data", "Quorvex"}));
-    // A file of the phone can be deleted; a link only as itself, never its target.
-    EXPECT_EQ(CONASetCurrentFolder(fs, kDataFolder), CONA_OK);
-    EXPECT_EQ(CONADeleteFile(fs, u".e.db.part-0-0", 0, nullptr), ECONA_FILE_NOT_FOUND);
-    EXPECT_EQ(CONADeleteFile(fs, ToUtf16(".e.db.part-" + dead + "-2").c_str(), 0, nullptr),
-              ECONA_INVALID_NAME);
+    std::vector<std::string> kept = users;
+    kept.push_back(running);
+    kept.push_back(link);
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(Listing(data), kept);
+    EXPECT_EQ(Listing(m_world.PhonePath("p") + "/C"),
+              (std::vector<std::string>{db, ".x.part-2023-07", "Data", "Quorvex"}));
     EXPECT_EQ(qvxtest::ReadFile(outside), "keep");
-    EXPECT_EQ(CONADeleteFile(fs, ToUtf16("notes.part-" + dead + "-0").c_str(), 0, kDataFolder), CONA_OK);
-    EXPECT_FALSE(qvxtest::FileExists(data + "/notes.part-" + dead + "-0"));
+    // Once its copy has ended, the lock is free and the file goes.
+    close(held);
+    OpenFS("7");
+    EXPECT_FALSE(qvxtest::FileExists(data + "/" + running));
+    // A file of the phone can be deleted; a link only as itself, never its target.
+    EXPECT_EQ(CONADeleteFile(fs, u".e.db.part-0-0", 0, kDataFolder), ECONA_FILE_NOT_FOUND);
+    EXPECT_EQ(CONADeleteFile(fs, ToUtf16(link).c_str(), 0, kDataFolder), ECONA_INVALID_NAME);
+    EXPECT_EQ(qvxtest::ReadFile(outside), "keep");
+    EXPECT_EQ(CONADeleteFile(fs, u".x.part-2023-07", 0, kDataFolder), CONA_OK);
+    EXPECT_FALSE(qvxtest::FileExists(data + "/.x.part-2023-07"));
+}
+
+// Two copies of one name at once without CONA_OVERWRITE (two program folders
+// sending in the same second): one arrives, the other is refused, however
+// they overlap; nothing is replaced and no part file stays.
+TEST_F(DeviceService, TwoCopiesOfOneNameNeverReplaceEachOther) {
+    m_world.AddPhone("p", "SerialNumber=7\nCopySpeed=400000\n", true);
+    std::filesystem::create_directories(m_world.Pc() + "/a");
+    std::filesystem::create_directories(m_world.Pc() + "/b");
+    qvxtest::WriteFile(m_world.Pc() + "/a/x.db", std::string(100000, 'a'));
+    qvxtest::WriteFile(m_world.Pc() + "/b/x.db", std::string(100000, 'b'));
+    CONAHANDLE first = OpenFS("7"), second = OpenFS("7");
+    ASSERT_EQ(CONASetCurrentFolder(first, kDataFolder), CONA_OK);
+    ASSERT_EQ(CONASetCurrentFolder(second, kDataFolder), CONA_OK);
+    uint32_t resultA = 0, resultB = 0;
+    std::thread a([&] {
+        resultA = CONACopyFile(first, CONA_DIRECT_PC_TO_PHONE, nullptr,
+                               ToUtf16(m_world.Pc() + "/a/x.db").c_str(), nullptr);
+    });
+    std::thread b([&] {
+        resultB = CONACopyFile(second, CONA_DIRECT_PC_TO_PHONE, nullptr,
+                               ToUtf16(m_world.Pc() + "/b/x.db").c_str(), nullptr);
+    });
+    a.join();
+    b.join();
+    ASSERT_TRUE((resultA == CONA_OK) != (resultB == CONA_OK)) << resultA << " " << resultB;
+    EXPECT_EQ(resultA == CONA_OK ? resultB : resultA, ECONA_FILE_ALREADY_EXIST);
+    const std::string data = m_world.PhonePath("p") + "/C/Data/Quorvex";
+    EXPECT_EQ(qvxtest::ReadFile(data + "/x.db"), std::string(100000, resultA == CONA_OK ? 'a' : 'b'));
+    EXPECT_EQ(Listing(data), std::vector<std::string>{"x.db"});
 }
 
 TEST_F(DeviceService, ListenerCancelsCopyWithoutPartialFile) {

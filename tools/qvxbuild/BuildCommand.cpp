@@ -68,6 +68,27 @@ private:
     std::string m_text;
 };
 
+// Every file of the trace log ("QVXWizard.l_0", "QVXWizard.l_1", ...) in its
+// folder, also reached another way: the log moves on to the next one and
+// empties it, whether it exists yet or not.
+bool IsTraceLogFile(const std::string& out) {
+    const std::string log = qvxplatform::GetTraceLogFile("QVXWizard.l_0");
+    const size_t logSlash = log.rfind('/');
+    if (log.empty() || logSlash == std::string::npos) return false;
+    const size_t slash = out.rfind('/');
+    const std::string name = slash == std::string::npos ? out : out.substr(slash + 1);
+    const std::string stem = log.substr(logSlash + 1, log.size() - logSlash - 2);  // "QVXWizard.l_"
+    if (name.size() != stem.size() + 1 || name.compare(0, stem.size(), stem) != 0 || name.back() < '0' ||
+        name.back() > '9')
+        return false;
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : out.substr(0, slash);
+    const std::string logFolder = logSlash == 0 ? "/" : log.substr(0, logSlash);
+    struct stat here {
+    }, there{};
+    return stat(parent.c_str(), &here) == 0 && stat(logFolder.c_str(), &there) == 0 &&
+           here.st_dev == there.st_dev && here.st_ino == there.st_ino;
+}
+
 // Why `out` may not be written, or "" when it may: it must not be empty,
 // name an input file (also through a link), or be anything but a regular
 // file; an existing file must be a database, which is replaced in one step.
@@ -78,6 +99,8 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     if (CQVXDBBuilder::IsOwnFileName(out))
         return std::string(out) +
                " is a file the program keeps for itself (a build without --out makes last.db)";
+    if (IsTraceLogFile(out))
+        return std::string(out) + " is a trace log file of the program, which a later run empties";
     struct stat target {};
     if (lstat(out, &target) != 0) return errno == ENOENT ? "" : std::string(out) + ": " + strerror(errno);
     if (S_ISDIR(target.st_mode)) return std::string(out) + " is a folder";

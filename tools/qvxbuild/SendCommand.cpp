@@ -1,4 +1,4 @@
-// qvxbuild send [--phone NAME|SERIAL] [--install]
+// qvxbuild send [--phone NAME|SERIAL] [--install] [--allow-empty]
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -10,6 +10,7 @@
 #include "Commands.h"
 #include "Options.h"
 #include "ProgressLine.h"
+#include "database/DatabaseCounts.h"
 #include "database/QVXDBBuilder.h"
 #include "threads/CallbackReceiver.h"
 #include "transfer/CopyToPhoneThread.h"
@@ -36,6 +37,11 @@ public:
                     m_reason =
                         "the semaphore file could not be copied, and the database could not be removed "
                         "from the phone";
+                else if (m_worker.GetLastError() == ECONA_FILE_ALREADY_EXIST)
+                    m_reason =
+                        "a database of the same name is already on the phone, not yet taken in (perhaps "
+                        "from a copy started at the same time elsewhere); it was not replaced, try again "
+                        "in a few seconds";
                 else if (m_worker.GetLastError() == ECONA_MEMORY_FULL)
                     m_reason = "the phone ran out of memory during the copy";
                 else
@@ -94,6 +100,22 @@ std::string PhoneName(const CONA_DEVICE_RECORD& record) {
     return name.empty() ? CPhoneSession::DeviceSerial(record) : name;
 }
 
+// Mebibytes with two decimals and thousands separators: "72,344.46 MiB".
+std::string MebibytesText(double dMiB) {
+    char figure[64];
+    snprintf(figure, sizeof figure, "%.2f", dMiB);
+    const std::string digits = figure;
+    const size_t point = digits.find('.');
+    if (point == std::string::npos) return digits + " MiB";
+    const size_t first = digits[0] == '-' ? 1 : 0;
+    std::string text = digits.substr(0, first);
+    for (size_t i = first; i < point; ++i) {
+        if (i > first && (point - i) % 3 == 0) text += ',';
+        text += digits[i];
+    }
+    return text + digits.substr(point) + " MiB";
+}
+
 int Fail(const std::string& reason) {
     fprintf(stderr, "qvxbuild send: %s\n", reason.c_str());
     return EXIT_SEND_FAILED;
@@ -102,9 +124,13 @@ int Fail(const std::string& reason) {
 int Send(int argc, char** argv) {
     const char* wanted = nullptr;
     bool install = false;
+    bool allowEmpty = false;
     std::vector<const char*> none;
-    const int refused = ReadOptions(
-        "send", argc, argv, {{"--phone", &wanted, nullptr}, {"--install", nullptr, &install}}, none, 0);
+    const int refused = ReadOptions("send", argc, argv,
+                                    {{"--phone", &wanted, nullptr},
+                                     {"--install", nullptr, &install},
+                                     {"--allow-empty", nullptr, &allowEmpty}},
+                                    none, 0);
     if (refused >= 0) return refused;
     PrepareLanguage(nullptr);
     if (!CheckUserDataFolder("send")) return EXIT_SEND_FAILED;
@@ -119,6 +145,13 @@ int Send(int argc, char** argv) {
         return Fail(session.NoDatabaseToLend() ? "there is no last.db to send; build one first"
                                                : session.LendFailure());
     }
+    // The phone replaces its whole contact book with the database it gets.
+    DatabaseCounts counts;
+    const char* lent = session.Database().GetDBFilePath();
+    if (!allowEmpty && lent != nullptr && CountDatabase(lent, counts) && counts.nContacts == 0)
+        return Fail(
+            "last.db holds no contact: the phone would replace its whole contact book with it and so "
+            "empty it; nothing was sent (run again with --allow-empty to send it all the same)");
 
     session.OpenDeviceManager();
     session.RefreshDevices();
@@ -147,10 +180,8 @@ int Send(int argc, char** argv) {
     CPhoneSession::MemoryReport memory;
     session.CheckMemory(memory);
     if (!memory.bFits) {
-        char text[160];
-        snprintf(text, sizeof text, "the phone has too little free memory: needed %.2f MB, free %.2f MB",
-                 memory.dNeededMB, memory.dFreeMB);
-        return Fail(text);
+        return Fail("the phone has too little free memory: needed " + MebibytesText(memory.dNeededMB) +
+                    ", free " + MebibytesText(memory.dFreeMB));
     }
 
     InstallInterruptHandler();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
@@ -84,50 +85,80 @@ void ComputeMemory(const PhoneInfo& info, int64_t& free, int64_t& total) {
     if (total < free) total = free;
 }
 
-// ".<name>.part-<pid>-<n>", the name of a copy under way; the pid of its writer.
-bool IsPartFileName(std::string_view name, pid_t& pid) {
-    if (name.size() < 2 || name.front() != '.') return false;
-    const size_t mark = name.rfind(".part-");
-    if (mark == std::string_view::npos || mark < 2) return false;
-    std::string_view rest = name.substr(mark + 6);
-    const size_t dash = rest.find('-');
-    if (dash == std::string_view::npos || dash == 0 || dash > 9 || dash + 1 == rest.size()) return false;
-    int64_t value = 0, counter = 0;
-    if (!ParseCount(rest.substr(0, dash), value) || !ParseCount(rest.substr(dash + 1), counter)) return false;
-    if (value <= 0) return false;
-    pid = static_cast<pid_t>(value);
-    return true;
+// The phone folder the program's databases go to, below the phone's folder.
+constexpr char kDataFolder[] = "C/Data/Quorvex";
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Removes the part files of writers that are gone, in the folder `dir` and
-// below it; links are never followed.
-void RemoveStaleParts(int dir, int depth) {
-    DIR* d = fdopendir(dir);
-    if (!d) {
-        close(dir);
-        return;
-    }
-    while (dirent* e = readdir(d)) {
-        const std::string_view name = e->d_name;
-        if (name == "." || name == "..") continue;
-        struct stat st {};
-        if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        pid_t pid = 0;
-        if (S_ISDIR(st.st_mode) && depth < 16) {
-            const int sub = openat(dirfd(d), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub >= 0) RemoveStaleParts(sub, depth + 1);
-        } else if (S_ISREG(st.st_mode) && IsPartFileName(name, pid) && kill(pid, 0) != 0 && errno == ESRCH) {
-            unlinkat(dirfd(d), e->d_name, 0);
-        }
-    }
-    closedir(d);
+// ".<seconds>000_YYYY-MM-DD_full.db.part-<p>-<n>" (or ".sem"): the part file
+// of a database or semaphore file the program sends. Nothing else is taken
+// for a part file of ours, whatever its name looks like.
+bool IsOwnPartFileName(std::string_view name) {
+    if (name.size() < 2 || name.front() != '.') return false;
+    name.remove_prefix(1);
+    const size_t mark = name.rfind(".part-");
+    if (mark == std::string_view::npos) return false;
+    std::string_view counters = name.substr(mark + 6);
+    const size_t dash = counters.find('-');
+    if (dash == std::string_view::npos || !AllDigits(counters.substr(0, dash)) ||
+        !AllDigits(counters.substr(dash + 1)))
+        return false;
+    std::string_view file = name.substr(0, mark);
+    if (file.ends_with(".db"))
+        file.remove_suffix(3);
+    else if (file.ends_with(".sem"))
+        file.remove_suffix(4);
+    else
+        return false;
+    // "<digits>000_YYYY-MM-DD_full"
+    constexpr std::string_view kTail = "_full";
+    if (!file.ends_with(kTail)) return false;
+    file.remove_suffix(kTail.size());
+    const size_t under = file.find('_');
+    if (under == std::string_view::npos || under < 4 || !AllDigits(file.substr(0, under)) ||
+        file.substr(under - 3, 3) != "000")
+        return false;
+    const std::string_view date = file.substr(under + 1);
+    return date.size() == 10 && AllDigits(date.substr(0, 4)) && date[4] == '-' &&
+           AllDigits(date.substr(5, 2)) && date[7] == '-' && AllDigits(date.substr(8, 2));
+}
+
+// The writer of a part file holds an exclusive flock on it from creating it
+// until it is renamed or removed; a lock that can be taken proves the writer
+// gone, in whatever process namespace it ran. The name must still be the
+// locked file, so that a file put there meanwhile is never removed.
+void RemoveIfUnlocked(int dir, const char* name) {
+    const int fd = openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat held {
+    }, named{};
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino)
+        unlinkat(dir, name, 0);
+    close(fd);
 }
 
 }  // namespace
 
 void RemoveStalePartFiles(const std::string& phonePath) {
     const int root = open(phonePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (root >= 0) RemoveStaleParts(root, 0);
+    if (root < 0) return;
+    const int dir = OpenBeneath(root, kDataFolder);
+    close(root);
+    if (dir < 0) return;
+    DIR* d = fdopendir(dir);
+    if (!d) {
+        close(dir);
+        return;
+    }
+    while (dirent* e = readdir(d)) {
+        if (IsOwnPartFileName(e->d_name)) RemoveIfUnlocked(dirfd(d), e->d_name);
+    }
+    closedir(d);
 }
 
 bool ResolvePhonePath(const PhonePath& current, std::string_view text, PhonePath& out) {
@@ -435,16 +466,31 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
         if (fstatat(dir, t.name.c_str(), &tst, 0) == 0 && (!t.overwrite || S_ISDIR(tst.st_mode))) {
             return fail(ECONA_FILE_ALREADY_EXIST);
         }
-        // The file appears under its name only once complete.
-        const std::string part = "." + t.name + ".part-" + std::to_string(getpid()) + "-" +
-                                 std::to_string(g_tempCounter.fetch_add(1));
-        out = openat(dir, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (out < 0) {
-            const int err = errno;
-            if (gone()) return fail(ECONA_CONNECTION_LOST);
-            return fail(err == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);
+        // The file appears under its name only once complete. Its part file
+        // is locked for its whole life (see RemoveStalePartFiles); one
+        // removed before the lock was taken is made anew.
+        for (int attempt = 0; out < 0; ++attempt) {
+            const std::string part = "." + t.name + ".part-" + std::to_string(getpid()) + "-" +
+                                     std::to_string(g_tempCounter.fetch_add(1));
+            out = openat(dir, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (out < 0) {
+                const int err = errno;
+                if (err == EEXIST && attempt < 16) continue;  // a name of another namespace's writer
+                if (gone()) return fail(ECONA_CONNECTION_LOST);
+                return fail(err == ENOSPC ? ECONA_MEMORY_FULL : ECONA_FAILED);
+            }
+            temp = part;
+            struct stat held {
+            }, named{};
+            if (flock(out, LOCK_EX) != 0 || fstat(out, &held) != 0) return fail(ECONA_FAILED);
+            if (fstatat(dir, part.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != held.st_dev ||
+                named.st_ino != held.st_ino) {
+                temp.clear();  // the name is no longer this file's
+                close(out);
+                out = -1;
+                if (attempt >= 16) return fail(ECONA_FAILED);
+            }
         }
-        temp = part;
     }
 
     const std::u16string name16 = qvxconn::ToUtf16(t.name);
@@ -487,7 +533,20 @@ uint32_t FsSession::Run(const Transfer& t, const PhoneInfo& info) {
         out = -1;
         if (gone()) return fail(ECONA_CONNECTION_LOST);
         if (!closed) return fail(ECONA_FAILED);
-        if (renameat(dir, temp.c_str(), dir, t.name.c_str()) != 0) return fail(ECONA_FAILED);
+        // Without CONA_OVERWRITE the name must still be free now: another
+        // writer may have put its file there since the check above.
+        if (!t.overwrite) {
+            if (renameat2(dir, temp.c_str(), dir, t.name.c_str(), RENAME_NOREPLACE) != 0) {
+                if (errno == EEXIST) return fail(ECONA_FILE_ALREADY_EXIST);
+                if (errno != EINVAL && errno != ENOSYS) return fail(ECONA_FAILED);
+                // A file system without that flag: a new link fails just as well on a taken name.
+                if (linkat(dir, temp.c_str(), dir, t.name.c_str(), 0) != 0)
+                    return fail(errno == EEXIST ? ECONA_FILE_ALREADY_EXIST : ECONA_FAILED);
+                unlinkat(dir, temp.c_str(), 0);
+            }
+        } else if (renameat(dir, temp.c_str(), dir, t.name.c_str()) != 0) {
+            return fail(ECONA_FAILED);
+        }
         close(dir);
     }
     return CONA_OK;

@@ -75,14 +75,24 @@ protected:
     }
 };
 
-// A figure in megabytes with two decimals, rounded as printf does, with the
-// decimal mark of the current language ("0,12 MB" in German).
-std::string MegabytesText(double dMB) {
+// A figure in mebibytes with two decimals, rounded as printf does (so a
+// phone that told nothing shows -0,00), with the separators of the current
+// language ("1.234,50 MiB" in German, "1,234.50 MiB" in English).
+std::string MebibytesText(double dMiB) {
     char szFigure[64];
-    snprintf(szFigure, sizeof szFigure, "%.2f MB", dMB);
-    QString text = QString::fromLatin1(szFigure);
+    snprintf(szFigure, sizeof szFigure, "%.2f", dMiB);
     const QString code = qvxui::QtLocaleCode(GetCurrentLanguageName());
-    if (!code.isEmpty()) text.replace(QLatin1Char('.'), QLocale(code).decimalPoint());
+    const QLocale locale = code.isEmpty() ? QLocale::c() : QLocale(code);
+    const QString figure = QString::fromLatin1(szFigure);
+    const qsizetype nPoint = figure.indexOf(QLatin1Char('.'));
+    if (nPoint < 0) return figure.toStdString() + " MiB";  // not a number
+    const qsizetype nFirstDigit = figure.startsWith(QLatin1Char('-')) ? 1 : 0;
+    QString text = figure.left(nFirstDigit);
+    for (qsizetype i = nFirstDigit; i < nPoint; ++i) {
+        if (i > nFirstDigit && (nPoint - i) % 3 == 0) text += locale.groupSeparator();
+        text += figure[i];
+    }
+    text += locale.decimalPoint() + figure.mid(nPoint + 1) + QStringLiteral(" MiB");
     return text.toStdString();
 }
 
@@ -190,10 +200,23 @@ void CCopyToPhoneDlg::ShowContents() {
         m_pContents->clear();
         return;
     }
+    if (counts.nContacts == 0) {
+        m_pContents->setText(qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Info_Empty));
+        return;
+    }
     const QLocale locale;
     m_pContents->setText(qvxui::FromLocalText(FormatTextWithStrings(
         GetText(qvxtext::kCopyToPhoneDlg_Info_Contents, qvxui::kTextBuffer),
         locale.toString(counts.nContacts).toStdString(), locale.toString(counts.nDetails).toStdString())));
+}
+
+bool CCopyToPhoneDlg::ConfirmEmptyDatabase() {
+    // The phone replaces its whole contact book with what it receives; a
+    // file that cannot be counted is left to the phone to judge.
+    const char* pszPath = m_session.Database().GetDBFilePath();
+    DatabaseCounts counts;
+    if (pszPath == nullptr || !CountDatabase(pszPath, counts) || counts.nContacts > 0) return true;
+    return qvxui::AskYesNo(this, qvxui::LanguageText(qvxtext::kCopyToPhoneDlg_Msg_Empty, 1025));
 }
 
 void CCopyToPhoneDlg::SetCopyButtonState(bool bRun) {
@@ -354,10 +377,10 @@ std::string CCopyToPhoneDlg::FormatMemoryReport(const std::string& neededLabel, 
     std::string report;
     char szLine[600];
     snprintf(szLine, sizeof szLine, "%-*s\t%s", nWidth, neededLabel.c_str(),
-             MegabytesText(dNeededMB).c_str());
+             MebibytesText(dNeededMB).c_str());
     report += szLine;
     report += "\n";
-    snprintf(szLine, sizeof szLine, "%-*s\t%s", nWidth, freeLabel.c_str(), MegabytesText(dFreeMB).c_str());
+    snprintf(szLine, sizeof szLine, "%-*s\t%s", nWidth, freeLabel.c_str(), MebibytesText(dFreeMB).c_str());
     report += szLine;
     report += "\n";
     report += verdict;
@@ -385,7 +408,9 @@ void CCopyToPhoneDlg::OnButtonCopy() {
     } else if (!m_bRunActive.load()) {
         const int nRow = m_pDeviceList->currentRow();
         const CONA_DEVICE_RECORD* pDevice = nRow >= 0 ? m_session.Device(static_cast<size_t>(nRow)) : nullptr;
-        if (pDevice != nullptr) {
+        if (pDevice != nullptr && !ConfirmEmptyDatabase()) {
+            LOG_INFO(qvxlog::Cpy2Ph, "OnButtonCopy() an empty database is not copied");
+        } else if (pDevice != nullptr) {
             SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Copy));
             m_nDots = 0;
             SetCopyButtonState(true);
@@ -465,11 +490,12 @@ void CCopyToPhoneDlg::OnAbortCopy() {
     SetInfoText(GetText(qvxtext::kCopyToPhoneDlg_Info_Abort));
     // The database without its semaphore file is no finished copy either.
     const CCopyToPhoneThread::Incomplete eIncomplete = m_Worker.GetIncomplete();
-    const char* pszKey = eIncomplete == CCopyToPhoneThread::Incomplete::kRemoved
-                             ? qvxtext::kCopyToPhoneDlg_Msg_Incomplete
-                         : eIncomplete == CCopyToPhoneThread::Incomplete::kLeftOnPhone
-                             ? qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft
-                             : qvxtext::kCopyToPhoneDlg_Msg_Abort;
+    const char* pszKey =
+        eIncomplete == CCopyToPhoneThread::Incomplete::kRemoved ? qvxtext::kCopyToPhoneDlg_Msg_Incomplete
+        : eIncomplete == CCopyToPhoneThread::Incomplete::kLeftOnPhone
+            ? qvxtext::kCopyToPhoneDlg_Msg_IncompleteLeft
+        : m_Worker.GetLastError() == ECONA_FILE_ALREADY_EXIST ? qvxtext::kCopyToPhoneDlg_Msg_NameTaken
+                                                              : qvxtext::kCopyToPhoneDlg_Msg_Abort;
     qvxui::MessageBox(this, qvxui::LanguageText(pszKey, 1025), qvxui::MsgIcon::Information,
                       qvxui::MsgButtons::Ok);
     m_pProgress->setValue(0);

@@ -64,6 +64,9 @@ public:
     void UpdateTexts();
     // What the database to copy holds: its contacts and details.
     void ShowContents();
+    // False when the database holds no contact and the user declines to
+    // empty the phone's contact book with it.
+    bool ConfirmEmptyDatabase();
     void RefreshDeviceList();
     void OnDeviceSelected();
     // The memory check of the selected phone: 1 when done, 0 without an
