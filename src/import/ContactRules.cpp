@@ -353,9 +353,11 @@ bool CContactRules::AppendDetails(const CDataRow* pRow, int nColumn, CDetailsOut
     if (nColumn < 0 || nColumn >= GetColumnCount()) return false;
     const Column& column = m_columns[static_cast<size_t>(nColumn)];
     if (column.nGroup >= 0) {
-        // The keys the row's earlier columns of the group take, without their rows.
         out.m_keys.Clear();
         out.m_nextFree.Clear();
+    }
+    if (column.nInGroup > 0 && !Cell(pRow, nColumn).empty()) {
+        // The keys the row's earlier columns of the group take, without their rows.
         const size_t nRows = out.rows.size();
         const size_t nNotStored = out.notStored.size();
         const std::vector<int>& group = m_groups[static_cast<size_t>(column.nGroup)];
