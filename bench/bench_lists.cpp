@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "database/QVXDBBuilder.h"
 #include "import/CSVParser.h"
@@ -68,9 +69,13 @@ int main(int argc, char** argv) {
     CImportSession session(dir);
     session.SetTallyRows(true);
     auto start = Clock::now();
-    const bool bChosen = session.SetCSVFile(csv) == CSV_STATE_CHOSEN &&
-                         session.SetMappingFile(map) == MAPPING_STATE_CHOSEN && session.Analyse(false) == 0;
-    session.DropUnfitMapping();
+    bool bChosen =
+        session.SetCSVFile(csv) == CSV_STATE_CHOSEN && session.SetMappingFile(map) == MAPPING_STATE_CHOSEN;
+    if (bChosen) {
+        AnalysisOutcome outcome = session.Analyse(false);
+        bChosen = outcome.nResult == 0;
+        session.ApplyAnalysis(std::move(outcome));
+    }
     const double dAnalyse = MsSince(start);
     if (!bChosen || session.MappingState() != MAPPING_STATE_COMPLETE || session.Tally() == nullptr) {
         fprintf(stderr, "bench_lists: the analysis failed\n");

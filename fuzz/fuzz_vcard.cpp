@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parser.SetCSVFileName(path.c_str());
     parser.SetTable(&table);
     if (parser.AnalyzeCsvData() != 0) return 0;
-    const CVCardReader* reader = parser.GetVCardReader();
+    const auto* reader = dynamic_cast<const CVCardReader*>(parser.Reader());
     if (reader == nullptr) __builtin_trap();
     // Unreadable cards are cards, named by ascending first lines.
     const std::vector<int>& lines = parser.GetMismatchedLines();
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parser.ParseData(2);
     if (table.GetRowCount() != rows) __builtin_trap();
     // The built-in mapping always makes the table complete.
-    if (!ApplyVCardMapping(*reader, table) || !MappingFitsTable(table, nColumns)) __builtin_trap();
+    if (!reader->ApplyBuiltInMapping(table) || !MappingFitsTable(table, nColumns)) __builtin_trap();
     parser.ReleaseLines();
     return 0;
 }

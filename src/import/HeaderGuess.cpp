@@ -1,5 +1,6 @@
 #include "import/HeaderGuess.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -8,22 +9,36 @@
 
 namespace {
 
+// How a word of a rule fits a word of the header.
+enum class Fit { kNone, kInside, kWhole };
+
 // A word of a rule: "w" is a whole word, "w*" begins a word, "*w" ends one,
 // "*w*" is anywhere in it (German joins words: "Mobiltelefon", "Privatadresse").
-bool WordMatches(std::string_view pattern, std::string_view word) {
+// A pattern that meets the whole word fits whole, else only inside it.
+Fit WordFits(std::string_view pattern, std::string_view word) {
     const bool bStart = !pattern.empty() && pattern.front() == '*';
     const bool bEnd = pattern.size() > 1 && pattern.back() == '*';
     if (bStart) pattern.remove_prefix(1);
     if (bEnd) pattern.remove_suffix(1);
-    if (bStart && bEnd) return word.find(pattern) != std::string_view::npos;
-    if (bStart) return word.size() >= pattern.size() && word.substr(word.size() - pattern.size()) == pattern;
-    if (bEnd) return word.substr(0, pattern.size()) == pattern;
-    return word == pattern;
+    if (word == pattern) return Fit::kWhole;
+    bool bFits = false;
+    if (bStart && bEnd)
+        bFits = word.find(pattern) != std::string_view::npos;
+    else if (bStart)
+        bFits = word.size() >= pattern.size() && word.substr(word.size() - pattern.size()) == pattern;
+    else if (bEnd)
+        bFits = word.substr(0, pattern.size()) == pattern;
+    return bFits ? Fit::kInside : Fit::kNone;
 }
+
+// Words whose meaning depends on the file: a rule of them is never sure.
+constexpr bool kMaybe = false;
+constexpr bool kSure = true;
 
 struct Rule {
     const char* pszCode;
     NameKind name;
+    bool bSure;
     std::vector<std::string_view> any;   // one of these words
     std::vector<std::string_view> also;  // and, when not empty, one of these
 };
@@ -31,12 +46,15 @@ struct Rule {
 // In order, the first rule that fits wins: the words that make a column a
 // label, a type or a reading aid come first ("Phone 1 - Label", "Given Name
 // Yomi"), then those that carry a phone or e-mail value over words that
-// also occur in other headers ("E-mail Address", "Company Main Phone").
+// also occur in other headers ("E-mail Address", "Company Main Phone",
+// "Mailadresse privat"), then the words beside "name" or "address" that are
+// about someone or something else, and the name's words last but one.
 const std::vector<Rule>& Rules() {
     using namespace qvxcode;
     static const std::vector<Rule> rules = {
         {kHidden,
          NameKind::kNone,
+         kSure,
          {"label",
           "labels",
           "type",
@@ -71,63 +89,95 @@ const std::vector<Rule>& Rules() {
           "gruppen",
           "membership"},
          {}},
-        {kHidden, NameKind::kNone, {"display", "angezeigter", "anzeigename"}, {"*email*", "mail"}},
-        {kEmail, NameKind::kNone, {"*email*", "mail", "mails"}, {}},
+        {kHidden, NameKind::kNone, kSure, {"display", "angezeigter", "anzeigename"}, {"*email*", "mail"}},
+        // "Voicemail" holds "email".
+        {kPhone, NameKind::kNone, kSure, {"voicemail", "voice"}, {}},
+        // German compounds that say it whole are sure ("Handynummer").
+        {kEmail,
+         NameKind::kNone,
+         kSure,
+         {"*email*", "mail*", "*mail", "mails", "mailadresse", "emailadresse"},
+         {}},
         {kPhone,
          NameKind::kNone,
-         {"phone*",   "*phone",      "telefon*", "*telefon", "tel",  "telephone", "mobile",
-          "mobil*",   "handy*",      "cell",     "cellular", "fax*", "*fax",      "pager*",
-          "callback", "rückmeldung", "isdn",     "tty",      "tdd",  "*rufnummer"},
+         kSure,
+         {"phone*",    "*phone",     "telefon*",      "*telefon",    "tel",         "telephone",
+          "mobile",    "mobil*",     "handy*",        "cell",        "cellular",    "fax*",
+          "*fax",      "pager*",     "callback",      "rückmeldung", "isdn",        "tty",
+          "tdd",       "*rufnummer", "telefonnummer", "handynummer", "mobilnummer", "mobilfunknummer",
+          "faxnummer", "festnetz*",  "durchwahl",     "natel"},
          {}},
-        {kOther, NameKind::kNone, {"web", "website*", "webseite*", "homepage", "url", "www"}, {}},
-        // Words that sit beside "name" or "address" but are about someone
-        // or something else.
+        {kOther, NameKind::kNone, kSure, {"web*", "homepage*", "url", "www", "internetadresse"}, {}},
         {kHidden,
          NameKind::kNone,
-         {"messenger", "screen", "im", "assistant", "assistent*", "manager", "managers", "vorgesetzt*",
-          "spouse", "partner", "maiden", "geburtsname", "short", "symbol", "referred", "empfohlen", "file",
-          "dateiname"},
+         kSure,
+         {"messenger",   "screen",    "im",       "assistant", "assistent*",  "manager", "managers",
+          "vorgesetzt*", "spouse",    "*partner", "maiden",    "geburtsname", "short",   "symbol",
+          "referred",    "empfohlen", "file",     "dateiname", "ip",          "user",    "username",
+          "benutzer*",   "account",   "konto",    "login"},
          {}},
+        {kOther, NameKind::kPrefix, kSure, {"prefix", "prefixes", "präfix", "namenspräfix"}, {}},
+        {kOther, NameKind::kSuffix, kSure, {"suffix", "suffixes", "namenssuffix", "namenszusatz"}, {}},
         {kOther,
          NameKind::kNone,
-         {"nickname",  "nick",       "spitzname", "prefix",     "prefixes",   "suffix",       "suffixes",
-          "anrede",    "salutation", "title",     "titel",      "position",   "location",     "department",
-          "abteilung", "job",        "beruf",     "profession", "occupation", "arbeitstitel", "unit"},
+         kSure,
+         {"nickname", "nick", "spitzname", "anrede", "salutation", "department", "abteilung", "job", "beruf",
+          "profession", "occupation", "arbeitstitel"},
          {}},
+        {kOther, NameKind::kNone, kMaybe, {"title", "titel", "position", "location", "unit"}, {}},
         {kCompany,
          NameKind::kNone,
+         kSure,
          {"company", "firma", "firmenname", "organization", "organisation", "organizationname",
           "organisationsname", "unternehmen", "employer", "arbeitgeber"},
          {}},
         {kLocation,
          NameKind::kNone,
-         {"street*",  "*street",   "strasse*",      "*strasse", "address*", "*address", "adresse*",
-          "*adresse", "anschrift", "city",          "stadt",    "ort",      "wohnort",  "postal*",
-          "zip*",     "postcode",  "*postleitzahl", "plz",      "country",  "land",     "bundesland",
-          "state",    "region",    "kanton",        "county",   "province", "provinz",  "pobox",
-          "box",      "postfach",  "postofficebox"},
+         kSure,
+         {"street*",  "*street",    "strasse*",   "*strasse",      "address*", "*address",     "adresse*",
+          "*adresse", "*anschrift", "hausnummer", "hausnr",        "city",     "stadt",        "wohnort",
+          "postal*",  "zip*",       "postcode",   "*postleitzahl", "plz",      "country",      "bundesland",
+          "kanton",   "province",   "provinz",    "pobox",         "postfach", "postofficebox"},
          {}},
-        {kLocation, NameKind::kNone, {"post"}, {"code", "box"}},
+        {kLocation, NameKind::kNone, kMaybe, {"ort", "land", "state", "region", "county", "box"}, {}},
+        {kLocation, NameKind::kNone, kSure, {"post"}, {"code", "box"}},
+        // "Weitere Vornamen": given names after the first.
+        {kName,
+         NameKind::kMiddle,
+         kSure,
+         {"weitere", "andere", "zweiter", "zweite"},
+         {"vorname", "vornamen"}},
+        {kName, NameKind::kMiddle, kSure, {"middlename", "additionalnames"}, {}},
+        {kName, NameKind::kMiddle, kSure, {"middle", "additional"}, {"name", "names"}},
         {kName,
          NameKind::kGiven,
+         kSure,
          {"vorname", "vornamen", "firstname", "givenname", "givennames", "forename"},
          {}},
-        {kName, NameKind::kGiven, {"first", "given"}, {"name", "names"}},
-        {kName, NameKind::kMiddle, {"middlename", "additionalnames"}, {}},
-        {kName, NameKind::kMiddle, {"middle", "additional"}, {"name", "names"}},
+        {kName, NameKind::kGiven, kSure, {"first", "given"}, {"name", "names"}},
         {kName,
          NameKind::kFamily,
+         kSure,
          {"nachname", "familienname", "zuname", "surname", "lastname", "familyname"},
          {}},
-        {kName, NameKind::kFamily, {"last", "family"}, {"name", "names"}},
+        {kName, NameKind::kFamily, kSure, {"last", "family"}, {"name", "names"}},
         {kName,
          NameKind::kWhole,
-         {"name", "names", "fullname", "displayname", "anzeigename", "kontaktname"},
+         kSure,
+         {"fullname", "displayname", "anzeigename", "kontaktname", "vollname"},
          {}},
+        {kName,
+         NameKind::kWhole,
+         kSure,
+         {"full", "display", "vollständiger", "vollstaendiger", "ganzer", "complete"},
+         {"name"}},
+        // A lone "Name" is the whole name, or the family name beside "Vorname".
+        {kName, NameKind::kWhole, kMaybe, {"name", "names"}, {}},
         {kOther,
          NameKind::kNone,
+         kSure,
          {"note", "notes", "notiz*", "bemerkung*", "comment*", "kommentar*", "anmerkung*", "memo", "birthday",
-          "geburtstag", "birth", "geburts*", "custom", "benutzerdef*"},
+          "geburtstag", "birth", "geburts*", "anniversary", "jahrestag", "custom", "benutzerdef*"},
          {}},
     };
     return rules;
@@ -177,11 +227,12 @@ std::vector<std::string> HeaderWords(std::string_view header) {
     return words;
 }
 
-bool AnyWordMatches(const std::vector<std::string_view>& patterns, const std::vector<std::string>& words) {
+// How well one of the patterns fits one of the words: the best fit.
+Fit BestFit(const std::vector<std::string_view>& patterns, const std::vector<std::string>& words) {
+    Fit best = Fit::kNone;
     for (std::string_view pattern : patterns)
-        for (const std::string& word : words)
-            if (WordMatches(pattern, word)) return true;
-    return false;
+        for (const std::string& word : words) best = std::max(best, WordFits(pattern, word));
+    return best;
 }
 
 }  // namespace
@@ -189,55 +240,113 @@ bool AnyWordMatches(const std::vector<std::string_view>& patterns, const std::ve
 HeaderGuess GuessHeader(std::string_view header) {
     const std::vector<std::string> words = HeaderWords(header);
     for (const Rule& rule : Rules()) {
-        if (AnyWordMatches(rule.any, words) && (rule.also.empty() || AnyWordMatches(rule.also, words)))
-            return {rule.pszCode, rule.name};
+        const Fit any = BestFit(rule.any, words);
+        if (any == Fit::kNone) continue;
+        const Fit also = rule.also.empty() ? Fit::kWhole : BestFit(rule.also, words);
+        if (also == Fit::kNone) continue;
+        return {rule.pszCode, rule.name, rule.bSure && any == Fit::kWhole && also == Fit::kWhole};
     }
     return {};
 }
 
-std::vector<CodeOrigin> CompleteCodes(const std::vector<std::string>& headers,
-                                      std::vector<std::string>& codes) {
+namespace {
+
+bool IsNamePart(NameKind name) {
+    return name == NameKind::kGiven || name == NameKind::kMiddle || name == NameKind::kFamily;
+}
+
+}  // namespace
+
+std::vector<StartColumn> CompleteCodes(const std::vector<std::string>& headers,
+                                       std::vector<std::string>& codes) {
     using namespace qvxcode;
     codes.resize(headers.size());
-    std::vector<CodeOrigin> origins(headers.size(), CodeOrigin::kKnown);
+    const size_t nNone = headers.size();
+    std::vector<StartColumn> columns(headers.size());
     std::vector<HeaderGuess> guesses(headers.size());
     bool bCompany = false;
-    bool bKnownName = false;
     bool bGiven = false;
     bool bFamily = false;
+    bool bKnownGiven = false;
+    bool bKnownFamily = false;
+    // The guessed whole name that is the name: the first sure one, else the first.
+    size_t nWhole = nNone;
     for (size_t j = 0; j < headers.size(); ++j) {
+        const HeaderGuess guess = GuessHeader(headers[j]);
+        guesses[j] = guess;
         if (!codes[j].empty()) {
             bCompany = bCompany || codes[j] == kCompany;
-            bKnownName = bKnownName || codes[j] == kName;
+            if (codes[j] == kName && guess.pszCode != nullptr && std::string_view(guess.pszCode) == kName) {
+                columns[j].name = guess.name;
+                bKnownGiven = bKnownGiven || guess.name == NameKind::kGiven;
+                bKnownFamily = bKnownFamily || guess.name == NameKind::kFamily;
+            }
             continue;
         }
-        guesses[j] = GuessHeader(headers[j]);
-        bGiven = bGiven || guesses[j].name == NameKind::kGiven;
-        bFamily = bFamily || guesses[j].name == NameKind::kFamily;
+        if (guess.name == NameKind::kWhole && (nWhole == nNone || (guess.bSure && !guesses[nWhole].bSure)))
+            nWhole = j;
+        bGiven = bGiven || guess.name == NameKind::kGiven;
+        bFamily = bFamily || guess.name == NameKind::kFamily;
     }
-    // A whole name beside its parts would be joined to them and repeat them.
-    bool bWholeOut = bKnownName || (bGiven && bFamily);
+    // "Name" beside "Vorname" without a family name holds the family name.
+    auto isLoneName = [&](size_t j) { return !guesses[j].bSure && guesses[j].name == NameKind::kWhole; };
+    bool bKnownName = false;
+    bool bKnownParts = false;
+    bool bKnownWhole = false;  // or a name column the words do not tell
+    for (size_t j = 0; j < headers.size(); ++j) {
+        if (codes[j] != kName) continue;
+        if (isLoneName(j) && bKnownGiven && !bKnownFamily) columns[j].name = NameKind::kFamily;
+        bKnownName = true;
+        bKnownParts = bKnownParts || IsNamePart(columns[j].name);
+        bKnownWhole = bKnownWhole || !IsNamePart(columns[j].name);
+    }
+    if (nWhole != nNone && isLoneName(nWhole) && (bGiven || bKnownGiven) && !bFamily && !bKnownFamily &&
+        !bKnownWhole) {
+        guesses[nWhole].name = NameKind::kFamily;
+        nWhole = nNone;
+    }
+    // A known whole name is the name: guessed names would repeat it. Known
+    // parts give way to a full name the start mapping did not know ("Full
+    // Name" beside the parts it knew), not to a lone "Name".
+    const bool bKnownPartsOut = bKnownParts && !bKnownWhole && nWhole != nNone && guesses[nWhole].bSure;
+    if (bKnownName && !bKnownPartsOut) nWhole = nNone;
+    // A whole name is the name; its parts beside it would repeat it.
+    const bool bPartsOut = bKnownWhole || nWhole != nNone;
+    const bool bWholeSure = bKnownName || (nWhole != nNone && guesses[nWhole].bSure);
+    for (size_t j = 0; j < headers.size() && bKnownPartsOut; ++j) {
+        if (codes[j] != kName || !IsNamePart(columns[j].name)) continue;
+        codes[j] = std::string(kHidden);
+        columns[j] = {CodeOrigin::kSure, NameKind::kNone};
+    }
     for (size_t j = 0; j < headers.size(); ++j) {
         if (!codes[j].empty()) continue;
         const HeaderGuess& guess = guesses[j];
+        StartColumn& column = columns[j];
         if (guess.pszCode == nullptr) {
             codes[j] = std::string(kHidden);
-            origins[j] = CodeOrigin::kUnknown;
+            column.origin = CodeOrigin::kUnknown;
             continue;
         }
-        origins[j] = CodeOrigin::kGuessed;
+        bool bSure = guess.bSure;
         const char* pszCode = guess.pszCode;
-        if (guess.name == NameKind::kWhole) {
-            if (bWholeOut) pszCode = kHidden;
-            bWholeOut = true;  // one whole name is enough
+        column.name = guess.name;
+        const bool bOut = guess.name == NameKind::kWhole ? j != nWhole : IsNamePart(guess.name) && bPartsOut;
+        if (bOut) {
+            pszCode = kHidden;
+            column.name = NameKind::kNone;
+            bSure = bSure && bWholeSure;
         }
         if (std::string_view(pszCode) == kCompany) {
-            if (bCompany) pszCode = kOther;
+            if (bCompany) {
+                pszCode = kOther;
+                bSure = false;
+            }
             bCompany = true;
         }
+        column.origin = bSure ? CodeOrigin::kSure : CodeOrigin::kGuessed;
         // Assigned whole from a temporary: GCC 12 at -O3 misreads an
         // in-place copy into the empty string as overlapping.
         codes[j] = std::string(pszCode);
     }
-    return origins;
+    return columns;
 }

@@ -101,14 +101,7 @@ bool MappingFitsTable(CDataMap& table, int nMatched) {
     return nMatched >= table.GetColumnCount() && FirstBrokenMappingRule(CountMappingCodes(table)) == nullptr;
 }
 
-bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName, const char* pszDescription) {
-    if (pszName == nullptr) pszName = "";
-    if (pszDescription == nullptr) pszDescription = "";
-    if (pszPath == nullptr || *pszPath == '\0') {
-        LOG_WARN(qvxlog::MapDlg, "SaveMapping() Open file(%s) failed !", pszPath ? pszPath : "");
-        return false;
-    }
-
+std::string MappingFileText(CDataMap& table, const char* pszName, const char* pszDescription) {
     std::string content = "Quorvex mapping file\r\n";
     const int nColumns = table.GetColumnCount();
     CDataRow* header = table.GetHeaderRow();
@@ -124,10 +117,21 @@ bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName,
     }
     content += "\r\n";
     content += "Name:";
-    content += pszName;
+    content += pszName ? pszName : "";
     content += "\r\nDescription:";
-    content += pszDescription;
+    content += pszDescription ? pszDescription : "";
     content += "\r\n";
+    return content;
+}
+
+bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName, const char* pszDescription) {
+    if (pszName == nullptr) pszName = "";
+    if (pszDescription == nullptr) pszDescription = "";
+    if (pszPath == nullptr || *pszPath == '\0') {
+        LOG_WARN(qvxlog::MapDlg, "SaveMapping() Open file(%s) failed !", pszPath ? pszPath : "");
+        return false;
+    }
+    const std::string content = MappingFileText(table, pszName, pszDescription);
 
     // An interrupted save never leaves a half-written mapping behind.
     if (!qvxsupport::ReplaceFile(pszPath, content)) {

@@ -54,3 +54,5 @@ bool MappingFitsTable(CDataMap& table, int nMatched);
 // into the table. The file is replaced atomically; false (and the warning
 // "SaveMapping() Open file(%s) failed !") when it cannot be written.
 bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName, const char* pszDescription);
+// The text WriteMappingFile writes.
+std::string MappingFileText(CDataMap& table, const char* pszName, const char* pszDescription);

@@ -87,9 +87,12 @@ NearestMapping FindNearestMapping(CDataMap& table, const std::vector<std::string
     return best;
 }
 
-std::vector<CodeOrigin> StartNewMapping(CDataMap& table, const std::string& startPath) {
+namespace {
+
+// The codes of `startPath` (none when empty) completed by guesses; empty
+// when the file cannot be applied.
+std::vector<StartColumn> CompleteFrom(CDataMap& table, const std::string& startPath) {
     const int nColumns = table.GetColumnCount();
-    if (nColumns <= 0) return {};
     if (!startPath.empty()) {
         CCSVParser parser;
         if (parser.SetTable(&table) != 0 || parser.SetMappingFileName(startPath.c_str()) != 0 ||
@@ -105,11 +108,23 @@ std::vector<CodeOrigin> StartNewMapping(CDataMap& table, const std::string& star
         const std::optional<std::string_view> code = pMapping->PeekField(j);
         if (code) codes[static_cast<size_t>(j)] = std::string(*code);
     }
-    const std::vector<CodeOrigin> origins = CompleteCodes(ReadHeaders(table), codes);
+    std::vector<StartColumn> columns = CompleteCodes(ReadHeaders(table), codes);
     for (int j = 0; j < nColumns; ++j) pMapping->SetField(j, codes[static_cast<size_t>(j)].c_str());
-    table.SetName("");
+    return columns;
+}
+
+}  // namespace
+
+NewMappingStart StartNewMapping(CDataMap& table, const std::string& startPath, const std::string& name) {
+    NewMappingStart start;
+    if (table.GetColumnCount() > 0) {
+        start.columns = CompleteFrom(table, startPath);
+        start.bFromFile = !startPath.empty() && !start.columns.empty();
+        if (start.columns.empty()) start.columns = CompleteFrom(table, std::string());
+    }
+    table.SetName(name.c_str());
     table.SetDescription("");
-    return origins;
+    return start;
 }
 
 std::string ProposeMappingFileName(const std::string& name, const std::vector<std::string>& folders) {

@@ -33,12 +33,23 @@ bool IsNearCoverage(int nKnown, int nColumns);
 // the table stays as it is.
 NearestMapping FindNearestMapping(CDataMap& table, const std::vector<std::string>& paths);
 
-// Gives the table a new mapping row for its file: the codes of the mapping
-// file at `startPath` (none when empty), then a guessed code or "X" for
-// every column it does not know (CompleteCodes). Name and description are
-// emptied: this is a new mapping. Where each code comes from, per column;
-// empty when the table has no columns or the start file cannot be applied.
-std::vector<CodeOrigin> StartNewMapping(CDataMap& table, const std::string& startPath);
+// What a new mapping of a file starts from.
+struct NewMappingStart {
+    // The start file's codes were taken; false when there was none or it
+    // could not be applied (gone or broken since it was found).
+    bool bFromFile = false;
+    // Where each column's code comes from, with its name part; empty when
+    // the table has no columns.
+    std::vector<StartColumn> columns;
+};
+
+// Gives the table the mapping a new mapping of its file starts from, as the
+// mapping editor shows it and "qvxbuild map" writes it: the codes of the
+// mapping file at `startPath` (the nearest mapping; none when empty), then
+// a guessed code or "X" for every column it does not know (CompleteCodes);
+// guesses alone when the file cannot be applied. `name` becomes its name,
+// the description is emptied.
+NewMappingStart StartNewMapping(CDataMap& table, const std::string& startPath, const std::string& name);
 
 // A file name for a mapping of this name ("Google Contacts (mine)" ->
 // "Google-Contacts-mine.map"), made unique with "-2", "-3" ... among the

@@ -4,7 +4,6 @@
 #include "i18n/TextKeys.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
-#include "import/VCardReader.h"
 
 const char* VCardMappingCode(VCardColumnKind kind) {
     switch (kind) {
@@ -32,13 +31,13 @@ std::string VCardMappingName() {
     return name.empty() ? "vCard" : name;
 }
 
-bool ApplyVCardMapping(const CVCardReader& reader, CDataMap& table) {
-    const int nColumns = reader.GetColumnCount();
+bool ApplyVCardMapping(const std::vector<VCardColumnKind>& kinds, CDataMap& table) {
+    const int nColumns = static_cast<int>(kinds.size());
     if (nColumns <= 0 || table.GetColumnCount() != nColumns) return false;
     table.DeleteMappingRow();
     CDataRow* mapping = table.GetMappingRow();
     if (mapping == nullptr) return false;
-    for (int j = 0; j < nColumns; ++j) mapping->SetField(j, VCardMappingCode(reader.GetColumnKind(j)));
+    for (int j = 0; j < nColumns; ++j) mapping->SetField(j, VCardMappingCode(kinds[static_cast<size_t>(j)]));
     table.SetName(VCardMappingName().c_str());
     table.SetDescription(GetText(qvxtext::kVCard_Mapping_Description, 1025).c_str());
     return true;

@@ -8,19 +8,30 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CDataMap;
-class CVCardReader;
-enum class VCardColumnKind : unsigned char;
+
+// What a column holds, for the built-in vCard mapping.
+enum class VCardColumnKind : unsigned char {
+    kName,       // the contact's name
+    kNamePart,   // family, given and additional names (already in the name)
+    kCompany,    // the first company
+    kPhone,      // TEL
+    kEmail,      // EMAIL
+    kAddress,    // ADR
+    kText,       // anything else worth reading
+    kTechnical,  // versions, identifiers, time stamps, unknown extensions
+};
 
 // The code of a column of this kind.
 const char* VCardMappingCode(VCardColumnKind kind);
 
-// Fills the table's mapping row with the codes of the reader's columns (the
-// table's header row came from the same reader) and stores the mapping's
-// name and description from language.ini. False when the table's columns
-// are not the reader's.
-bool ApplyVCardMapping(const CVCardReader& reader, CDataMap& table);
+// Fills the table's mapping row with the codes of the columns of these
+// kinds (the table's header row came from the same file) and stores the
+// mapping's name and description from language.ini. False when the table's
+// columns are not these.
+bool ApplyVCardMapping(const std::vector<VCardColumnKind>& kinds, CDataMap& table);
 
 // The name under which the mapping is listed (language.ini).
 std::string VCardMappingName();

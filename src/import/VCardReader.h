@@ -30,27 +30,19 @@
 #include <unordered_map>
 #include <vector>
 
-#include "import/CSVParser.h"
+#include "import/ContactsReader.h"
+#include "import/VCardMapping.h"
 #include "support/TextRecords.h"
 
 class CDataMap;
+namespace qvxvcard {
+struct VCardWords;
+}
 
-// What a column holds, for the built-in vCard mapping.
-enum class VCardColumnKind : unsigned char {
-    kName,       // the contact's name
-    kNamePart,   // family, given and additional names (already in the name)
-    kCompany,    // the first company
-    kPhone,      // TEL
-    kEmail,      // EMAIL
-    kAddress,    // ADR
-    kText,       // anything else worth reading
-    kTechnical,  // versions, identifiers, time stamps, unknown extensions
-};
-
-class CVCardReader {
+class CVCardReader : public CContactsReader {
 public:
     CVCardReader();
-    ~CVCardReader();
+    ~CVCardReader() override;
     CVCardReader(const CVCardReader&) = delete;
     CVCardReader& operator=(const CVCardReader&) = delete;
 
@@ -64,36 +56,42 @@ public:
     // CSV_ERR_SPLIT when the file cannot be read, CSV_ERR_NO_LINES when it
     // holds no card at all. Whatever was held before is released first.
     int Read(const char* pszPath);
-    // Gives back the text and the cards (columns and counts stay).
-    void ReleaseText();
+    // Read, for the owner; the table is left alone.
+    int Analyse(const char* pszPath, CDataMap& table) override;
+    // Gives back the text and the cards (columns and counts stay) once the
+    // table holds a row per readable card.
+    void ReleaseText(CDataMap& table) override;
 
     // Cards found, the unreadable ones and stretches of text between cards
     // included: the file's "lines".
     int GetCardCount() const { return m_nCards; }
-    int GetColumnCount() const { return static_cast<int>(m_columns.size()); }
+    int GetLineCount() const override { return m_nCards; }
+    int GetColumnCount() const override { return static_cast<int>(m_columns.size()); }
     // Empty for a bad index.
     std::string GetHeader(int nColumn) const;
     VCardColumnKind GetColumnKind(int nColumn) const;
-    TextEncoding GetEncoding() const { return m_encoding; }
+    TextEncoding GetEncoding() const override { return m_encoding; }
+    bool IsFileRead() const override { return m_bFileRead; }
+    const char* FormatName() const override { return "vcard"; }
     // The distinct VERSION values in the order first met ("2.1", "3.0", ...).
-    const std::vector<std::string>& GetVersions() const { return m_versions; }
+    const std::vector<std::string>& GetVersions() const override { return m_versions; }
     // Unreadable cards and the lines on which the first ten start.
-    int GetUnreadableCount() const { return m_nUnreadable; }
-    const std::vector<int>& GetUnreadableLines() const { return m_unreadableLines; }
+    int GetUnreadableCount() const override { return m_nUnreadable; }
+    const std::vector<int>& GetUnreadableLines() const override { return m_unreadableLines; }
+    // The built-in vCard mapping (import/VCardMapping.h).
+    bool HasBuiltInMapping() const override { return true; }
+    bool ApplyBuiltInMapping(CDataMap& table) const override;
 
     // The header texts into the table's header row (setting its column count).
     int FillHeader(CDataMap& table) const;
-    // One row per readable card into the table, keyed 0, 1, 2 ... after the
-    // rows it holds already (a second run adds none twice); the callback is
-    // called once per card and stops the run with -1 (CSV_ERR_ABORTED).
-    int ParseData(CDataMap& table, PARSE_CALLBACK pCallback, void* pContext);
+    // FillHeader after one step of the callback.
+    int ParseHeader(CDataMap& table, PARSE_CALLBACK pCallback, void* pContext) override;
+    // One row per readable card; the callback is called once per card.
+    int ParseRows(CDataMap& table, PARSE_CALLBACK pCallback, void* pContext) override;
     // Whether the text is still held (rows can still be made).
     bool HoldsText() const { return !m_text.GetText().empty(); }
 
 private:
-    // Header words; the English ones are the fallback when language.ini
-    // lacks a key.
-    struct Words;
     struct Card {
         uint64_t offset;     // the line after BEGIN:VCARD
         uint32_t length;     // up to END:VCARD
@@ -104,16 +102,18 @@ private:
         std::string header;
         VCardColumnKind kind;
     };
-    class CardParser;
 
     int AddColumn(const std::string& header, VCardColumnKind kind);
     void AddUnreadable(uint32_t line);
     void NoteVersion(std::string_view version);
+    void DropText();
 
     CTextRecords m_text;
     TextEncoding m_encoding = TextEncoding::kUtf8;
+    bool m_bFileRead = false;
     char m_cLineEnd = '\n';
-    std::unique_ptr<Words> m_words;
+    // Header words; the English ones are the fallback when language.ini lacks a key.
+    std::unique_ptr<qvxvcard::VCardWords> m_words;
     int m_nCards = 0;
     std::vector<Card> m_cards;
     std::vector<Column> m_columns;

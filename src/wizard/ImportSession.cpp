@@ -1,15 +1,16 @@
 #include "wizard/ImportSession.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/ColumnSamples.h"
+#include "import/ContactsFormats.h"
 #include "import/Mapping.h"
 #include "import/MappingChoice.h"
 #include "import/VCardMapping.h"
-#include "import/VCardReader.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "support/Latin1Case.h"
@@ -78,6 +79,15 @@ void CImportSession::ListMappings() {
     }
     SortMappings();
     ListBuiltInMapping();
+}
+
+bool CImportSession::IsShippedMapping(const std::string& path) const {
+    const std::string shipped = m_programFolder + "/mappings/";
+    if (path.rfind(shipped, 0) != 0) return false;
+    if (!qvxplatform::UserFilesBesideProgram()) return true;
+    const std::string name = path.substr(shipped.size());
+    return std::find(std::begin(kShippedMappings), std::end(kShippedMappings), name) !=
+           std::end(kShippedMappings);
 }
 
 void CImportSession::SortMappings() {
@@ -195,69 +205,104 @@ std::vector<std::string> CImportSession::FittingMappings() {
     return paths;
 }
 
-int CImportSession::Analyse(bool bChooseFitting, int* pAnalysisResult, int* pMappingResult) {
+AnalysisOutcome CImportSession::Analyse(bool bChooseFitting) {
+    AnalysisOutcome out;
     int nCsv = m_nCSVState;
     int nMapping = m_nMappingState;
     const bool bFreshFile = nCsv == CSV_STATE_CHOSEN;
-    m_autoChosenPath.clear();
-    m_bNoneFitsFound = false;
-    m_nearestFound = NearestMapping{};
+    out.nMappingResult = nMapping == MAPPING_STATE_NONE ? CSV_ERR_MAPPING_PATH : 0;
     // The built-in mapping is no file for the parser to apply.
     int nFileMapping = m_bBuiltIn ? MAPPING_STATE_NONE : nMapping;
-    const int nResult = AnalyzeCSVFile(m_parser, m_table, nCsv, nFileMapping, pAnalysisResult,
-                                       m_bBuiltIn ? nullptr : pMappingResult);
+    out.nResult = AnalyzeCSVFile(m_parser, m_table, nCsv, nFileMapping, &out.nAnalysisResult,
+                                 m_bBuiltIn ? nullptr : &out.nMappingResult);
     if (!m_bBuiltIn)
         nMapping = nFileMapping;
-    else if (nCsv == CSV_STATE_ANALYZED && !ApplyBuiltIn(nMapping) && pMappingResult)
-        *pMappingResult = CSV_ERR_MAPPING_PATH;
+    else if (nCsv == CSV_STATE_ANALYZED && !ApplyBuiltIn(nMapping))
+        out.nMappingResult = CSV_ERR_MAPPING_PATH;
     if (bChooseFitting && nCsv == CSV_STATE_ANALYZED && nMapping != MAPPING_STATE_COMPLETE) {
-        ChooseFittingMapping(nMapping);
+        ChooseFittingMapping(nMapping, out.autoChosenPath);
         // A mapping the user picked for this file stays, to be edited; one
-        // left from an earlier file is dropped by the owner.
+        // left from an earlier file is dropped when the outcome is applied.
         if (nMapping != MAPPING_STATE_COMPLETE && bFreshFile) {
-            m_bNoneFitsFound = true;
-            m_nearestFound = FindNearest();
+            out.bNoneFits = true;
+            out.nearest = FindNearest();
         }
     }
     // The samples come from the file's lines, which only a fresh analysis
     // holds for sure: a build gives them back, and later analyses of the
     // same file only apply another mapping.
-    if (nCsv != CSV_STATE_ANALYZED)
-        m_columnSamples.clear();
-    else if (bFreshFile && m_bCollectSamples)
-        m_columnSamples = CollectColumnSamples(m_parser, m_table);
-    m_pszBrokenRule =
+    if (nCsv != CSV_STATE_ANALYZED) {
+        out.bNewSamples = true;
+    } else if (bFreshFile && m_bCollectSamples) {
+        out.bNewSamples = true;
+        out.samples = CollectColumnSamples(m_parser, m_table);
+    }
+    out.pszBrokenRule =
         nMapping == MAPPING_STATE_INCOMPLETE ? FirstBrokenMappingRule(CountMappingCodes(m_table)) : nullptr;
-    m_bTallyFound = false;
     if (m_bTallyRows && nCsv == CSV_STATE_ANALYZED && nMapping == MAPPING_STATE_COMPLETE &&
         ParseRows() == 0) {
-        m_tallyFound = TallyImport(m_table);
-        m_bTallyFound = true;
+        out.tally = TallyImport(m_table);
+        out.bTallied = true;
     }
-    m_nCSVState = nCsv;
-    m_nMappingState = nMapping;
-    return nResult;
+    out.nCSVState = nCsv;
+    out.nMappingState = nMapping;
+    return out;
 }
 
-void CImportSession::ChooseFittingMapping(int& nMapping) {
+bool CImportSession::ApplyAnalysis(AnalysisOutcome outcome) {
+    m_nCSVState = outcome.nCSVState;
+    m_nMappingState = outcome.nMappingState;
+    m_pszBrokenRule = outcome.pszBrokenRule;
+    if (outcome.bNewSamples) m_columnSamples = std::move(outcome.samples);
+    m_bTallied = outcome.bTallied;
+    m_tally = std::move(outcome.tally);
+    m_bNoneFits = outcome.bNoneFits;
+    m_nearest = std::move(outcome.nearest);
+    bool bChanged = false;
+    // The automatic choice first: it replaces whatever the parser applied
+    // before, the built-in mapping of an earlier vCard file too.
+    if (!outcome.autoChosenPath.empty()) {
+        m_selectedMapping = outcome.autoChosenPath;
+        m_parserMapping = outcome.autoChosenPath;
+        m_bBuiltIn = IsBuiltIn(outcome.autoChosenPath);
+        m_autoChosenName = m_bBuiltIn ? VCardMappingName() : FileNamePart(m_selectedMapping);
+        for (const MappingEntry& entry : m_mappings) {
+            if (entry.path == m_selectedMapping && !entry.name.empty()) {
+                m_autoChosenName = entry.name;
+                break;
+            }
+        }
+        bChanged = true;
+    }
+    if (ListBuiltInMapping()) bChanged = true;
+    if (m_bNoneFits && m_nMappingState != MAPPING_STATE_NONE) {
+        m_selectedMapping.clear();
+        SetMappingFile(std::string());
+        m_pszBrokenRule = nullptr;
+        bChanged = true;
+    }
+    return bChanged;
+}
+
+void CImportSession::ChooseFittingMapping(int& nMapping, std::string& chosenPath) {
     // A mapping that fits is never replaced; otherwise the first of the list,
     // in the order it shows, that makes the file complete. The table keeps
     // the chosen mapping applied when none does, so that editing starts from it.
     // For a vCard file the user's own mappings come first (one saved for such
-    // files), then the built-in one; shipped mappings are made for CSV headers.
+    // files), then the built-in one; shipped mappings are made for CSV
+    // headers. A portable folder keeps both kinds in one folder: the
+    // shipped ones are told by their names there, in either layout.
     const bool bVCard = IsVCard();
-    const std::string userFolder = bVCard ? UserMappingFolder() : std::string();
     std::vector<std::string> candidates;
     for (const MappingEntry& entry : m_mappings)
-        if (!entry.bBuiltIn && (!bVCard || entry.path.rfind(userFolder, 0) == 0))
-            candidates.push_back(entry.path);
+        if (!entry.bBuiltIn && (!bVCard || !IsShippedMapping(entry.path))) candidates.push_back(entry.path);
     const int nFit = FindFittingMapping(m_table, candidates);
     if (nFit < 0 && bVCard) {
         int nBuiltIn = MAPPING_STATE_CHOSEN;
         if (ApplyBuiltIn(nBuiltIn) && nBuiltIn == MAPPING_STATE_COMPLETE) {
             LOG_INFO(qvxlog::WizDlg, "Mapping chosen by itself: the built-in vCard mapping");
             nMapping = nBuiltIn;
-            m_autoChosenPath = kVCardMappingKey;
+            chosenPath = kVCardMappingKey;
         }
         return;
     }
@@ -274,12 +319,12 @@ void CImportSession::ChooseFittingMapping(int& nMapping) {
     }
     LOG_INFO(qvxlog::WizDlg, "Mapping chosen by itself: %s", path.c_str());
     nMapping = nChosen;
-    m_autoChosenPath = path;
+    chosenPath = path;
 }
 
 bool CImportSession::ApplyBuiltIn(int& nMapping) {
-    const CVCardReader* pReader = m_parser.GetVCardReader();
-    if (pReader == nullptr || !ApplyVCardMapping(*pReader, m_table)) {
+    const CContactsReader* pReader = m_parser.Reader();
+    if (pReader == nullptr || !pReader->ApplyBuiltInMapping(m_table)) {
         nMapping = MAPPING_STATE_NONE;
         return false;
     }
@@ -309,7 +354,7 @@ bool CImportSession::ListBuiltInMapping() {
 }
 
 std::string CImportSession::VCardVersions() const {
-    const CVCardReader* pReader = m_parser.GetVCardReader();
+    const CContactsReader* pReader = m_parser.Reader();
     std::string text;
     if (pReader == nullptr) return text;
     for (const std::string& version : pReader->GetVersions()) {
@@ -317,34 +362,6 @@ std::string CImportSession::VCardVersions() const {
         text += version;
     }
     return text;
-}
-
-bool CImportSession::AdoptChosenMapping() {
-    if (m_autoChosenPath.empty()) return false;
-    m_selectedMapping = m_autoChosenPath;
-    m_parserMapping = m_autoChosenPath;
-    m_bBuiltIn = IsBuiltIn(m_autoChosenPath);
-    m_autoChosenName = m_bBuiltIn ? VCardMappingName() : FileNamePart(m_selectedMapping);
-    for (const MappingEntry& entry : m_mappings) {
-        if (entry.path == m_selectedMapping && !entry.name.empty()) {
-            m_autoChosenName = entry.name;
-            break;
-        }
-    }
-    m_autoChosenPath.clear();
-    return true;
-}
-
-bool CImportSession::DropUnfitMapping() {
-    m_bTallied = m_bTallyFound;
-    m_tally = m_tallyFound;
-    m_bNoneFits = m_bNoneFitsFound;
-    m_nearest = m_nearestFound;
-    if (!m_bNoneFits || m_nMappingState == MAPPING_STATE_NONE) return false;
-    m_selectedMapping.clear();
-    SetMappingFile(std::string());
-    m_pszBrokenRule = nullptr;
-    return true;
 }
 
 NearestMapping CImportSession::FindNearest() {
@@ -372,7 +389,9 @@ void CImportSession::Describe(qvxwizard::WizardState& state) const {
     state.nCSVState = m_nCSVState;
     state.nMappingState = m_nMappingState;
     state.pszMappingRule = m_pszBrokenRule.load();
-    if (!m_autoChosenName.empty()) state.autoChosenMapping = m_autoChosenName;
+    // The built-in mapping's name is a text of the language shown now.
+    if (!m_autoChosenName.empty())
+        state.autoChosenMapping = m_bBuiltIn ? VCardMappingName() : m_autoChosenName;
     if (m_bNoneFits && state.nMappingState == MAPPING_STATE_NONE) {
         state.bNoMappingFits = true;
         if (m_nearest.nIndex >= 0) state.nearestMapping = m_nearest.name;
@@ -402,12 +421,26 @@ std::string CImportSession::FindLastDB() {
     if (folder.empty()) return {};
     const std::string path = folder + "/last.db";
     if (path.size() >= kPathSize) return {};
+    return IsReadableFile(path) ? path : std::string();
+}
+
+bool CImportSession::IsReadableFile(const std::string& path) {
     const qvxplatform::ReadableFile eReadable = qvxplatform::CheckReadableFile(path.c_str());
     if (eReadable == qvxplatform::ReadableFile::kNo) {
         LOG_WARN(qvxlog::WizDlg, "Open file( %s ) failed!", path.c_str());
-        return {};
+        return false;
     }
     if (eReadable == qvxplatform::ReadableFile::kYesButCloseFailed)
         LOG_WARN(qvxlog::WizDlg, "Close file( %s ) failed!", path.c_str());
-    return path;
+    return true;
+}
+
+const char* CImportSession::RefusalOf(const std::string& path) {
+    if (!IsContactsFileName(path)) return qvxtext::kMainDlg_Info_CSVNotTaken_Type;
+    if (!IsReadableFile(path)) return qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable;
+    return nullptr;
+}
+
+std::string CImportSession::RefusalText(const char* pszKey, const std::string& path) {
+    return qvxwizard::InfoLineText(qvxwizard::RefusalLine(pszKey, path));
 }

@@ -8,11 +8,12 @@
 // the built-in vCard mapping (made for the file, listed while such a file
 // is analysed, keyed kVCardMappingKey). What the analysis found - the
 // table, the sample values, the broken rule, the character set and the rows
-// that do not fit - stays readable until another file is chosen.
+// that do not fit - stays readable until another file is chosen. Analyse
+// returns what it found; one call, ApplyAnalysis, takes it over.
 //
 // Threads: Analyse may run on a worker's thread while the owner only reads
-// the states (atomics); everything else runs on the owner's thread while no
-// analysis runs.
+// the states; it changes only the parser and the table. Everything else,
+// ApplyAnalysis included, runs on the owner's thread while no analysis runs.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,28 @@ struct WizardState;
 }
 
 // One entry of the mapping list.
+// What one analysis found, for ApplyAnalysis.
+struct AnalysisOutcome {
+    // -1 when the CSV analysis failed, else 0.
+    int nResult = 0;
+    // The parser's results of reading the file and of applying a mapping
+    // file (CSV_ERR_MAPPING_PATH when none could be applied).
+    int nAnalysisResult = 0;
+    int nMappingResult = 0;
+    int nCSVState = 0;
+    int nMappingState = 0;
+    const char* pszBrokenRule = nullptr;
+    // The mapping the automatic choice took ("" for none).
+    std::string autoChosenPath;
+    // A fresh file that no mapping of the list fits, and the nearest one.
+    bool bNoneFits = false;
+    NearestMapping nearest;
+    bool bTallied = false;
+    ImportTally tally;
+    bool bNewSamples = false;
+    std::vector<std::vector<std::string>> samples;
+};
+
 struct MappingEntry {
     std::string fileName;     // file name without folder, shown in the label
     std::string path;         // full path; the entry's key
@@ -49,6 +72,13 @@ class CImportSession {
 public:
     // Labels of the mapping list are cut to this many characters.
     static constexpr size_t kMaxMappingLabel = 86;
+
+    // The mapping files the program ships in its "mappings" folder.
+    static constexpr const char* kShippedMappings[] = {"Beispielkontakte.map", "google-contacts-older.map",
+                                                       "google-contacts.map",  "outlook-csv.map",
+                                                       "outlook-de.map",       "outlook-en.map",
+                                                       "thunderbird-de.map",   "thunderbird.map",
+                                                       "vcard-csv.map"};
 
     // The key of the built-in vCard mapping in the list and as the selected
     // mapping; no file path (those start with '/').
@@ -92,37 +122,30 @@ public:
     int SetMappingFile(const std::string& path);
     bool BuiltInMappingChosen() const { return m_bBuiltIn; }
     // Whether the analysed file is a vCard file, and its versions ("2.1, 3.0").
-    bool IsVCard() const { return m_parser.GetVCardReader() != nullptr; }
+    bool IsVCard() const { return m_parser.Reader() != nullptr && m_parser.Reader()->HasBuiltInMapping(); }
     std::string VCardVersions() const;
-    // On the owner's thread after each Analyse: the built-in mapping is
-    // listed (first) while a vCard file is analysed. True when the list changed.
-    bool ListBuiltInMapping();
     const std::string& CSVFile() const { return m_csvFile; }
     const std::string& SelectedMapping() const { return m_selectedMapping; }
     int CSVState() const { return m_nCSVState.load(); }
     int MappingState() const { return m_nMappingState.load(); }
 
     // The analysis step (see AnalyzeCSVFile), with the automatic choice of
-    // a fitting mapping of the list when bChooseFitting. -1 when the CSV
-    // analysis failed, else 0. pAnalysisResult and pMappingResult receive
-    // the parser's results as AnalyzeCSVFile gives them.
-    int Analyse(bool bChooseFitting, int* pAnalysisResult = nullptr, int* pMappingResult = nullptr);
-    // The mapping the last Analyse took by itself ("" for none); AdoptChosenMapping
-    // makes it the selected one (on the owner's thread) and keeps its name.
-    const std::string& AutoChosenPath() const { return m_autoChosenPath; }
-    bool AdoptChosenMapping();
+    // a fitting mapping of the list when bChooseFitting.
+    AnalysisOutcome Analyse(bool bChooseFitting);
+    // Takes over what Analyse found, on the owner's thread: the states, the
+    // automatic choice (made the selected mapping), the built-in mapping
+    // listed while a vCard file is analysed, and a freshly chosen file that
+    // no mapping fits dropping the earlier, unrelated mapping. True when the
+    // list or its selection changed.
+    bool ApplyAnalysis(AnalysisOutcome outcome);
+    // The name of the mapping the last analysis took by itself ("" for none).
     const std::string& AutoChosenName() const { return m_autoChosenName; }
     // Before an analysis runs on a worker: the earlier choice's name no longer shows.
     void ForgetChosenName();
 
-    // On the owner's thread after each Analyse: takes over whether the
-    // automatic choice found no mapping of the list that fits a freshly
-    // chosen file, and then drops the earlier, unrelated mapping (mapping
-    // state none). True when a mapping was dropped.
-    bool DropUnfitMapping();
-    // What DropUnfitMapping took over: nothing is offered by itself then,
-    // only the nearest mapping named (nIndex -1 for none) as the start of a
-    // new one.
+    // A freshly chosen file that no mapping of the list fits: nothing is
+    // offered by itself then, only the nearest mapping named (nIndex -1 for
+    // none) as the start of a new one.
     bool NoMappingFits() const { return m_bNoneFits; }
     const NearestMapping& Nearest() const { return m_nearest; }
     // The nearest mapping of the list to the analysed file.
@@ -149,7 +172,7 @@ public:
 
     // With tallying on, an analysis that leaves the mapping complete also
     // parses the rows and counts what they give (rows skipped, values not
-    // stored), taken over with DropUnfitMapping; null when there is no tally
+    // stored), taken over with ApplyAnalysis; null when there is no tally
     // of the current file and mapping.
     void SetTallyRows(bool bTally) { m_bTallyRows = bTally; }
     const ImportTally* Tally() const { return m_bTallied ? &m_tally : nullptr; }
@@ -163,10 +186,22 @@ public:
 
     // The user's last.db when it can be read, else "".
     static std::string FindLastDB();
+    // Whether the file can be opened for reading (logged when not).
+    static bool IsReadableFile(const std::string& path);
+    // Why a contacts file is not taken, as a key of language.ini, or null:
+    // its name has no extension of the list of formats, or it cannot be read.
+    static const char* RefusalOf(const std::string& path);
+    // The refusal in the current language: the file and, for a name not
+    // taken, the extensions that are.
+    static std::string RefusalText(const char* pszKey, const std::string& path);
 
 private:
-    void ChooseFittingMapping(int& nMapping);
+    void ChooseFittingMapping(int& nMapping, std::string& chosenPath);
     bool ApplyBuiltIn(int& nMapping);
+    // A mapping shipped with the program, not one of the user's own.
+    bool IsShippedMapping(const std::string& path) const;
+    // The built-in mapping is listed (first) while a vCard file is analysed.
+    bool ListBuiltInMapping();
     void SortMappings();
 
     std::string m_programFolder;
@@ -182,16 +217,10 @@ private:
     std::atomic<const char*> m_pszBrokenRule{nullptr};
     std::vector<std::vector<std::string>> m_columnSamples;
     bool m_bCollectSamples = true;
-    std::string m_autoChosenPath;
     std::string m_autoChosenName;
-    // Found by Analyse (perhaps on a worker), taken over by DropUnfitMapping.
-    bool m_bNoneFitsFound = false;
-    NearestMapping m_nearestFound;
     bool m_bNoneFits = false;
     NearestMapping m_nearest;
     bool m_bTallyRows = false;
-    bool m_bTallyFound = false;
-    ImportTally m_tallyFound;
     bool m_bTallied = false;
     ImportTally m_tally;
 };

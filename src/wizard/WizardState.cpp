@@ -1,10 +1,12 @@
 #include "wizard/WizardState.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
+#include "import/ContactsFormats.h"
 #include "support/NumberList.h"
 
 namespace qvxwizard {
@@ -91,7 +93,7 @@ std::vector<InfoLine> InfoLinesFor(const WizardState& state) {
     std::vector<InfoLine> lines(2);
     lines[0].pszKey = CsvKey(state.nCSVState);
     if (state.nCSVState == CSV_STATE_NONE && state.pszCSVRefusal)
-        lines[0] = {state.pszCSVRefusal, state.refusedCSV, {}, {}};
+        lines[0] = RefusalLine(state.pszCSVRefusal, state.refusedCSV);
     // A vCard file: the line that it was read names the format and versions.
     if (state.nCSVState == CSV_STATE_ANALYZED && state.bVCard)
         lines[0] = {
@@ -187,6 +189,17 @@ std::string ComposeInfoText(const WizardView& view, const TextLookup& lookup) {
     }
     if (info.size() >= kInfoTotalSize) info.resize(kInfoTotalSize - 1);
     return info;
+}
+
+InfoLine RefusalLine(const char* pszKey, const std::string& path) {
+    InfoLine line{pszKey, path, {}, {}};
+    if (pszKey != nullptr && strcmp(pszKey, qvxtext::kMainDlg_Info_CSVNotTaken_Type) == 0)
+        line.secondArgument = ContactsFileExtensions(", ");
+    return line;
+}
+
+std::string InfoLineText(const InfoLine& line, const TextLookup& lookup) {
+    return LineText(lookup, line, kInfoTextSize);
 }
 
 std::string ComposeLastDBText(const WizardView& view, const TextLookup& lookup) {

@@ -112,6 +112,12 @@ using TextLookup = std::function<std::string(const char* pszKey, size_t nBufferS
 // The info text as shown: each key's text at most 128 bytes, the whole at
 // most 512 bytes.
 std::string ComposeInfoText(const WizardView& view, const TextLookup& lookup = {});
+// The line naming a contacts file that is not taken and why (a key of
+// CImportSession::RefusalOf); a name not taken is told the extensions that
+// are (import/ContactsFormats.h).
+InfoLine RefusalLine(const char* pszKey, const std::string& path);
+// One line's text, as the info text shows it.
+std::string InfoLineText(const InfoLine& line, const TextLookup& lookup = {});
 // The last-database line: its texts at most 260 bytes.
 std::string ComposeLastDBText(const WizardView& view, const TextLookup& lookup = {});
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BuildTestUtil.h"
@@ -293,12 +294,14 @@ void BuildCase(CImportSession& session, const std::string& input, const std::str
     if (!mapping.empty()) {
         ASSERT_EQ(session.SetMappingFile(mapping), MAPPING_STATE_CHOSEN);
     }
-    ASSERT_EQ(session.Analyse(mapping.empty()), 0);
-    session.DropUnfitMapping();
+    AnalysisOutcome outcome = session.Analyse(mapping.empty());
+    ASSERT_EQ(outcome.nResult, 0);
+    const bool bChosen = !outcome.autoChosenPath.empty();
+    session.ApplyAnalysis(std::move(outcome));
     ASSERT_EQ(session.CSVState(), CSV_STATE_ANALYZED);
     if (mapping.empty()) {
         for (const std::string& path : session.FittingMappings()) result.fitting.push_back(FileName(path));
-        ASSERT_TRUE(session.AdoptChosenMapping()) << "no shipped mapping fits";
+        ASSERT_TRUE(bChosen) << "no shipped mapping fits";
         result.chosen = FileName(session.SelectedMapping());
     }
     ASSERT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);

@@ -744,16 +744,17 @@ void TestMappingDlg::mappingPathAndResultBuffers() {
 }
 
 // A file no mapping fits: the new mapping starts from the nearest one, the
-// columns it does not know guessed and marked until the user changes them,
-// and Save As proposes a file of its own beside the nearest mapping's file.
+// columns it does not know guessed and marked (sure, doubtful or unknown)
+// until the user changes them, the doubtful ones named, and Save As
+// proposes a file of its own beside the nearest mapping's file.
 void TestMappingDlg::newStartFromNearestMapping() {
     const QString nearest = m_mappings + "/Google-mine.map";
     WriteBytes(nearest,
                "Quorvex mapping file\r\n\"First Name\",\"Last Name\",\"Phone 1 - Value\","
                "\"Organization Name\"\r\n\"N\",\"N\",\"PD\",\"C\"\r\nName:Google\r\nDescription:\r\n");
-    auto table = MakeTable(
-        {"First Name", "Last Name", "Phone 1 - Value", "Organization Name", "Phone 7 - Value", "Zeitstempel"},
-        {"E", "E", "E", "E", "E", "E"});  // left from another mapping
+    auto table = MakeTable({"First Name", "Last Name", "Phone 1 - Value", "Organization Name",
+                            "Phone 7 - Value", "Zeitstempel", "Mobiltelefon"},
+                           {"E", "E", "E", "E", "E", "E", "E"});  // left from another mapping
     m_pDlg = std::make_unique<CMappingDlg>();
     m_pDlg->SetNewStart(nearest.toStdString(), "Google (mine)");
     m_pDlg->SetDataMap(table.get());
@@ -763,23 +764,27 @@ void TestMappingDlg::newStartFromNearestMapping() {
     CMappingDlg* pDlg = m_pDlg.get();
     QCOMPARE(pDlg->windowTitle(), Text("MappingDlg_WindowText_New"));
     QCOMPARE(pDlg->findChild<QLineEdit*>("1012")->text(), QStringLiteral("Google (mine)"));
-    const char* expected[] = {"N", "N", "PD", "C", "PD", "X"};
-    for (int i = 0; i < 6; ++i) QCOMPARE(Code(*table, i), std::string(expected[i]));
+    const char* expected[] = {"N", "N", "PD", "C", "PD", "X", "PD"};
+    for (int i = 0; i < 7; ++i) QCOMPARE(Code(*table, i), std::string(expected[i]));
 
     CPropertyListCtrl* pList = pDlg->PropertyList();
     QVERIFY(pList->RowsPerPage() >= 15);  // many more rows than the template's six
     QVERIFY(!pList->IsMarkedForReview(3));
     QCOMPARE(pList->item(3, 0)->background().style(), Qt::NoBrush);
     QVERIFY(pList->IsMarkedForReview(4));
-    QVERIFY(pList->item(4, 0)->toolTip().endsWith(Text("MappingDlg_ToolTip_Guessed")));
+    QVERIFY(pList->item(4, 0)->toolTip().endsWith(Text("MappingDlg_ToolTip_Sure")));
     QVERIFY(pList->item(5, 0)->toolTip().endsWith(Text("MappingDlg_ToolTip_Unknown")));
+    QVERIFY(pList->item(6, 0)->toolTip().endsWith(Text("MappingDlg_ToolTip_Guessed")));
     QVERIFY(pList->item(4, 0)->background() != pList->item(5, 0)->background());
-    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "2"));
+    QVERIFY(pList->item(4, 0)->background() != pList->item(6, 0)->background());
+    QVERIFY(pList->item(5, 0)->background() != pList->item(6, 0)->background());
+    const QString doubtful = Text("MappingDlg_Info_Guessed", 128).replace("%s", "\"Mobiltelefon\"");
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "3") + "\n" + doubtful);
 
     QVERIFY(Choose(pList->BoxForRow(5), kOther));  // looked at: no longer marked
     QVERIFY(!pList->IsMarkedForReview(5));
     QCOMPARE(pList->item(5, 0)->background().style(), Qt::NoBrush);
-    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "1"));
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "2") + "\n" + doubtful);
 
     const QString proposed = m_mappings + "/Google-mine-2.map";
     m_boxes.QueueFileName(proposed);
@@ -789,8 +794,8 @@ void TestMappingDlg::newStartFromNearestMapping() {
     QCOMPARE(m_boxes.Last().options.fileName, QStringLiteral("Google-mine-2.map"));
     QVERIFY(ReadBytes(proposed).startsWith(
         "Quorvex mapping file\r\n\"First Name\",\"Last Name\",\"Phone 1 - Value\","
-        "\"Organization Name\",\"Phone 7 - Value\",\"Zeitstempel\"\r\n"
-        "\"N\",\"N\",\"PD\",\"C\",\"PD\",\"-\"\r\nName:Google (mine)\r\n"));
+        "\"Organization Name\",\"Phone 7 - Value\",\"Zeitstempel\",\"Mobiltelefon\"\r\n"
+        "\"N\",\"N\",\"PD\",\"C\",\"PD\",\"-\",\"PD\"\r\nName:Google (mine)\r\n"));
     QVERIFY(ReadBytes(nearest).contains("Name:Google\r\n"));  // the nearest mapping's own file stays
 }
 

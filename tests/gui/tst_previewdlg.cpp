@@ -11,12 +11,13 @@
 
 #include "DlgTestEnv.h"
 #include "gui/app/PreviewDlg.h"
+#include "i18n/LanguageTable.h"
 #include "import/DataMap.h"
 #include "import/DataRow.h"
 
 namespace {
 
-std::unique_ptr<CDataMap> MakeTable(const std::vector<std::vector<const char*>>& rows) {
+std::unique_ptr<CDataMap> MakeTable(const std::vector<std::vector<const char*>>& rows, int nFirstLine = 0) {
     const std::vector<const char*> headers = {"Name", "Firma", "Mobil", "E-Mail"};
     const std::vector<const char*> codes = {"N", "C", "PD", "E"};
     auto table = std::make_unique<CDataMap>();
@@ -28,6 +29,7 @@ std::unique_ptr<CDataMap> MakeTable(const std::vector<std::vector<const char*>>&
     for (size_t r = 0; r < rows.size(); ++r) {
         table->AddRow(static_cast<int>(r));
         CDataRow* pRow = table->NextRow();
+        if (nFirstLine > 0) pRow->SetLine(nFirstLine + static_cast<int>(r));
         for (size_t i = 0; i < rows[r].size(); ++i) pRow->SetField(static_cast<int>(i), rows[r][i]);
     }
     return table;
@@ -108,6 +110,29 @@ private slots:
                      .toString(),
                  QString("Firma"));
         QVERIFY(!dlg.findChild<QCheckBox*>(QString::number(CPreviewDlg::kIdShowSkipped))->isEnabled());
+    }
+
+    // Six-digit line numbers and the German skip reasons fit their columns.
+    void lineNumbersAndSkipReasonsAreWhole() {
+        qvxtest::DialogEnv env;
+        QVERIFY(SetLanguage("Deutsch"));
+        auto table = MakeTable({{"", "", "030 1", ""}, {"Bob", "", "", "bob@example.de"}}, 123456);
+        CPreviewDlg dlg(*table, 0, {});
+        dlg.show();
+        auto* pTable = dlg.findChild<QTableView*>(QString::number(CPreviewDlg::kIdTable));
+        auto* pSkipped = dlg.findChild<QCheckBox*>(QString::number(CPreviewDlg::kIdShowSkipped));
+        QVERIFY(pTable && pSkipped);
+        pSkipped->setChecked(true);
+        QCOMPARE(pTable->model()->rowCount(), 2);
+        QCOMPARE(Cell(pTable, 0, CPreviewModel::kName).left(12), QStringLiteral("Übersprungen"));
+        const QFontMetrics metrics = pTable->fontMetrics();
+        for (int nRow = 0; nRow < 2; ++nRow) {
+            for (int nColumn : {CPreviewModel::kLine, CPreviewModel::kName})
+                QVERIFY2(metrics.horizontalAdvance(Cell(pTable, nRow, nColumn)) + 8 <=
+                             pTable->columnWidth(nColumn),
+                         qPrintable(Cell(pTable, nRow, nColumn)));
+        }
+        QVERIFY(SetLanguage("English"));
     }
 };
 

@@ -13,6 +13,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QUrl>
 #include <QtTest>
 #include <atomic>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "WizardTestUtil.h"
+#include "gui/app/MappingList.h"
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/i18n/InfoDlg.h"
 #include "gui/kit/MessageBoxesUi.h"
@@ -155,6 +158,14 @@ QString English(const char* key) {
     return QString::fromUtf8(GetText(key, 129).c_str());
 }
 
+// A name that is not taken is told every extension that is (the text once left out .vcf).
+QString NotTaken(const QString& file) {
+    QString text = English("MainDlg_Info_CSVNotTaken_Type");
+    const qsizetype first = text.indexOf("%s");
+    text.replace(first, 2, file);
+    return text.replace(text.indexOf("%s", first + file.size()), 2, ".csv, .txt, .vcf");
+}
+
 }  // namespace
 
 class TestWizardDlg : public QObject {
@@ -187,6 +198,7 @@ private slots:
     void infoDialogSwitchesLanguageOfMainDialog();
     void vcardGivenOnTheCommandLine();
     void dropTakesFirstOfEachKind();
+    void dropIsNeverAMove();
     void dropNotTakenLeavesNoEarlierFileCurrent();
     void dropOfMappingAndCsvAnalysesOnce();
     void dropWhileBusyIsIgnored();
@@ -318,9 +330,7 @@ void TestWizardDlg::csvPathField() {
         QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 0);
         // A file that is there is named with the reason it is not taken.
         const bool bFile = !fileOnDisk.isEmpty() && !fileOnDisk.endsWith('/');
-        QCOMPARE(m_c->info->text(), (bFile ? English("MainDlg_Info_CSVNotTaken_Type").replace("%s", typed)
-                                           : English("MainDlg_Info_NoCSVFile")) +
-                                        "\n");
+        QCOMPARE(m_c->info->text(), (bFile ? NotTaken(typed) : English("MainDlg_Info_NoCSVFile")) + "\n");
         QVERIFY(m_c->edit->isEnabled());
     }
     QCOMPARE(m_boxes.Count(), 0);
@@ -372,22 +382,13 @@ void TestWizardDlg::updateControlsTable() {
     QCOMPARE(m_dlg->GetMode(), 0);
     QCOMPARE(m_c->enabledStates(), QString("1111010111"));
 
-    // An incomplete and a complete mapping dropped onto the analysed file.
+    // A complete mapping: edit and Complete come on too. (Which controls
+    // each state turns on is the wizard-state table's; here only that every
+    // control follows its rule.)
     QVERIFY(WriteBytes(m_folder->File("full.map"), wiztest::ContactsMapping()));
-    QVERIFY(WriteBytes(m_folder->File("part.map"), wiztest::IncompleteMapping()));
-    Drop({m_folder->File("part.map")});
-    WaitIdle();
-    QCOMPARE(m_dlg->GetMappingState(), 3);
-    QCOMPARE(m_c->enabledStates(), QString("1111110111"));
     Drop({m_folder->File("full.map")});
     WaitIdle();
     QCOMPARE(m_dlg->GetMappingState(), 2);
-    QCOMPARE(m_c->enabledStates(), QString("1111111111"));
-    // The incomplete one again: the listed mapping that fits is taken instead.
-    Drop({m_folder->File("part.map")});
-    WaitIdle();
-    QCOMPARE(m_dlg->GetMappingState(), 2);
-    QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("full.map"));
     QCOMPARE(m_c->enabledStates(), QString("1111111111"));
 }
 
@@ -491,13 +492,15 @@ void TestWizardDlg::noFittingMappingStartsANewOne() {
 
 void TestWizardDlg::infoTextsNameWhatReadingFound() {
     QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
-    // Windows-1252, a note over two lines, and two rows that do not fit.
+    // Windows-1252, a note over two lines, two rows that do not fit and one
+    // that gives no contact.
     QVERIFY(WriteBytes(m_folder->File("c.csv"),
                        "Name;Firma;Telefon\r\n"
                        "M\xFCller;\"Stra\xDF"
                        "e\r\n2\";1\r\n"
                        "A;B;C;D\r\n"
-                       "B;C\r\n"));
+                       "B;C\r\n"
+                       ";;0711 5\r\n"));
     Open();
     TypeCsv(m_folder->File("c.csv"));
     WaitIdle();
@@ -508,11 +511,23 @@ void TestWizardDlg::infoTextsNameWhatReadingFound() {
             English("MainDlg_Info_ReadAs").replace("%s", "Windows-1252") + "\n" +
             English("MainDlg_Info_RowsMismatched").replace("%s rows", "2 rows").replace("%s", "4, 5") + "\n" +
             English("MainDlg_Info_MappingFileOK") + "\n" +
+            English("MainDlg_Info_RowSkipped").replace("%s", "6") + "\n" +
             English("MainDlg_Info_ValuesNotStored").replace("%s values", "2 values").replace("%s", "2, 4") +
             "\n" + English("MainDlg_Info_ReadyToComplete"));
-    // Every line of it is seen whole in the info box.
-    QVERIFY(m_c->info->heightForWidth(m_c->info->contentsRect().width()) <=
-            m_c->info->contentsRect().height());
+    // Every line of it is in the info box (scrolled to when it needs more room).
+    QTRY_VERIFY(m_c->info->heightForWidth(m_c->info->width()) <= m_c->info->height());
+    // In German the lines need more room than the box has: it scrolls to
+    // the last one instead of hiding it.
+    for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
+        if (a->text() == "Deutsch") a->trigger();
+    QVERIFY(
+        m_c->info->text().endsWith(QString::fromUtf8(GetText("MainDlg_Info_ReadyToComplete", 129).c_str())));
+    auto* pArea = qobject_cast<QScrollArea*>(m_c->info->parentWidget()->parentWidget());
+    QVERIFY(pArea);
+    QTRY_VERIFY(pArea->verticalScrollBar()->maximum() > 0);
+    QTRY_VERIFY(m_c->info->heightForWidth(m_c->info->width()) <= m_c->info->height());
+    for (QAction* a : m_dlg->GetLanguagesMenu()->actions())
+        if (a->text() == "English") a->trigger();
 
     QVERIFY(WriteBytes(m_folder->File("d.csv"), wiztest::ContactsCsv()));
     Drop({m_folder->File("d.csv")});
@@ -670,12 +685,24 @@ void TestWizardDlg::mappingList() {
     QVERIFY(WriteBytes(m_folder->File("mappings/e.map"), "not a mapping\r\n"));
     QVERIFY(WriteBytes(m_folder->File("mappings/f.map"), wiztest::ContactsMapping(QByteArray(90, 'L'))));
     QVERIFY(WriteBytes(m_folder->File("mappings/notes.txt"), "x"));
+    QVERIFY(WriteBytes(m_folder->File("mappings/Beispielkontakte.map"),
+                       wiztest::ContactsMapping("Beispielkontakte")));
     Open();
     QStringList labels;
     for (int i = 0; i < m_c->combo->count(); ++i) labels << m_c->combo->itemText(i);
-    QCOMPARE(labels, QStringList({"alpha [b.map]", "d.map", QString(78, 'L') + " [f.map]", "Mitte [c.map]",
-                                  "Zeta [a.map]"}));
-    QCOMPARE(labels[2].size(), 86);
+    QCOMPARE(labels, QStringList({"alpha [b.map]", "Beispielkontakte [Beispielkontakte.map]", "d.map",
+                                  QString(78, 'L') + " [f.map]", "Mitte [c.map]", "Zeta [a.map]"}));
+    QCOMPARE(labels[3].size(), 86);
+    // The closed list never cuts a label off mid-word: a name without its
+    // file name, else cut with an ellipsis.
+    auto* pList = m_dlg->findChild<CMappingList*>();
+    QVERIFY(pList);
+    QCOMPARE(pList->ShownText(), QString("alpha [b.map]"));
+    m_c->combo->setCurrentIndex(1);
+    QCOMPARE(pList->ShownText(), QString::fromUtf8("Beispielkontakte […]"));
+    m_c->combo->setCurrentIndex(3);
+    QVERIFY(pList->ShownText().startsWith("LLL") && pList->ShownText().endsWith(QChar(0x2026)));
+    m_c->combo->setCurrentIndex(0);
     QCOMPARE(m_folder->CountInLog("Init Mappings: Get mapping information failed !"), 1);
     // The first entry of the list is current.
     QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("mappings/b.map"));
@@ -823,6 +850,18 @@ void TestWizardDlg::vcardGivenOnTheCommandLine() {
     QCOMPARE(QString(m_dlg->GetMappingFile()), QStringLiteral("built-in:vcard"));
     QCOMPARE(m_dlg->GetMappingState(), 2);
 
+    // A CSV file next: the mapping that fits it is shown and applied, and
+    // Complete and Preview are on without picking it again.
+    QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
+    Drop({m_folder->File("c.csv")});
+    WaitIdle();
+    QCOMPARE(QString(m_dlg->GetMappingFile()), m_folder->File("mappings/k.map"));
+    QCOMPARE(m_dlg->GetMappingState(), 2);
+    QCOMPARE(m_c->combo->count(), 1);
+    QVERIFY(m_c->combo->currentText().startsWith("Kontakte ["));
+    QVERIFY(m_c->button("1010")->isEnabled());
+    QVERIFY(m_dlg->findChild<QPushButton*>("1058")->isEnabled());
+
     QCOMPARE(qvxui::ConvertFileFilter(CQVXWizardDlg::ContactsFileFilter()),
              QStringLiteral("Contacts (*.csv *.txt *.vcf);;All files (*)"));
 }
@@ -839,6 +878,44 @@ void TestWizardDlg::dropTakesFirstOfEachKind() {
     QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 1);
 }
 
+// A source that offers a move (Shift held) gets a copy, or a link; one that
+// offers only a move is refused, since it could delete the user's export.
+void TestWizardDlg::dropIsNeverAMove() {
+    QVERIFY(WriteBytes(m_folder->File("one.csv"), wiztest::ContactsCsv()));
+    QVERIFY(WriteBytes(m_folder->File("two.csv"), wiztest::ContactsCsv()));
+    Open();
+    const QPoint pos = m_dlg->rect().center();
+    struct Case {
+        const char* pszFile;
+        Qt::DropActions offered;
+        Qt::DropAction taken;  // IgnoreAction: refused
+    };
+    for (const Case& c : {Case{"one.csv", Qt::CopyAction | Qt::MoveAction, Qt::CopyAction},
+                          Case{"two.csv", Qt::LinkAction | Qt::MoveAction, Qt::LinkAction},
+                          Case{"one.csv", Qt::MoveAction, Qt::IgnoreAction}}) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(m_folder->File(c.pszFile))});
+        QDragEnterEvent enter(pos, c.offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(m_dlg.get(), &enter);
+        QDragMoveEvent move(pos, c.offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(m_dlg.get(), &move);
+        QDropEvent drop(QPointF(pos), c.offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(m_dlg.get(), &drop);
+        WaitIdle();
+        const bool bTaken = c.taken != Qt::IgnoreAction;
+        QCOMPARE(enter.isAccepted(), bTaken);
+        QCOMPARE(move.isAccepted(), bTaken);
+        QCOMPARE(drop.isAccepted(), bTaken);
+        if (bTaken) {
+            QCOMPARE(enter.dropAction(), c.taken);
+            QCOMPARE(move.dropAction(), c.taken);
+            QCOMPARE(drop.dropAction(), c.taken);
+        }
+    }
+    QCOMPARE(QString(m_dlg->GetCSVFile()), m_folder->File("two.csv"));
+    QCOMPARE(m_folder->CountInLog("New CSV file Selected"), 2);
+}
+
 void TestWizardDlg::dropNotTakenLeavesNoEarlierFileCurrent() {
     QVERIFY(WriteBytes(m_folder->File("mappings/k.map"), wiztest::ContactsMapping()));
     QVERIFY(WriteBytes(m_folder->File("c.csv"), wiztest::ContactsCsv()));
@@ -853,8 +930,7 @@ void TestWizardDlg::dropNotTakenLeavesNoEarlierFileCurrent() {
     QCOMPARE(m_c->edit->text(), m_folder->File("notes.doc"));
     QCOMPARE(m_dlg->GetCSVState(), 0);
     QCOMPARE(QString(m_dlg->GetCSVFile()), QString());
-    QCOMPARE(m_c->info->text(),
-             English("MainDlg_Info_CSVNotTaken_Type").replace("%s", m_folder->File("notes.doc")) + "\n");
+    QCOMPARE(m_c->info->text(), NotTaken(m_folder->File("notes.doc")) + "\n");
     QVERIFY(!m_c->button("1010")->isEnabled());
     QCOMPARE(m_boxes.Count(), 0);
 }
@@ -917,6 +993,20 @@ void TestWizardDlg::languageMenuRelabels() {
     char szStored[261] = {};
     QVERIFY(GetCurrentLanguage(szStored, sizeof szStored));
     QCOMPARE(QString(szStored), QString("Deutsch"));
+
+    // The built-in vCard mapping's label, and its name in the info text,
+    // follow a switch back.
+    QVERIFY(WriteBytes(m_folder->File("k.vcf"),
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nTEL;TYPE=CELL:0171 1\r\nEND:VCARD\r\n"));
+    Drop({m_folder->File("k.vcf")});
+    WaitIdle();
+    QCOMPARE(m_c->combo->currentText(), QString::fromUtf8("vCard (automatisch)"));
+    for (QAction* a : pMenu->actions())
+        if (a->text() == "English") a->trigger();
+    QCOMPARE(m_c->combo->currentText(), QString::fromUtf8("vCard (automatic)"));
+    QCOMPARE(m_c->combo->toolTip(), QString::fromUtf8("vCard (automatic)"));
+    QVERIFY(
+        m_c->info->text().contains(English("MainDlg_Info_MappingChosen").replace("%s", "vCard (automatic)")));
 }
 
 void TestWizardDlg::helpOpensGuideOfStoredLanguage_data() {

@@ -23,12 +23,12 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kMainDlg_Info_NearestMapping,
                                               qvxtext::kMappingDlg_Info_Empty_Columns,
                                               qvxtext::kMappingDlg_Info_Review,
+                                              qvxtext::kMappingDlg_Info_Guessed,
                                               qvxtext::kMainDlg_Info_ReadAs,
                                               qvxtext::kMainDlg_Info_RowMismatched,
                                               qvxtext::kMainDlg_Info_RowSkipped,
                                               qvxtext::kPreviewDlg_Shown,
                                               qvxtext::kMainDlg_Info_ValueNotStored,
-                                              qvxtext::kMainDlg_Info_CSVNotTaken_Type,
                                               qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable,
                                               qvxtext::kMsg_NoUserFolders,
                                               qvxtext::kVCard_Info_ReadAs};
@@ -37,7 +37,8 @@ const std::set<std::string> kTwoStringFormats = {
     qvxtext::kMainDlg_Info_RowsMismatched,  qvxtext::kMainDlg_Info_RowsSkipped,
     qvxtext::kMainDlg_Info_ValuesNotStored, qvxtext::kPreviewDlg_Counts,
     qvxtext::kPreviewDlg_Skipped,           qvxtext::kPreviewDlg_Mismatched,
-    qvxtext::kPreviewDlg_NotStored,         qvxtext::kCopyToPhoneDlg_Info_Contents};
+    qvxtext::kPreviewDlg_NotStored,         qvxtext::kCopyToPhoneDlg_Info_Contents,
+    qvxtext::kMainDlg_Info_CSVNotTaken_Type};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut

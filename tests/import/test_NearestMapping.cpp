@@ -79,6 +79,31 @@ TEST(HeaderGuess, HeadersOfRealExports) {
         {"Internet Free Busy", ""},
         {"Last Modified", ""},
         {"Zeitstempel", ""},
+        // German compounds, and words inside them that mean something else.
+        {"Mailadresse", "E"},
+        {"Mailadresse privat", "E"},
+        {"E-Mail-Adresse privat", "E"},
+        {"Emailadresse2", "E"},
+        {"Privatmail", "E"},
+        {"Handynummer", "PD"},
+        {"Mobilfunknummer", "PD"},
+        {"Telefon geschäftlich", "PD"},
+        {"Rufnummer", "PD"},
+        {"Faxnummer", "PD"},
+        {"Festnetz", "PD"},
+        {"Voicemail", "PD"},
+        {"Geburtstag", "-"},
+        {"Straße und Hausnummer", "L"},
+        {"Postanschrift", "L"},
+        {"Webadresse", "-"},
+        {"IP-Adresse", "X"},
+        {"Benutzername", "X"},
+        {"Ehepartner", "X"},
+        {"Kundennummer", ""},
+        {"Vollständiger Name", "N"},
+        {"Full Name", "N"},
+        {"Display Name", "N"},
+        {"Family Name", "N"},
     };
     for (const auto& c : cases) {
         const HeaderGuess guess = GuessHeader(c.header);
@@ -86,29 +111,117 @@ TEST(HeaderGuess, HeadersOfRealExports) {
     }
 }
 
-// Guesses settle against each other and against the codes already known.
+// A guess is sure when the header says it in whole words; a word found
+// inside another or one of two meanings leaves it a guess. Name columns
+// say which part of the name they hold.
+TEST(HeaderGuess, SureGuessesAndNameParts) {
+    const struct {
+        const char* header;
+        bool bSure;
+        NameKind name;
+    } cases[] = {
+        {"E-Mail-Adresse privat", true, NameKind::kNone},
+        {"Telefon geschäftlich", true, NameKind::kNone},
+        {"Mobiltelefon", false, NameKind::kNone},
+        {"Privatmail", false, NameKind::kNone},
+        {"Geburtsdatum", false, NameKind::kNone},
+        {"Land", false, NameKind::kNone},
+        {"Name", false, NameKind::kWhole},
+        {"Full Name", true, NameKind::kWhole},
+        {"Anzeigename", true, NameKind::kWhole},
+        {"Vorname", true, NameKind::kGiven},
+        {"Weitere Vornamen", true, NameKind::kMiddle},
+        {"Middle Name", true, NameKind::kMiddle},
+        {"Nachname", true, NameKind::kFamily},
+        {"Name Prefix", true, NameKind::kPrefix},
+        {"Namenszusatz", true, NameKind::kSuffix},
+    };
+    for (const auto& c : cases) {
+        const HeaderGuess guess = GuessHeader(c.header);
+        EXPECT_EQ(guess.bSure, c.bSure) << c.header;
+        EXPECT_EQ(guess.name, c.name) << c.header;
+    }
+}
+
+std::vector<CodeOrigin> Origins(const std::vector<StartColumn>& columns) {
+    std::vector<CodeOrigin> origins;
+    for (const StartColumn& column : columns) origins.push_back(column.origin);
+    return origins;
+}
+
+std::vector<NameKind> Parts(const std::vector<StartColumn>& columns) {
+    std::vector<NameKind> parts;
+    for (const StartColumn& column : columns) parts.push_back(column.name);
+    return parts;
+}
+
+// Guesses settle against each other and against the codes already known:
+// one name, one company.
 TEST(HeaderGuess, CompleteCodesKeepsOneNameAndOneCompany) {
+    using enum CodeOrigin;
+    using enum NameKind;
+    // A whole name is the name; its parts stay out.
     std::vector<std::string> headers = {"Display Name", "Vorname",      "Nachname",
                                         "Firma",        "Organisation", "Zeitstempel"};
     std::vector<std::string> codes(headers.size());
-    std::vector<CodeOrigin> origins = CompleteCodes(headers, codes);
-    EXPECT_EQ(codes, (std::vector<std::string>{"X", "N", "N", "C", "-", "X"}));
-    EXPECT_EQ(origins[0], CodeOrigin::kGuessed);
-    EXPECT_EQ(origins[5], CodeOrigin::kUnknown);
+    std::vector<StartColumn> columns = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "X", "X", "C", "-", "X"}));
+    EXPECT_EQ(Origins(columns), (std::vector<CodeOrigin>{kSure, kSure, kSure, kSure, kGuessed, kUnknown}));
+    EXPECT_EQ(columns[0].name, kWhole);
 
-    // "Name, Vorname": the surname under "Name" stays beside the given name;
-    // a second whole name would repeat the first.
+    // The converted address book: the full name, not its parts in file order.
+    headers = {"Full Name", "Last Name", "First Name", "Middle Name"};
+    codes.assign(4, "");
+    CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "X", "X", "X"}));
+
+    // A sure whole name wins over a lone "Name", which may be either.
     headers = {"Name", "Vorname", "Full Name"};
     codes.assign(3, "");
-    CompleteCodes(headers, codes);
-    EXPECT_EQ(codes, (std::vector<std::string>{"N", "N", "X"}));
+    columns = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"X", "X", "N"}));
+    EXPECT_EQ(columns[0].origin, kGuessed);
 
-    // Known codes stay; a known company and name keep guesses from adding more.
-    headers = {"First Name", "Company", "Display Name", "Organization"};
-    codes = {"N", "C", "", ""};
-    origins = CompleteCodes(headers, codes);
-    EXPECT_EQ(codes, (std::vector<std::string>{"N", "C", "X", "-"}));
-    EXPECT_EQ(origins[0], CodeOrigin::kKnown);
+    // "Name, Vorname": the surname under "Name", beside the given name.
+    headers = {"Name", "Vorname", "Telefon"};
+    codes.assign(3, "");
+    columns = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "N", "PD"}));
+    EXPECT_EQ(Parts(columns), (std::vector<NameKind>{kFamily, kGiven, kNone}));
+    EXPECT_EQ(columns[0].origin, kGuessed);
+
+    // Parts alone are the name, each with its part, family name first or not.
+    headers = {"Nachname", "Vorname", "Weitere Vornamen", "Name Prefix"};
+    codes.assign(4, "");
+    columns = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "N", "N", "-"}));
+    EXPECT_EQ(Parts(columns), (std::vector<NameKind>{kFamily, kGiven, kMiddle, kPrefix}));
+
+    // Known codes stay, and a known company keeps guesses from adding more;
+    // known name parts join a guessed part.
+    headers = {"First Name", "Company", "Organization", "Middle Name", "Last Name"};
+    codes = {"N", "C", "", "", "N"};
+    columns = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "C", "-", "N", "N"}));
+    EXPECT_EQ(Origins(columns), (std::vector<CodeOrigin>{kKnown, kKnown, kGuessed, kSure, kKnown}));
+    EXPECT_EQ(Parts(columns), (std::vector<NameKind>{kGiven, kNone, kNone, kMiddle, kFamily}));
+    // ... but give way to a full name the start mapping did not know.
+    headers = {"Full Name", "Last Name", "First Name", "Middle Name"};
+    codes = {"", "N", "N", ""};
+    columns = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "X", "X", "X"}));
+    EXPECT_EQ(Origins(columns), (std::vector<CodeOrigin>{kSure, kSure, kSure, kSure}));
+    // A lone "Name" beside a known given name is the family name.
+    headers = {"Vorname", "Name"};
+    codes = {"N", ""};
+    columns = CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "N"}));
+    EXPECT_EQ(Parts(columns), (std::vector<NameKind>{kGiven, kFamily}));
+    // A known name the words do not tell is whole: guessed names would repeat it.
+    headers = {"Kontakt", "Middle Name", "Display Name"};
+    codes = {"N", "", ""};
+    CompleteCodes(headers, codes);
+    EXPECT_EQ(codes, (std::vector<std::string>{"N", "X", "X"}));
 }
 
 class NearestMappingTest : public ::testing::Test {
@@ -162,18 +275,27 @@ TEST_F(NearestMappingTest, ChoosesByCoverageAndNameColumns) {
     EXPECT_EQ(table.GetMappingRow()->PeekField(0), std::nullopt);
 
     // The new mapping: known codes kept, the rest guessed, and it fits.
-    const std::vector<CodeOrigin> origins = StartNewMapping(table, eight);
+    NewMappingStart start = StartNewMapping(table, eight, "Eight (in)");
+    EXPECT_TRUE(start.bFromFile);
+    const std::vector<CodeOrigin> origins = Origins(start.columns);
     ASSERT_EQ(origins.size(), 10u);
     EXPECT_EQ(Code(5), "C");
     EXPECT_EQ(Code(7), "X");
     EXPECT_EQ(origins[7], CodeOrigin::kUnknown);
     EXPECT_EQ(Code(9), "PD");
-    EXPECT_EQ(origins[9], CodeOrigin::kGuessed);
+    EXPECT_EQ(origins[9], CodeOrigin::kSure);
     EXPECT_EQ(origins[8], CodeOrigin::kKnown);
     EXPECT_TRUE(MappingFitsTable(table, table.GetColumnCount()));
-    char name[8] = "x";
-    table.GetName(name, 7);
-    EXPECT_STREQ(name, "");  // a new mapping has no name yet
+    char name[16] = "x";
+    table.GetName(name, 15);
+    EXPECT_STREQ(name, "Eight (in)");
+
+    // A start file gone since it was found: guesses alone.
+    start = StartNewMapping(table, dir.File("gone.map"), "New");
+    EXPECT_FALSE(start.bFromFile);
+    EXPECT_EQ(Code(5), "X");
+    EXPECT_EQ(start.columns[8].origin, CodeOrigin::kGuessed);  // "Name"
+    EXPECT_EQ(Code(8), "N");
 }
 
 TEST_F(NearestMappingTest, ProposedFileNameNeverNamesAnotherMapping) {

@@ -135,7 +135,7 @@ TEST(VCardReader, Version40AndMixedFile) {
     Analyse(m, Fixture("mixed-versions"));
     ASSERT_EQ(m.result, 0);
     EXPECT_EQ(m.parser.GetEncoding(), TextEncoding::kWindows1252);
-    const CVCardReader* reader = m.parser.GetVCardReader();
+    const CContactsReader* reader = m.parser.Reader();
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(reader->GetVersions(), (std::vector<std::string>{"2.1", "3.0", "4.0"}));
     ASSERT_EQ(m.rows.size(), 3u);
@@ -185,13 +185,13 @@ TEST(VCardReader, BuiltInMappingFitsEveryShape) {
         Analysed a;
         Analyse(a, Fixture(name));
         ASSERT_EQ(a.result, 0);
-        ASSERT_TRUE(ApplyVCardMapping(*a.parser.GetVCardReader(), a.table));
+        ASSERT_TRUE(a.parser.Reader()->ApplyBuiltInMapping(a.table));
         EXPECT_EQ(FirstBrokenMappingRule(CountMappingCodes(a.table)), nullptr);
         EXPECT_TRUE(MappingFitsTable(a.table, a.table.GetColumnCount()));
     }
     Analysed a;
     Analyse(a, Fixture("android-21"));
-    ASSERT_TRUE(ApplyVCardMapping(*a.parser.GetVCardReader(), a.table));
+    ASSERT_TRUE(a.parser.Reader()->ApplyBuiltInMapping(a.table));
     EXPECT_EQ(Codes(a.table), (std::vector<std::string>{"N", "X", "X", "X", "PD", "PD", "PD", "E", "L", "-",
                                                         "X", "PD", "PD", "C", "-", "PD"}));
 }
@@ -224,7 +224,7 @@ TEST(VCardReader, HeadersAreTheSameInEveryLanguageAndCsvFilesUntouched) {
     Analysed c;
     Analyse(c, dir.File("a.csv"));
     EXPECT_EQ(c.result, 0);
-    EXPECT_EQ(c.parser.GetVCardReader(), nullptr);
+    EXPECT_STREQ(c.parser.Reader()->FormatName(), "csv");
     EXPECT_EQ(c.headers, (std::vector<std::string>{"Name", "Telefon"}));
 }
 

@@ -47,6 +47,15 @@ TEST_F(QvxBuildTest, AnalyzeReportsAndExitCodes) {
             EXPECT_NE(r.out.find(c.needle), std::string::npos) << r.out;
         }
     }
+    // A name the wizard does not take is refused with the wizard's words, unread.
+    qvxtest::WriteFile(dir.File("notes.doc"), "Name;Phone\r\nA;1\r\n");
+    Result refused = Run("qvxbuild", {"analyze", "notes.doc", "--json"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.out.find("\"result\":-100"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.err.find("notes.doc is not taken: only contacts files (.csv, .txt, .vcf) can be read."),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(Run("qvxbuild", {"build", "notes.doc", "complete.map"}).status, 2);
     qvxtest::WriteFile(dir.File("latin1.csv"), "N\xE4me;Firma\r\nx;y\r\n");
     Result r = Run("qvxbuild", {"analyze", "latin1.csv", "--json"});
     EXPECT_NE(r.out.find("\"N\xC3\xA4me\""), std::string::npos) << r.out;

@@ -36,6 +36,7 @@ expect _qvxbuild Deutsch qvxbuild build --language D
 expect _qvxbuild FILES qvxbuild build ""
 expect _qvxbuild "--map|--json" qvxbuild analyze x.csv -
 expect _qvxbuild "--limit|--json" qvxbuild preview x.csv -
+expect _qvxbuild "--out|--json" qvxbuild map x.csv -
 expect _qvx_phone add qvx-phone --phones /tmp a
 expect _qvx_phone "--install-fails|--installed" qvx-phone add NAME --inst
 

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestUtil.h"
@@ -69,6 +72,17 @@ const Row kRows[] = {
      "user/mine.map"},
 };
 
+// The analysis as the wizard and qvxbuild run it: the step, then its outcome applied.
+struct Applied {
+    int nResult;
+    bool bListChanged;
+};
+Applied AnalyseAndApply(CImportSession& session) {
+    AnalysisOutcome outcome = session.Analyse(true);
+    const int nResult = outcome.nResult;
+    return {nResult, session.ApplyAnalysis(std::move(outcome))};
+}
+
 class ImportSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -113,8 +127,8 @@ TEST_F(ImportSessionTest, ListAndAutomaticChoiceFollowTheShownOrder) {
         EXPECT_EQ(labels, row.labels);
 
         ASSERT_EQ(session.SetCSVFile(dir.File("in.csv")), CSV_STATE_CHOSEN);
-        ASSERT_EQ(session.Analyse(true), 0);
-        ASSERT_TRUE(session.AdoptChosenMapping());
+        ASSERT_EQ(AnalyseAndApply(session).nResult, 0);
+        EXPECT_FALSE(session.AutoChosenName().empty());
         const std::string chosen(row.pszChosen);
         EXPECT_EQ(session.SelectedMapping(), PathOf(chosen.rfind("user/", 0) == 0 ? kUsers : kShipped,
                                                     chosen.substr(chosen.find('/') + 1)));
@@ -129,7 +143,7 @@ TEST_F(ImportSessionTest, SamplesStayAfterABuildAndAnotherMapping) {
     session.ListMappings();
     session.SetCSVFile(dir.File("in.csv"));
     session.SetMappingFile(PathOf(kShipped, "a.map"));
-    ASSERT_EQ(session.Analyse(true), 0);
+    ASSERT_EQ(AnalyseAndApply(session).nResult, 0);
     const std::vector<std::vector<std::string>> samples = session.ColumnSamples();
     ASSERT_EQ(samples.size(), 3u);
     EXPECT_EQ(samples[0], (std::vector<std::string>{"Anna Muster", "Bert Beispiel"}));
@@ -139,7 +153,7 @@ TEST_F(ImportSessionTest, SamplesStayAfterABuildAndAnotherMapping) {
     ASSERT_EQ(import.m_pCSVParser->ParseData(2), 0);
     import.m_pCSVParser->ReleaseLines();
     session.SetMappingFile(PathOf(kShipped, "b.map"));
-    ASSERT_EQ(session.Analyse(true), 0);
+    ASSERT_EQ(AnalyseAndApply(session).nResult, 0);
     EXPECT_EQ(session.ColumnSamples(), samples);
 
     // Another file that is not taken leaves nothing of the earlier one current.
@@ -163,9 +177,10 @@ TEST_F(ImportSessionTest, NoMappingFitsDropsTheEarlierOneAndNamesTheNearest) {
     session.SetCSVFile(dir.File("in.csv"));
     session.SelectMapping(PathOf(kShipped, "b.map"));
     session.SetMappingFile(PathOf(kShipped, "b.map"));
-    ASSERT_EQ(session.Analyse(true), 0);
-    EXPECT_FALSE(session.AdoptChosenMapping());
-    EXPECT_TRUE(session.DropUnfitMapping());
+    const Applied dropped = AnalyseAndApply(session);
+    ASSERT_EQ(dropped.nResult, 0);
+    EXPECT_TRUE(dropped.bListChanged);
+    EXPECT_EQ(session.AutoChosenName(), "");
     EXPECT_TRUE(session.NoMappingFits());
     EXPECT_EQ(session.SelectedMapping(), "");
     EXPECT_EQ(session.MappingState(), MAPPING_STATE_NONE);
@@ -184,8 +199,9 @@ TEST_F(ImportSessionTest, NoMappingFitsDropsTheEarlierOneAndNamesTheNearest) {
         Mapping("\"Name\",\"Firma\",\"Telefon\",\"Mobil\"\r\n\"N\",\"C\",\"PD\",\"PD\"", "Three"));
     session.ListMappings();
     session.SetCSVFile(dir.File("in4.csv"));
-    ASSERT_EQ(session.Analyse(true), 0);
-    EXPECT_FALSE(session.DropUnfitMapping());  // none was selected
+    const Applied none = AnalyseAndApply(session);
+    ASSERT_EQ(none.nResult, 0);
+    EXPECT_FALSE(none.bListChanged);  // none was selected
     EXPECT_EQ(session.Nearest().path, PathOf(kShipped, "c.map"));
     EXPECT_EQ(session.Nearest().unknownHeaders, std::vector<std::string>{"Fax"});
     state = {};
@@ -196,8 +212,9 @@ TEST_F(ImportSessionTest, NoMappingFitsDropsTheEarlierOneAndNamesTheNearest) {
     // Picked by the user for this file: it stays, incomplete.
     session.SelectMapping(PathOf(kShipped, "c.map"));
     session.SetMappingFile(PathOf(kShipped, "c.map"));
-    ASSERT_EQ(session.Analyse(true), 0);
-    EXPECT_FALSE(session.DropUnfitMapping());
+    const Applied kept = AnalyseAndApply(session);
+    ASSERT_EQ(kept.nResult, 0);
+    EXPECT_FALSE(kept.bListChanged);
     EXPECT_FALSE(session.NoMappingFits());
     EXPECT_EQ(session.MappingState(), MAPPING_STATE_INCOMPLETE);
     EXPECT_EQ(session.SelectedMapping(), PathOf(kShipped, "c.map"));
@@ -208,13 +225,15 @@ TEST_F(ImportSessionTest, NoMappingFitsDropsTheEarlierOneAndNamesTheNearest) {
 // A vCard file: a mapping of the user's own that fits comes first; else the
 // built-in one, listed first under its name (a shipped mapping that fits
 // the headers is made for CSV files and passed over); a CSV file then drops
-// the built-in entry and its selection.
+// the built-in entry and its selection, and the mapping that fits it is
+// applied, not left at "no usable mapping" while shown as selected.
 TEST_F(ImportSessionTest, VCardFileTakesTheUsersOwnThenTheBuiltInMapping) {
     qvxtest::WriteFile(dir.File("in.vcf"),
                        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Muster\r\nTEL;TYPE=CELL:0171 1\r\nEND:VCARD\r\n"
                        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Bert\r\nTEL;CELL:0171 2\r\n");
     const std::string kVCardFits = "\"Name\",\"VERSION\",\"Phone (mobile)\"\r\n\"N\",\"X\",\"PD\"";
     qvxtest::WriteFile(PathOf(kShipped, "a.map"), Mapping(kVCardFits, "Shipped"));
+    qvxtest::WriteFile(PathOf(kShipped, "c.map"), Mapping(kFits, "For CSV"));
     for (const bool bUsersOwn : {true, false}) {
         SCOPED_TRACE(bUsersOwn ? "the user's own fits" : "only a shipped one fits");
         fs::remove_all(users);
@@ -223,10 +242,9 @@ TEST_F(ImportSessionTest, VCardFileTakesTheUsersOwnThenTheBuiltInMapping) {
         CImportSession session(program);
         session.ListMappings();
         ASSERT_EQ(session.SetCSVFile(dir.File("in.vcf")), CSV_STATE_CHOSEN);
-        ASSERT_EQ(session.Analyse(true), 0);
-        EXPECT_TRUE(session.ListBuiltInMapping());
-        ASSERT_TRUE(session.AdoptChosenMapping());
-        EXPECT_FALSE(session.DropUnfitMapping());
+        const Applied vcard = AnalyseAndApply(session);
+        ASSERT_EQ(vcard.nResult, 0);
+        EXPECT_TRUE(vcard.bListChanged);
         EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
         EXPECT_EQ(session.SelectedMapping(), bUsersOwn ? PathOf(kUsers, "mine.map") : "built-in:vcard");
         EXPECT_EQ(session.BuiltInMappingChosen(), !bUsersOwn);
@@ -241,15 +259,69 @@ TEST_F(ImportSessionTest, VCardFileTakesTheUsersOwnThenTheBuiltInMapping) {
         // Chosen again (after the editor was cancelled): applied, not read from a file.
         session.SelectMapping("built-in:vcard");
         session.SetMappingFile("built-in:vcard");
-        ASSERT_EQ(session.Analyse(true), 0);
+        ASSERT_EQ(AnalyseAndApply(session).nResult, 0);
         EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
 
         ASSERT_EQ(session.SetCSVFile(dir.File("in.csv")), CSV_STATE_CHOSEN);
-        ASSERT_EQ(session.Analyse(true), 0);
-        EXPECT_TRUE(session.ListBuiltInMapping());
+        const Applied csv = AnalyseAndApply(session);
+        ASSERT_EQ(csv.nResult, 0);
+        EXPECT_TRUE(csv.bListChanged);
         EXPECT_FALSE(session.Mappings()[0].bBuiltIn);
         EXPECT_FALSE(session.BuiltInMappingChosen());
+        EXPECT_EQ(session.SelectedMapping(), PathOf(kShipped, "c.map"));
+        EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
+        state = {};
+        session.Describe(state);
+        EXPECT_EQ(state.autoChosenMapping, "For CSV");
+        EXPECT_FALSE(state.bNoMappingFits);
     }
+}
+
+// One rule in both layouts: for a vCard file a mapping of the user's own
+// that fits comes first, then the built-in one; a shipped mapping is made
+// for CSV headers and passed over, also where a portable folder keeps the
+// user's own mappings beside the shipped ones.
+TEST_F(ImportSessionTest, VCardPassesOverShippedMappingsInEitherLayout) {
+    qvxtest::WriteFile(
+        dir.File("in.vcf"),
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Muster\r\nTEL;TYPE=CELL:0171 1\r\nEND:VCARD\r\n");
+    const std::string kVCardFits = "\"Name\",\"VERSION\",\"Phone (mobile)\"\r\n\"N\",\"X\",\"PD\"";
+    for (const bool bInstalled : {true, false}) {
+        for (const bool bOwn : {true, false}) {
+            SCOPED_TRACE(std::string(bInstalled ? "installed" : "portable") + (bOwn ? ", own mapping" : ""));
+            fs::remove_all(program + "/mappings");
+            fs::remove_all(users);
+            fs::create_directories(program + "/mappings");
+            fs::create_directories(users);
+            if (bInstalled)
+                qvxtest::WriteFile(program + "/" + qvxplatform::kInstalledMarker, "x\n");
+            else
+                fs::remove(program + "/" + qvxplatform::kInstalledMarker);
+            ASSERT_EQ(qvxplatform::UserFilesBesideProgram(), !bInstalled);
+            const std::string own = (bInstalled ? users : program + "/mappings") + "/mine.map";
+            qvxtest::WriteFile(program + "/mappings/vcard-csv.map", Mapping(kVCardFits, "Shipped"));
+            if (bOwn) qvxtest::WriteFile(own, Mapping(kVCardFits, "Mine"));
+
+            CImportSession session(program);
+            session.ListMappings();
+            ASSERT_EQ(session.SetCSVFile(dir.File("in.vcf")), CSV_STATE_CHOSEN);
+            ASSERT_EQ(AnalyseAndApply(session).nResult, 0);
+            EXPECT_EQ(session.MappingState(), MAPPING_STATE_COMPLETE);
+            EXPECT_EQ(session.SelectedMapping(), bOwn ? own : std::string("built-in:vcard"));
+        }
+    }
+}
+
+// The names the rule above tells shipped mappings by are those the program ships.
+TEST(ImportSessionShipped, ListNamesEveryShippedMapping) {
+    std::vector<std::string> shipped;
+    for (const auto& entry : fs::directory_iterator(std::string(QVX_PROGRAM_DIR) + "/mappings"))
+        shipped.push_back(entry.path().filename().string());
+    std::sort(shipped.begin(), shipped.end());
+    std::vector<std::string> listed(std::begin(CImportSession::kShippedMappings),
+                                    std::end(CImportSession::kShippedMappings));
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(shipped, listed);
 }
 
 namespace {
@@ -265,8 +337,9 @@ TEST_F(ImportSessionTest, ValuesNotStoredNameTheirRowsWithoutAnEllipsis) {
     session.SetTallyRows(true);
     ASSERT_EQ(session.SetCSVFile(dir.File("short.csv")), CSV_STATE_CHOSEN);
     ASSERT_EQ(session.SetMappingFile(dir.File("short.map")), MAPPING_STATE_CHOSEN);
-    ASSERT_EQ(session.Analyse(false), 0);
-    session.DropUnfitMapping();
+    AnalysisOutcome outcome = session.Analyse(false);
+    ASSERT_EQ(outcome.nResult, 0);
+    session.ApplyAnalysis(std::move(outcome));
     qvxwizard::WizardState state;
     session.Describe(state);
     ASSERT_EQ(state.nValuesNotStored, 3);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommandSupport.h"
@@ -212,15 +213,19 @@ int Analyze(int argc, char** argv) {
     session.SetCollectSamples(false);
     session.ListMappings();
     AnalysisReport report;
-    report.nResult = session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    const bool bRefused = RefuseContactsFile("analyze", files[0]);
+    report.nResult = !bRefused && session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     if (map != nullptr) {
         report.bMapping = true;
         report.nMappingResult =
             session.SetMappingFile(map) == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
     }
-    if (session.CSVState() == CSV_STATE_CHOSEN)
-        session.Analyse(false, &report.nResult,
-                        report.nMappingResult == 0 ? &report.nMappingResult : nullptr);
+    if (session.CSVState() == CSV_STATE_CHOSEN) {
+        AnalysisOutcome outcome = session.Analyse(false);
+        report.nResult = outcome.nAnalysisResult;
+        if (report.bMapping && report.nMappingResult == 0) report.nMappingResult = outcome.nMappingResult;
+        session.ApplyAnalysis(std::move(outcome));
+    }
     const bool analyzed = session.CSVState() == CSV_STATE_ANALYZED;
     const int mappingState = session.MappingState();
     const CCSVParser& parser = session.Parser();
@@ -232,7 +237,7 @@ int Analyze(int argc, char** argv) {
         report.nColumns = parser.m_nColumnCount;
         report.nLines = parser.m_nLineCount;
         report.nMismatched = parser.GetMismatchedCount();
-        report.format = session.IsVCard() ? "vcard" : "csv";
+        report.format = parser.Reader()->FormatName();
         report.versions = session.VCardVersions();
         report.mismatchedLines = parser.GetMismatchedLines();
         SayCharacterSet("analyze", parser.GetEncoding());

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommandSupport.h"
@@ -149,13 +150,16 @@ void ReportTally(const ImportTally& tally) {
 int PrepareImport(const char* pszCommand, CImportSession& session, const char* csv, const char* map) {
     session.SetCollectSamples(false);
     session.ListMappings();
-    session.SetCSVFile(csv);
+    if (!RefuseContactsFile(pszCommand, csv)) session.SetCSVFile(csv);
     if (map != nullptr) session.SetMappingFile(map);
     int analysisResult = session.CSVState() == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     int mappingResult = session.MappingState() == MAPPING_STATE_CHOSEN ? 0 : CSV_ERR_MAPPING_PATH;
-    if (session.CSVState() == CSV_STATE_CHOSEN)
-        session.Analyse(map == nullptr, &analysisResult, &mappingResult);
-    session.DropUnfitMapping();
+    if (session.CSVState() == CSV_STATE_CHOSEN) {
+        AnalysisOutcome outcome = session.Analyse(map == nullptr);
+        analysisResult = outcome.nAnalysisResult;
+        if (map != nullptr && mappingResult == 0) mappingResult = outcome.nMappingResult;
+        session.ApplyAnalysis(std::move(outcome));
+    }
     if (session.CSVState() != CSV_STATE_ANALYZED) {
         fprintf(stderr, "qvxbuild %s: the CSV file could not be analysed (result %d)\n", pszCommand,
                 analysisResult);
@@ -175,7 +179,7 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
     }
     if (map == nullptr) {
         // No mapping given: the first of the list that fits.
-        if (!session.AdoptChosenMapping()) {
+        if (session.AutoChosenName().empty()) {
             fprintf(stderr, "qvxbuild %s: no mapping in %s fits the file\n", pszCommand,
                     session.MappingFoldersText().c_str());
             // Named as a start for a mapping of one's own, never used by itself.

@@ -1,6 +1,7 @@
 #include "CommandSupport.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "i18n/LanguageTable.h"
@@ -8,12 +9,14 @@
 #include "platform/ProgramPath.h"
 #include "support/NumberList.h"
 #include "support/Utf8.h"
+#include "wizard/ImportSession.h"
 
 void PrintUsage() {
     fputs(
         "usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
         "       qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
         "       qvxbuild preview FILE [FILE.map] [--limit N] [--json]\n"
+        "       qvxbuild map FILE [--out FILE.map] [--json]\n"
         "       qvxbuild send [--phone NAME|SERIAL] [--install]\n"
         "\n"
         "exit status: 0 success, 1 usage, 2 analysis failed, 3 mapping failed or incomplete,\n"
@@ -57,6 +60,16 @@ bool CheckUserDataFolder(const char* /*pszCommand*/) {
     if (!qvxplatform::GetUserDataFolder().empty()) return true;
     TellNoUserFolders();
     return false;
+}
+
+bool RefuseContactsFile(const char* pszCommand, const char* pszPath) {
+    // An empty path names no file: the analysis says so by its result.
+    if (pszPath == nullptr || *pszPath == '\0') return false;
+    const char* pszRefusal = CImportSession::RefusalOf(pszPath);
+    if (pszRefusal == nullptr) return false;
+    fprintf(stderr, "qvxbuild %s: %s\n", pszCommand,
+            CImportSession::RefusalText(pszRefusal, pszPath).c_str());
+    return strcmp(pszRefusal, qvxtext::kMainDlg_Info_CSVNotTaken_Type) == 0;
 }
 
 void SayCharacterSet(const char* pszCommand, TextEncoding encoding) {

@@ -26,6 +26,10 @@ bool PrepareLanguage(const char* pszLanguage);
 // False, after saying why on standard error, when there is no folder for
 // last.db and the built databases (installed, the XDG data folder cannot be made).
 bool CheckUserDataFolder(const char* pszCommand);
+// Says on standard error, in the user's language, why the wizard would not
+// take the contacts file (its name or that it cannot be read); true when
+// the name is not taken, so that the file is not analysed.
+bool RefuseContactsFile(const char* pszCommand, const char* pszPath);
 // Says on standard error, in the user's language, that the file was read in
 // another character set than UTF-8 (as the wizard's info text does).
 void SayCharacterSet(const char* pszCommand, TextEncoding encoding);

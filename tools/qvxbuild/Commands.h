@@ -5,6 +5,7 @@ int RunAnalyze(int argc, char** argv);
 int RunBuild(int argc, char** argv);
 int RunSend(int argc, char** argv);
 int RunPreview(int argc, char** argv);
+int RunMap(int argc, char** argv);
 
 class CImportSession;
 // Analyses the file and applies the mapping given, else the first of the

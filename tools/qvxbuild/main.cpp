@@ -1,9 +1,12 @@
 // qvxbuild: runs the wizard's steps without windows.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "import/ContactsFormats.h"
 #include "platform/ProgramPath.h"
 #include "support/Log.h"
 #include "support/ProductInfo.h"
@@ -18,9 +21,10 @@ const char kHelp[] =
     "Usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
     "  or:  qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
     "  or:  qvxbuild preview FILE [FILE.map] [--limit N] [--json]\n"
+    "  or:  qvxbuild map FILE [--out FILE.map] [--json]\n"
     "  or:  qvxbuild send [--phone NAME|SERIAL] [--install] [--allow-empty]\n"
     "Runs the steps of the contact wizard QVXWizard without windows: analyses a\n"
-    "contacts file (CSV, or vCard as FILE.vcf), builds the phone's contact\n"
+    "contacts file (%FORMATS%), builds the phone's contact\n"
     "database from it, and copies the database built last to a (simulated)\n"
     "phone. Writes the wizard's trace log.\n"
     "\n"
@@ -47,6 +51,16 @@ const char kHelp[] =
     "                     chosen as build chooses it; --limit N lists the first N\n"
     "                     contacts only (the counts stay whole); --json prints one\n"
     "                     JSON object\n"
+    "  map FILE           write the mapping the wizard's editor starts from for\n"
+    "                     the file: the ready mapping that fits it, else the\n"
+    "                     nearest one with the columns it does not know guessed\n"
+    "                     from their headers, else guesses alone; to standard\n"
+    "                     output, or to FILE.map with --out FILE.map; --json\n"
+    "                     prints where each column's code comes from (known,\n"
+    "                     sure, guessed, unknown) and its name part instead;\n"
+    "                     the guessed and unknown columns are named on standard\n"
+    "                     error. A mapping that breaks a rule (no name column)\n"
+    "                     is written too, with exit status 3\n"
     "  send               copy last.db to the phone (--phone NAME|SERIAL when\n"
     "                     several are connected) after checking that twice its\n"
     "                     size fits; --install installs the phone application when\n"
@@ -76,6 +90,24 @@ const char kHelp[] =
     "  $XDG_DATA_HOME/qvxwizard/last.db (~/.local/share/qvxwizard) and\n"
     "  $XDG_STATE_HOME/qvxwizard/QVXWizard.l_0 (~/.local/state/qvxwizard).\n";
 
+// The help with the contacts files taken: "csv: *.csv *.txt; vcard: *.vcf".
+std::string HelpText() {
+    std::string formats;
+    for (const ContactsFormat& format : ContactsFormats()) {
+        if (!formats.empty()) formats += "; ";
+        formats += format.name;
+        formats += ':';
+        for (const char* extension : format.extensions) {
+            formats += " *";
+            formats += extension;
+        }
+    }
+    std::string text = kHelp;
+    const std::string_view placeholder = "%FORMATS%";
+    text.replace(text.find(placeholder), placeholder.size(), formats);
+    return text;
+}
+
 bool IsHelp(const char* arg) {
     return strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0;
 }
@@ -96,7 +128,7 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
     if (AsksForHelp(argc, argv)) {
-        fputs(kHelp, stdout);
+        fputs(HelpText().c_str(), stdout);
         return EXIT_OK;
     }
     const char* command = argv[1];
@@ -104,6 +136,7 @@ int main(int argc, char** argv) {
     if (strcmp(command, "build") == 0) return RunBuild(argc - 2, argv + 2);
     if (strcmp(command, "send") == 0) return RunSend(argc - 2, argv + 2);
     if (strcmp(command, "preview") == 0) return RunPreview(argc - 2, argv + 2);
+    if (strcmp(command, "map") == 0) return RunMap(argc - 2, argv + 2);
     if (strcmp(command, "--version") == 0 || strcmp(command, "-V") == 0) {
         printf("qvxbuild (QVXWizard) %d.%d.%d.%d\n", qvxproduct::kVersionMajor, qvxproduct::kVersionMinor,
                qvxproduct::kVersionRelease, qvxproduct::kVersionBuild);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFont>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -217,6 +218,25 @@ CPreviewDlg::CPreviewDlg(std::unique_ptr<CImportPreview> pPreview, QWidget* pPar
     const int nChar = m_pTable->fontMetrics().averageCharWidth();
     const int widths[CPreviewModel::kColumns] = {7, 34, 20, 44, 32, 40, 40};
     for (int c = 0; c < CPreviewModel::kColumns; ++c) m_pTable->setColumnWidth(c, widths[c] * nChar);
+    // Neither the file's highest line number nor a skip reason of the
+    // language shown is cut.
+    const QFontMetrics metrics = m_pTable->fontMetrics();
+    const int nPadding = 2 * nChar;
+    int nHighestLine = 0;
+    for (int nLine : m_pPreview->Tally().skippedLines) nHighestLine = std::max(nHighestLine, nLine);
+    if (m_pPreview->GetCount() > 0) {
+        CContactRow last;
+        m_pPreview->Read(m_pPreview->GetCount() - 1, last);
+        nHighestLine = std::max(nHighestLine, last.nLine);
+    }
+    m_pTable->setColumnWidth(CPreviewModel::kLine,
+                             std::max(m_pTable->columnWidth(CPreviewModel::kLine),
+                                      metrics.horizontalAdvance(Number(nHighestLine)) + nPadding));
+    for (const char* pszReason : {qvxtext::kPreviewDlg_Skip_NoName, qvxtext::kPreviewDlg_Skip_NameTooLong})
+        m_pTable->setColumnWidth(
+            CPreviewModel::kName,
+            std::max(m_pTable->columnWidth(CPreviewModel::kName),
+                     metrics.horizontalAdvance(qvxui::LanguageText(pszReason)) + nPadding));
 
     m_pFilterTimer = new QTimer(this);
     m_pFilterTimer->setSingleShot(true);

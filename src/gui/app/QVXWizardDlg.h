@@ -8,10 +8,13 @@
 //
 // Threads: OnReceiveCallback runs on the reporting worker's thread (the
 // analysis worker, or the create-database worker through the create-database
-// dialog). The analysis itself runs there; every window action is carried to
-// the dialog's thread by the small adapter in the source file. The session's
-// states are atomics because the dialog's thread reads them for the info
-// text (a language switch) while a worker may write them.
+// dialog). The analysis itself runs there; every window action, taking over
+// the analysis's outcome included, is carried to the dialog's thread by the
+// small adapter in the source file.
+//
+// Its files call downwards only: the window (QVXWizardDlgCommands.cpp: the
+// controls, texts, menu and drops) above the mapping commands
+// (QVXWizardDlgMappings.cpp) above the wizard's flow (QVXWizardDlg.cpp).
 //
 // Cancel, Escape and the close box end the dialog (Enter never does); they
 // are refused while a worker runs, since closing frees the objects the
@@ -34,9 +37,9 @@
 #include "wizard/WizardState.h"
 
 class CIconButton;
+class CMappingList;
 class QAction;
 class QActionGroup;
-class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -134,6 +137,7 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dragMoveEvent(QDragMoveEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
 
 public slots:
@@ -146,7 +150,6 @@ private slots:
     void OnButtonComplete();
     void OnRadioLastDB();
     void OnRadioNewDB();
-    void OnSelchangeComboMapping();
     void OnButtonBrowseMap();
     void OnButtonEditMap();
     void OnButtonCreateMap();
@@ -186,9 +189,9 @@ private:
     void CleanUp();
 
     // Mapping list (the session's, in its order).
+    void ShowMappingList();
     bool AddMapping(const std::string& path);
-    void UpdateComboBox();
-    int GetMaxTextWidth();
+    // After a choice in the list and after each of the mapping commands.
     void OnMappingSelected();
     // Adds the file the mapping editor saved, named as the table names it.
     void AddEditedMapping(const std::string& path);
@@ -203,10 +206,7 @@ private:
     QLineEdit* m_pEditCSV = nullptr;
     CIconButton* m_pButtonBrowseCsv = nullptr;
     QLabel* m_pStaticMapping = nullptr;
-    QComboBox* m_ComboBoxMapping = nullptr;
-    CIconButton* m_pButtonBrowseMap = nullptr;
-    CIconButton* m_pButtonEditMap = nullptr;
-    CIconButton* m_pButtonCreateMap = nullptr;
+    CMappingList* m_pMappingList = nullptr;
     QRadioButton* m_pRadioLastDB = nullptr;
     QGroupBox* m_pGroupLastDB = nullptr;
     QLabel* m_pStaticLastDB = nullptr;

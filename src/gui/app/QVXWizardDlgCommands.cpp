@@ -1,35 +1,46 @@
-// The main dialog's commands beside the wizard flow: its texts, the languages
-// menu and the info entry (a menu bar of the dialog, since Linux window
-// managers offer no extendable window menu), help, the web address and
-// dropped files.
+// The main dialog's window: its controls and their wiring, its texts, the
+// languages menu and the info entry (a menu bar of the dialog, since Linux
+// window managers offer no extendable window menu), help, the web address
+// and dropped files. The wizard's flow (QVXWizardDlg.cpp) and the mapping
+// commands (QVXWizardDlgMappings.cpp) lie below it and never call up here.
 #include <strings.h>
 
 #include <QAction>
-#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <type_traits>
 
+#include "database/CreateDBThread.h"
+#include "gui/app/MappingList.h"
 #include "gui/app/QVXWizardDlg.h"
+#include "gui/controls/ButtonIcons.h"
 #include "gui/controls/IconButton.h"
 #include "gui/i18n/InfoDlg.h"
 #include "gui/i18n/LanguageTextUi.h"
 #include "gui/i18n/OpenWithMessageUi.h"
 #include "gui/kit/DialogUi.h"
-#include "gui/mapping_editor/MappingDlg.h"
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
+#include "import/ContactsFormats.h"
 #include "platform/ShellOpen.h"
 #include "support/LogModules.h"
 #include "support/ProductInfo.h"
@@ -40,6 +51,208 @@ namespace {
 constexpr size_t kTextSize = 261;
 
 }  // namespace
+
+namespace {
+
+std::string ProgramFolderOrEmpty() {
+    char szPath[kTextSize] = {};
+    if (!CQVXWizardDlg::GetProgramPath(szPath, sizeof szPath))
+        LOG_WARN(qvxlog::WizDlg, "Get program path failed!");
+    return szPath;
+}
+
+}  // namespace
+
+CQVXWizardDlg::CQVXWizardDlg(QWidget* pParent)
+    : QDialog(pParent),
+      m_programPath(ProgramFolderOrEmpty()),
+      m_session(m_programPath),
+      m_pCreateDBThread(std::make_unique<CCreateDBThread>()) {
+    SetLanguageFile((m_programPath + "/language.ini").c_str());
+    m_AnalyzeThread.SetReceiver(this);
+    CreateControls();
+}
+
+CQVXWizardDlg::~CQVXWizardDlg() {
+    CleanUp();
+    // The worker's run may still be finishing after its end report.
+    m_AnalyzeThread.StopAndWait();
+    m_AnalyzeThread.SetReceiver(nullptr);
+}
+
+// The dialog template: every control in creation order (which is also the
+// tab order), with its id (0: none) and place in dialog units and, for an
+// icon button, its two icons. Each entry makes its control and stores it in
+// its member.
+struct CQVXWizardDlg::ControlEntry {
+    QWidget* (*create)(CQVXWizardDlg& dlg, QWidget* pParent);
+    qvxui::DialogItem item;
+    int nIcon = 0, nDisabledIcon = 0;
+};
+
+namespace {
+
+template <auto pMember>
+QWidget* CreateInto(CQVXWizardDlg& dlg, QWidget* pParent) {
+    using Widget = std::remove_pointer_t<std::remove_reference_t<decltype(dlg.*pMember)>>;
+    auto* pWidget = new Widget(pParent);
+    dlg.*pMember = pWidget;
+    return pWidget;
+}
+
+}  // namespace
+
+// clang-format off
+const CQVXWizardDlg::ControlEntry CQVXWizardDlg::kControls[] = {
+    {CreateInto<&CQVXWizardDlg::m_pRadioNewDB>, {IDC_RADIO_NEWDB, 7, 7, 254, 8}},
+    {CreateInto<&CQVXWizardDlg::m_pGroupNewDB>, {0, 7, 14, 254, 54}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCSV>, {IDC_STATIC_CSV, 12, 27, 70, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pEditCSV>, {IDC_EDIT_CSV, 85, 27, 114, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonBrowseCsv>, {IDC_BUTTON_BROWSE_CSV, 204, 27, 15, 14},
+     qvxicons::kBrowse, qvxicons::kBrowseDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pStaticMapping>, {IDC_STATIC_MAPPING, 12, 47, 70, 12}},
+    // The list with its browse, edit and create buttons (ids 1007, 1036, 1008, 1037).
+    {CreateInto<&CQVXWizardDlg::m_pMappingList>, {0, 85, 47, 170, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pRadioLastDB>, {IDC_RADIO_LASTDB, 7, 77, 254, 8}},
+    {CreateInto<&CQVXWizardDlg::m_pGroupLastDB>, {0, 7, 84, 254, 20}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticLastDB>, {IDC_STATIC_LASTDB, 12, 92, 226, 8}},
+    // Seven lines: what reading the CSV file found and what the rows give
+    // have room beside the states.
+    {CreateInto<&CQVXWizardDlg::m_pStaticInfo>, {IDC_STATIC_INFO, 7, 110, 254, 61}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonHelp>, {IDC_BUTTON_HELP, 7, 177, 15, 14},
+     qvxicons::kHelp, qvxicons::kHelpDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonWeb>, {IDC_BUTTON_WEB, 25, 177, 15, 14},
+     qvxicons::kWeb, qvxicons::kWebDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonPreview>, {IDC_BUTTON_PREVIEW, 84, 177, 55, 14}},
+    {CreateInto<&CQVXWizardDlg::m_pButtonComplete>, {IDC_BUTTON_COMPLETE, 145, 177, 55, 14},
+     qvxicons::kOk, qvxicons::kOkDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pButtonCancel>, {IDCANCEL_BUTTON, 206, 177, 55, 14},
+     qvxicons::kCancel, qvxicons::kCancelDisabled},
+    {CreateInto<&CQVXWizardDlg::m_pLine>, {0, 7, 195, 254, 1}},
+    {CreateInto<&CQVXWizardDlg::m_pStaticCopyright>, {IDC_STATIC_COPYRIGHT, 7, 198, 254, 8}},
+};
+// clang-format on
+
+// Each entry places its own control, so no look-up by id (PlaceDialogItem)
+// is needed; the frames and the line have no id and keep no object name.
+void CQVXWizardDlg::BuildControl(const ControlEntry& entry) {
+    QWidget* pWidget = entry.create(*this, m_pClient);
+    const qvxui::DialogItem& item = entry.item;
+    if (item.nId != 0) pWidget->setObjectName(QString::number(item.nId));
+    if (auto* pList = qobject_cast<CMappingList*>(pWidget)) {
+        pList->PlaceAt(item.x, item.y);
+        // Enter presses its buttons as it does the dialog's own.
+        for (QPushButton* pButton : pList->findChildren<QPushButton*>()) pButton->installEventFilter(this);
+        return;
+    }
+    qvxui::PlaceByDialogUnits(pWidget, item.x, item.y, item.cx, item.cy);
+    if (auto* pButton = qobject_cast<CIconButton*>(pWidget)) {
+        pButton->SetButtonIcons(entry.nIcon, entry.nDisabledIcon);
+        pButton->OffsetButtonColour(0, 30);
+        pButton->setAutoDefault(false);
+        pButton->installEventFilter(this);
+    }
+}
+
+QRect CQVXWizardDlg::TemplateRect(int nId) const {
+    for (const ControlEntry& entry : kControls) {
+        const qvxui::DialogItem& item = entry.item;
+        if (item.nId == nId) return qvxui::DialogUnitsToPixels(font(), item.x, item.y, item.cx, item.cy);
+    }
+    return QRect();
+}
+
+void CQVXWizardDlg::CreateControls() {
+    setObjectName("102");
+    setAcceptDrops(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->setSizeConstraint(QLayout::SetFixedSize);
+    m_pMenuBar = new QMenuBar(this);
+    m_pMenuBar->setVisible(false);
+    pLayout->setMenuBar(m_pMenuBar);
+    m_pClient = new QWidget(this);
+    m_pClient->setFixedSize(qvxui::DialogSizeToPixels(font(), 268, 209));
+    pLayout->addWidget(m_pClient);
+
+    for (const ControlEntry& entry : kControls) BuildControl(entry);
+
+    m_pButtonPreview->setAutoDefault(false);
+    m_pEditCSV->setMaxLength(260);
+    // Dropped files go to the dialog, not into the text.
+    m_pEditCSV->setAcceptDrops(false);
+    m_pStaticInfo->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    m_pStaticInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pStaticInfo->setWordWrap(true);
+    m_pStaticInfo->setContentsMargins(2, 0, 2, 0);
+    // More lines than the box holds (a longer language, rows skipped and
+    // values not stored) scroll rather than hide the last one.
+    auto* pInfoArea = new QScrollArea(m_pClient);
+    pInfoArea->setGeometry(m_pStaticInfo->geometry());
+    pInfoArea->setFrameStyle(QFrame::NoFrame);
+    pInfoArea->viewport()->setAutoFillBackground(false);
+    pInfoArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pInfoArea->setFocusPolicy(Qt::NoFocus);
+    pInfoArea->setWidgetResizable(true);
+    pInfoArea->setWidget(m_pStaticInfo);
+    m_pLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    m_pLine->setFixedHeight(2);
+    // The radio buttons sit on the upper edge of their group frames.
+    m_pRadioNewDB->raise();
+    m_pRadioLastDB->raise();
+    m_pRadioNewDB->setAutoFillBackground(false);
+
+    ConnectControls();
+}
+
+void CQVXWizardDlg::ConnectControls() {
+    connect(m_pEditCSV, &QLineEdit::textChanged, this, &CQVXWizardDlg::OnChangeEditCsv);
+    connect(m_pButtonBrowseCsv, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonBrowseCsv);
+    connect(m_pButtonComplete, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonComplete);
+    connect(m_pButtonCancel, &QPushButton::clicked, this, &CQVXWizardDlg::reject);
+    connect(m_pRadioLastDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioLastDB);
+    connect(m_pRadioNewDB, &QRadioButton::clicked, this, &CQVXWizardDlg::OnRadioNewDB);
+    connect(m_pMappingList, &CMappingList::MappingPicked, this, &CQVXWizardDlg::OnMappingSelected);
+    connect(m_pMappingList, &CMappingList::BrowseClicked, this, &CQVXWizardDlg::OnButtonBrowseMap);
+    connect(m_pMappingList, &CMappingList::EditClicked, this, &CQVXWizardDlg::OnButtonEditMap);
+    connect(m_pMappingList, &CMappingList::CreateClicked, this, &CQVXWizardDlg::OnButtonCreateMap);
+    connect(m_pButtonPreview, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonPreview);
+    connect(m_pButtonHelp, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonHelp);
+    connect(m_pButtonWeb, &QPushButton::clicked, this, &CQVXWizardDlg::OnButtonWeb);
+    connect(m_pMenuBar, &QMenuBar::triggered, this, &CQVXWizardDlg::OnMenuCommand);
+}
+
+void CQVXWizardDlg::showEvent(QShowEvent* pEvent) {
+    if (!m_bOpened) {
+        m_bOpened = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(pEvent);
+}
+
+void CQVXWizardDlg::OnInitDialog() {
+    InitMenu();
+    setWindowIcon(qvxicons::ProgramIcon());
+    m_pRadioNewDB->setChecked(true);
+
+    // The info text names the rows a complete mapping leaves without a contact.
+    m_session.SetTallyRows(true);
+    m_session.ListMappings();
+    ShowMappingList();
+    OnMappingSelected();
+
+    CheckLastDB();
+    UpdateTexts();
+    UpdateInfotext();
+    UpdateControls();
+    // The menu bar appeared after the layout was first set up.
+    if (layout()) layout()->activate();
+    // A file given on the command line ("Open with") is taken as a dropped one.
+    if (!m_startFile.empty()) HandleDroppedFiles({m_startFile});
+}
 
 void CQVXWizardDlg::InitMenu() {
     const std::string infoText = GetText(qvxtext::kInfoDlg_WindowText);
@@ -89,14 +302,7 @@ bool CQVXWizardDlg::SelectLanguage(int nCommand) {
 }
 
 void CQVXWizardDlg::UpdateTexts() {
-    // The mark of the user's own version of a mapping is a text of the language.
-    const std::vector<MappingEntry>& mappings = m_session.Mappings();
-    for (int i = 0; i < m_ComboBoxMapping->count(); ++i) {
-        const size_t nIndex = static_cast<size_t>(m_ComboBoxMapping->itemData(i).toInt());
-        if (nIndex < mappings.size() && mappings[nIndex].bUsersCopy)
-            m_ComboBoxMapping->setItemText(
-                i, qvxui::FromLocalText(CImportSession::MappingLabel(mappings[nIndex])));
-    }
+    m_pMappingList->UpdateTexts(m_session.Mappings());
     if (m_pInfoAction) m_pInfoAction->setText(qvxui::LanguageText(qvxtext::kInfoDlg_WindowText));
     if (m_menuLanguages) {
         m_menuLanguages->setTitle(qvxui::LanguageText(qvxtext::kSysMenu_Languages));
@@ -114,9 +320,6 @@ void CQVXWizardDlg::UpdateTexts() {
                   qvxproduct::kVersionMajor, qvxproduct::kVersionMinor, qvxproduct::kVersionRelease);
     setWindowTitle(qvxui::FromLocalText(szTitle));
 
-    qvxui::ApplyToolTipKey(m_pButtonCreateMap, qvxtext::kMainDlg_ButtonToolTip_CreateMap);
-    qvxui::ApplyToolTipKey(m_pButtonEditMap, qvxtext::kMainDlg_ButtonToolTip_EditMap);
-    qvxui::ApplyToolTipKey(m_pButtonBrowseMap, qvxtext::kMainDlg_ButtonToolTip_BrowseMap);
     qvxui::ApplyToolTipKey(m_pButtonBrowseCsv, qvxtext::kMainDlg_ButtonToolTip_BrowseCsv);
     qvxui::ApplyToolTipKey(m_pButtonCancel, qvxtext::kMainDlg_ButtonToolTip_Cancel);
     // Complete's tool tip follows the way (UpdateInfotext).
@@ -177,45 +380,39 @@ void CQVXWizardDlg::RunInfoDialog() {
     dlg.exec();
 }
 
-bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, const std::string& file,
-                                     std::string& savedName, std::string& savedPath) {
-    CMappingDlg dlg(this);
-    dlg.SetNewMode(bNewMode);
-    // A file no mapping fits: a new mapping for it, from the nearest one.
-    if (bNewMode && m_session.NoMappingFits() && m_session.CSVState() == CSV_STATE_ANALYZED)
-        dlg.SetNewStart(m_session.Nearest().path, m_session.NewMappingName());
-    else if (bNewMode && CImportSession::IsBuiltIn(file) && m_session.CSVState() == CSV_STATE_ANALYZED)
-        dlg.SetNewFromTable();
-    dlg.SetDataMap(&m_session.Table());
-    // The preview follows the editor's mapping as it stands.
-    if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetPreview([this, &dlg] { OpenPreview(&dlg); });
-    if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetSamples(m_session.ColumnSamples());
-    char szTarget[261] = {};
-    std::snprintf(szTarget, sizeof szTarget, "%s", (bNewMode ? folder : file).c_str());
-    dlg.SetMappingPath(szTarget, sizeof szTarget);
-    if (dlg.exec() != QDialog::Accepted) return false;
-    char szName[261] = {};
-    char szPath[261] = {};
-    dlg.GetFileName(szName, sizeof szName);
-    dlg.GetFilePath(szPath, sizeof szPath);
-    savedName = szName;
-    savedPath = szPath;
-    return !savedPath.empty();
-}
-
 // ---------------------------------------------------------------------------
 // Dropped files
 
-void CQVXWizardDlg::dragEnterEvent(QDragEnterEvent* pEvent) {
-    if (!m_bBusy && pEvent->mimeData()->hasUrls())
-        pEvent->acceptProposedAction();
+namespace {
+
+// A drop is taken as a copy, or else as a link, never as a move: a source
+// that deletes its file after a move would remove the user's export.
+bool TakeAsCopyOrLink(QDropEvent* pEvent) {
+    const Qt::DropActions actions = pEvent->possibleActions();
+    if (actions & Qt::CopyAction)
+        pEvent->setDropAction(Qt::CopyAction);
+    else if (actions & Qt::LinkAction)
+        pEvent->setDropAction(Qt::LinkAction);
     else
-        pEvent->ignore();
+        return false;
+    pEvent->accept();
+    return true;
+}
+
+}  // namespace
+
+void CQVXWizardDlg::dragEnterEvent(QDragEnterEvent* pEvent) {
+    if (m_bBusy || !pEvent->mimeData()->hasUrls() || !TakeAsCopyOrLink(pEvent)) pEvent->ignore();
+}
+
+void CQVXWizardDlg::dragMoveEvent(QDragMoveEvent* pEvent) {
+    if (m_bBusy || !pEvent->mimeData()->hasUrls() || !TakeAsCopyOrLink(pEvent)) pEvent->ignore();
 }
 
 void CQVXWizardDlg::dropEvent(QDropEvent* pEvent) {
     // A drop while a worker runs must not change the parser under it.
-    if (m_bBusy || m_AnalyzeThread.IsRunning() || !pEvent->mimeData()->hasUrls()) {
+    if (m_bBusy || m_AnalyzeThread.IsRunning() || !pEvent->mimeData()->hasUrls() ||
+        !TakeAsCopyOrLink(pEvent)) {
         pEvent->ignore();
         return;
     }
@@ -223,7 +420,6 @@ void CQVXWizardDlg::dropEvent(QDropEvent* pEvent) {
     for (const QUrl& url : pEvent->mimeData()->urls()) {
         if (url.isLocalFile()) files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
     }
-    pEvent->acceptProposedAction();
     HandleDroppedFiles(files);
 }
 
@@ -239,9 +435,7 @@ void CQVXWizardDlg::HandleDroppedFiles(const std::vector<std::string>& files) {
         const char* pszExtension = nDot == std::string::npos ? "" : file.c_str() + nDot;
         if (file.size() <= 260 && mapping.empty() && strcasecmp(pszExtension, ".map") == 0) {
             mapping = file;
-        } else if (file.size() <= 260 && csv.empty() &&
-                   (strcasecmp(pszExtension, ".csv") == 0 || strcasecmp(pszExtension, ".txt") == 0 ||
-                    strcasecmp(pszExtension, ".vcf") == 0)) {
+        } else if (file.size() <= 260 && csv.empty() && IsContactsFileName(file)) {
             csv = file;
         } else if (other.empty()) {
             other = file;

@@ -1,65 +1,34 @@
-// The main dialog's mapping list: the session's list (the mapping files of
-// all mapping folders, and files added by browsing, by the mapping editor and
-// by dropping), offered in the combo box by the name stored in each file.
+// The main dialog's mapping commands on the session's list (the mapping
+// files of all mapping folders, and files added by browsing, by the mapping
+// editor and by dropping), which the mapping list widget shows: a choice in
+// the list, browse, edit, create, the editor and the preview.
 
 #include <QApplication>
-#include <QComboBox>
 #include <QFile>
-#include <QFontMetrics>
-#include <QListView>
-#include <algorithm>
+#include <cstdio>
 #include <memory>
 
+#include "gui/app/MappingList.h"
 #include "gui/app/PreviewDlg.h"
 #include "gui/app/QVXWizardDlg.h"
 #include "gui/kit/DialogUi.h"
 #include "gui/kit/MessageBoxesUi.h"
+#include "gui/mapping_editor/MappingDlg.h"
 #include "import/AnalysisStep.h"
 #include "import/DataMap.h"
 #include "support/LogModules.h"
 
 bool CQVXWizardDlg::AddMapping(const std::string& path) {
     if (!m_session.AddMapping(path)) return false;
-    UpdateComboBox();
+    ShowMappingList();
     return true;
-}
-
-// The session's list in its order, which the automatic choice follows too.
-void CQVXWizardDlg::UpdateComboBox() {
-    m_ComboBoxMapping->clear();
-    const std::vector<MappingEntry>& mappings = m_session.Mappings();
-    // When no mapping fits the file, none is offered as if it did.
-    int nSelect = mappings.empty() || m_session.NoMappingFits() ? -1 : 0;
-    for (size_t i = 0; i < mappings.size(); ++i) {
-        m_ComboBoxMapping->addItem(qvxui::FromLocalText(CImportSession::MappingLabel(mappings[i])),
-                                   static_cast<int>(i));
-        if (mappings[i].path == m_session.SelectedMapping()) nSelect = static_cast<int>(i);
-    }
-    const int nWidth = GetMaxTextWidth();
-    if (m_ComboBoxMapping->view()) m_ComboBoxMapping->view()->setMinimumWidth(nWidth);
-    m_ComboBoxMapping->setCurrentIndex(nSelect);
-    if (nSelect >= 0 && m_ComboBoxMapping->currentIndex() != nSelect)
-        LOG_WARN(qvxlog::WizDlg, "Update combo box: SetCurSel(%d) failed !", nSelect);
-    m_ComboBoxMapping->update();
-}
-
-int CQVXWizardDlg::GetMaxTextWidth() {
-    int nMax = m_ComboBoxMapping->width();
-    const QFontMetrics metrics(m_ComboBoxMapping->font());
-    for (int i = 0; i < m_ComboBoxMapping->count(); ++i)
-        nMax = std::max(nMax, metrics.horizontalAdvance(m_ComboBoxMapping->itemText(i)) + 4);
-    return nMax;
 }
 
 // Selection handling: after a choice in the combo box and after each of the
 // mapping commands.
 void CQVXWizardDlg::OnMappingSelected() {
-    const int nPos = m_ComboBoxMapping->currentIndex();
-    const std::vector<MappingEntry>& mappings = m_session.Mappings();
-    if (mappings.empty() || nPos < 0) return;
-    const int nIndex = m_ComboBoxMapping->itemData(nPos).toInt();
-    if (nIndex < 0 || nIndex >= static_cast<int>(mappings.size())) return;
-    const std::string path = mappings[static_cast<size_t>(nIndex)].path;
+    const std::string path = m_pMappingList->CurrentPath();
+    if (path.empty()) return;
     m_session.SelectMapping(path);
     LOG_INFO(qvxlog::WizDlg, "New mapping selected: %s", path.c_str());
     if (m_bBusy || m_AnalyzeThread.IsRunning()) {
@@ -68,16 +37,11 @@ void CQVXWizardDlg::OnMappingSelected() {
     }
     if (CImportSession::IsBuiltIn(path) || IsFileReadable(path.c_str())) {
         m_session.SetMappingFile(path);
-        m_ComboBoxMapping->setEnabled(false);
         if (m_session.CSVState() == CSV_STATE_ANALYZED && !m_bHoldAnalysis) StartAnalysis();
     } else {
         m_session.SelectMapping("");
         m_session.SetMappingFile("");
     }
-}
-
-void CQVXWizardDlg::OnSelchangeComboMapping() {
-    OnMappingSelected();
 }
 
 void CQVXWizardDlg::OnButtonBrowseMap() {
@@ -131,5 +95,31 @@ void CQVXWizardDlg::AddEditedMapping(const std::string& path) {
     if (table.GetName(szName, sizeof szName) != 0) szName[0] = '\0';
     if (table.GetDescription(szDescription, sizeof szDescription) != 0) szDescription[0] = '\0';
     const std::string name = szName, description = szDescription;
-    if (m_session.AddMapping(path, &name, &description)) UpdateComboBox();
+    if (m_session.AddMapping(path, &name, &description)) ShowMappingList();
+}
+
+bool CQVXWizardDlg::RunMappingEditor(bool bNewMode, const std::string& folder, const std::string& file,
+                                     std::string& savedName, std::string& savedPath) {
+    CMappingDlg dlg(this);
+    dlg.SetNewMode(bNewMode);
+    // A file no mapping fits: a new mapping for it, from the nearest one.
+    if (bNewMode && m_session.NoMappingFits() && m_session.CSVState() == CSV_STATE_ANALYZED)
+        dlg.SetNewStart(m_session.Nearest().path, m_session.NewMappingName());
+    else if (bNewMode && CImportSession::IsBuiltIn(file) && m_session.CSVState() == CSV_STATE_ANALYZED)
+        dlg.SetNewFromTable();
+    dlg.SetDataMap(&m_session.Table());
+    // The preview follows the editor's mapping as it stands.
+    if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetPreview([this, &dlg] { OpenPreview(&dlg); });
+    if (m_session.CSVState() == CSV_STATE_ANALYZED) dlg.SetSamples(m_session.ColumnSamples());
+    char szTarget[261] = {};
+    std::snprintf(szTarget, sizeof szTarget, "%s", (bNewMode ? folder : file).c_str());
+    dlg.SetMappingPath(szTarget, sizeof szTarget);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    char szName[261] = {};
+    char szPath[261] = {};
+    dlg.GetFileName(szName, sizeof szName);
+    dlg.GetFilePath(szPath, sizeof szPath);
+    savedName = szName;
+    savedPath = szPath;
+    return !savedPath.empty();
 }

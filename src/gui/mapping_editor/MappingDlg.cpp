@@ -208,10 +208,9 @@ void CMappingDlg::OnInitDialog() {
 
     std::vector<CodeOrigin> origins;
     if (m_bNewStart && m_pDataMap != nullptr) {
-        origins = StartNewMapping(*m_pDataMap, m_startPath);
-        // A start file that went away or broke since it was found: from scratch.
-        if (origins.empty()) origins = StartNewMapping(*m_pDataMap, std::string());
-        m_pDataMap->SetName(FitLine(m_startName, kNameBuffer).c_str());
+        const NewMappingStart start =
+            StartNewMapping(*m_pDataMap, m_startPath, FitLine(m_startName, kNameBuffer));
+        for (const StartColumn& column : start.columns) origins.push_back(column.origin);
     } else if (m_bNewMode && m_pDataMap != nullptr && !m_bKeepTable) {
         m_pDataMap->DeleteMappingRow();
         m_pDataMap->SetName("");
@@ -306,13 +305,20 @@ void CMappingDlg::UpdateInfo() {
     if (counts.nEmpty > 0) {
         add(qvxtext::kMappingDlg_Info_Empty_Entry, false);
         text += QLatin1Char('\n') + qvxui::LanguageText(qvxtext::kMappingDlg_Info_Empty_Columns, kInfoBuffer)
-                                        .replace(QLatin1String("%s"), EmptyColumnNames());
+                                        .replace(QLatin1String("%s"), ColumnNames([](int, auto code) {
+                                                     return !code || code->empty();
+                                                 }));
     }
     const int nReview = m_pList->ReviewCount();
     if (nReview > 0) {
         if (!text.isEmpty()) text += QLatin1Char('\n');
         text += qvxui::LanguageText(qvxtext::kMappingDlg_Info_Review, kInfoBuffer)
                     .replace(QLatin1String("%s"), QString::number(nReview));
+        const QString doubtful = ColumnNames(
+            [this](int j, std::optional<std::string_view>) { return m_pList->IsDoubtfulGuess(j); });
+        if (!doubtful.isEmpty())
+            text += QLatin1Char('\n') + qvxui::LanguageText(qvxtext::kMappingDlg_Info_Guessed, kInfoBuffer)
+                                            .replace(QLatin1String("%s"), doubtful);
     }
     if (m_pInfo->text() != text) m_pInfo->setText(text);
     m_pInfo->setToolTip(text);
@@ -320,15 +326,15 @@ void CMappingDlg::UpdateInfo() {
     m_pPreview->setEnabled(FirstBrokenMappingRule(counts) == nullptr);
 }
 
-QString CMappingDlg::EmptyColumnNames() const {
+QString CMappingDlg::ColumnNames(
+    const std::function<bool(int, std::optional<std::string_view>)>& named) const {
     QStringList names;
     int nMore = 0;
     CDataRow* pMapping = m_pDataMap->GetMappingRow();
     CDataRow* pHeader = m_pDataMap->GetHeaderRow();
     const int nColumns = m_pDataMap->GetColumnCount();
     for (int j = 0; j < nColumns && pMapping != nullptr; ++j) {
-        const std::optional<std::string_view> code = pMapping->PeekField(j);
-        if (code && !code->empty()) continue;
+        if (!named(j, pMapping->PeekField(j))) continue;
         if (names.size() == kEmptyColumnsNamed) {
             ++nMore;
             continue;

@@ -28,7 +28,9 @@
 #include <QString>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -140,7 +142,9 @@ private:
     void OnInitDialog();
     void MeasureAnchors();
     void GrowToOpeningHeight();
-    QString EmptyColumnNames() const;
+    // The quoted headers of the first columns `named` takes (by column and
+    // code), "(+n)" for the rest.
+    QString ColumnNames(const std::function<bool(int, std::optional<std::string_view>)>& named) const;
     std::string NameBytes() const;
     std::string DescriptionBytes() const;
 

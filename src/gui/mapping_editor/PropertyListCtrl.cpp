@@ -27,7 +27,9 @@ constexpr int kFirstBoxId = 5000;
 constexpr int kColumns = 3;
 const QLatin1String kSampleSeparator(" | ");
 // Light enough for the text to stay readable, different enough to be seen
-// in a long list: amber for a guess, a warmer tone for a column left out.
+// in a long list: pale green for a sure guess, amber for a doubtful one, a
+// warmer tone for a column left out.
+const QColor kSureColour(220, 240, 208);
 const QColor kGuessedColour(255, 236, 179);
 const QColor kUnknownColour(255, 214, 186);
 
@@ -179,6 +181,10 @@ bool CPropertyListCtrl::IsMarkedForReview(int nRow) const {
            m_origins[static_cast<size_t>(nRow)] != CodeOrigin::kKnown;
 }
 
+bool CPropertyListCtrl::IsDoubtfulGuess(int nRow) const {
+    return IsMarkedForReview(nRow) && m_origins[static_cast<size_t>(nRow)] == CodeOrigin::kGuessed;
+}
+
 int CPropertyListCtrl::ReviewCount() const {
     int n = 0;
     for (int i = 0; i < static_cast<int>(m_origins.size()); ++i) n += IsMarkedForReview(i) ? 1 : 0;
@@ -194,13 +200,26 @@ int CPropertyListCtrl::FirstMarkedRow() const {
 void CPropertyListCtrl::ShowReviewMark(int nRow) {
     QTableWidgetItem* pItem = item(nRow, 0);
     if (pItem == nullptr) return;
-    const bool bMarked = IsMarkedForReview(nRow);
-    const bool bGuessed = bMarked && m_origins[static_cast<size_t>(nRow)] == CodeOrigin::kGuessed;
-    pItem->setBackground(bMarked ? QBrush(bGuessed ? kGuessedColour : kUnknownColour) : QBrush());
+    const CodeOrigin origin =
+        IsMarkedForReview(nRow) ? m_origins[static_cast<size_t>(nRow)] : CodeOrigin::kKnown;
     QString tip = pItem->text();
-    if (bMarked)
-        tip += QLatin1Char('\n') + qvxui::LanguageText(bGuessed ? qvxtext::kMappingDlg_ToolTip_Guessed
-                                                                : qvxtext::kMappingDlg_ToolTip_Unknown);
+    switch (origin) {
+        case CodeOrigin::kKnown:
+            pItem->setBackground(QBrush());
+            break;
+        case CodeOrigin::kSure:
+            pItem->setBackground(kSureColour);
+            tip += QLatin1Char('\n') + qvxui::LanguageText(qvxtext::kMappingDlg_ToolTip_Sure);
+            break;
+        case CodeOrigin::kGuessed:
+            pItem->setBackground(kGuessedColour);
+            tip += QLatin1Char('\n') + qvxui::LanguageText(qvxtext::kMappingDlg_ToolTip_Guessed);
+            break;
+        case CodeOrigin::kUnknown:
+            pItem->setBackground(kUnknownColour);
+            tip += QLatin1Char('\n') + qvxui::LanguageText(qvxtext::kMappingDlg_ToolTip_Unknown);
+            break;
+    }
     pItem->setToolTip(tip);
 }
 

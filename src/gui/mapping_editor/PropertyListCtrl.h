@@ -53,10 +53,12 @@ public:
     // third column; a column without values shows nothing.
     void SetSamples(std::vector<std::vector<std::string>> samples) { m_samples = std::move(samples); }
     // Where each row's code came from in a new mapping (StartNewMapping): a
-    // guessed or unknown row is marked for review until its type changes.
-    // Before FillRows; without it no row is marked.
+    // guessed (sure or not) or unknown row is marked for review until its
+    // type changes. Before FillRows; without it no row is marked.
     void SetReviewMarks(std::vector<CodeOrigin> origins) { m_origins = std::move(origins); }
     bool IsMarkedForReview(int nRow) const;
+    // Marked as a guess the words of its header leave in doubt.
+    bool IsDoubtfulGuess(int nRow) const;
     int ReviewCount() const;
     int FirstMarkedRow() const;  // -1 for none
     // Column titles and widths, the row height and the first boxes.
