@@ -14,8 +14,8 @@
 #include "gui/mapping_editor/MappingDlg.h"
 #include "i18n/LanguageTable.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 
 namespace {
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     const int nColumns = 20000;
     const int nRows = 100;
     const std::string csv = WriteWideFile(folder, nColumns, nRows);
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(csv.c_str());
     int csvState = CSV_STATE_CHOSEN;

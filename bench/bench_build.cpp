@@ -23,7 +23,7 @@
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTable.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "platform/ProgramPath.h"
 #include "support/Log.h"
@@ -55,7 +55,7 @@ double InProcessBuild(const std::string& csv, const std::string& map, const std:
                       bool withProgress, long* steps) {
     fs::create_directories(folder);
     qvxplatform::SetProgramFolder(folder);
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(csv.c_str());
     parser.SetMappingFileName(map.c_str());

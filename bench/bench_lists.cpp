@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "database/QVXDBBuilder.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "platform/ProgramPath.h"
 #include "wizard/ImportPreview.h"
 #include "wizard/ImportSession.h"

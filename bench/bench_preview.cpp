@@ -11,7 +11,7 @@
 #include <string>
 
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "wizard/ImportPreview.h"
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(csv.c_str());
     parser.SetMappingFileName(map.c_str());

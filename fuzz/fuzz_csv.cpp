@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "FuzzFiles.h"
-#include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
 #include "import/ContactRules.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "support/TextRecords.h"
 
@@ -50,7 +50,7 @@ void CheckContactRules(CDataMap& table, const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = TempPath(".csv");
     if (!WriteBytes(path, data, size)) return 0;
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(path.c_str());
     parser.SetTable(&table);
@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int k = 1; k < records.GetCount(); ++k) {
             std::string_view record = records.GetRecord(k);
             mismatched +=
-                CCSVParser::ParseLine(nullptr, nullptr, record.data(), record.size(), parser.m_cSeparator,
-                                      parser.m_cDelimiter, 0) != parser.m_nColumnCount;
+                CContactsFile::ParseLine(nullptr, nullptr, record.data(), record.size(), parser.m_cSeparator,
+                                         parser.m_cDelimiter, 0) != parser.m_nColumnCount;
         }
         if (mismatched != parser.GetMismatchedCount()) __builtin_trap();
     }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "FuzzFiles.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "import/MappingChoice.h"
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!WriteBytes(mapPath, data, size)) return 0;
 
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(csvPath.c_str());
     parser.SetTable(&table);

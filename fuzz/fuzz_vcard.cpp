@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "FuzzFiles.h"
-#include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "import/VCardMapping.h"
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!WriteBytes(path, data, size)) return 0;
     // Other files are the CSV target's.
     if (!CVCardReader::IsVCardFile(path.c_str())) return 0;
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(path.c_str());
     parser.SetTable(&table);

@@ -4,7 +4,7 @@
 
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/ImportRows.h"
 #include "import/MappingCodes.h"
@@ -41,7 +41,7 @@ void CCreateDBThread::DoWork() {
     {
         CQVXDBBuilder builder;
         if (m_pImportData) builder.SetBuildStart(m_pImportData->m_llStartNs);
-        CCSVParser* parser = m_pImportData ? m_pImportData->m_pCSVParser : nullptr;
+        CContactsFile* parser = m_pImportData ? m_pImportData->m_pCSVParser : nullptr;
         const int parsed = parser ? MakeImportRows(*parser, &CCreateDBThread::ParseProgress, this) : -1;
         if (parsed == CSV_ERR_ABORTED) {
             LOG_WARN(qvxlog::CrDBThr, "DoWork() : MakeImportRows() failed !");

@@ -12,13 +12,13 @@
 #include "database/QVXDBBuilder.h"
 #include "threads/CallbackWorker.h"
 
-class CCSVParser;
+class CContactsFile;
 class CDataMap;
 
 // What the main dialog lends the worker for one build; not owned.
 struct CImportData {
     CDataMap* m_pDataMap = nullptr;
-    CCSVParser* m_pCSVParser = nullptr;
+    CContactsFile* m_pCSVParser = nullptr;
     // When the build counts as started (CQVXDBBuilder::NowNs), 0 for when
     // the worker begins it.
     int64_t m_llStartNs = 0;

@@ -1,11 +1,11 @@
 #include "import/AnalysisStep.h"
 
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "support/LogModules.h"
 
-int AnalyzeCSVFile(CCSVParser& parser, CDataMap& table, int& nCSVState, int& nMappingState,
+int AnalyzeCSVFile(CContactsFile& parser, CDataMap& table, int& nCSVState, int& nMappingState,
                    int* pAnalysisResult, int* pMappingResult) {
     LOG_INFO(qvxlog::WizDlg, "Analyze CSV file");
     bool failed = false;

@@ -3,7 +3,7 @@
 // the analysis worker's thread; qvxbuild runs it directly.
 #pragma once
 
-class CCSVParser;
+class CContactsFile;
 class CDataMap;
 
 // States of the main dialog that the step reads and changes.
@@ -21,5 +21,5 @@ enum MappingState {
 // else incomplete (3).
 // When given, pAnalysisResult receives the parser's result of the analysis
 // and pMappingResult that of applying the mapping.
-int AnalyzeCSVFile(CCSVParser& parser, CDataMap& table, int& nCSVState, int& nMappingState,
+int AnalyzeCSVFile(CContactsFile& parser, CDataMap& table, int& nCSVState, int& nMappingState,
                    int* pAnalysisResult = nullptr, int* pMappingResult = nullptr);

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 
 namespace {
@@ -46,7 +46,7 @@ int TakeRow(void* pContext) {
 
 }  // namespace
 
-std::vector<std::vector<std::string>> CollectColumnSamples(CCSVParser& parser, CDataMap& table,
+std::vector<std::vector<std::string>> CollectColumnSamples(CContactsFile& parser, CDataMap& table,
                                                            size_t nPerColumn) {
     const int nColumns = table.GetColumnCount();
     std::vector<std::vector<std::string>> samples(static_cast<size_t>(std::max(nColumns, 0)));

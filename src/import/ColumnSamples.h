@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class CCSVParser;
+class CContactsFile;
 class CDataMap;
 
 namespace qvxsamples {
@@ -25,5 +25,5 @@ inline constexpr long long kMaxCells = 250000;
 // rows are parsed, as the build parses them, into a scratch table one at a
 // time; `table` keeps no data row from this, and the parser is handed
 // `table` back. Empty lists when the file has no data rows.
-std::vector<std::vector<std::string>> CollectColumnSamples(CCSVParser& parser, CDataMap& table,
+std::vector<std::vector<std::string>> CollectColumnSamples(CContactsFile& parser, CDataMap& table,
                                                            size_t nPerColumn = qvxsamples::kPerColumn);

@@ -1,5 +1,5 @@
 // CContactsReader: what every reader of a contacts file offers its owner
-// (CCSVParser). A reader reads the file once, holds its text, finds its
+// (CContactsFile). A reader reads the file once, holds its text, finds its
 // records ("lines"), columns and the records it cannot read, and later
 // makes the table's header row and data rows from the text it holds.
 //

@@ -2,7 +2,7 @@
 
 #include <malloc.h>
 
-int MakeImportRows(CCSVParser& parser, PARSE_CALLBACK pCallback, void* pContext) {
+int MakeImportRows(CContactsFile& parser, PARSE_CALLBACK pCallback, void* pContext) {
     const int nResult = parser.ParseData(2, pCallback, pContext);
     if (nResult != 0) return nResult;
     // The table holds the rows now; the text only took room. Its many small

@@ -8,10 +8,10 @@
 // at the end of MakeImportRows, before anyone reads the table.
 #pragma once
 
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 
 // Parses the rows of the file the parser analysed into its table. Calls
 // pCallback once per data record; -1 from it stops the step, which then
 // returns CSV_ERR_ABORTED and keeps the text (a later call carries on).
 // 0 on success; the parser's own error otherwise.
-int MakeImportRows(CCSVParser& parser, PARSE_CALLBACK pCallback = nullptr, void* pContext = nullptr);
+int MakeImportRows(CContactsFile& parser, PARSE_CALLBACK pCallback = nullptr, void* pContext = nullptr);

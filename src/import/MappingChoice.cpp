@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "platform/FileSystem.h"
@@ -21,7 +21,7 @@ bool MappingFileFits(CDataMap& table, const std::string& path) {
         const std::optional<std::string_view> text = pHeader->PeekField(j);
         if (text) pCopy->SetField(j, text->data());
     }
-    CCSVParser parser;
+    CContactsFile parser;
     return parser.SetTable(&scratch) == 0 && parser.SetMappingFileName(path.c_str()) == 0 &&
            parser.ParseAdditionalInformation() == 0 &&
            MappingFitsTable(scratch, parser.GetMatchedColumnCount());

@@ -6,7 +6,7 @@
 #include <set>
 #include <string_view>
 
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
 #include "support/AsciiCase.h"
@@ -35,7 +35,7 @@ NearestMapping FindNearestMapping(CDataMap& table, const std::vector<std::string
     const std::vector<std::string> headers = ReadHeaders(table);
     if (headers.empty()) return best;
     const std::set<std::string> present(headers.begin(), headers.end());
-    CCSVParser parser;
+    CContactsFile parser;
     int nBestMissing = 0;
     std::vector<std::string> names, codes;
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -94,7 +94,7 @@ namespace {
 std::vector<StartColumn> CompleteFrom(CDataMap& table, const std::string& startPath) {
     const int nColumns = table.GetColumnCount();
     if (!startPath.empty()) {
-        CCSVParser parser;
+        CContactsFile parser;
         if (parser.SetTable(&table) != 0 || parser.SetMappingFileName(startPath.c_str()) != 0 ||
             parser.ParseAdditionalInformation() != 0)
             return {};

@@ -100,7 +100,7 @@ void CImportPreview::Read(int nIndex, CContactRow& out) const {
 
 std::unique_ptr<CImportPreview> OpenImportPreview(CImportSession& session) {
     if (session.ParseRows() != 0) return nullptr;
-    const CCSVParser& parser = session.Parser();
+    const CContactsFile& parser = session.Parser();
     return std::make_unique<CImportPreview>(session.Table(), parser.GetMismatchedCount(),
                                             parser.GetMismatchedLines());
 }

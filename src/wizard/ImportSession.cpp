@@ -38,7 +38,7 @@ std::string LeftChars(const std::string& text, size_t nChars) {
     return text.substr(0, nPos);
 }
 
-bool ReadInfo(CCSVParser& parser, const std::string& path, std::string& name, std::string& description) {
+bool ReadInfo(CContactsFile& parser, const std::string& path, std::string& name, std::string& description) {
     char szName[97] = {};
     char szDescription[257] = {};
     if (path.empty() || path.size() >= kPathSize ||

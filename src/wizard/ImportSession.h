@@ -23,8 +23,8 @@
 
 #include "database/CreateDBThread.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
 #include "import/ContactRules.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/ImportRows.h"
 #include "import/NearestMapping.h"
@@ -33,7 +33,6 @@ namespace qvxwizard {
 struct WizardState;
 }
 
-// One entry of the mapping list.
 // What one analysis found, for ApplyAnalysis.
 struct AnalysisOutcome {
     // -1 when the CSV analysis failed, else 0.
@@ -56,6 +55,7 @@ struct AnalysisOutcome {
     std::vector<std::vector<std::string>> samples;
 };
 
+// One entry of the mapping list.
 struct MappingEntry {
     std::string fileName;     // file name without folder, shown in the label
     std::string path;         // full path; the entry's key
@@ -155,7 +155,7 @@ public:
     std::string NewMappingName() const;
 
     // What the analysis found.
-    const CCSVParser& Parser() const { return m_parser; }
+    const CContactsFile& Parser() const { return m_parser; }
     const CDataMap& Table() const { return m_table; }
     // The table for the mapping editor, which changes its mapping row.
     CDataMap& Table() { return m_table; }
@@ -205,7 +205,7 @@ private:
     void SortMappings();
 
     std::string m_programFolder;
-    CCSVParser m_parser;
+    CContactsFile m_parser;
     CDataMap m_table;
     std::vector<MappingEntry> m_mappings;
     std::string m_csvFile;

@@ -17,7 +17,7 @@
 #include "BuildTestUtil.h"
 #include "DbTestUtil.h"
 #include "TestUtil.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/ImportRows.h"
 #include "support/TextDecoding.h"
@@ -168,7 +168,7 @@ std::string DumpTally(const ImportTally& tally) {
 }
 
 // What the file's analysis found and how each column is mapped.
-std::string DumpAnalysis(const CCSVParser& parser, CDataMap& table, int nMatched) {
+std::string DumpAnalysis(const CContactsFile& parser, CDataMap& table, int nMatched) {
     std::string out = "[file]\n";
     out += "encoding: " + std::string(TextEncodingName(parser.GetEncoding())) + "\n";
     out += "separator: " + Quoted(std::string(1, parser.m_cSeparator)) + "\n";

@@ -13,7 +13,7 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "platform/ProgramPath.h"
 #include "threads/CallbackReceiver.h"
@@ -87,7 +87,7 @@ protected:
     }
 
     qvxtest::TempDir dir;
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     CImportData import;
     CCreateDBThread worker;

@@ -9,7 +9,7 @@
 #include "BuildTestUtil.h"
 #include "TestUtil.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/MappingChoice.h"
 
@@ -30,7 +30,7 @@ protected:
         int mappingState = MAPPING_STATE_NONE;
         ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
     }
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
 };
 

@@ -15,7 +15,7 @@
 #include "gui/database/ProgressDlg.h"
 #include "gui/kit/UiThreadAdapter.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "threads/CallbackCodes.h"
 
@@ -190,7 +190,7 @@ private slots:
     }
 
     void buildRunsToItsEnd() {
-        CCSVParser parser;
+        CContactsFile parser;
         CDataMap table;
         Analyze(parser, table);
         CImportData import{&table, &parser};
@@ -215,7 +215,7 @@ private slots:
 
     void cancelDuringTheBuildKeepsLastDb() {
         qvxtest::WriteBytes(m_env->Program() + "/last.db", "previous");
-        CCSVParser parser;
+        CContactsFile parser;
         CDataMap table;
         Analyze(parser, table);
         CImportData import{&table, &parser};
@@ -242,7 +242,7 @@ private slots:
 
     void aDatabaseThatCannotBecomeLastDbStopsTheWay() {
         QVERIFY(QDir(m_env->Program()).mkdir("last.db"));
-        CCSVParser parser;
+        CContactsFile parser;
         CDataMap table;
         Analyze(parser, table);
         CImportData import{&table, &parser};
@@ -286,7 +286,7 @@ private slots:
     }
 
 private:
-    void Analyze(CCSVParser& parser, CDataMap& table) {
+    void Analyze(CContactsFile& parser, CDataMap& table) {
         const QString csv = m_env->Program() + "/contacts.csv";
         const QString map = m_env->Program() + "/contacts.map";
         QVERIFY(QFile::copy(QStringLiteral(QVX_FIXTURE_DIR "/dialogs/contacts.csv"), csv));

@@ -7,7 +7,7 @@
 #include "TestUtil.h"
 #include "import/AnalysisStep.h"
 #include "import/AnalyzeCSVThread.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "threads/CallbackReceiver.h"
 
@@ -30,7 +30,7 @@ public:
         std::lock_guard<std::mutex> lock(m_lock);
         return m_codes;
     }
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     int csvState = CSV_STATE_CHOSEN;
     int mappingState = MAPPING_STATE_NONE;

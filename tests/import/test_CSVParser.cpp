@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 
 namespace {
@@ -50,23 +50,23 @@ TEST(ParseLine, SplitsTrimsAndUnquotes) {
     for (const SplitCase& c : cases) {
         CDataMap table;
         CDataRow* row = nullptr;
-        int n = CCSVParser::ParseLine(&table, &row, c.text, c.separator, '"', 0);
+        int n = CContactsFile::ParseLine(&table, &row, c.text, c.separator, '"', 0);
         ASSERT_EQ(n, static_cast<int>(c.fields.size())) << c.text;
         ASSERT_NE(row, nullptr) << c.text;
         EXPECT_EQ(Cells(row, n), c.fields) << c.text;
     }
     CDataMap table;
-    EXPECT_EQ(CCSVParser::ParseLine(&table, nullptr, "", ';', '"', 0), 0);
+    EXPECT_EQ(CContactsFile::ParseLine(&table, nullptr, "", ';', '"', 0), 0);
 }
 
 TEST(ParseLine, LaterRowsKeepTheFirstColumnCount) {
     CDataMap table;
     CDataRow* row = nullptr;
-    CCSVParser::ParseLine(&table, &row, "a;b;c", ';', '"', 0);
-    CCSVParser::ParseLine(&table, &row, "1;2;3;4;5", ';', '"', 0);
+    CContactsFile::ParseLine(&table, &row, "a;b;c", ';', '"', 0);
+    CContactsFile::ParseLine(&table, &row, "1;2;3;4;5", ';', '"', 0);
     EXPECT_EQ(table.GetColumnCount(), 3);
     EXPECT_EQ(Cells(row, 3), (std::vector<std::string>{"1", "2", "3"}));
-    CCSVParser::ParseLine(&table, &row, "x", ';', '"', 0);
+    CContactsFile::ParseLine(&table, &row, "x", ';', '"', 0);
     EXPECT_EQ(Cells(row, 3), (std::vector<std::string>{"x", "", ""}));
     EXPECT_EQ(table.GetRowCount(), 3);
 }
@@ -85,7 +85,7 @@ struct AnalyzeCase {
 class AnalyzeTest : public ::testing::Test {
 protected:
     int Analyze(const std::string& bytes) {
-        owned = std::make_unique<CCSVParser>();
+        owned = std::make_unique<CContactsFile>();
         path = dir.File("input.csv");
         qvxtest::WriteFile(path, bytes);
         parser().SetCSVFileName(path.c_str());
@@ -94,10 +94,10 @@ protected:
         if (result == 0) result = parser().ParseData(1);
         return result;
     }
-    CCSVParser& parser() { return *owned; }
+    CContactsFile& parser() { return *owned; }
     qvxtest::TempDir dir;
     std::string path;
-    std::unique_ptr<CCSVParser> owned = std::make_unique<CCSVParser>();
+    std::unique_ptr<CContactsFile> owned = std::make_unique<CContactsFile>();
     CDataMap table;
 };
 
@@ -196,7 +196,7 @@ TEST_F(AnalyzeTest, RefusesUnusableFiles) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Analyze(c.bytes), c.result);
     }
-    CCSVParser parser2;
+    CContactsFile parser2;
     EXPECT_EQ(parser2.AnalyzeCsvData(), CSV_ERR_NO_CSV_FILE);
     parser2.SetCSVFileName(dir.File("missing.csv").c_str());
     EXPECT_EQ(parser2.AnalyzeCsvData(), CSV_ERR_NO_TABLE_SET);

@@ -12,7 +12,7 @@
 #include "../support/LogSandbox.h"
 #include "TestUtil.h"
 #include "i18n/LanguageTable.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "support/TextRecords.h"
@@ -29,7 +29,7 @@ std::string Cell(CDataRow* row, int index) {
 class RecordsTest : public ::testing::Test {
 protected:
     int Analyze(const std::string& bytes) {
-        parser = std::make_unique<CCSVParser>();
+        parser = std::make_unique<CContactsFile>();
         qvxtest::WriteFile(log.Path("in.csv"), bytes);
         parser->SetCSVFileName(log.Path("in.csv").c_str());
         parser->SetTable(&table);
@@ -64,7 +64,7 @@ protected:
     }
 
     qvxtest::LogSandbox log{qvxtest::MakeLogConfig("QVXWizard.l_0", 0)};
-    std::unique_ptr<CCSVParser> parser;
+    std::unique_ptr<CContactsFile> parser;
     CDataMap table;
 };
 
@@ -131,7 +131,7 @@ TEST_F(RecordsTest, AQuoteOpenToTheEndSwallowsNothing) {
     // A separator at the end of a record counts one more field, also inside
     // the open quote, as ParseLine splits it.
     ASSERT_EQ(Analyze("Name;Age\nAnn;44\nBob;\"45;"), 0);
-    EXPECT_EQ(CCSVParser::ParseLine(nullptr, nullptr, "Bob;\"45;", ';', '"', 0), 3);
+    EXPECT_EQ(CContactsFile::ParseLine(nullptr, nullptr, "Bob;\"45;", ';', '"', 0), 3);
     EXPECT_EQ(parser->GetMismatchedCount(), 1);
     EXPECT_EQ(parser->GetMismatchedLines(), std::vector<int>{3});
 }
@@ -211,7 +211,7 @@ TEST_F(RecordsTest, MismatchedCountAgreesWithTheSplit) {
         for (int k = 1; k < records.GetCount(); ++k) {
             std::string_view record = records.GetRecord(k);
             expected +=
-                CCSVParser::ParseLine(nullptr, nullptr, record.data(), record.size(), ';', '"', 0) != 2;
+                CContactsFile::ParseLine(nullptr, nullptr, record.data(), record.size(), ';', '"', 0) != 2;
         }
         EXPECT_EQ(parser->GetMismatchedCount(), expected) << bytes;
     }

@@ -5,8 +5,8 @@
 
 #include "TestUtil.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
 #include "import/ColumnSamples.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 
 namespace {
@@ -23,7 +23,7 @@ protected:
         ASSERT_EQ(AnalyzeCSVFile(parser, table, csvState, mappingState), 0);
     }
     qvxtest::TempDir dir;
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
 };
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/ContactsFormats.h"
 #include "import/DataMap.h"
 
@@ -51,7 +51,7 @@ TEST(ContactsReaders, EveryFormatKeepsTheContractOfTheFace) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         qvxtest::WriteFile(dir.File(c.file), c.text);
-        CCSVParser parser;
+        CContactsFile parser;
         CDataMap table;
         parser.SetCSVFileName(dir.File(c.file).c_str());
         parser.SetTable(&table);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 
 namespace {
@@ -108,7 +108,7 @@ TEST_P(CsvSpectrumTest, RecordsAndFieldsAsTheTwinSays) {
         FlatJson(qvxtest::ReadFile(qvxtest::FixturePath("csv-spectrum/json/" + name + ".json"))).Objects();
     ASSERT_FALSE(expected.empty());
 
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(qvxtest::FixturePath("csv-spectrum/csvs/" + name + ".csv").c_str());
     parser.SetTable(&table);
@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CsvSpectrumTest,
                                            "quotes_and_newlines", "simple", "simple_crlf", "utf8"));
 
 TEST(CsvSpectrumTwins, UnquotingOfTheCoordinates) {
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     parser.SetCSVFileName(qvxtest::FixturePath("csv-spectrum/csvs/location_coordinates.csv").c_str());
     parser.SetTable(&table);

@@ -10,7 +10,7 @@
 #include "TestUtil.h"
 #include "i18n/LanguageTable.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 
@@ -36,7 +36,7 @@ class MappingTest : public ::testing::Test {
 protected:
     // Analyses `csv` and applies `map`; returns the result of applying it.
     int Apply(const std::string& csv, const std::string& map) {
-        parser = std::make_unique<CCSVParser>();
+        parser = std::make_unique<CContactsFile>();
         qvxtest::WriteFile(dir.File("in.csv"), csv);
         qvxtest::WriteFile(dir.File("in.map"), map);
         parser->SetCSVFileName(dir.File("in.csv").c_str());
@@ -57,7 +57,7 @@ protected:
         return buffer;
     }
     qvxtest::TempDir dir;
-    std::unique_ptr<CCSVParser> parser;
+    std::unique_ptr<CContactsFile> parser;
     CDataMap table;
 };
 
@@ -114,7 +114,7 @@ TEST_F(MappingTest, RefusesBrokenFilesAndKeepsTheTable) {
         EXPECT_EQ(Cell(table.GetHeaderRow(), 0), "A");
         EXPECT_EQ(parser->GetMatchedColumnCount(), 0);
     }
-    CCSVParser unset;
+    CContactsFile unset;
     unset.SetTable(&table);
     EXPECT_EQ(unset.ParseAdditionalInformation(), CSV_ERR_MAPPING_FILE);
 }
@@ -180,7 +180,7 @@ TEST_F(MappingTest, ReadMappingInfoDeliversWhatFitsTheBuffer) {
         char nameBuffer[97];
         char descriptionBuffer[257];
         memset(nameBuffer, 'z', sizeof nameBuffer);
-        CCSVParser reader;
+        CContactsFile reader;
         ASSERT_TRUE(reader.ReadMappingInfo(dir.File("info.map").c_str(), nameBuffer, sizeof nameBuffer,
                                            descriptionBuffer, sizeof descriptionBuffer));
         EXPECT_EQ(std::string(nameBuffer), c.delivered ? name : "");
@@ -188,7 +188,7 @@ TEST_F(MappingTest, ReadMappingInfoDeliversWhatFitsTheBuffer) {
     }
     char name[97];
     char description[257];
-    CCSVParser reader;
+    CContactsFile reader;
     qvxtest::WriteFile(dir.File("bad.map"), MapFile("\"A\",\"B\"", "\"N\""));
     EXPECT_FALSE(reader.ReadMappingInfo(dir.File("bad.map").c_str(), name, sizeof name, description,
                                         sizeof description));
@@ -293,7 +293,7 @@ TEST(AnalysisStep, StatesAfterTheStep) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.csv);
-        CCSVParser parser;
+        CContactsFile parser;
         CDataMap table;
         parser.SetCSVFileName(dir.File(c.csv).c_str());
         int csvState = CSV_STATE_CHOSEN;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/HeaderGuess.h"
 #include "import/Mapping.h"
@@ -245,7 +245,7 @@ protected:
         return buffer;
     }
     qvxtest::TempDir dir;
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
 };
 

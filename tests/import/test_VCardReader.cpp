@@ -9,7 +9,7 @@
 
 #include "TestUtil.h"
 #include "i18n/LanguageTable.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
 #include "import/VCardMapping.h"
@@ -18,7 +18,7 @@
 namespace {
 
 struct Analysed {
-    CCSVParser parser;
+    CContactsFile parser;
     CDataMap table;
     int result = 0;
     std::vector<std::string> headers;

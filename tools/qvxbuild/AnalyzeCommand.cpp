@@ -10,8 +10,8 @@
 #include "Commands.h"
 #include "Options.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
 #include "import/ContactRules.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/NearestMapping.h"
 #include "platform/ProgramPath.h"
@@ -228,7 +228,7 @@ int Analyze(int argc, char** argv) {
     }
     const bool analyzed = session.CSVState() == CSV_STATE_ANALYZED;
     const int mappingState = session.MappingState();
-    const CCSVParser& parser = session.Parser();
+    const CContactsFile& parser = session.Parser();
     CDataMap& table = session.Table();
     if (parser.IsFileRead()) report.encoding = TextEncodingName(parser.GetEncoding());
     if (analyzed) {

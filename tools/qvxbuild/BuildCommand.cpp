@@ -21,7 +21,7 @@
 #include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/NearestMapping.h"
 #include "platform/ProgramPath.h"
 #include "support/ProgressPercent.h"
@@ -165,7 +165,7 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
                 analysisResult);
         return EXIT_ANALYSIS_FAILED;
     }
-    const CCSVParser& parser = session.Parser();
+    const CContactsFile& parser = session.Parser();
     SayCharacterSet(pszCommand, parser.GetEncoding());
     const int mismatched = parser.GetMismatchedCount();
     if (mismatched > 0) {

@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "CommandSupport.h"
@@ -139,7 +138,8 @@ int Map(int argc, char** argv) {
     CImportSession session(qvxplatform::GetProgramFolder());
     session.SetCollectSamples(false);
     session.ListMappings();
-    int analysisResult = session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    if (!RefuseContactsFile("map", files[0])) session.SetCSVFile(files[0]);
+    int analysisResult = session.CSVState() == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     bool bFitting = false;
     if (session.CSVState() == CSV_STATE_CHOSEN) {
         AnalysisOutcome outcome = session.Analyse(true);

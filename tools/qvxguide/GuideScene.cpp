@@ -13,7 +13,7 @@
 #include "database/CreateDBThread.h"
 #include "i18n/LanguageTable.h"
 #include "import/AnalysisStep.h"
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "platform/ProgramPath.h"
 #include "threads/CallbackReceiver.h"
@@ -105,7 +105,7 @@ bool GuideScene::AttachPhone(const QString& name) {
 }
 
 bool GuideScene::AnalyseSample(QString* pError) {
-    m_pParser = std::make_unique<CCSVParser>();
+    m_pParser = std::make_unique<CContactsFile>();
     m_pTable = std::make_unique<CDataMap>();
     int nCSVState = CSV_STATE_NONE;
     int nMappingState = MAPPING_STATE_NONE;

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-class CCSVParser;
+class CContactsFile;
 class CDataMap;
 
 namespace qvxguide {
@@ -38,14 +38,14 @@ public:
     // The contacts file analysed with the sample mapping applied, as the
     // mapping editor gets it from the main window.
     CDataMap* Table() const { return m_pTable.get(); }
-    CCSVParser* Parser() const { return m_pParser.get(); }
+    CContactsFile* Parser() const { return m_pParser.get(); }
 
 private:
     bool AnalyseSample(QString* pError);
     bool BuildLastDB(QString* pError);
 
     QTemporaryDir m_dir;
-    std::unique_ptr<CCSVParser> m_pParser;
+    std::unique_ptr<CContactsFile> m_pParser;
     std::unique_ptr<CDataMap> m_pTable;
     bool m_bPrepared = false;
 };

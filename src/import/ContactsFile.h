@@ -1,4 +1,4 @@
-// CCSVParser is one contacts file as the import sees it: the reader of its
+// CContactsFile is one contacts file as the import sees it: the reader of its
 // format (made from the list of formats, import/ContactsFormats.h), what
 // the analysis found, the table it parses into and the mapping file
 // applied to that table.
@@ -17,12 +17,12 @@
 class CDataMap;
 class CDataRow;
 
-class CCSVParser {
+class CContactsFile {
 public:
-    CCSVParser();
-    ~CCSVParser();
-    CCSVParser(const CCSVParser&) = delete;
-    CCSVParser& operator=(const CCSVParser&) = delete;
+    CContactsFile();
+    ~CContactsFile();
+    CContactsFile(const CContactsFile&) = delete;
+    CContactsFile& operator=(const CContactsFile&) = delete;
 
     // -100 for a missing path or one longer than 260 bytes.
     int SetCSVFileName(const char* pszPath);

@@ -1,4 +1,4 @@
-#include "import/CSVParser.h"
+#include "import/ContactsFile.h"
 
 #include <cstring>
 
@@ -7,10 +7,10 @@
 #include "import/DataMap.h"
 #include "import/MappingFileReader.h"
 
-CCSVParser::CCSVParser() = default;
-CCSVParser::~CCSVParser() = default;
+CContactsFile::CContactsFile() = default;
+CContactsFile::~CContactsFile() = default;
 
-int CCSVParser::SetCSVFileName(const char* pszPath) {
+int CContactsFile::SetCSVFileName(const char* pszPath) {
     // An empty path names no file at all.
     if (pszPath == nullptr || *pszPath == '\0' || strlen(pszPath) > 260) return CSV_ERR_CSV_PATH;
     memset(m_szCSVFile, 0, sizeof m_szCSVFile);
@@ -19,7 +19,7 @@ int CCSVParser::SetCSVFileName(const char* pszPath) {
     return 0;
 }
 
-int CCSVParser::SetMappingFileName(const char* pszPath) {
+int CContactsFile::SetMappingFileName(const char* pszPath) {
     if (pszPath == nullptr || *pszPath == '\0' || strlen(pszPath) > 260) return CSV_ERR_MAPPING_PATH;
     memset(m_szMappingFile, 0, sizeof m_szMappingFile);
     strcpy(m_szMappingFile, pszPath);
@@ -27,25 +27,25 @@ int CCSVParser::SetMappingFileName(const char* pszPath) {
     return 0;
 }
 
-int CCSVParser::SetTable(CDataMap* pTable) {
+int CContactsFile::SetTable(CDataMap* pTable) {
     if (pTable == nullptr) return CSV_ERR_NO_TABLE;
     m_pTable = pTable;
     m_bTableSet = true;
     return 0;
 }
 
-int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pszText, char cSeparator,
-                          char cDelimiter, int nFirstIndex) {
+int CContactsFile::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pszText, char cSeparator,
+                             char cDelimiter, int nFirstIndex) {
     if (pszText == nullptr) pszText = "";
     return ParseCsvLine(pTable, ppRow, pszText, strlen(pszText), cSeparator, cDelimiter, nFirstIndex);
 }
 
-int CCSVParser::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pText, size_t nLength,
-                          char cSeparator, char cDelimiter, int nFirstIndex) {
+int CContactsFile::ParseLine(CDataMap* pTable, CDataRow** ppRow, const char* pText, size_t nLength,
+                             char cSeparator, char cDelimiter, int nFirstIndex) {
     return ParseCsvLine(pTable, ppRow, pText, nLength, cSeparator, cDelimiter, nFirstIndex);
 }
 
-int CCSVParser::AnalyzeCsvData() {
+int CContactsFile::AnalyzeCsvData() {
     if (!m_bCSVFileSet) return CSV_ERR_NO_CSV_FILE;
     if (!m_bTableSet) return CSV_ERR_NO_TABLE_SET;
     m_nMismatched = 0;
@@ -66,29 +66,29 @@ int CCSVParser::AnalyzeCsvData() {
     return result;
 }
 
-int CCSVParser::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
+int CContactsFile::ParseData(int nMode, PARSE_CALLBACK pCallback, void* pContext) {
     if (m_pTable == nullptr) return CSV_ERR_NO_TABLE_SET;
     if ((nMode != 1 && nMode != 2) || !m_pReader) return 0;
     if (nMode == 1) return m_pReader->ParseHeader(*m_pTable, pCallback, pContext);
     return m_pReader->ParseRows(*m_pTable, pCallback, pContext);
 }
 
-void CCSVParser::ReleaseLines() {
+void CContactsFile::ReleaseLines() {
     if (m_pTable != nullptr && m_pReader) m_pReader->ReleaseText(*m_pTable);
 }
 
-int CCSVParser::ParseAdditionalInformation() {
+int CContactsFile::ParseAdditionalInformation() {
     m_nMatchedColumns = 0;
     if (!m_bMappingFileSet || m_pTable == nullptr) return CSV_ERR_MAPPING_FILE;
     return ApplyMappingFile(m_szMappingFile, *m_pTable, m_nMatchedColumns);
 }
 
-bool CCSVParser::ReadMappingInfo(const char* pszPath, char* pszName, size_t nNameSize, char* pszDescription,
-                                 size_t nDescriptionSize) {
+bool CContactsFile::ReadMappingInfo(const char* pszPath, char* pszName, size_t nNameSize,
+                                    char* pszDescription, size_t nDescriptionSize) {
     return ::ReadMappingInfo(pszPath, pszName, nNameSize, pszDescription, nDescriptionSize);
 }
 
-bool CCSVParser::ReadMappingEntries(const char* pszPath, std::vector<std::string>& names,
-                                    std::vector<std::string>& codes) {
+bool CContactsFile::ReadMappingEntries(const char* pszPath, std::vector<std::string>& names,
+                                       std::vector<std::string>& codes) {
     return ::ReadMappingEntries(pszPath, names, codes);
 }
