@@ -129,13 +129,10 @@ void CKeyTable::Clear() {
 
 size_t CKeyTable::Find(std::string_view key) const {
     const size_t nMask = m_slots.size() - 1;
-    size_t i = std::hash<std::string_view>{}(key)&nMask;
+    const size_t nHash = std::hash<std::string_view>{}(key);
+    size_t i = nHash & nMask;
     while (m_slots[i].nGeneration == m_nGeneration && m_slots[i].key != key) i = (i + 1) & nMask;
     return i;
-}
-
-bool CKeyTable::Contains(std::string_view key) const {
-    return !m_slots.empty() && m_slots[Find(key)].nGeneration == m_nGeneration;
 }
 
 uint32_t& CKeyTable::Emplace(std::string_view key, uint32_t nValue, bool& bInserted) {

@@ -135,7 +135,6 @@ public:
     void Clear();
     // The number of key, inserting it with nValue when absent.
     uint32_t& Emplace(std::string_view key, uint32_t nValue, bool& bInserted);
-    bool Contains(std::string_view key) const;
 
 private:
     struct Slot {
