@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-l10n-tools
   libgl1-mesa-dev
   libsqlite3-dev sqlite3
+  libphonenumber-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick poppler-utils xdg-utils
