@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <functional>
+#include <numeric>
 #include <optional>
+#include <unordered_map>
 
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
@@ -35,6 +38,25 @@ void KeepLine(std::vector<int>& lines, int nLine) {
     if (lines.size() >= qvxrules::kLinesKept && it == lines.end()) return;
     lines.insert(it, nLine);
     if (lines.size() > qvxrules::kLinesKept) lines.pop_back();
+}
+
+// The key without a trailing " (n)" (n a number from 1 on, no leading zero).
+std::string_view BaseOf(std::string_view key) {
+    if (key.size() < 4 || key.back() != ')') return key;
+    const size_t nClose = key.size() - 1;
+    size_t i = nClose;
+    while (i > 0 && key[i - 1] >= '0' && key[i - 1] <= '9') --i;
+    if (i == nClose || key[i] == '0' || i < 2 || key[i - 1] != '(' || key[i - 2] != ' ') return key;
+    return key.substr(0, i - 2);
+}
+
+// Every key a column can give, numbered, made unique or as a dial number's
+// "qVx_" key, has the family of its header or of its dial key: two keys can
+// only be equal within one family.
+std::string Family(std::string_view key) {
+    if (key.substr(0, kDialKeyPrefix.size()) == kDialKeyPrefix) key.remove_prefix(kDialKeyPrefix.size());
+    for (std::string_view base = BaseOf(key); base.size() != key.size(); base = BaseOf(key)) key = base;
+    return std::string(key);
 }
 
 }  // namespace
@@ -98,10 +120,47 @@ std::string_view CMadeTexts::Commit(size_t nUsed) {
     return text;
 }
 
+void CKeyTable::Clear() {
+    m_nCount = 0;
+    if (++m_nGeneration != 0) return;
+    for (Slot& slot : m_slots) slot.nGeneration = 0;
+    m_nGeneration = 1;
+}
+
+size_t CKeyTable::Find(std::string_view key) const {
+    const size_t nMask = m_slots.size() - 1;
+    const size_t nHash = std::hash<std::string_view>{}(key);
+    size_t i = nHash & nMask;
+    while (m_slots[i].nGeneration == m_nGeneration && m_slots[i].key != key) i = (i + 1) & nMask;
+    return i;
+}
+
+uint32_t& CKeyTable::Emplace(std::string_view key, uint32_t nValue, bool& bInserted) {
+    if ((m_nCount + 1) * 2 > m_slots.size()) Grow();
+    Slot& slot = m_slots[Find(key)];
+    bInserted = slot.nGeneration != m_nGeneration;
+    if (bInserted) {
+        slot = {m_nGeneration, nValue, key};
+        ++m_nCount;
+    }
+    return slot.nValue;
+}
+
+void CKeyTable::Grow() {
+    std::vector<Slot> old = std::move(m_slots);
+    const uint32_t nLive = m_nGeneration;
+    m_slots.assign(std::max<size_t>(64, old.size() * 2), Slot());
+    m_nGeneration = 1;
+    for (const Slot& slot : old)
+        if (slot.nGeneration == nLive) m_slots[Find(slot.key)] = {m_nGeneration, slot.nValue, slot.key};
+}
+
 void CDetailsOut::Clear() {
     rows.clear();
     notStored.clear();
     m_texts.Clear();
+    m_keys.Clear();
+    m_nextFree.Clear();
 }
 
 CContactRules::CContactRules(CDataMap& map)
@@ -133,6 +192,42 @@ CContactRules::CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, 
         }
         if (column.kind == Kind::kPhone || column.kind == Kind::kList || column.kind == Kind::kPlain)
             m_detailColumns.push_back(i);
+    }
+    FindGroups();
+}
+
+void CContactRules::FindGroups() {
+    std::vector<int> parent(m_columns.size());
+    std::iota(parent.begin(), parent.end(), 0);
+    auto root = [&parent](int i) {
+        while (parent[static_cast<size_t>(i)] != i) i = parent[static_cast<size_t>(i)];
+        return i;
+    };
+    std::unordered_map<std::string, int> firstOfFamily;
+    for (int nColumn : m_detailColumns) {
+        const Column& column = m_columns[static_cast<size_t>(nColumn)];
+        std::vector<std::string> families = {Family(column.header)};
+        if (column.kind == Kind::kPhone) families.push_back(Family(column.dialKey));
+        for (std::string& family : families) {
+            const auto [it, bNew] = firstOfFamily.emplace(std::move(family), nColumn);
+            if (!bNew) parent[static_cast<size_t>(root(nColumn))] = root(it->second);
+        }
+    }
+    std::vector<int> members(m_columns.size(), 0);
+    for (int nColumn : m_detailColumns) ++members[static_cast<size_t>(root(nColumn))];
+    std::vector<int> groupOfRoot(m_columns.size(), -1);
+    for (int nColumn : m_detailColumns) {
+        const auto nRoot = static_cast<size_t>(root(nColumn));
+        if (members[nRoot] < 2) continue;
+        if (groupOfRoot[nRoot] < 0) {
+            groupOfRoot[nRoot] = static_cast<int>(m_groups.size());
+            m_groups.emplace_back();
+        }
+        Column& column = m_columns[static_cast<size_t>(nColumn)];
+        column.nGroup = groupOfRoot[nRoot];
+        std::vector<int>& group = m_groups[static_cast<size_t>(column.nGroup)];
+        column.nInGroup = static_cast<int>(group.size());
+        group.push_back(nColumn);
     }
 }
 
@@ -193,15 +288,29 @@ qvxrules::SkipReason CContactRules::ReadContact(const CDataRow* pRow, CContactOu
     return SkipReason::kNone;
 }
 
-std::string_view CContactRules::NumberedKey(const Column& column, int k, CDetailsOut& out) const {
+std::string_view CContactRules::NumberedKey(std::string_view base, int k, CDetailsOut& out) const {
     char szNumber[16] = " (";
     char* pEnd = std::to_chars(szNumber + 2, szNumber + sizeof szNumber - 1, k).ptr;
     *pEnd++ = ')';
     const size_t nNumber = static_cast<size_t>(pEnd - szNumber);
-    char* p = out.m_texts.Reserve(column.header.size() + nNumber);
-    std::memcpy(p, column.header.data(), column.header.size());
-    std::memcpy(p + column.header.size(), szNumber, nNumber);
-    return out.m_texts.Commit(column.header.size() + nNumber);
+    char* p = out.m_texts.Reserve(base.size() + nNumber);
+    std::memcpy(p, base.data(), base.size());
+    std::memcpy(p + base.size(), szNumber, nNumber);
+    return out.m_texts.Commit(base.size() + nNumber);
+}
+
+std::string_view CContactRules::OwnKey(std::string_view key, CDetailsOut& out) const {
+    bool bNew = false;
+    out.m_keys.Emplace(key, 0, bNew);
+    if (bNew) return key;
+    const std::string_view base = BaseOf(key);
+    // The keys only grow within a row, so a number once found taken stays taken.
+    uint32_t& k = out.m_nextFree.Emplace(base, 2, bNew);
+    while (true) {
+        const std::string_view numbered = NumberedKey(base, static_cast<int>(k++), out);
+        out.m_keys.Emplace(numbered, 0, bNew);
+        if (bNew) return numbered;
+    }
 }
 
 void CContactRules::AppendValue(const Column& column, int nColumn, std::string_view key,
@@ -210,6 +319,7 @@ void CContactRules::AppendValue(const Column& column, int nColumn, std::string_v
         out.notStored.push_back({nColumn, qvxrules::NotStoredReason::kValueTooLong});
         return;
     }
+    std::string_view number;
     if (column.kind == Kind::kPhone) {
         char* pNumber = out.m_texts.Reserve(value.size());
         const size_t nDigits = qvxrules::DialNumber(value, pNumber);
@@ -218,7 +328,11 @@ void CContactRules::AppendValue(const Column& column, int nColumn, std::string_v
             out.notStored.push_back({nColumn, qvxrules::NotStoredReason::kNoDialNumber});
             return;
         }
-        const std::string_view number = out.m_texts.Commit(nDigits);
+        number = out.m_texts.Commit(nDigits);
+    }
+    // Only a column of a group can meet a key given before in the row.
+    if (column.nGroup >= 0) key = OwnKey(key, out);
+    if (column.kind == Kind::kPhone) {
         std::string_view dialKey = column.dialKey;
         if (key.data() != column.header.data()) {
             char* p = out.m_texts.Reserve(kDialKeyPrefix.size() + key.size());
@@ -226,6 +340,7 @@ void CContactRules::AppendValue(const Column& column, int nColumn, std::string_v
             std::memcpy(p + kDialKeyPrefix.size(), key.data(), key.size());
             dialKey = out.m_texts.Commit(kDialKeyPrefix.size() + key.size());
         }
+        if (column.nGroup >= 0) dialKey = OwnKey(dialKey, out);
         out.rows.push_back({dialKey, number, kDialType, qvxrules::kDialNumberPosition});
     }
     out.rows.push_back({key, value, column.type, nColumn});
@@ -233,6 +348,24 @@ void CContactRules::AppendValue(const Column& column, int nColumn, std::string_v
 
 bool CContactRules::AppendDetails(const CDataRow* pRow, int nColumn, CDetailsOut& out) const {
     if (nColumn < 0 || nColumn >= GetColumnCount()) return false;
+    const Column& column = m_columns[static_cast<size_t>(nColumn)];
+    if (column.nGroup >= 0) {
+        out.m_keys.Clear();
+        out.m_nextFree.Clear();
+    }
+    if (column.nInGroup > 0 && !Cell(pRow, nColumn).empty()) {
+        // The keys the row's earlier columns of the group take, without their rows.
+        const size_t nRows = out.rows.size();
+        const size_t nNotStored = out.notStored.size();
+        const std::vector<int>& group = m_groups[static_cast<size_t>(column.nGroup)];
+        for (int i = 0; i < column.nInGroup; ++i) AppendColumn(pRow, group[static_cast<size_t>(i)], out);
+        out.rows.resize(nRows);
+        out.notStored.resize(nNotStored);
+    }
+    return AppendColumn(pRow, nColumn, out);
+}
+
+bool CContactRules::AppendColumn(const CDataRow* pRow, int nColumn, CDetailsOut& out) const {
     const Column& column = m_columns[static_cast<size_t>(nColumn)];
     if (column.kind != Kind::kPhone && column.kind != Kind::kList && column.kind != Kind::kPlain)
         return false;
@@ -250,7 +383,8 @@ bool CContactRules::AppendDetails(const CDataRow* pRow, int nColumn, CDetailsOut
         if (!part.empty()) {
             ++k;
             AppendValue(column, nColumn,
-                        k == 1 ? std::string_view(column.header) : NumberedKey(column, k, out), part, out);
+                        k == 1 ? std::string_view(column.header) : NumberedKey(column.header, k, out), part,
+                        out);
         }
         if (nEnd == std::string_view::npos) break;
         rest.remove_prefix(nEnd + kListSeparator.size());
@@ -264,16 +398,7 @@ void CContactRules::ReadRow(const CDataRow* pRow, CContactRow& out) const {
     out.details.Clear();
     out.skip = ReadContact(pRow, out.contact);
     if (out.skip != qvxrules::SkipReason::kNone) return;
-    for (int nColumn : m_detailColumns) AppendDetails(pRow, nColumn, out.details);
-    // A later row with the same PropertyKey replaces an earlier one.
-    std::vector<ContactDetailRow>& rows = out.details.rows;
-    size_t nKept = 0;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        bool bReplaced = false;
-        for (size_t j = i + 1; j < rows.size() && !bReplaced; ++j) bReplaced = rows[j].key == rows[i].key;
-        if (!bReplaced) rows[nKept++] = rows[i];
-    }
-    rows.resize(nKept);
+    for (int nColumn : m_detailColumns) AppendColumn(pRow, nColumn, out.details);
 }
 
 void ImportTally::AddSkipped(int nLine, qvxrules::SkipReason reason) {

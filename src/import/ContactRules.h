@@ -16,6 +16,11 @@
 //   holds ":::" is a list: it is cut at every ":::", each part trimmed of
 //   blanks, empty parts dropped; the k-th kept part is stored under the
 //   header (k = 1) or "<header> (k)" (k >= 2);
+// - every value of a row has a key of its own: a value whose key an earlier
+//   value of the row (in column order, then list order) already has is
+//   stored under "<base> (k)", base being the key without a trailing " (n)",
+//   k the smallest number from 2 on that no earlier value has; a dial number
+//   is keyed "qVx_" + the key of its value, made unique the same way;
 // - a value over 1,025 bytes, and a phone value with fewer than two dial
 //   characters, is not stored (a list part so dropped still counts for k).
 // Output views point into the table's cells, into these rules and into the
@@ -25,6 +30,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -121,6 +127,29 @@ private:
     std::string m_name;
 };
 
+// A set of texts with a number each, emptied in constant time, so that one
+// row's keys are looked up in linear time and without allocation once it
+// has grown. The texts must outlive their entry.
+class CKeyTable {
+public:
+    void Clear();
+    // The number of key, inserting it with nValue when absent.
+    uint32_t& Emplace(std::string_view key, uint32_t nValue, bool& bInserted);
+
+private:
+    struct Slot {
+        uint32_t nGeneration = 0;
+        uint32_t nValue = 0;
+        std::string_view key;
+    };
+    size_t Find(std::string_view key) const;
+    void Grow();
+
+    std::vector<Slot> m_slots;
+    uint32_t m_nGeneration = 1;
+    size_t m_nCount = 0;
+};
+
 // Detail rows in the order they are written.
 class CDetailsOut {
 public:
@@ -132,11 +161,12 @@ public:
 private:
     friend class CContactRules;
     CMadeTexts m_texts;
+    CKeyTable m_keys;      // keys given in the row so far
+    CKeyTable m_nextFree;  // base -> the first k not yet tried
 };
 
-// All a row gives: its contact, or why none, and its detail rows as the
-// database keeps them (of two rows with the same PropertyKey only the later
-// one, which replaces the earlier).
+// All a row gives: its contact, or why none, and its detail rows, each
+// with a key of its own.
 struct CContactRow {
     int nKey = 0;   // ContactId
     int nLine = 0;  // file line the row starts on
@@ -162,8 +192,10 @@ public:
 
     // The contact a row gives (kNone), or why it gives none.
     qvxrules::SkipReason ReadContact(const CDataRow* pRow, CContactOut& out) const;
-    // Appends the detail rows of one column of a row that gives a contact.
-    // True when the cell held a value (stored or not).
+    // Appends the detail rows of one column of a row that gives a contact,
+    // keyed as ReadRow keys them (the row's earlier columns are read again
+    // where their keys could meet). True when the cell held a value (stored
+    // or not).
     bool AppendDetails(const CDataRow* pRow, int nColumn, CDetailsOut& out) const;
     // Everything the row gives.
     void ReadRow(const CDataRow* pRow, CContactRow& out) const;
@@ -179,13 +211,22 @@ private:
         std::string dialKey;  // "qVx_" + header
         std::string type;     // the code; "-" is stored as ""
         Kind kind = Kind::kHidden;
+        // Columns whose keys could meet share a group (-1: none); the
+        // column's place in it.
+        int nGroup = -1;
+        int nInGroup = 0;
     };
 
+    bool AppendColumn(const CDataRow* pRow, int nColumn, CDetailsOut& out) const;
     void AppendValue(const Column& column, int nColumn, std::string_view key, std::string_view value,
                      CDetailsOut& out) const;
-    std::string_view NumberedKey(const Column& column, int k, CDetailsOut& out) const;
+    std::string_view NumberedKey(std::string_view base, int k, CDetailsOut& out) const;
+    // key, or the next free "<base> (k)" when the row has it already.
+    std::string_view OwnKey(std::string_view key, CDetailsOut& out) const;
+    void FindGroups();
 
     std::vector<Column> m_columns;
+    std::vector<std::vector<int>> m_groups;  // columns in index order
     std::vector<int> m_nameColumns;
     int m_nCompany = -1;
     std::vector<int> m_detailColumns;

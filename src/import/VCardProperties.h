@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "i18n/LanguageTable.h"
 #include "i18n/TextKeys.h"
 #include "import/VCardValues.h"
 
@@ -32,16 +31,15 @@ enum class Prop {
     kOther,      // by name
 };
 
-// The texts that make headers, looked up once per file so that the
-// analysis and the rows made later agree even when the language changes.
+// The words that make headers. Headers are the keys stored on the phone and
+// what a user's mapping names, so they are the English words whatever the
+// interface language: one file gives one database, and a mapping saved in
+// one language fits the file read in another.
 struct VCardWords {
     std::string name, family, given, additional, prefix, suffix, company, department, phone, email, address;
     std::array<std::string, 13> types;
     std::vector<std::string> props;  // by index into kProps
-    std::string Text(const char* key, const char* english) {
-        std::string text = GetText(key);
-        return text.empty() ? english : text;
-    }
+    std::string Text(const char* /*key*/, const char* english) { return english; }
 };
 
 struct TypeWord {

@@ -128,12 +128,18 @@ int CTextRecords::Form(char cQuote) {
     } catch (const std::bad_alloc&) {
         return OutOfMemory();
     }
+    // In an LF file a CR right before a line end is what is left of a CR LF
+    // line (a file pieced together from two sources): it is no part of the
+    // line's text, and a line of it alone is blank.
+    auto textEnd = [&](size_t begin, size_t end) {
+        return !m_bCrLf && end > begin && text[end - 1] == '\r' ? end - 1 : end;
+    };
     // Non-empty lines are counted once each, also where the walk goes back
     // after a quote that stays open to the end.
     long long lines = 0;
     size_t counted = 0;
     auto countLine = [&](size_t begin, size_t end) {
-        if (begin >= counted && end > begin) ++lines;
+        if (begin >= counted && textEnd(begin, end) > begin) ++lines;
         if (end + sepLength > counted) counted = end + sepLength;
     };
     size_t pos = 0;
@@ -141,8 +147,8 @@ int CTextRecords::Form(char cQuote) {
     while (pos < n) {
         size_t firstEnd = FindLineEnd(text, pos, n, m_bCrLf);
         countLine(pos, firstEnd);
-        if (firstEnd == pos) {
-            pos += sepLength;
+        if (textEnd(pos, firstEnd) == pos) {
+            pos = firstEnd + sepLength;
             ++line;
             continue;
         }
@@ -169,7 +175,7 @@ int CTextRecords::Form(char cQuote) {
             return KT_ERR_ENTRY_NOT_ADDED;
         }
         try {
-            m_records.push_back({pos, static_cast<uint32_t>(end - pos), line});
+            m_records.push_back({pos, static_cast<uint32_t>(textEnd(pos, end) - pos), line});
         } catch (const std::bad_alloc&) {
             return OutOfMemory();
         }

@@ -11,6 +11,10 @@
 // nothing: its record ends at its own first line end and the next record
 // starts on the next line.
 //
+// In an LF file a CR right before a line end is what is left of a CR LF line:
+// a line of nothing else is empty, and a record does not end with it (the
+// CR LF line ends inside a quoted value stay as they are).
+//
 // The text of a line ends at its first zero byte, as with the plain split:
 // what follows it up to the line end is dropped while reading, the zero byte
 // itself stays at the end of the line (so a line holding only it still
@@ -46,8 +50,8 @@ public:
     TextEncoding GetEncoding() const { return m_encoding; }
     // True when lines end in CR LF, false when in LF.
     bool EndsLinesWithCrLf() const { return m_bCrLf; }
-    // Non-empty lines of the text, as the plain split counts them (known
-    // once records are formed).
+    // Non-empty lines of the text, as the plain split counts them but for
+    // the lines of a CR alone in an LF file (known once records are formed).
     int GetLineCount() const { return m_nLines; }
     int GetCount() const { return static_cast<int>(m_records.size()); }
     // Record k's text with its inner line ends; empty for a bad index.

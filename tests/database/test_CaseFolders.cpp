@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BuildTestUtil.h"
@@ -145,6 +146,27 @@ std::string DumpDatabase(const std::string& path) {
     return out;
 }
 
+// "3, 7, 12" or "-".
+std::string Lines(const std::vector<int>& lines) {
+    std::string out;
+    for (const int nLine : lines) out += (out.empty() ? "" : ", ") + std::to_string(nLine);
+    return out.empty() ? "-" : out;
+}
+
+// The build's counts, with the first lines of each kind: users are sent
+// to these lines, so they are part of what a case checks.
+std::string DumpTally(const ImportTally& tally) {
+    std::string out =
+        "rows: " + std::to_string(tally.nRows) + ", contacts: " + std::to_string(tally.nContacts) + "\n";
+    out += "skipped rows: " + std::to_string(tally.nSkipped) + " (no name " + std::to_string(tally.nNoName) +
+           ", name too long " + std::to_string(tally.nNameTooLong) + ")\n";
+    out += "skipped lines: " + Lines(tally.skippedLines) + "\n";
+    out += "values not stored: " + std::to_string(tally.nNotStored) + " in " +
+           std::to_string(tally.nNotStoredRows) + " rows\n";
+    out += "not stored lines: " + Lines(tally.notStoredLines) + "\n";
+    return out;
+}
+
 // What the file's analysis found and how each column is mapped.
 std::string DumpAnalysis(const CContactsFile& parser, CDataMap& table, int nMatched) {
     std::string out = "[file]\n";
@@ -154,6 +176,7 @@ std::string DumpAnalysis(const CContactsFile& parser, CDataMap& table, int nMatc
     out += "columns: " + std::to_string(parser.m_nColumnCount) + "\n";
     out += "matched columns: " + std::to_string(nMatched) + "\n";
     out += "mismatched rows: " + std::to_string(parser.GetMismatchedCount()) + "\n";
+    out += "mismatched lines: " + Lines(parser.GetMismatchedLines()) + "\n";
     out += "[columns] number, header, code\n";
     for (int j = 0; j < table.GetColumnCount(); ++j) {
         const auto header = table.GetHeaderRow()->PeekField(j);
@@ -184,9 +207,11 @@ std::string DumpContacts(const std::string& path) {
     return out;
 }
 
-// The same from the preview of the table the database was built from.
-std::string DumpPreview(CDataMap& table) {
+// The same from the preview of the table the database was built from; its
+// counts and lines must be the build's.
+std::string DumpPreview(CDataMap& table, const ImportTally& built) {
     CImportPreview preview(table);
+    EXPECT_EQ(DumpTally(preview.Tally()), DumpTally(built)) << "the preview counts what the build counted";
     std::string contacts =
         "[contacts] ContactId, Name, Company, NPart0, NPart1, NPart2, NPart3, NPart4, NPart5, "
         "NPart6, NPart7, NPart8, NPart9\n";
@@ -211,11 +236,50 @@ std::string DumpPreview(CDataMap& table) {
     return contacts + details;
 }
 
+// "name | company | numbers | e-mails" per contact in ContactId order, the
+// numbers and e-mails as stored (PropertyType "PD" and "E"), in column order.
+std::vector<std::string> People(const std::string& path) {
+    std::vector<std::string> people;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* contacts = nullptr;
+    sqlite3_stmt* values = nullptr;
+    const bool ok =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, "SELECT ContactId, Name, Company FROM Contact ORDER BY ContactId", -1,
+                           &contacts, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db,
+                           "SELECT Value FROM ContactDetail WHERE ContactId = ?1 AND PropertyType = ?2 "
+                           "ORDER BY Position, PropertyKey",
+                           -1, &values, nullptr) == SQLITE_OK;
+    auto text = [](sqlite3_stmt* stmt, int column) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return p ? std::string(p) : std::string();
+    };
+    while (ok && sqlite3_step(contacts) == SQLITE_ROW) {
+        std::string line = text(contacts, 1) + " | " + text(contacts, 2);
+        for (const char* type : {"PD", "E"}) {
+            sqlite3_reset(values);
+            sqlite3_bind_int(values, 1, sqlite3_column_int(contacts, 0));
+            sqlite3_bind_text(values, 2, type, -1, SQLITE_STATIC);
+            std::string list;
+            while (sqlite3_step(values) == SQLITE_ROW) list += (list.empty() ? "" : ", ") + text(values, 0);
+            line += " | " + list;
+        }
+        people.push_back(line);
+    }
+    if (!ok) ADD_FAILURE() << "cannot read " << path;
+    sqlite3_finalize(contacts);
+    sqlite3_finalize(values);
+    sqlite3_close(db);
+    return people;
+}
+
 struct CaseBuild {
     std::string chosen;                // the mapping chosen by itself, when the case gives none
     std::vector<std::string> fitting;  // every listed mapping that fits, when the case gives none
     int nMatched = 0;                  // columns the mapping names
     int nSteps = 0;
+    ImportTally tally;  // the build's
 };
 
 // The build of "qvxbuild build INPUT [MAPPING]" by the import session itself:
@@ -250,6 +314,7 @@ void BuildCase(CImportSession& session, const std::string& input, const std::str
     CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
     ASSERT_EQ(builder.BuildDb(*import.m_pDataMap, &hooks), 0);
     result.nSteps = hooks.m_nSteps;
+    result.tally = builder.GetTally();
 }
 
 class CaseFolder : public qvxdbtest::CBuildSandbox, public ::testing::WithParamInterface<std::string> {};
@@ -276,7 +341,7 @@ TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
     ASSERT_NO_FATAL_FAILURE(BuildCase(session, input, mapping, build));
 
     // The preview shows exactly what the database holds.
-    EXPECT_EQ(DumpPreview(session.Table()), DumpContacts(DbPath()));
+    EXPECT_EQ(DumpPreview(session.Table(), build.tally), DumpContacts(DbPath()));
 
     std::string dump = DumpAnalysis(session.Parser(), session.Table(), build.nMatched);
     dump += "[build]\n";
@@ -286,8 +351,17 @@ TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
         dump += "fitting mappings: " + fitting + "\n";
     }
     dump += "progress steps: " + std::to_string(build.nSteps) + "\n";
+    dump += DumpTally(build.tally);
     EXPECT_EQ(qvxdbtest::Scalar(DbPath(), "PRAGMA integrity_check"), "ok");
     dump += DumpDatabase(DbPath());
+
+    // The people a case must give, written by hand from its input.
+    if (qvxtest::FileExists(folder + "/people.txt")) {
+        std::vector<std::string> want;
+        for (const std::string& line : qvxtest::ReadLines(folder + "/people.txt"))
+            if (!line.empty() && line[0] != '#') want.push_back(line);
+        EXPECT_EQ(People(DbPath()), want) << "people.txt";
+    }
 
     const std::string expected = folder + "/expected.txt";
     const std::string chosen = folder + "/chosen.txt";

@@ -240,7 +240,8 @@ TEST_F(BuildDb, ListsInOneCellAndWhatIsNotStored) {
                            {"1", "Phone", " 0711 5 ", "PD", "2"},
                            {"1", "Phone (3)", "g", "G", "6"},
                            {"1", "qVx_Phone", "07115", "P", "2147483647"},
-                           {"3", "Phone (3)", "grp", "G", "6"},
+                           {"3", "Phone (2)", "grp", "G", "6"},  // "Phone (3)" is the list's
+                           {"3", "Phone (3)", "0711", "PD", "2"},
                            {"3", "qVx_Phone (3)", "0711", "P", "2147483647"},
                        }));
     EXPECT_EQ(m_tally.nContacts, 3);
@@ -309,13 +310,15 @@ TEST_F(BuildDb, WithoutNameColumnNothingIsWritten) {
     EXPECT_EQ(m_hooks.m_nSteps, 3);
 }
 
-TEST_F(BuildDb, SameHeaderTwiceKeepsTheLaterValue) {
-    FillTable(m_map, {"Name", "Tel", "Tel"}, {"N", "E", "L"}, {{"n", "first", "second"}, {"m", "only", ""}});
+TEST_F(BuildDb, SameHeaderTwiceKeepsBothValues) {
+    FillTable(m_map, {"Name", "Tel", "Tel"}, {"N", "E", "L"}, {{"n", "first", "second"}, {"m", "", "only"}});
     ASSERT_EQ(Build(), 0);
     EXPECT_EQ(Query(DbPath(),
                     "SELECT ContactId, PropertyKey, Value, PropertyType, Position FROM ContactDetail "
-                    "ORDER BY ContactId"),
-              (std::vector<Row>{{"0", "Tel", "second", "L", "2"}, {"1", "Tel", "only", "E", "1"}}));
+                    "ORDER BY ContactId, PropertyKey"),
+              (std::vector<Row>{{"0", "Tel", "first", "E", "1"},
+                                {"0", "Tel (2)", "second", "L", "2"},
+                                {"1", "Tel", "only", "L", "2"}}));
 }
 
 TEST_F(BuildDb, TwelveWordNameKeepsTenParts) {

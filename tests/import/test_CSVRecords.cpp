@@ -95,10 +95,12 @@ TEST_F(RecordsTest, OneLineEndOfTheOtherKindCutsNothing) {
     EXPECT_EQ(Data(),
               (Rows{{"Anna", "from a mail:\r\nsee you", "0711"}, {"Bob", "", "0712"}, {"Cem", "x", "0713"}}));
 
-    // Outside quotes the CR stays in its line.
-    ASSERT_EQ(Analyze("a;b\n1;2\r\n3;4"), 0);
+    // Outside quotes a CR LF line's CR belongs to no value, and a line of a
+    // CR alone is blank.
+    ASSERT_EQ(Analyze("a;b\n1;2\r\n\r\n3;4"), 0);
     EXPECT_EQ(parser->m_nLineCount, 3);
-    EXPECT_EQ(Data(), (Rows{{"1", "2\r"}, {"3", "4"}}));
+    EXPECT_EQ(parser->GetMismatchedCount(), 0);
+    EXPECT_EQ(Data(), (Rows{{"1", "2"}, {"3", "4"}}));
 
     // A CR LF file keeps a lone LF inside its line, where it may join rows.
     ASSERT_EQ(Analyze("a;b\r\n1;2\n3;4\r\n5;6\r\n"), 0);

@@ -98,11 +98,25 @@ TEST(ContactRules, ReadRowTable) {
          {"N", "E", "-"},
          {"Bo", k1025, k1025 + "v"},
          "Bo||Bo ; Mail=" + k1025 + "/E/1; not stored: 2"},
-        {"hidden columns give nothing; a later key replaces an earlier one",
+        {"hidden columns give nothing; two columns of one header both keep their value",
          {"Name", "Tel", "Secret", "Tel"},
          {"N", "E", "X", "PD"},
          {"Bo", "first", "s", "0711"},
-         "Bo||Bo ; qVx_Tel=0711" + dial + "; Tel=0711/PD/3"},
+         "Bo||Bo ; Tel=first/E/1; qVx_Tel (2)=0711" + dial + "; Tel (2)=0711/PD/3"},
+        {"a list part and a column of the same key: the later value takes the next free number",
+         {"Name", "Phone 1 - Value", "Phone 1 - Value (2)", "Mail", "Mail (2)"},
+         {"N", "PD", "PD", "E", "E"},
+         {"Bo", "0711 ::: 0712", "0713", "a@x", "b@y ::: c@z ::: d@w"},
+         "Bo||Bo ; qVx_Phone 1 - Value=0711" + dial +
+             "; Phone 1 - Value=0711/PD/1; qVx_Phone 1 - Value (2)=0712" + dial +
+             "; Phone 1 - Value (2)=0712/PD/1; qVx_Phone 1 - Value (3)=0713" + dial +
+             "; Phone 1 - Value (3)=0713/PD/2; Mail=a@x/E/3; Mail (2)=b@y/E/4; Mail (2) (2)=c@z/E/4; "
+             "Mail (2) (3)=d@w/E/4"},
+        {"a value not stored takes no key; a header like a dial key gets its own",
+         {"Name", "Tel", "Tel", "qVx_Tel"},
+         {"N", "PD", "PD", "-"},
+         {"Bo", "n/a", "0711", "x"},
+         "Bo||Bo ; qVx_Tel=0711" + dial + "; Tel=0711/PD/2; qVx_Tel (2)=x//3; not stored: 1"},
         {"a phone value without two dial characters",
          {"Name", "Tel"},
          {"N", "PD"},

@@ -103,6 +103,22 @@ TEST(ReplaceFile, ALinkStaysAndItsTargetIsReplaced) {
     EXPECT_EQ(Names(dir.File("real")), std::vector<std::string>{"a.ini"});
 }
 
+// A file moved over a link replaces the link and takes its target's mode:
+// a last.db linking to a private file must not become world-writable with
+// the link's own mode (0777).
+TEST(MoveOver, TakesTheModeOfALinksTarget) {
+    qvxtest::TempDir dir;
+    const std::string target = dir.File("private.db");
+    qvxtest::WriteFile(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("private.db", dir.File("last.db").c_str()), 0);
+    qvxtest::WriteFile(dir.File("new.db"), "new");
+    ASSERT_EQ(::chmod(dir.File("new.db").c_str(), 0644), 0);
+    ASSERT_TRUE(qvxsupport::MoveOver(dir.File("new.db"), dir.File("last.db")));
+    EXPECT_EQ(ModeOf(dir.File("last.db")), 0600u);
+    EXPECT_EQ(qvxtest::ReadFile(dir.File("last.db")), "new");
+}
+
 TEST(ReplaceFile, FailureKeepsTheOldFileAndNoTemporary) {
     qvxtest::TempDir dir;
     EXPECT_FALSE(ReplaceFile(dir.File("no/such/folder/a.ini"), "x"));

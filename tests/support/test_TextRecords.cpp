@@ -81,11 +81,16 @@ TEST_F(TextRecordsTest, TheFirstLineEndDecides) {
         {"LF file, CR LF in a quoted note",
          "a,b\n1,\"x\r\ny\"\n2,z\n",
          {{"a,b", 1}, {"1,\"x\r\ny\"", 2}, {"2,z", 4}}},
-        {"LF file, CR LF outside quotes", "a,b\n1,c\r\n2,z", {{"a,b", 1}, {"1,c\r", 2}, {"2,z", 3}}},
-        {"LF file ending in CR LF", "a\nb\r\n", {{"a", 1}, {"b\r", 2}}},
+        // A CR LF line's CR belongs to no value; a line of it alone is blank.
+        {"LF file, CR LF outside quotes", "a,b\n1,c\r\n2,z", {{"a,b", 1}, {"1,c", 2}, {"2,z", 3}}},
+        {"LF file ending in CR LF", "a\nb\r\n", {{"a", 1}, {"b", 2}}},
+        {"LF file, a CR LF line between", "a\n\r\nb\r\n\r", {{"a", 1}, {"b", 3}}},
+        {"LF file, CR LF after a quoted note",
+         "a\n1,\"x\r\ny\"\r\n2\n",
+         {{"a", 1}, {"1,\"x\r\ny\"", 2}, {"2", 4}}},
         {"CR LF file, lone LFs later", "a\r\nb\nc\r\nd\n", {{"a", 1}, {"b\nc", 2}, {"d\n", 3}}},
         {"CR only", "a\rb\rc\r", {{"a\rb\rc\r", 1}}},
-        {"lone CR before the first LF", "a\rb\nc\r\nd", {{"a\rb", 1}, {"c\r", 2}, {"d", 3}}},
+        {"lone CR before the first LF", "a\rb\nc\r\nd", {{"a\rb", 1}, {"c", 2}, {"d", 3}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,7 +99,7 @@ TEST_F(TextRecordsTest, TheFirstLineEndDecides) {
     // Decided in the decoded text: UTF-16 the same way.
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("a\n\"x\r\ny\"\nb\r\n")) utf16 += std::string{c, '\0'};
-    EXPECT_EQ(Form(utf16), (Records{{"a", 1}, {"\"x\r\ny\"", 2}, {"b\r", 4}}));
+    EXPECT_EQ(Form(utf16), (Records{{"a", 1}, {"\"x\r\ny\"", 2}, {"b", 4}}));
 }
 
 TEST_F(TextRecordsTest, TheQuoteCharacterDecides) {
@@ -139,7 +144,8 @@ TEST_F(TextRecordsTest, CharacterSetsAreDecodedFirst) {
 }
 
 // Without quote characters the records are exactly the lines of the plain
-// split, and the line count is the same.
+// split, and the line count is the same; in an LF file without a CR left of
+// a CR LF line.
 TEST_F(TextRecordsTest, WithoutQuotesRecordsAreTheSplitLines) {
     std::mt19937 random(20261207);
     const char alphabet[] = {'a', ';', '\r', '\n', '\0', 'x', ' ', '\t'};
@@ -154,13 +160,24 @@ TEST_F(TextRecordsTest, WithoutQuotesRecordsAreTheSplitLines) {
         CTextRecords records;
         ASSERT_EQ(records.Read(path.c_str()), 0);
         ASSERT_EQ(records.Form('"'), 0);
-        ASSERT_EQ(records.GetCount(), lines.GetCount());
-        EXPECT_EQ(records.GetLineCount(), lines.GetCount());
+        // A line whose text ends at a zero byte keeps the zero in its record.
+        int k = 0;
         lines.Rewind();
-        for (int k = 0; k < records.GetCount(); ++k) {
-            std::string record(records.GetRecord(k));
-            ASSERT_EQ(record.substr(0, record.find('\0')), lines.NextEntry()->GetText()) << k;
+        for (int i = 0; i < lines.GetCount(); ++i) {
+            std::string want = lines.NextEntry()->GetText();
+            const std::string record(k < records.GetCount() ? records.GetRecord(k) : "");
+            const bool bZeroEnds =
+                record.find('\0') != std::string::npos && record.substr(0, record.find('\0')) == want;
+            if (!bZeroEnds && !records.EndsLinesWithCrLf() && !want.empty() && want.back() == '\r') {
+                want.pop_back();
+                if (want.empty()) continue;
+            }
+            ASSERT_LT(k, records.GetCount()) << i;
+            ASSERT_EQ(record.substr(0, record.find('\0')), want) << i;
+            ++k;
         }
+        EXPECT_EQ(k, records.GetCount());
+        EXPECT_EQ(records.GetLineCount(), records.GetCount());
     }
 }
 

@@ -60,10 +60,12 @@ TEST_F(PreviewFilter, ListsTheRowsHoldingTheText) {
     const std::vector<Case> cases = {
         {"", false, {0, 1, 3}},
         {"", true, {0, 1, 2, 3}},
-        {"\xc3\xa4rzte", false, {0}},   // "ärzte" finds "ÄRZTE"
-        {"M\xc3\x9cLLER", false, {0}},  // "MÜLLER" finds "Müller"
-        {"PRAXIS", false, {0}},         // a detail value
-        {"strasse", false, {}},         // "ß" is no "ss" here
+        {"\xc3\xa4rzte", false, {0}},    // "ärzte" finds "ÄRZTE"
+        {"M\xc3\x9cLLER", false, {0}},   // "MÜLLER" finds "Müller"
+        {"PRAXIS", false, {0}},          // a detail value
+        {"bob", false, {1}},             // as long as the whole name
+        {"INFO@PRAXIS.DE", false, {0}},  // ... and as a whole detail value
+        {"strasse", false, {}},          // "ß" is no "ss" here
         {"STRA\xc3\x9f"
          "E",
          false,

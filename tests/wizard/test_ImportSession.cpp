@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestUtil.h"
@@ -322,3 +323,29 @@ TEST(ImportSessionShipped, ListNamesEveryShippedMapping) {
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(shipped, listed);
 }
+
+namespace {
+
+// The wizard names the lines of the rows whose values are not stored, and
+// adds "…" only when more such rows exist than are named: three values in
+// two rows are two rows, both named.
+TEST_F(ImportSessionTest, ValuesNotStoredNameTheirRowsWithoutAnEllipsis) {
+    qvxtest::WriteFile(dir.File("short.csv"),
+                       "Name;Firma;Telefon\r\nAnna;A;n/a ::: x\r\nBert;B;0711 1\r\nCarl;C;-\r\n");
+    qvxtest::WriteFile(dir.File("short.map"), Mapping(kFits, "Short"));
+    CImportSession session(program);
+    session.SetTallyRows(true);
+    ASSERT_EQ(session.SetCSVFile(dir.File("short.csv")), CSV_STATE_CHOSEN);
+    ASSERT_EQ(session.SetMappingFile(dir.File("short.map")), MAPPING_STATE_CHOSEN);
+    AnalysisOutcome outcome = session.Analyse(false);
+    ASSERT_EQ(outcome.nResult, 0);
+    session.ApplyAnalysis(std::move(outcome));
+    qvxwizard::WizardState state;
+    session.Describe(state);
+    ASSERT_EQ(state.nValuesNotStored, 3);
+    const std::string info = qvxwizard::ComposeInfoText(qvxwizard::DescribeWizard(state));
+    EXPECT_NE(info.find("2, 4"), std::string::npos) << info;
+    EXPECT_EQ(info.find("\xe2\x80\xa6"), std::string::npos) << info;
+}
+
+}  // namespace
