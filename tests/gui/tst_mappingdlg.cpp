@@ -780,12 +780,16 @@ void TestMappingDlg::newStartFromNearestMapping() {
     QVERIFY(pList->item(4, 0)->background() != pList->item(6, 0)->background());
     QVERIFY(pList->item(5, 0)->background() != pList->item(6, 0)->background());
     const QString doubtful = Text("MappingDlg_Info_Guessed", 128).replace("%s", "\"Mobiltelefon\"");
-    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "3") + "\n" + doubtful);
+    const QString order =
+        "\n" + Text("MappingDlg_Info_NameOrder", 128)
+                   .replace("%s", "\"First Name\" (" + Text("MappingDlg_NamePart_Given") +
+                                      ") + \"Last Name\" (" + Text("MappingDlg_NamePart_Family") + ")");
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "3") + "\n" + doubtful + order);
 
     QVERIFY(Choose(pList->BoxForRow(5), kOther));  // looked at: no longer marked
     QVERIFY(!pList->IsMarkedForReview(5));
     QCOMPARE(pList->item(5, 0)->background().style(), Qt::NoBrush);
-    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "2") + "\n" + doubtful);
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "2") + "\n" + doubtful + order);
 
     const QString proposed = m_mappings + "/Google-mine-2.map";
     m_boxes.QueueFileName(proposed);

@@ -414,8 +414,13 @@ void CMappingDlg::SetNamePart(int nColumn, NameKind part) {
 }
 
 QString CMappingDlg::NameOrderText() const {
+    // Shown once the name's parts are known (guessed or chosen); a mapping
+    // without them joins in column order and says nothing.
     const NameOrder order = CurrentNameOrder();
-    if (order.size() < 2) return QString();
+    const bool bParts = std::any_of(order.begin(), order.end(), [](const NameOrderItem& item) {
+        return ShownPart(item.part) != NameKind::kNone;
+    });
+    if (order.size() < 2 || !bParts) return QString();
     CDataRow* pHeader = m_pDataMap->GetHeaderRow();
     QStringList parts;
     for (const NameOrderItem& item : order) {

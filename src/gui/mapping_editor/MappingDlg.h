@@ -154,7 +154,8 @@ private:
     // The quoted headers of the first columns `named` takes (by column and
     // code), "(+n)" for the rest.
     QString ColumnNames(const std::function<bool(int, std::optional<std::string_view>)>& named) const;
-    // The info line of the name's parts, when more than one column is the name.
+    // The info line of the name's parts, when more than one column is the
+    // name and their parts are known.
     QString NameOrderText() const;
     void ShowNamePartMenu(const QPoint& pos);
     std::string NameBytes() const;
