@@ -164,9 +164,10 @@ void CDetailsOut::Clear() {
 }
 
 CContactRules::CContactRules(CDataMap& map)
-    : CContactRules(map.GetHeaderRow(), map.GetMappingRow(), map.GetColumnCount()) {}
+    : CContactRules(map.GetHeaderRow(), map.GetMappingRow(), map.GetColumnCount(), map.GetNameOrder()) {}
 
-CContactRules::CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, int nColumns) {
+CContactRules::CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, int nColumns,
+                             const NameOrder& nameOrder) {
     m_columns.resize(static_cast<size_t>(std::max(nColumns, 0)));
     for (int i = 0; i < nColumns; ++i) {
         Column& column = m_columns[static_cast<size_t>(i)];
@@ -193,6 +194,17 @@ CContactRules::CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, 
         if (column.kind == Kind::kPhone || column.kind == Kind::kList || column.kind == Kind::kPlain)
             m_detailColumns.push_back(i);
     }
+    // The ordered name columns first, then the others as they stand.
+    std::vector<int> joined;
+    for (const NameOrderItem& item : nameOrder) {
+        const bool bName = item.nColumn >= 0 && item.nColumn < nColumns &&
+                           m_columns[static_cast<size_t>(item.nColumn)].kind == Kind::kName;
+        if (bName && std::find(joined.begin(), joined.end(), item.nColumn) == joined.end())
+            joined.push_back(item.nColumn);
+    }
+    for (int nColumn : m_nameColumns)
+        if (std::find(joined.begin(), joined.end(), nColumn) == joined.end()) joined.push_back(nColumn);
+    m_nameColumns = std::move(joined);
     FindGroups();
 }
 

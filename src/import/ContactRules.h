@@ -5,7 +5,8 @@
 // same, so that the two cannot differ.
 //
 // The rules (those of the contact database, with these additions):
-// - the name is the row's non-empty name cells ("N") joined by one blank; a
+// - the name is the row's non-empty name cells ("N") joined by one blank, in
+//   the mapping's name order (import/NameOrder.h), else column order; a
 //   name cell over 1,024 bytes is not stored (the others still make the
 //   name); a joined name over 1,024 bytes gives no contact;
 // - a row whose name is empty (not too long) becomes a contact under its
@@ -35,6 +36,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "import/NameOrder.h"
 
 class CDataMap;
 class CDataRow;
@@ -180,7 +183,10 @@ public:
     // Takes the header texts and codes of the table's columns; the table's
     // data rows may change afterwards, its header and mapping rows not.
     explicit CContactRules(CDataMap& map);
-    CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, int nColumns);
+    // `nameOrder`: the name columns joined first, in this order; items of
+    // other columns are passed over.
+    CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, int nColumns,
+                  const NameOrder& nameOrder = {});
 
     int GetColumnCount() const { return static_cast<int>(m_columns.size()); }
     // The columns that give detail rows (neither name, company nor "X"), in

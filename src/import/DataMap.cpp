@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
@@ -17,6 +18,7 @@ void CDataMap::Reset(bool bFull) {
     if (bFull) {
         m_headerRow.reset();
         m_mappingRow.reset();
+        m_nameOrder.clear();
     }
     std::vector<CDataRow*>().swap(m_rows);
     std::deque<CDataRow>().swap(m_rowStore);
@@ -114,6 +116,17 @@ CDataRow* CDataMap::GetMappingRow() {
 void CDataMap::DeleteMappingRow() {
     Guard guard(m_lock);
     m_mappingRow.reset();
+    m_nameOrder.clear();
+}
+
+void CDataMap::SetNameOrder(NameOrder order) {
+    Guard guard(m_lock);
+    m_nameOrder = std::move(order);
+}
+
+NameOrder CDataMap::GetNameOrder() {
+    Guard guard(m_lock);
+    return m_nameOrder;
 }
 
 int CDataMap::StoreText(std::unique_ptr<std::string>& slot, const char* pszText) {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "import/DataRow.h"
+#include "import/NameOrder.h"
 
 class CDataMap {
 public:
@@ -56,8 +57,13 @@ public:
     // (null only when it cannot be created).
     CDataRow* GetHeaderRow();
     CDataRow* GetMappingRow();
-    // Destroys the mapping row; the next GetMappingRow gives one with all slots absent.
+    // Destroys the mapping row and the name order; the next GetMappingRow
+    // gives one with all slots absent.
     void DeleteMappingRow();
+    // The order in which the mapping joins its name columns (by column);
+    // empty: column order.
+    void SetNameOrder(NameOrder order);
+    NameOrder GetNameOrder();
 
     // Stored copies of the mapping's name and description; -15001 when no
     // copy can be made. A null text removes the stored one.
@@ -84,6 +90,7 @@ private:
     size_t m_nCursor = 0;
     std::unique_ptr<CDataRow> m_headerRow;
     std::unique_ptr<CDataRow> m_mappingRow;
+    NameOrder m_nameOrder;
     std::unique_ptr<std::string> m_name;
     std::unique_ptr<std::string> m_description;
 };

@@ -10,11 +10,12 @@
 #include <string_view>
 #include <vector>
 
-// The part of a person's name a column holds. Name parts are joined into
-// one name, so a whole-name column beside a given and a family name would
-// repeat the name. Prefix and suffix columns ("Dr.", "Jr.") are kept as
-// details today; their part is carried for mappings that order the name.
-enum class NameKind : unsigned char { kNone, kGiven, kMiddle, kFamily, kPrefix, kSuffix, kWhole };
+#include "import/NameOrder.h"
+
+// Name parts (import/NameOrder.h) are joined into one name, so a whole-name
+// column beside a given and a family name would repeat the name. Prefix and
+// suffix columns ("Dr.", "Jr.") are guessed as details; their part is
+// carried for a user who makes them part of the name.
 
 struct HeaderGuess {
     const char* pszCode = nullptr;  // null when no word fits

@@ -8,6 +8,7 @@
 #include "i18n/TextKeys.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
+#include "import/NameOrder.h"
 #include "support/FileWrite.h"
 #include "support/LogModules.h"
 #include "support/TextBuffer.h"
@@ -121,6 +122,17 @@ std::string MappingFileText(CDataMap& table, const char* pszName, const char* ps
     content += "\r\nDescription:";
     content += pszDescription ? pszDescription : "";
     content += "\r\n";
+    // Entries are written one per column, so an entry's number is its column's.
+    NameOrder order;
+    for (const NameOrderItem& item : table.GetNameOrder())
+        if (item.nColumn >= 0 && item.nColumn < nColumns &&
+            ReadField512(mapping, item.nColumn) == qvxcode::kName)
+            order.push_back(item);
+    if (!order.empty()) {
+        content += kNameOrderKey;
+        content += NameOrderText(order);
+        content += "\r\n";
+    }
     return content;
 }
 

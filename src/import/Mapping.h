@@ -1,5 +1,5 @@
 // The mapping model: property codes and their texts, the rules of a complete
-// mapping, and the writer of the five-line mapping file.
+// mapping, and the writer of the mapping file.
 #pragma once
 
 #include <cstddef>
@@ -50,7 +50,8 @@ bool MappingFitsTable(CDataMap& table, int nMatched);
 
 // Writes the mapping file for `table`: the fixed first line, the header
 // texts, the codes (each quoted, with an inner quote doubled), "Name:" and
-// "Description:" lines, each ended by CR LF. Also stores name and description
+// "Description:" lines and, when the table orders its name columns, a
+// "Name order:" line (of its name columns only), each ended by CR LF. Also stores name and description
 // into the table. The file is replaced atomically; false (and the warning
 // "SaveMapping() Open file(%s) failed !") when it cannot be written.
 bool WriteMappingFile(const char* pszPath, CDataMap& table, const char* pszName, const char* pszDescription);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string_view>
+#include <utility>
 
 #include "import/ContactsReader.h"
 #include "import/CsvRecords.h"
@@ -58,6 +60,25 @@ bool ReadMappingLines(CTextRecords& lines, CDataMap& scratch, int& nEntries) {
 
 }  // namespace
 
+std::vector<int> EntryColumns(const std::vector<std::string>& headers,
+                              const std::vector<std::string>& entries) {
+    std::map<std::string_view, std::vector<int>> columnsOf;
+    for (size_t j = 0; j < headers.size(); ++j) columnsOf[headers[j]].push_back(static_cast<int>(j));
+    std::map<std::string_view, size_t> seen;
+    std::vector<int> columns;
+    columns.reserve(entries.size());
+    for (const std::string& entry : entries) {
+        const auto it = columnsOf.find(entry);
+        if (it == columnsOf.end()) {
+            columns.push_back(-1);
+            continue;
+        }
+        const size_t k = seen[entry]++;
+        columns.push_back(k < it->second.size() ? it->second[k] : it->second.front());
+    }
+    return columns;
+}
+
 int ApplyMappingFile(const char* pszPath, CDataMap& table, int& nMatched) {
     nMatched = 0;
     CTextRecords mappingLines;
@@ -82,22 +103,34 @@ int ApplyMappingFile(const char* pszPath, CDataMap& table, int& nMatched) {
     std::vector<std::string> headers;
     headers.reserve(static_cast<size_t>(nColumns));
     for (int j = 0; j < nColumns; ++j) headers.push_back(ReadField512(header, j));
+    std::vector<std::string> entries;
+    entries.reserve(static_cast<size_t>(nEntries));
+    for (int i = 0; i < nEntries; ++i) entries.push_back(ReadField512(names, i));
 
+    const std::vector<int> columns = EntryColumns(headers, entries);
     for (int i = 0; i < nEntries; ++i) {
-        std::string name = ReadField512(names, i);
-        for (int j = 0; j < nColumns; ++j) {
-            if (headers[static_cast<size_t>(j)] == name) {
-                if (mapping) mapping->SetField(j, ReadField512(codes, i).c_str());
-                ++nMatched;
-                break;
-            }
-        }
+        const int j = columns[static_cast<size_t>(i)];
+        if (j < 0) continue;
+        if (mapping) mapping->SetField(j, ReadField512(codes, i).c_str());
+        ++nMatched;
     }
 
     const std::vector<std::string> info = PlainLinesAfter(mappingLines, 2);
     std::string line4 = info.size() > 0 ? info[0] : std::string();
     std::string line5 = info.size() > 1 ? info[1] : std::string();
     mappingLines.Clear();
+    NameOrder order;
+    for (const std::string& line : info) {
+        if (line.rfind(kNameOrderKey, 0) != 0) continue;
+        for (NameOrderItem item :
+             ParseNameOrderText(std::string_view(line).substr(sizeof kNameOrderKey - 1))) {
+            if (item.nColumn >= nEntries) continue;
+            item.nColumn = columns[static_cast<size_t>(item.nColumn)];
+            if (item.nColumn >= 0) order.push_back(item);
+        }
+        break;
+    }
+    table.SetNameOrder(std::move(order));
     bool hasName = line4.find(kNameKey) != std::string::npos;
     bool hasDescription = line5.find(kDescriptionKey) != std::string::npos;
     table.SetName(hasName ? line4.c_str() + sizeof kNameKey - 1 : "");

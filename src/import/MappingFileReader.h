@@ -1,6 +1,7 @@
 // Reading mapping files: the first line names the kind of file, the second
 // holds the column headers, the third their codes (both CSV with ',' and
-// '"'), then the lines "Name:" and "Description:".
+// '"'), then the lines "Name:" and "Description:", and where the mapping
+// orders its name columns a line "Name order:" (import/NameOrder.h).
 #pragma once
 
 #include <cstddef>
@@ -9,10 +10,18 @@
 
 class CDataMap;
 
+// The column each mapping entry names, by header: the k-th entry with a
+// header names the k-th column with that header; an entry beyond the
+// columns with its header names the first of them (and so does every entry
+// when headers do not repeat). -1 for a header no column has. Of two
+// entries naming one column, the later one's code counts.
+std::vector<int> EntryColumns(const std::vector<std::string>& headers,
+                              const std::vector<std::string>& entries);
+
 // Applies the mapping file by column header to the table's mapping row
-// (a column without an entry gets an empty code) and stores its name and
-// description in the table. nMatched counts the entries that found their
-// column. 0, CSV_ERR_MAPPING_FILE, CSV_ERR_MAPPING_LINES or a read code.
+// (a column without an entry gets an empty code; EntryColumns) and stores
+// its name, description and name order in the table. nMatched counts the
+// entries that found their column. 0, CSV_ERR_MAPPING_FILE, CSV_ERR_MAPPING_LINES or a read code.
 int ApplyMappingFile(const char* pszPath, CDataMap& table, int& nMatched);
 
 // Name and description of a mapping file, each delivered whole when it

@@ -2,13 +2,16 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/MappingCodes.h"
+#include "import/MappingFileReader.h"
 #include "support/AsciiCase.h"
 
 namespace {
@@ -52,17 +55,11 @@ NearestMapping FindNearestMapping(CDataMap& table, const std::vector<std::string
             }
         }
         if (!bHasName || !bNamesPresent) continue;
-        // As the mapping is applied: each entry codes the first column of
-        // its header, a later entry of the same header wins.
+        // As the mapping is applied.
         std::vector<std::string> applied(headers.size());
-        for (size_t e = 0; e < names.size(); ++e) {
-            for (size_t j = 0; j < headers.size(); ++j) {
-                if (headers[j] == names[e]) {
-                    applied[j] = codes[e];
-                    break;
-                }
-            }
-        }
+        const std::vector<int> entryColumns = EntryColumns(headers, names);
+        for (size_t e = 0; e < names.size(); ++e)
+            if (entryColumns[e] >= 0) applied[static_cast<size_t>(entryColumns[e])] = codes[e];
         int nKnown = 0;
         for (const std::string& code : applied) nKnown += code.empty() ? 0 : 1;
         if (!IsNearCoverage(nKnown, static_cast<int>(headers.size()))) continue;
@@ -113,6 +110,37 @@ std::vector<StartColumn> CompleteFrom(CDataMap& table, const std::string& startP
     return columns;
 }
 
+// The name order of the start: the start file's, its name columns first
+// with their parts, then the guessed ones; without one from the file, the
+// order of the parts.
+void OrderNames(CDataMap& table, std::vector<StartColumn>& columns) {
+    CDataRow* pMapping = table.GetMappingRow();
+    if (pMapping == nullptr) return;
+    const int nColumns = static_cast<int>(columns.size());
+    auto isName = [&](int j) {
+        const std::optional<std::string_view> code = pMapping->PeekField(j);
+        return code && *code == qvxcode::kName;
+    };
+    NameOrder order;
+    for (const NameOrderItem& item : table.GetNameOrder()) {
+        if (item.nColumn < 0 || item.nColumn >= nColumns || !isName(item.nColumn)) continue;
+        if (item.part != NameKind::kNone) columns[static_cast<size_t>(item.nColumn)].name = item.part;
+        order.push_back({item.nColumn, columns[static_cast<size_t>(item.nColumn)].name});
+    }
+    const bool bFromFile = !order.empty();
+    std::vector<NameOrderItem> rest;
+    for (int j = 0; j < nColumns; ++j) {
+        const bool bListed = std::any_of(order.begin(), order.end(),
+                                         [j](const NameOrderItem& item) { return item.nColumn == j; });
+        if (isName(j) && !bListed) rest.push_back({j, columns[static_cast<size_t>(j)].name});
+    }
+    if (bFromFile)
+        order.insert(order.end(), rest.begin(), rest.end());
+    else
+        order = OrderByParts(rest);
+    table.SetNameOrder(std::move(order));
+}
+
 }  // namespace
 
 NewMappingStart StartNewMapping(CDataMap& table, const std::string& startPath, const std::string& name) {
@@ -121,6 +149,7 @@ NewMappingStart StartNewMapping(CDataMap& table, const std::string& startPath, c
         start.columns = CompleteFrom(table, startPath);
         start.bFromFile = !startPath.empty() && !start.columns.empty();
         if (start.columns.empty()) start.columns = CompleteFrom(table, std::string());
+        OrderNames(table, start.columns);
     }
     table.SetName(name.c_str());
     table.SetDescription("");

@@ -4,7 +4,7 @@
 // Nearest, measured by column header as mappings are applied: a mapping is
 // near when every column it marks as name ("N") is in the file, and it gives
 // a code to at least 80 % of the file's columns (a header that occurs twice
-// counts once known, as only its first column gets the code). Of the near
+// is known twice only where the mapping has two entries of it). Of the near
 // mappings the one that knows the most columns is nearest; on a tie the one
 // with fewer entries the file lacks, then the first in list order.
 #pragma once
@@ -47,8 +47,10 @@ struct NewMappingStart {
 // mapping editor shows it and "qvxbuild map" writes it: the codes of the
 // mapping file at `startPath` (the nearest mapping; none when empty), then
 // a guessed code or "X" for every column it does not know (CompleteCodes);
-// guesses alone when the file cannot be applied. `name` becomes its name,
-// the description is emptied.
+// guesses alone when the file cannot be applied. Its name order is the
+// start file's, with the guessed name columns after it, else the order of
+// the name parts (given, middle, family). `name` becomes its name, the
+// description is emptied.
 NewMappingStart StartNewMapping(CDataMap& table, const std::string& startPath, const std::string& name);
 
 // A file name for a mapping of this name ("Google Contacts (mine)" ->

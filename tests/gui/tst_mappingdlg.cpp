@@ -108,6 +108,7 @@ private slots:
     void languageChangeKeepsChoices();
     void mappingPathAndResultBuffers();
     void newStartFromNearestMapping();
+    void namePartsOrderTheName();
 
 private:
     CMappingDlg* OpenDialog(CDataMap* pTable, bool bNewMode, const QString& mappingPath);
@@ -779,12 +780,16 @@ void TestMappingDlg::newStartFromNearestMapping() {
     QVERIFY(pList->item(4, 0)->background() != pList->item(6, 0)->background());
     QVERIFY(pList->item(5, 0)->background() != pList->item(6, 0)->background());
     const QString doubtful = Text("MappingDlg_Info_Guessed", 128).replace("%s", "\"Mobiltelefon\"");
-    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "3") + "\n" + doubtful);
+    const QString order =
+        "\n" + Text("MappingDlg_Info_NameOrder", 128)
+                   .replace("%s", "\"First Name\" (" + Text("MappingDlg_NamePart_Given") +
+                                      ") + \"Last Name\" (" + Text("MappingDlg_NamePart_Family") + ")");
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "3") + "\n" + doubtful + order);
 
     QVERIFY(Choose(pList->BoxForRow(5), kOther));  // looked at: no longer marked
     QVERIFY(!pList->IsMarkedForReview(5));
     QCOMPARE(pList->item(5, 0)->background().style(), Qt::NoBrush);
-    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "2") + "\n" + doubtful);
+    QCOMPARE(InfoOf(pDlg), Text("MappingDlg_Info_Review", 128).replace("%s", "2") + "\n" + doubtful + order);
 
     const QString proposed = m_mappings + "/Google-mine-2.map";
     m_boxes.QueueFileName(proposed);
@@ -797,6 +802,39 @@ void TestMappingDlg::newStartFromNearestMapping() {
         "\"Organization Name\",\"Phone 7 - Value\",\"Zeitstempel\",\"Mobiltelefon\"\r\n"
         "\"N\",\"N\",\"PD\",\"C\",\"PD\",\"-\",\"PD\"\r\nName:Google (mine)\r\n"));
     QVERIFY(ReadBytes(nearest).contains("Name:Google\r\n"));  // the nearest mapping's own file stays
+}
+
+// The name columns are shown with their parts in the order they are joined;
+// choosing a column's part reorders them, and the saved file keeps it.
+void TestMappingDlg::namePartsOrderTheName() {
+    auto table = MakeTable({"Nachname", "Vorname", "Telefon"}, {"", "", ""});
+    m_pDlg = std::make_unique<CMappingDlg>();
+    m_pDlg->SetNewStart(std::string(), "Liste");
+    m_pDlg->SetDataMap(table.get());
+    m_pDlg->SetMappingPath((m_mappings + "/").toUtf8().constData(), 261);
+    m_pDlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pDlg.get()));
+    CMappingDlg* pDlg = m_pDlg.get();
+    auto orderLine = [](const QString& parts) {
+        return Text("MappingDlg_Info_NameOrder", 128).replace("%s", parts);
+    };
+    const QString given = " (" + Text("MappingDlg_NamePart_Given") + ")";
+    const QString family = " (" + Text("MappingDlg_NamePart_Family") + ")";
+    QVERIFY(InfoOf(pDlg).endsWith(orderLine("\"Vorname\"" + given + " + \"Nachname\"" + family)));
+
+    // A list whose headers are the wrong way round.
+    pDlg->SetNamePart(0, NameKind::kGiven);
+    pDlg->SetNamePart(1, NameKind::kFamily);
+    QVERIFY(InfoOf(pDlg).endsWith(orderLine("\"Nachname\"" + given + " + \"Vorname\"" + family)));
+    pDlg->SetNamePart(0, NameKind::kNone);
+    QVERIFY(InfoOf(pDlg).endsWith(orderLine("\"Vorname\"" + family + " + \"Nachname\"")));
+    pDlg->SetNamePart(0, NameKind::kSuffix);
+
+    const QString saved = m_mappings + "/Liste.map";
+    m_boxes.QueueFileName(saved);
+    QTest::mouseClick(pDlg->findChild<CIconButton*>("1"), Qt::LeftButton);
+    QTRY_VERIFY(!pDlg->isVisible());
+    QVERIFY(ReadBytes(saved).endsWith("Description:\r\nName order:2=family,1=suffix\r\n"));
 }
 
 QTEST_MAIN(TestMappingDlg)

@@ -10,6 +10,7 @@
 #include "TestUtil.h"
 #include "i18n/LanguageTable.h"
 #include "import/AnalysisStep.h"
+#include "import/ContactRules.h"
 #include "import/ContactsFile.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
@@ -146,6 +147,57 @@ TEST_F(MappingTest, WrittenMappingAppliesToItsFileAgain) {
     EXPECT_EQ(parser->GetMatchedColumnCount(), 4);
 
     EXPECT_FALSE(WriteMappingFile(dir.File("no/such/folder/x.map").c_str(), table, "n", "d"));
+}
+
+// Repeated headers: the k-th entry of a header names the k-th column of it.
+// A name order line after the five lines joins the name columns in its
+// order, survives a save, and leaves name and description as they were.
+TEST_F(MappingTest, RepeatedHeadersAndNameOrder) {
+    const std::string csv = "Telefon;Name;Telefon;Vorname\r\n1;M\xc3\xbcller;2;Anna\r\n";
+    const std::string map =
+        MapFile("\"Vorname\",\"Name\",\"Telefon\",\"Telefon\"", "\"N\",\"N\",\"PD\",\"-\"",
+                "Name:Liste\r\nDescription:Hand\r\nName order:1=given,2=family\r\n");
+    ASSERT_EQ(Apply(csv, map), 0);
+    EXPECT_EQ(Codes(table), (std::vector<std::string>{"PD", "N", "-", "N"}));
+    EXPECT_EQ(parser->GetMatchedColumnCount(), 4);
+    EXPECT_EQ(Name(), "Liste");
+    EXPECT_EQ(Description(), "Hand");
+    ASSERT_EQ(parser->ParseData(2), 0);
+    auto joinedName = [&] {
+        CContactRules rules(table);
+        table.Rewind();
+        CContactOut out;
+        EXPECT_EQ(rules.ReadContact(table.NextRow(), out), qvxrules::SkipReason::kNone);
+        return std::string(out.name);
+    };
+    EXPECT_EQ(joinedName(), "Anna M\xc3\xbcller");
+
+    // Written per column: the entries' numbers are the columns'.
+    const std::string out = dir.File("saved.map");
+    ASSERT_TRUE(WriteMappingFile(out.c_str(), table, "Liste", "Hand"));
+    const std::string saved = qvxtest::ReadFile(out);
+    EXPECT_EQ(saved.substr(saved.find("Name:")),
+              "Name:Liste\r\nDescription:Hand\r\nName order:4=given,2=family\r\n");
+    ASSERT_EQ(Apply(csv, saved), 0);
+    EXPECT_EQ(Codes(table), (std::vector<std::string>{"PD", "N", "-", "N"}));
+    ASSERT_EQ(parser->ParseData(2), 0);
+    EXPECT_EQ(joinedName(), "Anna M\xc3\xbcller");
+
+    // Without the line, or with items that name no name column, column order.
+    for (const char* pszLine : {"", "Name order:9=given,x,3=family,0\r\n"}) {
+        ASSERT_EQ(
+            Apply(csv, MapFile("\"Vorname\",\"Name\",\"Telefon\",\"Telefon\"", "\"N\",\"N\",\"PD\",\"-\"",
+                               std::string("Name:L\r\nDescription:\r\n") + pszLine)),
+            0);
+        ASSERT_EQ(parser->ParseData(2), 0);
+        EXPECT_EQ(joinedName(), "M\xc3\xbcller Anna") << pszLine;
+        const std::string text = MappingFileText(table, "L", "");
+        EXPECT_EQ(text.find("Name order:"), std::string::npos) << text;
+    }
+    // More entries of a header than columns: the rest name its first column.
+    ASSERT_EQ(Apply("A;B\r\n", MapFile("\"A\",\"A\",\"B\"", "\"N\",\"X\",\"C\"")), 0);
+    EXPECT_EQ(Codes(table), (std::vector<std::string>{"X", "C"}));
+    EXPECT_EQ(parser->GetMatchedColumnCount(), 3);
 }
 
 // Saving over a mapping replaces it whole and keeps what the user set for

@@ -298,6 +298,39 @@ TEST_F(NearestMappingTest, ChoosesByCoverageAndNameColumns) {
     EXPECT_EQ(Code(8), "N");
 }
 
+// A repeated header is known once per entry of it. A new mapping keeps the
+// start file's name order and joins guessed name columns after it; without
+// one the name's parts order it.
+TEST_F(NearestMappingTest, RepeatedHeadersAndNameOrder) {
+    Analyze("Name,Vorname,Telefon,Telefon,Firma");
+    const std::string once = Map("once.map", "Name,Vorname,Telefon,Firma", "N,N,PD,C", "Once");
+    const std::string twice = Map("twice.map", "Name,Vorname,Telefon,Telefon,Firma", "N,N,PD,-,C", "Twice");
+    EXPECT_EQ(FindNearestMapping(table, {once}).nKnown, 4);
+    const NearestMapping nearest = FindNearestMapping(table, {once, twice});
+    EXPECT_EQ(nearest.nIndex, 1);
+    EXPECT_EQ(nearest.nKnown, 5);
+
+    auto order = [this] {
+        std::string text;
+        for (const NameOrderItem& item : table.GetNameOrder())
+            text += std::to_string(item.nColumn) + "=" +
+                    (NamePartText(item.part) ? NamePartText(item.part) : "") + " ";
+        return text;
+    };
+    Analyze("Name,Vorname,Telefon,Telefon,Firma,Zweiter Vorname");
+    qvxtest::WriteFile(dir.File("ordered.map"),
+                       "Quorvex mapping file\r\nVorname,Name,Telefon,Telefon\r\nN,N,PD,-\r\nName:O\r\n"
+                       "Description:\r\nName order:2,1\r\n");
+    StartNewMapping(table, dir.File("ordered.map"), "O");
+    EXPECT_EQ(Code(2), "PD");
+    EXPECT_EQ(Code(3), "-");
+    EXPECT_EQ(Code(5), "N");
+    EXPECT_EQ(order(), "0=family 1=given 5=middle ");
+    StartNewMapping(table, once, "O");
+    EXPECT_EQ(Code(3), "PD");  // guessed
+    EXPECT_EQ(order(), "1=given 5=middle 0=family ");
+}
+
 TEST_F(NearestMappingTest, ProposedFileNameNeverNamesAnotherMapping) {
     EXPECT_EQ(ProposeMappingFileName("Google Contacts (mine)", {dir.Path()}), "Google-Contacts-mine.map");
     Map("google-contacts-MINE.map", "A", "N", "Other");  // the same name to the list

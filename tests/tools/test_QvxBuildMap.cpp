@@ -117,6 +117,44 @@ TEST_F(QvxBuildMapTest, GermanCompoundHeaders) {
         << json.out;
 }
 
+// Name parts with the family name first and a repeated header: the
+// proposed mapping is the case folder's, joins the name as people write it
+// and gives each "Telefon" column its entry.
+TEST_F(QvxBuildMapTest, NamePartsInOrderAndRepeatedHeader) {
+    const std::string cases = QVX_SOURCE_DIR "/tests/cases/";
+    Result map;
+    std::string db = MapAndBuild(cases + "export-family-name-first/input.csv", map);
+    EXPECT_EQ(map.status, 0) << map.err;
+    EXPECT_EQ(qvxtest::ReadFile(dir.File("X.map")),
+              qvxtest::ReadFile(cases + "export-family-name-first/mapping.map"));
+    EXPECT_NE(map.err.find("name joined in the order \"Vorname\"=given \"Zweiter Vorname\"=middle "
+                           "\"Nachname\"=family"),
+              std::string::npos)
+        << map.err;
+    EXPECT_EQ(Names(db),
+              "Anna Maria Müller / Bäckerei Süß|Jörg Weiß / |Zoë O'Brien / Ölwerke AG|"
+              "Stadtwerke Ulm / Stadtwerke Ulm");
+    EXPECT_EQ(Details(db, 0),
+              "Mailadresse=anna@example.org|Handynummer=0170 1111111|Rufnummer=0711 222|"
+              "Bemerkung=Kundin seit 2001");
+
+    db = MapAndBuild(cases + "export-repeated-header/input.csv", map);
+    EXPECT_EQ(map.status, 0) << map.err;
+    EXPECT_EQ(qvxtest::ReadFile(dir.File("X.map")),
+              qvxtest::ReadFile(cases + "export-repeated-header/mapping.map"));
+    EXPECT_EQ(CodesLine(dir.File("X.map")), "\"N\",\"N\",\"PD\",\"PD\",\"E\"");
+    EXPECT_EQ(Names(db), "Jürgen Größer / |Änne Öztürk / |Paul Schmidt / ");
+    // One key per header: the second column's number replaces the first's.
+    EXPECT_EQ(Details(db, 0), "Telefon=0170 1234567|E-Mail=j.groesser@example.de");
+    EXPECT_EQ(Details(db, 2), "Telefon=030 123456");
+
+    // --json lists the name columns in the order they are joined.
+    Result json = Run("qvxbuild", {"map", cases + "export-family-name-first/input.csv", "--json"});
+    EXPECT_NE(json.out.find("\"name_order\":[\"Vorname\",\"Zweiter Vorname\",\"Nachname\"]"),
+              std::string::npos)
+        << json.out;
+}
+
 // A file a ready mapping fits gets that mapping; one near a ready mapping
 // starts from it; one without any name column is written but incomplete.
 TEST_F(QvxBuildMapTest, FittingNearestAndIncomplete) {

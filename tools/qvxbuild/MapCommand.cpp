@@ -33,6 +33,7 @@ struct MapReport {
     std::vector<std::string> headers;
     std::vector<std::string> codes;
     std::vector<StartColumn> columns;
+    NameOrder nameOrder;  // empty: column order
     const char* pszBrokenRule = nullptr;
 };
 
@@ -48,26 +49,6 @@ const char* OriginText(CodeOrigin origin) {
             return "unknown";
     }
     return "";
-}
-
-const char* NamePartText(NameKind name) {
-    switch (name) {
-        case NameKind::kGiven:
-            return "given";
-        case NameKind::kMiddle:
-            return "middle";
-        case NameKind::kFamily:
-            return "family";
-        case NameKind::kPrefix:
-            return "prefix";
-        case NameKind::kSuffix:
-            return "suffix";
-        case NameKind::kWhole:
-            return "whole";
-        case NameKind::kNone:
-            break;
-    }
-    return nullptr;
 }
 
 std::string ReadTableText(CDataMap& table, bool bName) {
@@ -86,6 +67,17 @@ void PrintJson(const MapReport& r, const char* out) {
     text += ",\"complete\":";
     text += r.pszBrokenRule == nullptr ? "true" : "false";
     text += ",\"out\":" + (out == nullptr ? std::string("null") : JsonString(out));
+    // The name columns in the order they are joined, by header.
+    text += ",\"name_order\":[";
+    bool bFirst = true;
+    for (const NameOrderItem& item : r.nameOrder) {
+        const size_t j = static_cast<size_t>(item.nColumn);
+        if (j >= r.codes.size() || r.codes[j] != "N") continue;
+        if (!bFirst) text += ',';
+        bFirst = false;
+        text += JsonString(r.headers[j]);
+    }
+    text += ']';
     text += ",\"columns\":[";
     for (size_t j = 0; j < r.headers.size(); ++j) {
         if (j > 0) text += ',';
@@ -99,8 +91,17 @@ void PrintJson(const MapReport& r, const char* out) {
     fputs(text.c_str(), stdout);
 }
 
-// Which columns were guessed and which are unknown, one line each.
+// Which columns were guessed and which are unknown, one line each; the
+// order of the name columns when the mapping gives one.
 void SayGuesses(const MapReport& r) {
+    std::string order;
+    for (const NameOrderItem& item : r.nameOrder) {
+        const size_t j = static_cast<size_t>(item.nColumn);
+        if (j >= r.codes.size() || r.codes[j] != "N") continue;
+        order += " \"" + r.headers[j] + "\"";
+        if (const char* pszPart = NamePartText(item.part)) order += std::string("=") + pszPart;
+    }
+    if (!order.empty()) fprintf(stderr, "qvxbuild map: name joined in the order%s\n", order.c_str());
     for (size_t j = 0; j < r.headers.size() && j < r.columns.size(); ++j) {
         const char* pszHeader = r.headers[j].c_str();
         switch (r.columns[j].origin) {
@@ -194,6 +195,7 @@ int Map(int argc, char** argv) {
     }
     for (int j = 0; j < table.GetColumnCount(); ++j)
         report.codes.push_back(ReadCell(table.GetMappingRow(), j, kCellChars));
+    report.nameOrder = table.GetNameOrder();
     SayGuesses(report);
     report.pszBrokenRule = FirstBrokenMappingRule(CountMappingCodes(table));
 

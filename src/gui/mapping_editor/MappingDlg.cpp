@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -28,6 +29,7 @@
 #include "i18n/TextKeys.h"
 #include "import/DataMap.h"
 #include "import/Mapping.h"
+#include "import/MappingCodes.h"
 #include "import/NearestMapping.h"
 #include "platform/ProgramPath.h"
 #include "support/LogModules.h"
@@ -141,6 +143,8 @@ CMappingDlg::CMappingDlg(QWidget* pParent) : QDialog(pParent) {
     m_pDescriptionLabel = qvxui::Placed(new QLabel(this), kIdDescriptionLabel, kLayout);
     m_pDescription = qvxui::Placed(new CDescriptionEdit(kDescriptionLimit, this), kIdDescription, kLayout);
     m_pList = qvxui::Placed(new CPropertyListCtrl(this), kIdList, kLayout);
+    m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pList, &QWidget::customContextMenuRequested, this, &CMappingDlg::ShowNamePartMenu);
     m_pInfo = qvxui::Placed(new QLabel(this), kIdInfo, kLayout);
     m_pInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -320,6 +324,11 @@ void CMappingDlg::UpdateInfo() {
             text += QLatin1Char('\n') + qvxui::LanguageText(qvxtext::kMappingDlg_Info_Guessed, kInfoBuffer)
                                             .replace(QLatin1String("%s"), doubtful);
     }
+    const QString order = NameOrderText();
+    if (!order.isEmpty()) {
+        if (!text.isEmpty()) text += QLatin1Char('\n');
+        text += order;
+    }
     if (m_pInfo->text() != text) m_pInfo->setText(text);
     m_pInfo->setToolTip(text);
     m_pPreview->setVisible(static_cast<bool>(m_preview));
@@ -346,6 +355,107 @@ QString CMappingDlg::ColumnNames(
     QString text = names.join(QLatin1String(", "));
     if (nMore > 0) text += QStringLiteral(" (+%1)").arg(nMore);
     return text;
+}
+
+namespace {
+
+struct NamePartKey {
+    NameKind part;
+    const char* pszKey;
+};
+
+constexpr NamePartKey kNamePartKeys[] = {
+    {NameKind::kPrefix, qvxtext::kMappingDlg_NamePart_Prefix},
+    {NameKind::kGiven, qvxtext::kMappingDlg_NamePart_Given},
+    {NameKind::kMiddle, qvxtext::kMappingDlg_NamePart_Middle},
+    {NameKind::kFamily, qvxtext::kMappingDlg_NamePart_Family},
+    {NameKind::kSuffix, qvxtext::kMappingDlg_NamePart_Suffix},
+    {NameKind::kNone, qvxtext::kMappingDlg_NamePart_None},
+};
+
+// A whole name is shown as a column without a part: it keeps its place.
+NameKind ShownPart(NameKind part) {
+    return part == NameKind::kWhole ? NameKind::kNone : part;
+}
+
+}  // namespace
+
+NameOrder CMappingDlg::CurrentNameOrder() const {
+    NameOrder order;
+    if (m_pDataMap == nullptr) return order;
+    CDataRow* pMapping = m_pDataMap->GetMappingRow();
+    const int nColumns = m_pDataMap->GetColumnCount();
+    if (pMapping == nullptr) return order;
+    auto isName = [&](int j) {
+        const std::optional<std::string_view> code = pMapping->PeekField(j);
+        return code && *code == qvxcode::kName;
+    };
+    auto listed = [&](int j) {
+        return std::any_of(order.begin(), order.end(),
+                           [j](const NameOrderItem& item) { return item.nColumn == j; });
+    };
+    for (const NameOrderItem& item : m_pDataMap->GetNameOrder())
+        if (item.nColumn >= 0 && item.nColumn < nColumns && isName(item.nColumn) && !listed(item.nColumn))
+            order.push_back(item);
+    for (int j = 0; j < nColumns; ++j)
+        if (isName(j) && !listed(j)) order.push_back({j, NameKind::kNone});
+    return order;
+}
+
+void CMappingDlg::SetNamePart(int nColumn, NameKind part) {
+    if (m_pDataMap == nullptr) return;
+    NameOrder order = CurrentNameOrder();
+    for (NameOrderItem& item : order)
+        if (item.nColumn == nColumn) item.part = part;
+    // The parts decide the order; saved with the mapping even where it is
+    // the column order, so that the parts are seen again on the next edit.
+    m_pDataMap->SetNameOrder(OrderByParts(order));
+    UpdateInfo();
+}
+
+QString CMappingDlg::NameOrderText() const {
+    // Shown once the name's parts are known (guessed or chosen); a mapping
+    // without them joins in column order and says nothing.
+    const NameOrder order = CurrentNameOrder();
+    const bool bParts = std::any_of(order.begin(), order.end(), [](const NameOrderItem& item) {
+        return ShownPart(item.part) != NameKind::kNone;
+    });
+    if (order.size() < 2 || !bParts) return QString();
+    CDataRow* pHeader = m_pDataMap->GetHeaderRow();
+    QStringList parts;
+    for (const NameOrderItem& item : order) {
+        const std::optional<std::string_view> header =
+            pHeader ? pHeader->PeekField(item.nColumn) : std::nullopt;
+        QString shown =
+            QStringLiteral("\"%1\"").arg(qvxui::FromLocalText(header ? std::string(*header) : std::string()));
+        for (const NamePartKey& key : kNamePartKeys)
+            if (ShownPart(item.part) != NameKind::kNone && key.part == item.part)
+                shown += QStringLiteral(" (%1)").arg(qvxui::LanguageText(key.pszKey, kInfoBuffer));
+        parts << shown;
+    }
+    return qvxui::LanguageText(qvxtext::kMappingDlg_Info_NameOrder, kInfoBuffer)
+        .replace(QLatin1String("%s"), parts.join(QLatin1String(" + ")));
+}
+
+void CMappingDlg::ShowNamePartMenu(const QPoint& pos) {
+    const int nRow = m_pList->rowAt(pos.y());
+    NameKind current = NameKind::kNone;
+    bool bName = false;
+    for (const NameOrderItem& item : CurrentNameOrder()) {
+        if (item.nColumn != nRow) continue;
+        bName = true;
+        current = ShownPart(item.part);
+    }
+    if (!bName) return;
+    QMenu menu(this);
+    for (const NamePartKey& key : kNamePartKeys) {
+        QAction* pAction = menu.addAction(qvxui::LanguageText(key.pszKey, kInfoBuffer));
+        pAction->setCheckable(true);
+        pAction->setChecked(key.part == current);
+        const NameKind part = key.part;
+        connect(pAction, &QAction::triggered, this, [this, nRow, part] { SetNamePart(nRow, part); });
+    }
+    menu.exec(m_pList->viewport()->mapToGlobal(pos));
 }
 
 QString CMappingDlg::InfoText() const {

@@ -34,12 +34,14 @@
 #include <utility>
 #include <vector>
 
+#include "import/NameOrder.h"
 #include "threads/CallbackReceiver.h"
 
 class CDataMap;
 class CIconButton;
 class CPropertyListCtrl;
 class QLabel;
+class QPoint;
 class QPushButton;
 class QLineEdit;
 class QPlainTextEdit;
@@ -124,6 +126,13 @@ public:
     // Moves one control by its anchor (with the warning for a bad anchor).
     void UpdateCtrlSpacing(QWidget* pCtrl, const CtrlAnchor& anchor, int nClientWidth, int nClientHeight);
 
+    // The name columns in the order they are joined, each with its part:
+    // the table's name order, then the other name columns in column order.
+    NameOrder CurrentNameOrder() const;
+    // Gives a name column its part (the list's context menu) and joins the
+    // name columns in the order of their parts (given, middle, family).
+    void SetNamePart(int nColumn, NameKind part);
+
     CPropertyListCtrl* PropertyList() const { return m_pList; }
     QString InfoText() const;
     // The size below which the dialog cannot shrink; it opens taller, so that
@@ -145,6 +154,10 @@ private:
     // The quoted headers of the first columns `named` takes (by column and
     // code), "(+n)" for the rest.
     QString ColumnNames(const std::function<bool(int, std::optional<std::string_view>)>& named) const;
+    // The info line of the name's parts, when more than one column is the
+    // name and their parts are known.
+    QString NameOrderText() const;
+    void ShowNamePartMenu(const QPoint& pos);
     std::string NameBytes() const;
     std::string DescriptionBytes() const;
 
