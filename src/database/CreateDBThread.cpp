@@ -12,13 +12,24 @@
 
 CCreateDBThread::~CCreateDBThread() = default;
 
+std::vector<ImportInput> CImportData::Files() const {
+    std::vector<ImportInput> files;
+    if (m_pDataMap == nullptr || m_pCSVParser == nullptr) return files;
+    files.push_back(ImportInput{m_pCSVParser, m_pDataMap});
+    files.insert(files.end(), m_further.begin(), m_further.end());
+    return files;
+}
+
 bool CCreateDBThread::StartWork() {
     SendCallback(CB::START_THREAD);
     int total = 1;
-    if (m_pImportData && m_pImportData->m_pCSVParser && m_pImportData->m_pDataMap) {
-        long long lines = m_pImportData->m_pCSVParser->m_nLineCount;
-        long long perLine = m_pImportData->m_pDataMap->GetColumnCount() - CountHiddenPropTypes() + 1;
-        long long product = lines * perLine;
+    if (m_pImportData) {
+        long long product = 0;
+        for (const ImportInput& file : m_pImportData->Files()) {
+            long long lines = file.pParser->m_nLineCount;
+            long long perLine = file.pTable->GetColumnCount() - CountHiddenPropTypes(file.pTable) + 1;
+            product += lines * perLine;
+        }
         total = product < 1 ? 1 : product > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(product);
     }
     SendCallback(CB::SET_RANGE, &total);
@@ -37,12 +48,16 @@ void CCreateDBThread::DoWork() {
     m_nLastResult = 1;
     m_nLastDBError = 0;
     m_lastTally = ImportTally();
+    m_lastFileTallies.clear();
+    m_rows = ImportRowList();
     m_bKeptLater = false;
     {
         CQVXDBBuilder builder;
         if (m_pImportData) builder.SetBuildStart(m_pImportData->m_llStartNs);
-        CContactsFile* parser = m_pImportData ? m_pImportData->m_pCSVParser : nullptr;
-        const int parsed = parser ? MakeImportRows(*parser, &CCreateDBThread::ParseProgress, this) : -1;
+        const std::vector<ImportInput> files =
+            m_pImportData ? m_pImportData->Files() : std::vector<ImportInput>();
+        const int parsed =
+            files.empty() ? -1 : MakeImportRows(files, m_rows, &CCreateDBThread::ParseProgress, this);
         if (parsed == CSV_ERR_ABORTED) {
             LOG_WARN(qvxlog::CrDBThr, "DoWork() : MakeImportRows() failed !");
         } else {
@@ -83,16 +98,27 @@ void CCreateDBThread::EndWork() {
 int CCreateDBThread::BuildDb(CQVXDBBuilder& builder) {
     if (m_pImportData == nullptr || m_pImportData->m_pDataMap == nullptr) return -1;
     Hooks hooks(*this);
-    const int nResult = builder.BuildDb(*m_pImportData->m_pDataMap, &hooks);
+    // Rows listed by the rows step, or else the tables as they are.
+    if (m_rows.tables.empty()) {
+        std::vector<CDataMap*> tables;
+        for (const ImportInput& file : m_pImportData->Files()) tables.push_back(file.pTable);
+        m_rows = ListImportRows(tables);
+    }
+    const int nResult = builder.BuildDb(m_rows, &hooks);
+    m_rows = ImportRowList();
     m_lastTally = builder.GetTally();
+    m_lastFileTallies = builder.GetFileTallies();
     return nResult;
 }
 
 int CCreateDBThread::CountHiddenPropTypes() {
+    return CountHiddenPropTypes(m_pImportData ? m_pImportData->m_pDataMap : nullptr);
+}
+
+int CCreateDBThread::CountHiddenPropTypes(CDataMap* table) {
     LOG_INFO(qvxlog::CrDBThr, "CountHiddenPropTypes() begin");
     int hidden = 0;
     int names = 0;
-    CDataMap* table = m_pImportData ? m_pImportData->m_pDataMap : nullptr;
     if (table != nullptr) {
         CDataRow* mapping = table->GetMappingRow();
         const int columns = table->GetColumnCount();

@@ -8,20 +8,28 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "database/QVXDBBuilder.h"
+#include "import/ImportRows.h"
 #include "threads/CallbackWorker.h"
 
 class CContactsFile;
 class CDataMap;
 
 // What the main dialog lends the worker for one build; not owned.
+// The first file is the pair of table and parser; the files after it
+// follow in m_further, their contacts after its contacts.
 struct CImportData {
     CDataMap* m_pDataMap = nullptr;
     CContactsFile* m_pCSVParser = nullptr;
     // When the build counts as started (CQVXDBBuilder::NowNs), 0 for when
     // the worker begins it.
     int64_t m_llStartNs = 0;
+    std::vector<ImportInput> m_further{};
+
+    // Every file, the first one first; empty without the first one.
+    std::vector<ImportInput> Files() const;
 };
 
 class CCreateDBThread : public CCallbackWorker {
@@ -39,6 +47,8 @@ public:
     int BuildDb(CQVXDBBuilder& builder);
     // Columns whose code is "X" or "C": they get no details pass of their own.
     int CountHiddenPropTypes();
+    // The same for one table.
+    static int CountHiddenPropTypes(CDataMap* pTable);
     // The parse callback: one STEP; -1 (also without a receiver) stops parsing.
     static int ParseProgress(void* pWorker);
 
@@ -53,6 +63,8 @@ public:
     // What the last run's build made of the rows: rows that gave no contact
     // and values not stored, with their first lines (empty when nothing was built).
     const ImportTally& GetLastTally() const { return m_lastTally; }
+    // The same for each file, in the order of CImportData::Files.
+    const std::vector<ImportTally>& GetLastFileTallies() const { return m_lastFileTallies; }
     // The last run's database was built, but a build started later had
     // already become last.db, which stays.
     bool KeptLaterBuild() const { return m_bKeptLater; }
@@ -75,5 +87,7 @@ private:
     int m_nLastResult = 1;
     int m_nLastDBError = 0;
     ImportTally m_lastTally;
+    std::vector<ImportTally> m_lastFileTallies;
+    ImportRowList m_rows;  // the rows step's list, for the build
     bool m_bKeptLater = false;
 };

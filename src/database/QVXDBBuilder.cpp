@@ -325,7 +325,9 @@ struct CQVXDBBuilder::BuildRun {
 
     CBuildDbHooks* pHooks;
     CTransactionBatcher batcher;
-    std::optional<CContactRules> rules;
+    // The rules of each file, in the list's order.
+    std::vector<CContactRules> rules;
+    const ImportRowList* pList = nullptr;
     int nRows = 0;
     // Per row, in key order: kHasContact when the contact pass gave it a
     // contact, kHasNotStored once a value of it was not stored.
@@ -367,64 +369,74 @@ void CQVXDBBuilder::WriteBookAndGroup() {
     InsertContactGroup(kContactGroupId, kContactBookId, szName, szDescription);
 }
 
-int CQVXDBBuilder::WriteContacts(CDataMap& map, BuildRun& run) {
+int CQVXDBBuilder::WriteContacts(BuildRun& run) {
     char szText[kTextBuffer];
     CContactOut contact;
-    map.Rewind();
     GetText(qvxtext::kProgressDlg_Info_Contacts, szText, sizeof szText);
     run.Info(szText);
     LOG_INFO(qvxlog::CrDBThr, "Entry contacts start");
     run.hasContact.assign(static_cast<size_t>(std::max(run.nRows, 0)), 0);
     for (int r = 0; r < run.nRows; ++r) {
-        CDataRow* pRow = map.NextRow();
-        if (pRow == nullptr) break;
-        const qvxrules::SkipReason skip = run.rules->ReadContact(pRow, contact);
+        const ImportRowRef& ref = run.pList->rows[static_cast<size_t>(r)];
+        const CContactRules& rules = run.rules[static_cast<size_t>(ref.nFile)];
+        ImportTally& fileTally = m_fileTallies[static_cast<size_t>(ref.nFile)];
+        const int nLine = CContactRules::LineOf(ref.pRow);
+        const qvxrules::SkipReason skip = rules.ReadContact(ref.pRow, contact);
         if (skip == qvxrules::SkipReason::kNone) {
-            WriteContactRow(pRow->GetKey(), contact);
+            WriteContactRow(ref.nContactId, contact);
             run.batcher.CountInsert();
             run.hasContact[static_cast<size_t>(r)] = kHasContact;
             ++m_tally.nContacts;
+            ++fileTally.nContacts;
             if (!contact.notStored.empty()) {
                 run.hasContact[static_cast<size_t>(r)] |= kHasNotStored;
-                m_tally.AddNotStored(CContactRules::LineOf(pRow), contact.notStored.size());
+                m_tally.AddNotStored(nLine, contact.notStored.size());
+                fileTally.AddNotStored(nLine, contact.notStored.size());
             }
         } else {
-            m_tally.AddSkipped(CContactRules::LineOf(pRow), skip);
+            m_tally.AddSkipped(nLine, skip);
+            fileTally.AddSkipped(nLine, skip);
         }
         if (AfterRow(run, "Abort while entry contacts") != 0) return -1;
     }
     return 0;
 }
 
-int CQVXDBBuilder::WriteDetails(CDataMap& map, BuildRun& run) {
+int CQVXDBBuilder::WriteDetails(BuildRun& run) {
     LOG_INFO(qvxlog::CrDBThr, "Entry details start");
     char szText[kTextBuffer];
     CDetailsOut details;
-    for (int i : run.rules->GetDetailColumns()) {
-        GetText(qvxtext::kProgressDlg_Info_Details, szText, sizeof szText);
-        // The text comes from language.ini: formatted safely, and cut as a
-        // 261-byte buffer would cut it.
-        std::string infoText = FormatTextWithString(szText, std::string(run.rules->GetHeader(i)).c_str());
-        if (infoText.size() > kTextBuffer - 1) infoText.resize(kTextBuffer - 1);
-        run.Info(infoText.c_str());
+    // File by file, each column by column, as one file has always been written.
+    for (size_t f = 0; f < run.rules.size(); ++f) {
+        const CContactRules& rules = run.rules[f];
+        ImportTally& fileTally = m_fileTallies[f];
+        for (int i : rules.GetDetailColumns()) {
+            GetText(qvxtext::kProgressDlg_Info_Details, szText, sizeof szText);
+            // The text comes from language.ini: formatted safely, and cut as a
+            // 261-byte buffer would cut it.
+            std::string infoText = FormatTextWithString(szText, std::string(rules.GetHeader(i)).c_str());
+            if (infoText.size() > kTextBuffer - 1) infoText.resize(kTextBuffer - 1);
+            run.Info(infoText.c_str());
 
-        map.Rewind();
-        for (int r = 0; r < run.nRows; ++r) {
-            CDataRow* pRow = map.NextRow();
-            if (pRow == nullptr) break;
-            uint8_t& flags = run.hasContact[static_cast<size_t>(r)];
-            if ((flags & kHasContact) == 0) continue;
-            details.Clear();
-            if (run.rules->AppendDetails(pRow, i, details)) {
-                for (const ContactDetailRow& row : details.rows) WriteDetailRow(pRow->GetKey(), row);
-                run.batcher.CountInsert();
-                if (!details.notStored.empty()) {
-                    m_tally.AddNotStored(CContactRules::LineOf(pRow), details.notStored.size(),
-                                         (flags & kHasNotStored) == 0);
-                    flags |= kHasNotStored;
+            for (int r = 0; r < run.nRows; ++r) {
+                const ImportRowRef& ref = run.pList->rows[static_cast<size_t>(r)];
+                if (ref.nFile != static_cast<int>(f)) continue;
+                uint8_t& flags = run.hasContact[static_cast<size_t>(r)];
+                if ((flags & kHasContact) == 0) continue;
+                details.Clear();
+                if (rules.AppendDetails(ref.pRow, i, details)) {
+                    for (const ContactDetailRow& row : details.rows) WriteDetailRow(ref.nContactId, row);
+                    run.batcher.CountInsert();
+                    if (!details.notStored.empty()) {
+                        const int nLine = CContactRules::LineOf(ref.pRow);
+                        const bool bNewRow = (flags & kHasNotStored) == 0;
+                        m_tally.AddNotStored(nLine, details.notStored.size(), bNewRow);
+                        fileTally.AddNotStored(nLine, details.notStored.size(), bNewRow);
+                        flags |= kHasNotStored;
+                    }
                 }
+                if (AfterRow(run, "Abort while entry details") != 0) return -1;
             }
-            if (AfterRow(run, "Abort while entry details") != 0) return -1;
         }
     }
     return 0;
@@ -471,6 +483,10 @@ int CQVXDBBuilder::FinishBuild() {
 }
 
 int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
+    return BuildDb(ListImportRows({&map}), pHooks);
+}
+
+int CQVXDBBuilder::BuildDb(const ImportRowList& list, CBuildDbHooks* pHooks) {
     LOG_INFO(qvxlog::CrDBThr, "BuildDb() begin");
     m_nWriteError = 0;
     if (OpenDB() != qvxdb::kOk) return -1;
@@ -482,12 +498,16 @@ int CQVXDBBuilder::BuildDb(CDataMap& map, CBuildDbHooks* pHooks) {
     WriteBookAndGroup();
 
     BuildRun run(*this, pHooks);
-    run.rules.emplace(map);
-    run.nRows = map.GetRowCount();
+    run.rules.reserve(list.tables.size());
+    for (CDataMap* pTable : list.tables) run.rules.emplace_back(*pTable);
+    run.pList = &list;
+    run.nRows = static_cast<int>(list.rows.size());
     m_tally = ImportTally();
-    m_tally.nRows = std::max(run.nRows, 0);
-    if (WriteContacts(map, run) != 0) return -1;
-    if (WriteDetails(map, run) != 0) return -1;
+    m_tally.nRows = run.nRows;
+    m_fileTallies.assign(list.tables.size(), ImportTally());
+    for (const ImportRowRef& ref : list.rows) ++m_fileTallies[static_cast<size_t>(ref.nFile)].nRows;
+    if (WriteContacts(run) != 0) return -1;
+    if (WriteDetails(run) != 0) return -1;
     if (WriteIndexes(run) != 0) return -1;
     if (FinishBuild() != 0) return -1;
     LOG_INFO(

@@ -11,10 +11,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "database/DBBuilder.h"
 #include "database/HeldFile.h"
 #include "import/ContactRules.h"
+#include "import/ImportRows.h"
 
 class CDataMap;
 
@@ -84,9 +86,15 @@ public:
     // data could not be written completely (disk full, file size limit, I/O
     // error). The connection is closed on return in every case.
     int BuildDb(CDataMap& map, CBuildDbHooks* pHooks);
+    // The same from the rows of several files (ImportRows.h), each read by
+    // the rules of its own table: all contacts, then the details file by file.
+    int BuildDb(const ImportRowList& list, CBuildDbHooks* pHooks);
     // What the last BuildDb made of the rows (all but the detail count),
-    // also of a build that did not end; the rules are CContactRules.
+    // also of a build that did not end; the rules are CContactRules. With
+    // several files the lines are those of each file, in file order.
     const ImportTally& GetTally() const { return m_tally; }
+    // The same for each file of the list.
+    const std::vector<ImportTally>& GetFileTallies() const { return m_fileTallies; }
 
     // --- files ---
 
@@ -173,8 +181,8 @@ private:
     // The passes of BuildDb. The row passes and FinishBuild return 0 to go
     // on, or -1 once the build has ended (rolled back or stopped, and closed).
     void WriteBookAndGroup();
-    int WriteContacts(CDataMap& map, BuildRun& run);
-    int WriteDetails(CDataMap& map, BuildRun& run);
+    int WriteContacts(BuildRun& run);
+    int WriteDetails(BuildRun& run);
     // The schema's indexes, after the rows and in the last transaction.
     int WriteIndexes(BuildRun& run);
     int FinishBuild();
@@ -198,6 +206,7 @@ private:
                         int nPosition);
 
     ImportTally m_tally;
+    std::vector<ImportTally> m_fileTallies;
     // The first error that means the file cannot be written completely.
     int m_nWriteError = 0;
     int m_nFileError = 0;

@@ -5,26 +5,50 @@
 
 #include "import/DataMap.h"
 #include "import/DataRow.h"
+#include "import/ImportRows.h"
 #include "support/Latin1Case.h"
 #include "wizard/ImportSession.h"
+#include "wizard/ImportSet.h"
 
 CImportPreview::CImportPreview(CDataMap& table, int nMismatched, std::vector<int> mismatchedLines)
-    : m_rules(table), m_nMismatched(nMismatched), m_mismatchedLines(std::move(mismatchedLines)) {
-    const int nRows = table.GetRowCount();
-    m_rows.reserve(static_cast<size_t>(std::max(nRows, 0)));
-    table.Rewind();
-    for (int r = 0; r < nRows; ++r) {
-        const CDataRow* pRow = table.NextRow();
-        if (pRow == nullptr) break;
-        m_rows.push_back(pRow);
+    : m_nMismatched(nMismatched), m_mismatchedLines(std::move(mismatchedLines)) {
+    m_fileMismatched.push_back(nMismatched);
+    Open(ListImportRows({&table}));
+}
+
+CImportPreview::CImportPreview(const ImportRowList& list, const std::vector<const CContactsFile*>& parsers) {
+    for (const CContactsFile* pParser : parsers) {
+        const int nMismatched = pParser != nullptr ? pParser->GetMismatchedCount() : 0;
+        m_fileMismatched.push_back(nMismatched);
+        m_nMismatched += nMismatched;
+        if (pParser == nullptr) continue;
+        const std::vector<int>& lines = pParser->GetMismatchedLines();
+        m_mismatchedLines.insert(m_mismatchedLines.end(), lines.begin(), lines.end());
+    }
+    Open(list);
+}
+
+void CImportPreview::Open(const ImportRowList& list) {
+    m_rules.reserve(list.tables.size());
+    for (CDataMap* pTable : list.tables) m_rules.emplace_back(*pTable);
+    m_fileTallies.assign(list.tables.size(), ImportTally());
+    m_fileMismatched.resize(list.tables.size());
+    m_rows.reserve(list.rows.size());
+    m_files.reserve(list.rows.size());
+    m_ids.reserve(list.rows.size());
+    for (const ImportRowRef& ref : list.rows) {
+        m_rows.push_back(ref.pRow);
+        m_files.push_back(ref.nFile);
+        m_ids.push_back(ref.nContactId);
     }
     // The counts need every row's details once; only their number is kept.
     m_skip.resize(m_rows.size());
     CContactRow row;
     for (size_t r = 0; r < m_rows.size(); ++r) {
-        m_rules.ReadRow(m_rows[r], row);
+        m_rules[static_cast<size_t>(m_files[r])].ReadRow(m_rows[r], row);
         m_skip[r] = static_cast<uint8_t>(row.skip);
         m_tally.Add(row);
+        m_fileTallies[static_cast<size_t>(m_files[r])].Add(row);
     }
     m_matching.resize(m_rows.size());
     for (size_t r = 0; r < m_rows.size(); ++r) m_matching[r] = static_cast<int>(r);
@@ -51,14 +75,15 @@ bool CImportPreview::Matches(int nRow, std::string_view folded, CContactRow& scr
         return buffer.find(folded) != std::string::npos;
     };
     const CDataRow* pRow = m_rows[static_cast<size_t>(nRow)];
+    const CContactRules& rules = m_rules[static_cast<size_t>(m_files[static_cast<size_t>(nRow)])];
     if (m_skip[static_cast<size_t>(nRow)] != 0) {
-        for (int j = 0; j < m_rules.GetColumnCount(); ++j) {
+        for (int j = 0; j < rules.GetColumnCount(); ++j) {
             const auto cell = pRow->PeekField(j);
             if (cell && holds(*cell)) return true;
         }
         return false;
     }
-    m_rules.ReadRow(pRow, scratch);
+    rules.ReadRow(pRow, scratch);
     if (holds(scratch.contact.name) || holds(scratch.contact.company)) return true;
     for (const ContactDetailRow& detail : scratch.details.rows)
         if (holds(detail.value)) return true;
@@ -92,10 +117,28 @@ void CImportPreview::SetFilter(std::string_view text) {
 }
 
 void CImportPreview::Read(int nIndex, CContactRow& out) const {
-    m_rules.ReadRow(m_rows[static_cast<size_t>(m_listed[static_cast<size_t>(nIndex)])], out);
+    const auto nRow = static_cast<size_t>(m_listed[static_cast<size_t>(nIndex)]);
+    m_rules[static_cast<size_t>(m_files[nRow])].ReadRow(m_rows[nRow], out);
+    out.nKey = m_ids[nRow];
     // Stable: details of one key keep their write order, as the rows would come back.
     std::stable_sort(out.details.rows.begin(), out.details.rows.end(),
                      [](const ContactDetailRow& a, const ContactDetailRow& b) { return a.key < b.key; });
+}
+
+ImportSource CImportPreview::SourceAt(int nIndex) const {
+    const auto nRow = static_cast<size_t>(m_listed[static_cast<size_t>(nIndex)]);
+    return ImportSource{m_files[nRow], CContactRules::LineOf(m_rows[nRow])};
+}
+
+std::unique_ptr<CImportPreview> OpenImportPreview(CImportSet& set) {
+    if (set.ParseRows() != 0) return nullptr;
+    std::vector<CDataMap*> tables;
+    std::vector<const CContactsFile*> parsers;
+    for (int f = 0; f < set.Count(); ++f) {
+        tables.push_back(&set.At(f).Table());
+        parsers.push_back(&set.At(f).Parser());
+    }
+    return std::make_unique<CImportPreview>(ListImportRows(tables), parsers);
 }
 
 std::unique_ptr<CImportPreview> OpenImportPreview(CImportSession& session) {

@@ -23,6 +23,7 @@
 #include "support/TextDecoding.h"
 #include "wizard/ImportPreview.h"
 #include "wizard/ImportSession.h"
+#include "wizard/ImportSet.h"
 
 namespace {
 
@@ -207,10 +208,10 @@ std::string DumpContacts(const std::string& path) {
     return out;
 }
 
-// The same from the preview of the table the database was built from; its
+// The same from the preview of the tables the database was built from; its
 // counts and lines must be the build's.
-std::string DumpPreview(CDataMap& table, const ImportTally& built) {
-    CImportPreview preview(table);
+std::string DumpPreview(const std::vector<CDataMap*>& tables, const ImportTally& built) {
+    CImportPreview preview(ListImportRows(tables), std::vector<const CContactsFile*>(tables.size()));
     EXPECT_EQ(DumpTally(preview.Tally()), DumpTally(built)) << "the preview counts what the build counted";
     std::string contacts =
         "[contacts] ContactId, Name, Company, NPart0, NPart1, NPart2, NPart3, NPart4, NPart5, "
@@ -278,16 +279,13 @@ struct CaseBuild {
     std::string chosen;                // the mapping chosen by itself, when the case gives none
     std::vector<std::string> fitting;  // every listed mapping that fits, when the case gives none
     int nMatched = 0;                  // columns the mapping names
-    int nSteps = 0;
-    ImportTally tally;  // the build's
 };
 
-// The build of "qvxbuild build INPUT [MAPPING]" by the import session itself:
-// its analysis and, without a mapping, its own choice among the shipped
-// mappings (for a vCard file the built-in one), then the rows step and the
-// database.
-void BuildCase(CImportSession& session, const std::string& input, const std::string& mapping,
-               CaseBuild& result) {
+// The analysis of "qvxbuild build INPUT [MAPPING]" by the import session
+// itself: without a mapping, its own choice among the shipped mappings (for
+// a vCard file the built-in one).
+void AnalyseCase(CImportSession& session, const std::string& input, const std::string& mapping,
+                 CaseBuild& result) {
     session.SetCollectSamples(false);
     session.ListMappings();
     ASSERT_EQ(session.SetCSVFile(input), CSV_STATE_CHOSEN);
@@ -308,50 +306,77 @@ void BuildCase(CImportSession& session, const std::string& input, const std::str
     // The built-in mapping names every column it makes.
     result.nMatched = session.BuiltInMappingChosen() ? session.Table().GetColumnCount()
                                                      : session.Parser().GetMatchedColumnCount();
-    CImportData import = session.ImportData();
-    ASSERT_EQ(MakeImportRows(*import.m_pCSVParser), 0);
+}
+
+struct BuiltCases {
+    int nSteps = 0;
+    ImportTally tally;  // the build's
+};
+
+// The rows step of all inputs together and the database.
+BuiltCases BuildCases(CImportSet& set) {
+    CImportData import = set.ImportData();
+    ImportRowList rows;
+    EXPECT_EQ(MakeImportRows(import.Files(), rows), 0);
     qvxdbtest::CRecordingHooks hooks;
     CQVXDBBuilder builder(qvxdbtest::kBuildSeconds);
-    ASSERT_EQ(builder.BuildDb(*import.m_pDataMap, &hooks), 0);
-    result.nSteps = hooks.m_nSteps;
-    result.tally = builder.GetTally();
+    EXPECT_EQ(builder.BuildDb(rows, &hooks), 0);
+    return BuiltCases{hooks.m_nSteps, builder.GetTally()};
 }
 
 class CaseFolder : public qvxdbtest::CBuildSandbox, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
     const std::string folder = kCases + "/" + GetParam();
+    // Several inputs (input-1.csv, input-2.vcf, ...) are built together, by name.
     std::vector<std::string> inputs;
     for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().stem() == "input") inputs.push_back(entry.path().filename().string());
-    ASSERT_EQ(inputs.size(), 1u) << "a case has exactly one input file";
-    // Copied into the sandbox, as a user's file would lie beside the program.
-    const std::string input = m_dir.File(inputs[0]);
-    qvxtest::WriteFile(input, qvxtest::ReadFile(folder + "/" + inputs[0]));
+        if (entry.path().stem().string().rfind("input", 0) == 0)
+            inputs.push_back(entry.path().filename().string());
+    std::sort(inputs.begin(), inputs.end());
+    ASSERT_FALSE(inputs.empty()) << "a case has an input file";
     std::string mapping;
     if (qvxtest::FileExists(folder + "/mapping.map")) {
+        ASSERT_EQ(inputs.size(), 1u) << "mapping.map is for a case of one input";
         mapping = m_dir.File("mapping.map");
         qvxtest::WriteFile(mapping, qvxtest::ReadFile(folder + "/mapping.map"));
     }
 
     // The shipped mappings from the source tree; the user's folder is the
     // sandbox's, which holds none.
-    CImportSession session(QVX_SOURCE_DIR "/src/resources");
-    CaseBuild build;
-    ASSERT_NO_FATAL_FAILURE(BuildCase(session, input, mapping, build));
+    CImportSet set(QVX_SOURCE_DIR "/src/resources");
+    std::vector<CaseBuild> builds(inputs.size());
+    std::vector<CDataMap*> tables;
+    std::string dump;
+    std::string chosenNames;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        // Copied into the sandbox, as a user's file would lie beside the program.
+        const std::string input = m_dir.File(inputs[i]);
+        qvxtest::WriteFile(input, qvxtest::ReadFile(folder + "/" + inputs[i]));
+        CImportSession& session = set.Append();
+        ASSERT_NO_FATAL_FAILURE(AnalyseCase(session, input, mapping, builds[i]));
+        tables.push_back(&session.Table());
+        chosenNames += builds[i].chosen + "\n";
+    }
+    const BuiltCases built = BuildCases(set);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs.size() > 1) dump += "input: " + inputs[i] + "\n";
+        dump += DumpAnalysis(set.At(static_cast<int>(i)).Parser(), *tables[i], builds[i].nMatched);
+    }
 
     // The preview shows exactly what the database holds.
-    EXPECT_EQ(DumpPreview(session.Table(), build.tally), DumpContacts(DbPath()));
+    EXPECT_EQ(DumpPreview(tables, built.tally), DumpContacts(DbPath()));
 
-    std::string dump = DumpAnalysis(session.Parser(), session.Table(), build.nMatched);
     dump += "[build]\n";
     if (mapping.empty()) {
-        std::string fitting;
-        for (const std::string& name : build.fitting) fitting += (fitting.empty() ? "" : ", ") + name;
-        dump += "fitting mappings: " + fitting + "\n";
+        for (const CaseBuild& build : builds) {
+            std::string fitting;
+            for (const std::string& name : build.fitting) fitting += (fitting.empty() ? "" : ", ") + name;
+            dump += "fitting mappings: " + fitting + "\n";
+        }
     }
-    dump += "progress steps: " + std::to_string(build.nSteps) + "\n";
-    dump += DumpTally(build.tally);
+    dump += "progress steps: " + std::to_string(built.nSteps) + "\n";
+    dump += DumpTally(built.tally);
     EXPECT_EQ(qvxdbtest::Scalar(DbPath(), "PRAGMA integrity_check"), "ok");
     dump += DumpDatabase(DbPath());
 
@@ -367,12 +392,12 @@ TEST_P(CaseFolder, BuildsTheExpectedDatabase) {
     const std::string chosen = folder + "/chosen.txt";
     if (Updating()) {
         qvxtest::WriteFile(expected, dump);
-        if (mapping.empty()) qvxtest::WriteFile(chosen, build.chosen + "\n");
+        if (mapping.empty()) qvxtest::WriteFile(chosen, chosenNames);
         GTEST_SKIP() << "written " << expected;
     }
     if (mapping.empty()) {
         ASSERT_TRUE(qvxtest::FileExists(chosen)) << "a case without mapping.map names the chosen one";
-        EXPECT_EQ(build.chosen + "\n", qvxtest::ReadFile(chosen));
+        EXPECT_EQ(chosenNames, qvxtest::ReadFile(chosen));
     }
     ASSERT_TRUE(qvxtest::FileExists(expected)) << "run with QVX_UPDATE_CASES=1 to write it";
     // Line by line, so that a failure names the rows that differ.

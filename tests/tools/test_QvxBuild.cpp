@@ -134,23 +134,27 @@ TEST_F(QvxBuildTest, PreviewPrintsTheContactsAsOneJsonObject) {
                        "\"N\",\"C\",\"PD\",\"-\"\r\n");
     const std::string counts =
         " \"contact_count\": 3,\n \"detail_count\": 7,\n \"skipped\": 1,\n \"skipped_lines\": [5],\n"
-        " \"mismatched\": 1,\n \"mismatched_lines\": [6]\n}\n";
+        " \"mismatched\": 1,\n \"mismatched_lines\": [6],\n"
+        " \"merged_rows\": 0,\n \"merged_contacts\": 0,\n \"possible_duplicates\": []\n}\n";
     Result r = Run("qvxbuild", {"preview", "gaps.csv", "gaps.map", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(
         r.out,
         "{\"contacts\": [\n"
-        "  {\"id\": 0, \"name\": \"Anna\", \"company\": \"\", \"details\": ["
+        "  {\"id\": 0, \"name\": \"Anna\", \"company\": \"\", "
+        "\"sources\": [{\"file\": \"gaps.csv\", \"line\": 2}], \"details\": ["
         "{\"key\": \"Notiz\", \"value\": \"two\\nlines\", \"type\": \"\", \"position\": 3}, "
         "{\"key\": \"Telefon\", \"value\": \"+49 171 1\", \"type\": \"PD\", \"position\": 2}, "
         "{\"key\": \"Telefon (2)\", \"value\": \"+49 30 2\", \"type\": \"PD\", \"position\": 2}, "
         "{\"key\": \"qVx_Telefon\", \"value\": \"+491711\", \"type\": \"P\", \"position\": 2147483647}, "
         "{\"key\": \"qVx_Telefon (2)\", \"value\": \"+49302\", \"type\": \"P\", \"position\": "
         "2147483647}]},\n"
-        "  {\"id\": 1, \"name\": \"Taxi Nord\", \"company\": \"Taxi Nord\", \"details\": ["
+        "  {\"id\": 1, \"name\": \"Taxi Nord\", \"company\": \"Taxi Nord\", "
+        "\"sources\": [{\"file\": \"gaps.csv\", \"line\": 4}], \"details\": ["
         "{\"key\": \"Telefon\", \"value\": \"0711 5\", \"type\": \"PD\", \"position\": 2}, "
         "{\"key\": \"qVx_Telefon\", \"value\": \"07115\", \"type\": \"P\", \"position\": 2147483647}]},\n"
-        "  {\"id\": 3, \"name\": \"Bob\", \"company\": \"\", \"details\": []}\n],\n" +
+        "  {\"id\": 3, \"name\": \"Bob\", \"company\": \"\", "
+        "\"sources\": [{\"file\": \"gaps.csv\", \"line\": 6}], \"details\": []}\n],\n" +
             counts);
     r = Run("qvxbuild", {"preview", "gaps.csv", "gaps.map", "--json", "--limit", "0"});
     EXPECT_EQ(r.out, "{\"contacts\": [],\n" + counts);
@@ -319,6 +323,60 @@ TEST_F(QvxBuildTest, VCardFileBuildsWithTheBuiltInMapping) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("using the built-in mapping \"vCard (automatic)\""), std::string::npos) << r.err;
     EXPECT_EQ(qvxdbtest::Scalar(dir.File("vcard.db"), "SELECT count(*) FROM Contact"), "3");
+}
+
+// Several files go into one database in the order given, each with its own
+// mapping (given after it, or chosen by itself), the ids running on across
+// the files; the messages and the preview name the file.
+TEST_F(QvxBuildTest, SeveralFilesBuildOneDatabase) {
+    qvxtest::WriteFile(dir.File("gaps.csv"),
+                       "Name,Firma,Telefon,Notiz\n\"Anna\",,\"+49 171 1\",\n,,030 1,\n\"Bob\",,0711 2,\n");
+    qvxtest::WriteFile(dir.File("gaps.map"),
+                       "Quorvex mapping file\r\n\"Name\",\"Firma\",\"Telefon\",\"Notiz\"\r\n"
+                       "\"N\",\"C\",\"PD\",\"-\"\r\n");
+    qvxtest::WriteFile(dir.File("phone.vcf"),
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Carla Ruiz\r\nN:Ruiz;Carla;;;\r\n"
+                       "TEL;TYPE=CELL:0160 123\r\nEND:VCARD\r\n");
+    Result r = Run("qvxbuild", {"build", "gaps.csv", "gaps.map", "phone.vcf", "--out", "both.db"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("qvxbuild build: gaps.csv: warning: 1 row gives no contact"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("qvxbuild build: phone.vcf: using the built-in mapping"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(qvxdbtest::Scalar(dir.File("both.db"),
+                                "SELECT group_concat(ContactId || ':' || Name, '|') FROM "
+                                "(SELECT * FROM Contact ORDER BY ContactId)"),
+              "0:Anna|2:Bob|3:Carla Ruiz");
+    EXPECT_EQ(
+        qvxdbtest::Scalar(dir.File("both.db"),
+                          "SELECT count(*) FROM ContactDetail WHERE ContactId = 3 AND Value = '0160 123'"),
+        "1");
+
+    r = Run("qvxbuild", {"preview", "phone.vcf", "gaps.csv", "gaps.map", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("{\"id\": 0, \"name\": \"Carla Ruiz\", \"company\": \"\", \"sources\": [{\"file\": "
+                         "\"phone.vcf\", \"line\": "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("{\"id\": 1, \"name\": \"Anna\", \"company\": \"\", \"sources\": [{\"file\": "
+                         "\"gaps.csv\", \"line\": 2}]"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(" \"contact_count\": 3,\n"), std::string::npos) << r.out;
+
+    r = Run("qvxbuild", {"analyze", "gaps.csv", "gaps.map", "phone.vcf", "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"files\":[{\"file\":\"gaps.csv\",\"result\":0,", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("},{\"file\":\"phone.vcf\",\"result\":0,"), std::string::npos) << r.out;
+
+    // A mapping belongs to the file before it: none first, never two.
+    EXPECT_EQ(Run("qvxbuild", {"build", "gaps.map", "gaps.csv"}).status, 1);
+    EXPECT_EQ(Run("qvxbuild", {"preview", "gaps.csv", "gaps.map", "gaps.map"}).status, 1);
+    // One file that no mapping fits stops the whole build.
+    r = Run("qvxbuild", {"build", "phone.vcf", "gaps.csv", "--out", "none.db"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("qvxbuild build: gaps.csv: no mapping in"), std::string::npos) << r.err;
+    EXPECT_FALSE(qvxtest::FileExists(dir.File("none.db")));
 }
 
 TEST_F(QvxBuildTest, InterruptedBuildLeavesNoFile) {

@@ -144,8 +144,8 @@ TEST_F(QvxBuildMapTest, NamePartsInOrderAndRepeatedHeader) {
               qvxtest::ReadFile(cases + "export-repeated-header/mapping.map"));
     EXPECT_EQ(CodesLine(dir.File("X.map")), "\"N\",\"N\",\"PD\",\"PD\",\"E\"");
     EXPECT_EQ(Names(db), "Jürgen Größer / |Änne Öztürk / |Paul Schmidt / ");
-    // One key per header: the second column's number replaces the first's.
-    EXPECT_EQ(Details(db, 0), "Telefon=0170 1234567|E-Mail=j.groesser@example.de");
+    // Both columns' numbers are kept, the second under a key of its own.
+    EXPECT_EQ(Details(db, 0), "Telefon=0711 98765|Telefon (2)=0170 1234567|E-Mail=j.groesser@example.de");
     EXPECT_EQ(Details(db, 2), "Telefon=030 123456");
 
     // --json lists the name columns in the order they are joined.

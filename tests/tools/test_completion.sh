@@ -34,6 +34,7 @@ source "$completions/qvx-phone"
 expect _qvxbuild build qvxbuild b
 expect _qvxbuild Deutsch qvxbuild build --language D
 expect _qvxbuild FILES qvxbuild build ""
+expect _qvxbuild FILES qvxbuild build a.csv a.map ""
 expect _qvxbuild "--map|--json" qvxbuild analyze x.csv -
 expect _qvxbuild "--limit|--json" qvxbuild preview x.csv -
 expect _qvxbuild "--out|--json" qvxbuild map x.csv -

@@ -14,7 +14,9 @@
 #include "TestUtil.h"
 #include "i18n/LanguageTable.h"
 #include "platform/ProgramPath.h"
+#include "wizard/ImportPreview.h"
 #include "wizard/ImportSession.h"
+#include "wizard/ImportSet.h"
 #include "wizard/WizardState.h"
 
 namespace {
@@ -313,6 +315,46 @@ TEST_F(ImportSessionTest, VCardPassesOverShippedMappingsInEitherLayout) {
 }
 
 // The names the rule above tells shipped mappings by are those the program ships.
+// Each file of a set keeps its own analysis and mapping; the set is complete
+// only with every file, and its preview runs the ids on across the files.
+TEST_F(ImportSessionTest, SetKeepsEachFilesMappingAndJoinsTheirContacts) {
+    qvxtest::WriteFile(PathOf(kShipped, "a.map"), Mapping(kFits, "A"));
+    qvxtest::WriteFile(dir.File("other.csv"), "Nom;Societe;Tel\r\nCamille;;01 23\r\n");
+    CImportSet set(program);
+    for (const char* name : {"in.csv", "other.csv"}) {
+        set.Add(dir.File(name));
+        CImportSession& session = set.At(set.Count() - 1);
+        session.ApplyAnalysis(session.Analyse(true));
+    }
+    EXPECT_EQ(set.At(0).SelectedMapping(), PathOf(kShipped, "a.map"));
+    EXPECT_EQ(set.At(1).MappingState(), MAPPING_STATE_NONE);
+    EXPECT_FALSE(set.IsComplete());
+
+    qvxtest::WriteFile(PathOf(kShipped, "b.map"), Mapping(kBroken, "B"));
+    set.At(1).SetMappingFile(PathOf(kShipped, "b.map"));
+    set.At(1).ApplyAnalysis(set.At(1).Analyse(true));
+    ASSERT_TRUE(set.IsComplete());
+    EXPECT_EQ(set.At(0).SelectedMapping(), PathOf(kShipped, "a.map"));
+    EXPECT_EQ(set.Find(dir.File("other.csv")), 1);
+
+    const std::unique_ptr<CImportPreview> pPreview = OpenImportPreview(set);
+    ASSERT_TRUE(pPreview);
+    ASSERT_EQ(pPreview->GetCount(), 3);
+    CContactRow row;
+    pPreview->Read(2, row);
+    EXPECT_EQ(row.nKey, 2);
+    EXPECT_EQ(row.contact.name, "Camille");
+    EXPECT_EQ(pPreview->SourceAt(2).nFile, 1);
+    EXPECT_EQ(pPreview->SourceAt(2).nLine, 2);
+    EXPECT_EQ(pPreview->FileTallies()[1].nContacts, 1);
+    EXPECT_EQ(set.ImportData().Files().size(), 2u);
+
+    set.Remove(0);
+    EXPECT_EQ(set.Count(), 1);
+    EXPECT_EQ(set.At(0).CSVFile(), dir.File("other.csv"));
+    EXPECT_TRUE(set.IsComplete());
+}
+
 TEST(ImportSessionShipped, ListNamesEveryShippedMapping) {
     std::vector<std::string> shipped;
     for (const auto& entry : fs::directory_iterator(std::string(QVX_PROGRAM_DIR) + "/mappings"))

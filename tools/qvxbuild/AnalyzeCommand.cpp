@@ -1,4 +1,4 @@
-// qvxbuild analyze FILE.csv [--map FILE.map] [--json]
+// qvxbuild analyze FILE [FILE.map] [FILE [FILE.map] ...] [--map FILE.map] [--json]
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -137,8 +137,9 @@ void AppendJsonList(std::string& out, const std::vector<std::string>& texts) {
     }
 }
 
-void PrintJson(const AnalysisReport& r) {
+std::string ReportJson(const AnalysisReport& r, const char* pszFile) {
     std::string out = "{";
+    if (pszFile != nullptr) out += "\"file\":" + JsonString(pszFile) + ",";
     out += "\"result\":" + std::to_string(r.nResult);
     out += ",\"separator\":" + JsonString(r.cSeparator ? std::string(1, r.cSeparator) : std::string());
     out += ",\"delimiter\":" + JsonString(r.cDelimiter ? std::string(1, r.cDelimiter) : std::string());
@@ -195,31 +196,20 @@ void PrintJson(const AnalysisReport& r) {
             ",\"skipped\":null,\"skipped_lines\":null,\"values_not_stored\":null,"
             "\"values_not_stored_lines\":null";
     }
-    out += "}\n";
-    fputs(out.c_str(), stdout);
+    out += "}";
+    return out;
 }
 
-int Analyze(int argc, char** argv) {
-    const char* map = nullptr;
-    bool json = false;
-    std::vector<const char*> files;
-    const int refused =
-        ReadOptions("analyze", argc, argv, {{"--json", nullptr, &json}, {"--map", &map, nullptr}}, files, 1);
-    if (refused >= 0) return refused;
-    if (files.empty()) {
-        PrintUsage();
-        return EXIT_USAGE;
-    }
-    PrepareLanguage(nullptr);
-
+// Analyses one file with its mapping (without one, lists the mappings that
+// fit): the exit status, with the report filled.
+int AnalyzeFile(const char* pszLabel, const char* pszFile, const char* map, AnalysisReport& report) {
     CImportSession session(qvxplatform::GetProgramFolder());
     session.SetCollectSamples(false);
     session.ListMappings();
-    AnalysisReport report;
-    const bool bRefused = RefuseContactsFile("analyze", files[0]);
-    report.nResult = !bRefused && session.SetCSVFile(files[0]) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
+    const bool bRefused = RefuseContactsFile(pszLabel, pszFile);
+    report.nResult = !bRefused && session.SetCSVFile(pszFile) == CSV_STATE_CHOSEN ? 0 : CSV_ERR_CSV_PATH;
     // A file refused as unreadable reports what reading it would have.
-    const char* pszRefusal = bRefused ? CImportSession::RefusalOf(files[0]) : nullptr;
+    const char* pszRefusal = bRefused ? CImportSession::RefusalOf(pszFile) : nullptr;
     if (pszRefusal && strcmp(pszRefusal, qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable) == 0)
         report.nResult = CSV_ERR_SPLIT;
     if (map != nullptr) {
@@ -247,7 +237,7 @@ int Analyze(int argc, char** argv) {
         report.format = parser.Reader()->FormatName();
         report.versions = session.VCardVersions();
         report.mismatchedLines = parser.GetMismatchedLines();
-        SayCharacterSet("analyze", parser.GetEncoding());
+        SayCharacterSet(pszLabel, parser.GetEncoding());
         CDataRow* header = table.GetHeaderRow();
         for (int j = 0; j < report.nColumns; ++j) report.headers.push_back(ReadCell(header, j, kCellChars));
         if (!report.bMapping) {
@@ -271,15 +261,55 @@ int Analyze(int argc, char** argv) {
             report.tally = TallyImport(table);
         }
     }
-    if (!analyzed && !bRefused) SayAnalysisFailed("analyze", report.nResult, files[0]);
-    if (json) {
-        PrintJson(report);
-    } else {
-        PrintText(report);
-    }
+    if (!analyzed && !bRefused) SayAnalysisFailed(pszLabel, report.nResult, pszFile);
     if (!analyzed) return EXIT_ANALYSIS_FAILED;
     if (report.bMapping && report.nMappingState != MAPPING_STATE_COMPLETE) return EXIT_MAPPING_FAILED;
     return EXIT_OK;
+}
+
+int Analyze(int argc, char** argv) {
+    const char* map = nullptr;
+    bool json = false;
+    std::vector<const char*> names;
+    const int refused =
+        ReadOptions("analyze", argc, argv, {{"--json", nullptr, &json}, {"--map", &map, nullptr}}, names,
+                    names.max_size());
+    if (refused >= 0) return refused;
+    std::vector<FileArgument> files;
+    const int unpaired = PairFileArguments("analyze", names, files);
+    if (unpaired >= 0) return unpaired;
+    if (files.empty()) {
+        PrintUsage();
+        return EXIT_USAGE;
+    }
+    // --map names the mapping of a single file.
+    if (map != nullptr && (files.size() > 1 || files[0].pszMap != nullptr))
+        return RefuseArgument("analyze", map);
+    if (map != nullptr) files[0].pszMap = map;
+    PrepareLanguage(nullptr);
+
+    // One file gives its report alone, as always; several, one report each
+    // under its file's name. The status is the first failure's.
+    const bool bSeveral = files.size() > 1;
+    int status = EXIT_OK;
+    std::string out = bSeveral && json ? "{\"files\":[" : "";
+    for (size_t f = 0; f < files.size(); ++f) {
+        AnalysisReport report;
+        const int fileStatus =
+            AnalyzeFile(FileLabel("analyze", files, f).c_str(), files[f].pszFile, files[f].pszMap, report);
+        if (status == EXIT_OK) status = fileStatus;
+        if (json) {
+            out += (f ? "," : "") + ReportJson(report, bSeveral ? files[f].pszFile : nullptr);
+        } else {
+            if (bSeveral) printf("%sfile: %s\n", f ? "\n" : "", files[f].pszFile);
+            PrintText(report);
+        }
+    }
+    if (json) {
+        out += bSeveral ? "]}\n" : "\n";
+        fputs(out.c_str(), stdout);
+    }
+    return status;
 }
 
 }  // namespace

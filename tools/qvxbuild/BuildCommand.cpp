@@ -1,4 +1,4 @@
-// qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]
+// qvxbuild build FILE [FILE.map] [FILE [FILE.map] ...] [--out FILE.db] [--language NAME]
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +27,7 @@
 #include "support/ProgressPercent.h"
 #include "threads/CallbackReceiver.h"
 #include "wizard/ImportSession.h"
+#include "wizard/ImportSet.h"
 #include "wizard/WizardState.h"
 
 namespace {
@@ -93,7 +94,7 @@ bool IsTraceLogFile(const std::string& out) {
 // Why `out` may not be written, or "" when it may: it must not be empty,
 // name an input file (also through a link), or be anything but a regular
 // file; an existing file must be a database, which is replaced in one step.
-std::string RefuseOutput(const char* out, const char* csv, const char* map) {
+std::string RefuseOutput(const char* out, const std::vector<FileArgument>& files) {
     if (*out == '\0') return "--out needs a file name";
     if (*out == '-')
         return "--out needs a file name (write ./" + std::string(out) + " for one that begins with '-')";
@@ -106,11 +107,13 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
     if (lstat(out, &target) != 0) return errno == ENOENT ? "" : std::string(out) + ": " + strerror(errno);
     if (S_ISDIR(target.st_mode)) return std::string(out) + " is a folder";
     if (!S_ISREG(target.st_mode)) return std::string(out) + " exists and is not a regular file";
-    for (const char* input : {csv, map}) {
-        if (input == nullptr) continue;  // no mapping given
-        struct stat in {};
-        if (stat(input, &in) == 0 && in.st_dev == target.st_dev && in.st_ino == target.st_ino)
-            return std::string(out) + " is the input file " + input;
+    for (const FileArgument& file : files) {
+        for (const char* input : {file.pszFile, file.pszMap}) {
+            if (input == nullptr) continue;  // no mapping given
+            struct stat in {};
+            if (stat(input, &in) == 0 && in.st_dev == target.st_dev && in.st_ino == target.st_ino)
+                return std::string(out) + " is the input file " + input;
+        }
     }
     char header[16] = {};
     const int fd = open(out, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -123,21 +126,21 @@ std::string RefuseOutput(const char* out, const char* csv, const char* map) {
 }
 
 // The rows that gave no contact and the values not stored, with their lines.
-void ReportTally(const ImportTally& tally) {
+void ReportTally(const char* pszLabel, const ImportTally& tally) {
     if (tally.nSkipped > 0) {
         fprintf(stderr,
-                "qvxbuild build: warning: %d row%s no contact (neither a name nor a company, or a name over "
+                "qvxbuild %s: warning: %d row%s no contact (neither a name nor a company, or a name over "
                 "1,024 bytes); %s %s\n",
-                tally.nSkipped, tally.nSkipped == 1 ? " gives" : "s give",
+                pszLabel, tally.nSkipped, tally.nSkipped == 1 ? " gives" : "s give",
                 tally.nSkipped == 1 ? "it starts on line" : "they start on lines:",
                 qvxwizard::MismatchedLinesText(tally.nSkipped, tally.skippedLines, tally.skippedLines.size())
                     .c_str());
     }
     if (tally.nNotStored > 0) {
         fprintf(stderr,
-                "qvxbuild build: warning: %d value%s not stored (a company over 1,024 bytes, another value "
+                "qvxbuild %s: warning: %d value%s not stored (a company over 1,024 bytes, another value "
                 "over 1,025 bytes, or a phone number with fewer than two digits), in the %s %s\n",
-                tally.nNotStored, tally.nNotStored == 1 ? " was" : "s were",
+                pszLabel, tally.nNotStored, tally.nNotStored == 1 ? " was" : "s were",
                 tally.nNotStoredRows == 1 ? "row on line" : "rows on lines:",
                 qvxwizard::MismatchedLinesText(tally.nNotStoredRows, tally.notStoredLines,
                                                tally.notStoredLines.size())
@@ -162,6 +165,20 @@ void SayMappingFailed(const char* pszCommand, const char* map) {
 }
 
 }  // namespace
+
+std::string FileLabel(const char* pszCommand, const std::vector<FileArgument>& files, size_t nFile) {
+    if (files.size() < 2) return pszCommand;
+    return std::string(pszCommand) + ": " + files[nFile].pszFile;
+}
+
+int PrepareImports(const char* pszCommand, CImportSet& set, const std::vector<FileArgument>& files) {
+    for (size_t f = 0; f < files.size(); ++f) {
+        const int prepared = PrepareImport(FileLabel(pszCommand, files, f).c_str(), set.Append(),
+                                           files[f].pszFile, files[f].pszMap);
+        if (prepared >= 0) return prepared;
+    }
+    return -1;
+}
 
 int PrepareImport(const char* pszCommand, CImportSession& session, const char* csv, const char* map) {
     session.SetCollectSamples(false);
@@ -236,13 +253,13 @@ namespace {
 
 // Runs the build worker on the session's import until it ends or is stopped
 // (Ctrl-C); says why when it did not become the user's database. The exit status.
-int RunBuilder(CImportSession& session, int64_t startNs, bool bOut) {
+int RunBuilder(CImportSet& set, const std::vector<FileArgument>& files, int64_t startNs, bool bOut) {
     if (InterruptRequested()) {
         fprintf(stderr, "qvxbuild build: stopped; no database was written\n");
         return EXIT_BUILD_FAILED;
     }
     BuildProgress progress;
-    CImportData import = session.ImportData();
+    CImportData import = set.ImportData();
     import.m_llStartNs = startNs;
     CCreateDBThread worker;
     worker.SetImportData(&import);
@@ -275,7 +292,9 @@ int RunBuilder(CImportSession& session, int64_t startNs, bool bOut) {
         fprintf(stderr, "qvxbuild build: %s\n",
                 GetText(qvxtext::kCreateDBDlg_Msg_LaterBuildKept, 257).c_str());
     } else {
-        ReportTally(worker.GetLastTally());
+        const std::vector<ImportTally>& tallies = worker.GetLastFileTallies();
+        for (size_t f = 0; f < tallies.size() && f < files.size(); ++f)
+            ReportTally(FileLabel("build", files, f).c_str(), tallies[f]);
         return EXIT_OK;
     }
     return EXIT_BUILD_FAILED;
@@ -286,22 +305,24 @@ int Build(int argc, char** argv) {
     const int64_t startNs = CQVXDBBuilder::NowNs();
     const char* out = nullptr;
     const char* language = nullptr;
-    std::vector<const char*> files;
-    const int refused = ReadOptions("build", argc, argv,
-                                    {{"--out", &out, nullptr}, {"--language", &language, nullptr}}, files, 2);
+    std::vector<const char*> names;
+    const int refused =
+        ReadOptions("build", argc, argv, {{"--out", &out, nullptr}, {"--language", &language, nullptr}},
+                    names, names.max_size());
     if (refused >= 0) return refused;
+    std::vector<FileArgument> files;
+    const int unpaired = PairFileArguments("build", names, files);
+    if (unpaired >= 0) return unpaired;
     if (files.empty()) {
         PrintUsage();
         return EXIT_USAGE;
     }
-    const char* csv = files[0];
-    const char* map = files.size() > 1 ? files[1] : nullptr;
     if (language != nullptr && *language == '\0') {
         fprintf(stderr, "qvxbuild build: --language needs a language name\n");
         return EXIT_USAGE;
     }
     if (out != nullptr) {
-        const std::string refusal = RefuseOutput(out, csv, map);
+        const std::string refusal = RefuseOutput(out, files);
         if (!refusal.empty()) {
             fprintf(stderr, "qvxbuild build: %s\n", refusal.c_str());
             return EXIT_USAGE;
@@ -315,8 +336,8 @@ int Build(int argc, char** argv) {
     }
     if (out == nullptr && !CheckUserDataFolder("build")) return EXIT_BUILD_FAILED;
 
-    CImportSession session(qvxplatform::GetProgramFolder());
-    const int prepared = PrepareImport("build", session, csv, map);
+    CImportSet set(qvxplatform::GetProgramFolder());
+    const int prepared = PrepareImports("build", set, files);
     if (prepared >= 0) return prepared;
 
     CQVXDBBuilder::TidyProgramFolder();
@@ -328,7 +349,7 @@ int Build(int argc, char** argv) {
         }
         qvxplatform::SetProgramFolder(staging.Path());
     }
-    int status = RunBuilder(session, startNs, out != nullptr);
+    int status = RunBuilder(set, files, startNs, out != nullptr);
     std::string result = qvxplatform::GetUserDataFolder() + "/last.db";
     if (out != nullptr) {
         // One rename: an existing database at `out` is replaced whole or not at all.

@@ -15,11 +15,14 @@
 
 void PrintUsage() {
     fputs(
-        "usage: qvxbuild analyze FILE.csv [--map FILE.map] [--json]\n"
-        "       qvxbuild build FILE.csv [FILE.map] [--out FILE.db] [--language NAME]\n"
-        "       qvxbuild preview FILE [FILE.map] [--limit N] [--json]\n"
+        "usage: qvxbuild analyze FILE [FILE.map] [FILE [FILE.map] ...] [--map FILE.map] [--json]\n"
+        "       qvxbuild build FILE [FILE.map] [FILE [FILE.map] ...] [--out FILE.db] [--language NAME]\n"
+        "       qvxbuild preview FILE [FILE.map] [FILE [FILE.map] ...] [--limit N] [--json]\n"
         "       qvxbuild map FILE [--out FILE.map] [--json]\n"
         "       qvxbuild send [--phone NAME|SERIAL] [--install]\n"
+        "\n"
+        "Several contacts files (CSV or vCard) go into one database, in the order given; a\n"
+        "FILE.map after a file is that file's mapping, else the first one that fits is taken.\n"
         "\n"
         "exit status: 0 success, 1 usage, 2 analysis failed, 3 mapping failed or incomplete,\n"
         "             4 build failed or stopped, 5 copy to the phone failed\n",

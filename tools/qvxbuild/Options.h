@@ -20,3 +20,18 @@ struct OptionSpec {
 // refused with the usage. -1 when everything was taken, else the exit status.
 int ReadOptions(const char* pszCommand, int argc, char** argv, std::initializer_list<OptionSpec> specs,
                 std::vector<const char*>& files, size_t nMaxFiles);
+
+// A contacts file of a command and the mapping given for it (null for none).
+struct FileArgument {
+    const char* pszFile = nullptr;
+    const char* pszMap = nullptr;
+};
+
+// The file names of a command as contacts files, each followed by its
+// mapping: an argument ending in ".map" belongs to the file before it, and
+// so does any other name that is no contacts file name right after a file
+// without one (a single file's second argument always was its mapping). A
+// mapping without a file before it is refused with the usage. -1 when
+// everything was taken, else the exit status.
+int PairFileArguments(const char* pszCommand, const std::vector<const char*>& names,
+                      std::vector<FileArgument>& out);

@@ -1,4 +1,4 @@
-// qvxbuild preview FILE [FILE.map] [--limit N] [--json]
+// qvxbuild preview FILE [FILE.map] [FILE [FILE.map] ...] [--limit N] [--json]
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,11 +15,12 @@
 #include "support/NumberList.h"
 #include "wizard/ImportPreview.h"
 #include "wizard/ImportSession.h"
+#include "wizard/ImportSet.h"
 #include "wizard/WizardState.h"
 
 namespace {
 
-void PrintJson(const CImportPreview& preview, int nLimit) {
+void PrintJson(const CImportPreview& preview, const std::vector<FileArgument>& files, int nLimit) {
     std::string out = "{\"contacts\": [";
     CContactRow row;
     const int nShown = nLimit >= 0 && nLimit < preview.GetCount() ? nLimit : preview.GetCount();
@@ -27,7 +28,11 @@ void PrintJson(const CImportPreview& preview, int nLimit) {
         preview.Read(i, row);
         out += i ? ",\n  " : "\n  ";
         out += "{\"id\": " + std::to_string(row.nKey) + ", \"name\": " + JsonString(row.contact.name) +
-               ", \"company\": " + JsonString(row.contact.company) + ", \"details\": [";
+               ", \"company\": " + JsonString(row.contact.company);
+        const ImportSource source = preview.SourceAt(i);
+        out += ", \"sources\": [{\"file\": " + JsonString(files[static_cast<size_t>(source.nFile)].pszFile) +
+               ", \"line\": " + std::to_string(source.nLine) + "}]";
+        out += ", \"details\": [";
         for (size_t d = 0; d < row.details.rows.size(); ++d) {
             const ContactDetailRow& detail = row.details.rows[d];
             out += std::string(d ? ", " : "") + "{\"key\": " + JsonString(detail.key) +
@@ -45,7 +50,11 @@ void PrintJson(const CImportPreview& preview, int nLimit) {
     out += " \"skipped\": " + std::to_string(tally.nSkipped) + ",\n";
     out += " \"skipped_lines\": " + JsonLines(tally.skippedLines) + ",\n";
     out += " \"mismatched\": " + std::to_string(preview.MismatchedCount()) + ",\n";
-    out += " \"mismatched_lines\": " + JsonLines(preview.MismatchedLines()) + "\n}\n";
+    out += " \"mismatched_lines\": " + JsonLines(preview.MismatchedLines()) + ",\n";
+    // No contact is made of several rows yet.
+    out += " \"merged_rows\": 0,\n";
+    out += " \"merged_contacts\": 0,\n";
+    out += " \"possible_duplicates\": []\n}\n";
     fputs(out.c_str(), stdout);
 }
 
@@ -84,18 +93,44 @@ std::string Padded(std::string text, size_t width) {
 }
 
 // One line per contact (id, line, name, company), then its details indented.
-void PrintText(const CImportPreview& preview, int nLimit) {
+void PrintText(const CImportPreview& preview, const std::vector<FileArgument>& files, int nLimit) {
     CContactRow row;
+    const bool bSeveral = files.size() > 1;
     const int nShown = nLimit >= 0 && nLimit < preview.GetCount() ? nLimit : preview.GetCount();
     for (int i = 0; i < nShown; ++i) {
         preview.Read(i, row);
-        printf("%-6d line %-6d %s %s\n", row.nKey, row.nLine, Padded(Plain(row.contact.name), 32).c_str(),
-               Plain(row.contact.company).c_str());
+        if (bSeveral) {
+            const ImportSource source = preview.SourceAt(i);
+            printf("%-6d file %-3d line %-6d %s %s\n", row.nKey, source.nFile + 1, row.nLine,
+                   Padded(Plain(row.contact.name), 32).c_str(), Plain(row.contact.company).c_str());
+        } else {
+            printf("%-6d line %-6d %s %s\n", row.nKey, row.nLine, Padded(Plain(row.contact.name), 32).c_str(),
+                   Plain(row.contact.company).c_str());
+        }
         for (const ContactDetailRow& detail : row.details.rows)
             printf("    %s %s %-3s %d\n", Padded(Plain(detail.key), 30).c_str(),
                    Padded(Plain(detail.value), 40).c_str(), Plain(detail.type).c_str(), detail.nPosition);
     }
     if (nShown < preview.GetCount()) printf("(%d more contacts)\n", preview.GetCount() - nShown);
+    if (bSeveral) {
+        // The lines of each file's counts are that file's.
+        for (size_t f = 0; f < files.size(); ++f) {
+            const ImportTally& tally = preview.FileTallies()[f];
+            const int nMismatched = preview.FileMismatched()[f];
+            printf("file %zu: %s\n", f + 1, files[f].pszFile);
+            printf("  contacts: %d\n", tally.nContacts);
+            printf("  details: %lld\n", tally.nDetails);
+            printf("  skipped: %d%s\n", tally.nSkipped,
+                   LinesText(tally.nSkipped, tally.skippedLines).c_str());
+            printf("  values not stored: %d%s\n", tally.nNotStored,
+                   LinesText(tally.nNotStored, tally.notStoredLines).c_str());
+            printf("  mismatched: %d\n", nMismatched);
+        }
+        const ImportTally& tally = preview.Tally();
+        printf("contacts: %d\n", tally.nContacts);
+        printf("details: %lld\n", tally.nDetails);
+        return;
+    }
     const ImportTally& tally = preview.Tally();
     printf("contacts: %d\n", tally.nContacts);
     printf("details: %lld\n", tally.nDetails);
@@ -109,10 +144,14 @@ void PrintText(const CImportPreview& preview, int nLimit) {
 int Preview(int argc, char** argv) {
     const char* limit = nullptr;
     bool json = false;
-    std::vector<const char*> files;
-    const int refused = ReadOptions("preview", argc, argv,
-                                    {{"--limit", &limit, nullptr}, {"--json", nullptr, &json}}, files, 2);
+    std::vector<const char*> names;
+    const int refused =
+        ReadOptions("preview", argc, argv, {{"--limit", &limit, nullptr}, {"--json", nullptr, &json}}, names,
+                    names.max_size());
     if (refused >= 0) return refused;
+    std::vector<FileArgument> files;
+    const int unpaired = PairFileArguments("preview", names, files);
+    if (unpaired >= 0) return unpaired;
     if (files.empty()) {
         PrintUsage();
         return EXIT_USAGE;
@@ -132,18 +171,18 @@ int Preview(int argc, char** argv) {
         fprintf(stderr, "qvxbuild preview: language.ini not found\n");
         return EXIT_USAGE;
     }
-    CImportSession session(qvxplatform::GetProgramFolder());
-    const int prepared = PrepareImport("preview", session, files[0], files.size() > 1 ? files[1] : nullptr);
+    CImportSet set(qvxplatform::GetProgramFolder());
+    const int prepared = PrepareImports("preview", set, files);
     if (prepared >= 0) return prepared;
-    const std::unique_ptr<CImportPreview> pPreview = OpenImportPreview(session);
+    const std::unique_ptr<CImportPreview> pPreview = OpenImportPreview(set);
     if (!pPreview) {
         fprintf(stderr, "qvxbuild preview: the rows of the file could not be read\n");
         return EXIT_ANALYSIS_FAILED;
     }
     if (json) {
-        PrintJson(*pPreview, nLimit);
+        PrintJson(*pPreview, files, nLimit);
     } else {
-        PrintText(*pPreview, nLimit);
+        PrintText(*pPreview, files, nLimit);
     }
     return EXIT_OK;
 }

@@ -92,7 +92,7 @@ const CPreviewModel::Line& CPreviewModel::LineAt(int nRow) const {
         line.cells[kName] = qvxui::LanguageText(row.skip == qvxrules::SkipReason::kNameTooLong
                                                     ? qvxtext::kPreviewDlg_Skip_NameTooLong
                                                     : qvxtext::kPreviewDlg_Skip_NoName);
-        const CContactRules& rules = m_preview.Rules();
+        const CContactRules& rules = m_preview.RulesAt(nRow);
         QStringList cells;
         const CDataRow* pRow = m_preview.RowAt(nRow);
         for (int j = 0; j < rules.GetColumnCount(); ++j) {
