@@ -36,6 +36,7 @@ enum class Prop {
 // analysis and the rows made later agree even when the language changes.
 struct VCardWords {
     std::string name, family, given, additional, prefix, suffix, company, department, phone, email, address;
+    std::string more, moreDetails;  // the columns of values past the reader's cap
     std::array<std::string, 13> types;
     std::vector<std::string> props;  // by index into kProps
     std::string Text(const char* key, const char* english) {
