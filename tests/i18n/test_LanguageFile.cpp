@@ -31,14 +31,25 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kMainDlg_Info_ValueNotStored,
                                               qvxtext::kMainDlg_Info_CSVNotTaken_Unreadable,
                                               qvxtext::kMsg_NoUserFolders,
-                                              qvxtext::kVCard_Info_ReadAs};
+                                              qvxtext::kVCard_Info_ReadAs,
+                                              qvxtext::kVCard_Info_CardUnreadable,
+                                              qvxtext::kVCard_Info_LineSkipped,
+                                              qvxtext::kVCard_Info_ValueNotDecoded,
+                                              qvxtext::kVCard_Info_ValueNotKept};
 // Texts used as formats with two string arguments.
-const std::set<std::string> kTwoStringFormats = {
-    qvxtext::kMainDlg_Info_RowsMismatched,  qvxtext::kMainDlg_Info_RowsSkipped,
-    qvxtext::kMainDlg_Info_ValuesNotStored, qvxtext::kPreviewDlg_Counts,
-    qvxtext::kPreviewDlg_Skipped,           qvxtext::kPreviewDlg_Mismatched,
-    qvxtext::kPreviewDlg_NotStored,         qvxtext::kCopyToPhoneDlg_Info_Contents,
-    qvxtext::kMainDlg_Info_CSVNotTaken_Type};
+const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched,
+                                                 qvxtext::kMainDlg_Info_RowsSkipped,
+                                                 qvxtext::kMainDlg_Info_ValuesNotStored,
+                                                 qvxtext::kPreviewDlg_Counts,
+                                                 qvxtext::kPreviewDlg_Skipped,
+                                                 qvxtext::kPreviewDlg_Mismatched,
+                                                 qvxtext::kPreviewDlg_NotStored,
+                                                 qvxtext::kCopyToPhoneDlg_Info_Contents,
+                                                 qvxtext::kMainDlg_Info_CSVNotTaken_Type,
+                                                 qvxtext::kVCard_Info_CardsUnreadable,
+                                                 qvxtext::kVCard_Info_LinesSkipped,
+                                                 qvxtext::kVCard_Info_ValuesNotDecoded,
+                                                 qvxtext::kVCard_Info_ValuesNotKept};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut
