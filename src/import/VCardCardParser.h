@@ -377,6 +377,9 @@ private:
     Head& ReadHead(Property& p) {
         auto hit = m_heads.find(p.head);
         if (hit == m_heads.end()) {
+            // Heads that differ from card to card (an id in a parameter)
+            // would keep one entry per line of the file.
+            if (m_heads.size() >= kMaxHeads) m_heads.clear();
             ParseParams(p);
             Head head;
             head.bQuotedPrintable = p.bQuotedPrintable;
@@ -529,6 +532,7 @@ private:
     std::string m_value;
     std::vector<std::string> m_parts;
     static constexpr size_t kListedCounts = 32;
+    static constexpr size_t kMaxHeads = 1024;
     std::vector<std::pair<std::string, int>> m_counts;
     std::unordered_map<std::string, int> m_countIndex;
     std::unordered_map<std::string, std::string> m_labels;  // by GroupKey
