@@ -32,6 +32,17 @@ enum {
     CSV_ERR_ABORTED = -1,
 };
 
+// Something a reader met that a user should hear of besides the records it
+// could not read: how often, the lines of the records it concerns (the
+// first CContactsReader::kUnreadableLinesKept) and the language texts that
+// say it for one and for several (each with a count and a line list).
+struct ReaderNotice {
+    const char* keyOne;
+    const char* keyMany;
+    int nCount;
+    std::vector<int> lines;
+};
+
 class CContactsReader {
 public:
     // Unreadable records are all counted; the lines of this many are kept.
@@ -67,6 +78,12 @@ public:
     // kUnreadableLinesKept of them start.
     virtual int GetUnreadableCount() const = 0;
     virtual const std::vector<int>& GetUnreadableLines() const = 0;
+    // What else the analysis met, in the format's own words; none for CSV.
+    virtual std::vector<ReaderNotice> GetNotices() const { return {}; }
+    // The texts that name unreadable records for one and for several,
+    // null for the CSV words (rows that do not fit the header).
+    virtual const char* UnreadableKeyOne() const { return nullptr; }
+    virtual const char* UnreadableKeyMany() const { return nullptr; }
     // Field separator and quote character; 0 when the format has none.
     virtual char GetSeparator() const { return 0; }
     virtual char GetDelimiter() const { return 0; }

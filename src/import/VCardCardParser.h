@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -23,10 +25,15 @@ public:
     CardParser(VCardWords& words, TextEncoding fileEncoding, char cLineEnd)
         : m_words(words), m_bRepair(fileEncoding == TextEncoding::kWindows1252), m_cLineEnd(cLineEnd) {}
 
-    // False when a line is no property (the card is unreadable).
+    // Hands the card's cells to the sink. A line that is no property is
+    // skipped (SkippedLines), as is a card embedded in the card (2.1's
+    // AGENT), whose value is technical in every version.
     template <typename Sink, typename Version>
-    bool Parse(std::string_view body, Sink&& sink, Version&& version, bool bValues = true) {
+    void Parse(std::string_view body, Sink&& sink, Version&& version, bool bValues = true) {
         m_bValues = bValues;
+        m_skipped.clear();
+        m_nSkipped = 0;
+        m_nUndecoded = 0;
         m_counts.clear();
         m_countIndex.clear();
         m_labels.clear();
@@ -34,8 +41,8 @@ public:
         m_nameParts = {};
         m_body = body;
         m_bLabelsRead = false;
-        const bool ok = Walk(body, m_line, [&](Property& p) { Handle(p, sink, version); });
-        if (!ok) return false;
+        Walk(
+            body, m_line, [&](Property& p) { Handle(p, sink, version); }, true);
         std::string name = TrimmedText(m_fn);
         if (name.empty()) {
             for (const std::string* part : {&m_nameParts[1], &m_nameParts[2], &m_nameParts[0]}) {
@@ -45,8 +52,16 @@ public:
             }
         }
         if (!name.empty()) sink(m_words.name, VCardColumnKind::kName, name);
-        return true;
     }
+
+    // Of the last card: lines skipped, the first kKeptLines of them (counted
+    // from 1 at the body's first line), and values that could not be
+    // decoded (an unknown character set, bytes not valid in the declared
+    // one, zero bytes).
+    static constexpr size_t kKeptLines = 10;
+    int SkippedCount() const { return m_nSkipped; }
+    const std::vector<uint32_t>& SkippedLines() const { return m_skipped; }
+    int UndecodedCount() const { return m_nUndecoded; }
 
 private:
     struct ViewHash {
@@ -65,11 +80,28 @@ private:
     // Calls f for each property line, unfolded and with quoted-printable
     // soft line breaks joined. Binary values are passed over unread.
     template <typename F>
-    bool Walk(std::string_view body, std::string& joinedLine, F&& f) {
+    void Walk(std::string_view body, std::string& joinedLine, F&& f, bool bCount = false) {
         LineWalker lines(body, m_cLineEnd);
         std::string_view line;
+        uint32_t lineNo = 0;
+        auto skip = [&](uint32_t at) {
+            if (!bCount) return;
+            ++m_nSkipped;
+            if (m_skipped.size() < kKeptLines) m_skipped.push_back(at);
+        };
         while (lines.Next(line)) {
+            ++lineNo;
+            if (IsMarker(line, "BEGIN:VCARD")) {
+                // An embedded card: passed over up to its own end.
+                for (int depth = 1; depth > 0 && lines.Next(line);) {
+                    ++lineNo;
+                    if (IsMarker(line, "BEGIN:VCARD")) ++depth;
+                    if (IsMarker(line, "END:VCARD")) --depth;
+                }
+                continue;
+            }
             if (TrimBlanks(line).empty() || IsBlank(line.front())) continue;
+            const uint32_t startNo = lineNo;
             size_t n = 0;
             while (n < line.size() && (IsNameChar(line[n]) || line[n] == '.')) ++n;
             const std::string_view head = line.substr(0, n);
@@ -101,6 +133,7 @@ private:
                                      !TrimBlanks(next).empty() && isB64();
                 if (!fold && !soft && !b64Line) break;
                 lines.Next(next);
+                ++lineNo;
                 if (binary) continue;
                 if (!joined) {
                     joinedLine.assign(logical);
@@ -120,10 +153,12 @@ private:
             if (binary) continue;
             if (joined) logical = joinedLine;
             Property p;
-            if (!ParseProperty(logical, p)) return false;
+            if (!ParseProperty(logical, p)) {
+                skip(startNo);
+                continue;
+            }
             f(p);
         }
-        return true;
     }
 
     static bool EndsWithSoftBreak(std::string_view s) {
@@ -133,17 +168,32 @@ private:
 
     // The value as UTF-8 text with LF line ends, escapes not yet resolved.
     void Decode(const Property& p, std::string& out) {
+        bool decoded = true;
+        const Charset charset = CharsetOf(p.charset);
         if (p.bQuotedPrintable || p.bBase64) {
             if (p.bQuotedPrintable)
                 DecodeQuotedPrintable(p.value, m_bytes);
             else
                 DecodeBase64(p.value, m_bytes);
-            BytesToUtf8(m_bytes, CharsetOf(p.charset), out);
+            decoded = BytesToUtf8(m_bytes, charset, p.charset, out);
+        } else if (charset != Charset::kAuto && m_bRepair && Windows1252Bytes(p.value, m_bytes)) {
+            // The file was read as Windows-1252: its bytes are the value's
+            // bytes in the declared set.
+            decoded = BytesToUtf8(m_bytes, charset, p.charset, out);
         } else {
             out.assign(p.value);
             if (m_bRepair) RepairMixedUtf8(out);
         }
+        if (!DropZeroBytes(out)) decoded = false;
+        if (!decoded) ++m_nUndecoded;
         NormalizeLineEnds(out);
+    }
+
+    // Whether the analysis must decode a value to learn what the rows will
+    // hold: whether it can be decoded at all, whether anything is left.
+    static bool NeedsDecoding(const Property& p) {
+        return p.bQuotedPrintable || p.bBase64 || !p.charset.empty() ||
+               memchr(p.value.data(), '\0', p.value.size()) != nullptr;
     }
 
     static std::string TrimmedText(std::string_view s) { return std::string(TrimBlanks(s)); }
@@ -327,6 +377,9 @@ private:
     Head& ReadHead(Property& p) {
         auto hit = m_heads.find(p.head);
         if (hit == m_heads.end()) {
+            // Heads that differ from card to card (an id in a parameter)
+            // would keep one entry per line of the file.
+            if (m_heads.size() >= kMaxHeads) m_heads.clear();
             ParseParams(p);
             Head head;
             head.bQuotedPrintable = p.bQuotedPrintable;
@@ -405,7 +458,7 @@ private:
             case Prop::kLabelled:
             case Prop::kPlain: {
                 const std::string& header = HeaderOf(p, prop, info, head);
-                if (!m_bValues) {
+                if (!m_bValues && !NeedsDecoding(p)) {
                     // Whether there is a value is all the analysis asks.
                     Emit(sink, header, KindOf(prop), p.value);
                     return;
@@ -431,7 +484,7 @@ private:
             case Prop::kTechnical:
             case Prop::kOther: {
                 const std::string& header = HeaderOf(p, prop, info, head);
-                if (!m_bValues) {
+                if (!m_bValues && !NeedsDecoding(p)) {
                     Emit(sink, header, KindOf(prop), p.value);
                     return;
                 }
@@ -479,11 +532,15 @@ private:
     std::string m_value;
     std::vector<std::string> m_parts;
     static constexpr size_t kListedCounts = 32;
+    static constexpr size_t kMaxHeads = 1024;
     std::vector<std::pair<std::string, int>> m_counts;
     std::unordered_map<std::string, int> m_countIndex;
     std::unordered_map<std::string, std::string> m_labels;  // by GroupKey
     std::string m_fn;
     std::array<std::string, 3> m_nameParts;  // family, given, additional
+    int m_nSkipped = 0;
+    std::vector<uint32_t> m_skipped;
+    int m_nUndecoded = 0;
 };
 
 }  // namespace qvxvcard

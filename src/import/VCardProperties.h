@@ -37,6 +37,7 @@ enum class Prop {
 // one language fits the file read in another.
 struct VCardWords {
     std::string name, family, given, additional, prefix, suffix, company, department, phone, email, address;
+    std::string more, moreDetails;  // the columns of values past the reader's cap
     std::array<std::string, 13> types;
     std::vector<std::string> props;  // by index into kProps
     std::string Text(const char* /*key*/, const char* english) { return english; }

@@ -18,11 +18,18 @@
 // values (PHOTO, LOGO, SOUND, KEY and anything else base64 that is no text
 // property) make no column and are never decoded.
 //
-// A card without END:VCARD, with a line that is no property, or text
-// outside any card is unreadable: it gives no row and is counted with the
-// line on which it starts, like a CSV row that does not fit the header.
+// A card without END:VCARD or text outside any card is unreadable: it gives
+// no row and is counted with the line on which it starts. A line in a card
+// that is no property is skipped and counted; the card is kept. A 2.1 card
+// embedded after AGENT belongs to the card around it and is passed over.
+//
+// Past kMaxColumns columns, values whose header has no column yet go to a
+// few shared columns per kind ("Phone (more)", "Phone (more) (2)" ...);
+// only what does not fit those is counted as not kept (technical values,
+// never imported, are dropped without a count).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -78,6 +85,10 @@ public:
     // Unreadable cards and the lines on which the first ten start.
     int GetUnreadableCount() const override { return m_nUnreadable; }
     const std::vector<int>& GetUnreadableLines() const override { return m_unreadableLines; }
+    // Lines skipped in readable cards, values not decoded, values not kept.
+    std::vector<ReaderNotice> GetNotices() const override;
+    const char* UnreadableKeyOne() const override;
+    const char* UnreadableKeyMany() const override;
     // The built-in vCard mapping (import/VCardMapping.h).
     bool HasBuiltInMapping() const override { return true; }
     bool ApplyBuiltInMapping(CDataMap& table) const override;
@@ -103,8 +114,18 @@ private:
         VCardColumnKind kind;
     };
 
+    // The column of a value's header: a new one while there is room
+    // (bAdd), else a shared one (-1: none). `more` counts the values of
+    // each kind in the card that went to the shared columns.
+    int ColumnOf(const std::string& header, VCardColumnKind kind, std::array<int, 4>& more, bool bAdd);
     int AddColumn(const std::string& header, VCardColumnKind kind);
     void AddUnreadable(uint32_t line);
+    // A count and the first lines, ascending and each once.
+    struct Tally {
+        int nCount = 0;
+        std::vector<int> lines;
+        void Add(int nLine, int n = 1);
+    };
     void NoteVersion(std::string_view version);
     void DropText();
 
@@ -120,6 +141,9 @@ private:
     std::unordered_map<std::string, int> m_columnIndex;
     std::vector<std::string> m_versions;
     int m_nUnreadable = 0;
-    int m_nCutValues = 0;  // values whose new header found no column left
     std::vector<int> m_unreadableLines;
+    int m_nMoreColumns = 0;
+    Tally m_skippedLines;  // in readable cards
+    Tally m_undecoded;     // values, by card
+    Tally m_notKept;       // values, by card
 };

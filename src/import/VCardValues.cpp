@@ -1,7 +1,12 @@
 #include "import/VCardValues.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "support/TextDecoding.h"
@@ -131,27 +136,125 @@ char32_t Latin9(unsigned char b) {
 }
 
 Charset CharsetOf(std::string_view name) {
+    if (name.empty() || EqualsNoCase(name, "UTF-8") || EqualsNoCase(name, "UTF8") ||
+        EqualsNoCase(name, "US-ASCII") || EqualsNoCase(name, "ASCII"))
+        return Charset::kAuto;
     if (EqualsNoCase(name, "ISO-8859-15") || EqualsNoCase(name, "LATIN9") || EqualsNoCase(name, "ISO8859-15"))
         return Charset::kLatin9;
     // Latin-1 as written by Windows programs is Windows-1252 in practice.
     for (std::string_view n :
          {"ISO-8859-1", "ISO8859-1", "LATIN1", "LATIN-1", "WINDOWS-1252", "CP1252", "CP-1252"})
         if (EqualsNoCase(name, n)) return Charset::kWindows1252;
-    return Charset::kAuto;
+    return Charset::kOther;
 }
 
-// Decoded bytes into UTF-8 text: the declared single-byte set, else UTF-8
-// when valid, else Windows-1252.
-void BytesToUtf8(const std::string& bytes, Charset charset, std::string& out) {
+namespace {
+
+// iconv descriptors by set name, opened once per process: opening one
+// costs far more than converting a value. (iconv_t)-1 marks a set glibc
+// does not know.
+class IconvTable {
+public:
+    ~IconvTable() {
+        for (auto& [name, cd] : m_open)
+            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+    bool Convert(std::string_view name, const std::string& bytes, std::string& out) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::string key(name);
+        for (char& c : key) c = Upper(c);
+        auto hit = m_open.find(key);
+        if (hit == m_open.end()) {
+            // A set name is short; a long one is no set anyone knows.
+            if (m_open.size() >= 64 || key.size() > 40) return false;
+            hit = m_open.emplace(key, iconv_open("UTF-8", key.c_str())).first;
+        }
+        iconv_t cd = hit->second;
+        if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        out.assign(bytes.size() * 4 + 16, '\0');
+        char* in = const_cast<char*>(bytes.data());
+        size_t inLeft = bytes.size();
+        char* outPtr = out.data();
+        size_t outLeft = out.size();
+        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ||
+            iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+            out.clear();
+            return false;
+        }
+        out.resize(out.size() - outLeft);
+        // A byte-order mark says nothing a user reads.
+        if (out.compare(0, 3, "\xEF\xBB\xBF") == 0) out.erase(0, 3);
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, iconv_t> m_open;
+};
+
+IconvTable& Iconv() {
+    static IconvTable table;
+    return table;
+}
+
+}  // namespace
+
+bool BytesToUtf8(const std::string& bytes, Charset charset, std::string_view name, std::string& out) {
+    bool decoded = true;
+    if (charset == Charset::kOther) {
+        if (Iconv().Convert(name, bytes, out)) return true;
+        decoded = false;
+        charset = Charset::kAuto;
+    }
     if (charset == Charset::kAuto && IsValidUtf8(bytes.data(), bytes.size())) {
         out = bytes;
-        return;
+        return decoded;
     }
     out.clear();
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         qvxsupport::AppendUtf8(out, charset == Charset::kLatin9 ? Latin9(b) : Windows1252CodePoint(b));
     }
+    return decoded;
+}
+
+bool Windows1252Bytes(std::string_view text, std::string& bytes) {
+    static const auto kReverse = [] {
+        std::array<std::pair<char32_t, unsigned char>, 32> table{};
+        for (int b = 0x80; b < 0xA0; ++b)
+            table[static_cast<size_t>(b - 0x80)] = {Windows1252CodePoint(static_cast<unsigned char>(b)),
+                                                    static_cast<unsigned char>(b)};
+        return table;
+    }();
+    bytes.clear();
+    bytes.reserve(text.size());
+    while (!text.empty()) {
+        char32_t cp = 0;
+        const size_t n = qvxsupport::DecodeUtf8(text, cp);
+        if (n == 0) return false;
+        text.remove_prefix(n);
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            bytes.push_back(static_cast<char>(cp));
+            continue;
+        }
+        auto hit =
+            std::find_if(kReverse.begin(), kReverse.end(), [cp](const auto& e) { return e.first == cp; });
+        if (hit != kReverse.end()) {
+            bytes.push_back(static_cast<char>(hit->second));
+        } else if (cp < 0xA0) {
+            bytes.push_back(static_cast<char>(cp));  // a byte Windows-1252 leaves undefined
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DropZeroBytes(std::string& text) {
+    const size_t before = text.size();
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    return text.size() == before;
 }
 
 // A file read as Windows-1252 may still hold cards written in UTF-8 (one
@@ -161,31 +264,8 @@ bool RepairMixedUtf8(std::string& text) {
     bool nonAscii = false;
     for (char c : text) nonAscii = nonAscii || (static_cast<unsigned char>(c) & 0x80);
     if (!nonAscii) return false;
-    static const auto kReverse = [] {
-        std::array<std::pair<char32_t, unsigned char>, 32> table{};
-        for (int b = 0x80; b < 0xA0; ++b)
-            table[static_cast<size_t>(b - 0x80)] = {Windows1252CodePoint(static_cast<unsigned char>(b)),
-                                                    static_cast<unsigned char>(b)};
-        return table;
-    }();
     std::string bytes;
-    bytes.reserve(text.size());
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        char32_t cp = 0;
-        const size_t n = qvxsupport::DecodeUtf8(rest, cp);
-        if (n == 0) return false;
-        rest.remove_prefix(n);
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            bytes.push_back(static_cast<char>(cp));
-            continue;
-        }
-        auto hit =
-            std::find_if(kReverse.begin(), kReverse.end(), [cp](const auto& e) { return e.first == cp; });
-        if (hit == kReverse.end()) return false;
-        bytes.push_back(static_cast<char>(hit->second));
-    }
-    if (!IsValidUtf8(bytes.data(), bytes.size())) return false;
+    if (!Windows1252Bytes(text, bytes) || !IsValidUtf8(bytes.data(), bytes.size())) return false;
     text.swap(bytes);
     return true;
 }

@@ -40,7 +40,8 @@ private:
     size_t m_pos = 0;
 };
 
-enum class Charset { kAuto, kWindows1252, kLatin9 };
+// kOther: a set named by the value's CHARSET, read through iconv.
+enum class Charset { kAuto, kWindows1252, kLatin9, kOther };
 
 char Upper(char c);
 bool EqualsNoCase(std::string_view a, std::string_view b);
@@ -61,9 +62,16 @@ void DecodeBase64(std::string_view in, std::string& out);
 // ISO-8859-15 differs from ISO-8859-1 in eight places.
 char32_t Latin9(unsigned char b);
 Charset CharsetOf(std::string_view name);
-// Decoded bytes into UTF-8 text: the declared single-byte set, else UTF-8
-// when valid, else Windows-1252.
-void BytesToUtf8(const std::string& bytes, Charset charset, std::string& out);
+// Decoded bytes into UTF-8 text: the declared set, else UTF-8 when valid,
+// else Windows-1252. False when the declared set is unknown or the bytes
+// are not valid in it (they are then read as without a set).
+bool BytesToUtf8(const std::string& bytes, Charset charset, std::string_view name, std::string& out);
+// The bytes a text read as Windows-1252 was made from; false for text that
+// holds characters Windows-1252 has not.
+bool Windows1252Bytes(std::string_view text, std::string& bytes);
+// A zero byte ends a cell: a value that still holds one (UTF-16 without a
+// declared set, say) loses them. False when there were any.
+bool DropZeroBytes(std::string& text);
 // A file read as Windows-1252 may still hold cards written in UTF-8 (one
 // file joined from several exports): a value whose Windows-1252 bytes form
 // valid UTF-8 with more than ASCII was UTF-8.

@@ -405,6 +405,9 @@ void CImportSession::Describe(qvxwizard::WizardState& state) const {
             state.bVCard = true;
             state.vcardVersions = VCardVersions();
         }
+        if (m_parser.Reader() != nullptr)
+            for (ReaderNotice& note : m_parser.Reader()->GetNotices())
+                state.readerNotes.push_back({note.keyOne, note.keyMany, note.nCount, std::move(note.lines)});
     }
     if (m_bTallied && state.nCSVState == CSV_STATE_ANALYZED &&
         state.nMappingState == MAPPING_STATE_COMPLETE) {

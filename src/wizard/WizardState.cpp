@@ -78,17 +78,18 @@ std::vector<InfoLine> ReadingLinesFor(const WizardState& state) {
     std::vector<InfoLine> lines;
     if (state.nCSVState != CSV_STATE_ANALYZED) return lines;
     if (!state.csvCharset.empty()) lines.push_back({qvxtext::kMainDlg_Info_ReadAs, state.csvCharset, {}, {}});
-    if (state.nMismatchedRows == 1) {
-        lines.push_back({qvxtext::kMainDlg_Info_RowMismatched,
-                         MismatchedLinesText(state.nMismatchedRows, state.mismatchedLines),
-                         {},
-                         {}});
-    } else if (state.nMismatchedRows > 1) {
-        lines.push_back({qvxtext::kMainDlg_Info_RowsMismatched,
-                         std::to_string(state.nMismatchedRows),
-                         {},
-                         MismatchedLinesText(state.nMismatchedRows, state.mismatchedLines)});
-    }
+    auto counted = [&](const char* pszOne, const char* pszMany, int nCount, const std::vector<int>& at) {
+        if (nCount == 1)
+            lines.push_back({pszOne, MismatchedLinesText(nCount, at), {}, {}});
+        else if (nCount > 1)
+            lines.push_back({pszMany, std::to_string(nCount), {}, MismatchedLinesText(nCount, at)});
+    };
+    // A vCard file has cards and lines, not rows that fit a header.
+    counted(state.bVCard ? qvxtext::kVCard_Info_CardUnreadable : qvxtext::kMainDlg_Info_RowMismatched,
+            state.bVCard ? qvxtext::kVCard_Info_CardsUnreadable : qvxtext::kMainDlg_Info_RowsMismatched,
+            state.nMismatchedRows, state.mismatchedLines);
+    for (const WizardState::ReaderNote& note : state.readerNotes)
+        counted(note.pszKeyOne, note.pszKeyMany, note.nCount, note.lines);
     return lines;
 }
 

@@ -52,6 +52,15 @@ struct WizardState {
     std::string vcardVersions;
     int nMismatchedRows = 0;
     std::vector<int> mismatchedLines;
+    // Further counts the reader gives (a vCard file's skipped lines, say):
+    // texts for one and for several, and the lines of the first.
+    struct ReaderNote {
+        const char* pszKeyOne;
+        const char* pszKeyMany;
+        int nCount;
+        std::vector<int> lines;
+    };
+    std::vector<ReaderNote> readerNotes;
     // With a complete mapping: the rows that give no contact and the values
     // not stored, with the lines of the first rows.
     int nSkippedRows = 0;

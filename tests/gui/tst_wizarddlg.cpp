@@ -842,7 +842,7 @@ void TestWizardDlg::vcardGivenOnTheCommandLine() {
     QCOMPARE(m_c->combo->count(), 2);
     QCOMPARE(m_c->info->text(),
              English("VCard_Info_ReadAs").replace("%s", "3.0") + "\n" +
-                 English("MainDlg_Info_RowMismatched").replace("%s", "6") + "\n" +
+                 English("VCard_Info_CardUnreadable").replace("%s", "6") + "\n" +
                  English("MainDlg_Info_MappingChosen").replace("%s", English("VCard_Mapping_Name")) + "\n" +
                  English("MainDlg_Info_ReadyToComplete"));
 

@@ -42,7 +42,11 @@ const std::set<std::string> kStringFormats = {qvxtext::kMainDlg_Info_LastDB,
                                               qvxtext::kPreviewDlg_OnLine,
                                               qvxtext::kPreviewDlg_OnLines,
                                               qvxtext::kCopyToPhoneDlg_Count_Contacts,
-                                              qvxtext::kCopyToPhoneDlg_Count_Details};
+                                              qvxtext::kCopyToPhoneDlg_Count_Details,
+                                              qvxtext::kVCard_Info_CardUnreadable,
+                                              qvxtext::kVCard_Info_LineSkipped,
+                                              qvxtext::kVCard_Info_ValueNotDecoded,
+                                              qvxtext::kVCard_Info_ValueNotKept};
 // Texts used as formats with two string arguments.
 const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMismatched,
                                                  qvxtext::kMainDlg_Info_RowsSkipped,
@@ -55,7 +59,11 @@ const std::set<std::string> kTwoStringFormats = {qvxtext::kMainDlg_Info_RowsMism
                                                  qvxtext::kMainDlg_Info_CSVNotTaken_Type,
                                                  qvxtext::kMsg_File_Unreadable,
                                                  qvxtext::kMsg_Log_Unwritable,
-                                                 qvxtext::kMainDlg_Info_ValuesNotStoredInRow};
+                                                 qvxtext::kMainDlg_Info_ValuesNotStoredInRow,
+                                                 qvxtext::kVCard_Info_CardsUnreadable,
+                                                 qvxtext::kVCard_Info_LinesSkipped,
+                                                 qvxtext::kVCard_Info_ValuesNotDecoded,
+                                                 qvxtext::kVCard_Info_ValuesNotKept};
 
 // Texts read into 513-byte or larger buffers (message boxes); all others are
 // kept within the 128 bytes of the smallest buffer, so no text is ever cut

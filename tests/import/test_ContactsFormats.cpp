@@ -39,7 +39,7 @@ TEST(ContactsReaders, EveryFormatKeepsTheContractOfTheFace) {
         {"a.csv", "Name;Phone\r\nAnna;1\r\nBen;2;x\r\nCara;3\r\n", "csv", 4, {3}, 3, 3},
         {"a.vcf",
          "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nTEL:1\r\nEND:VCARD\r\n"
-         "BEGIN:VCARD\r\nFN:Ben\r\nno property\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nFN:Ben\r\nno end\r\n"
          "BEGIN:VCARD\r\nFN:Cara\r\nEND:VCARD\r\n",
          "vcard",
          3,

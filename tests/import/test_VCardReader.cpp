@@ -168,14 +168,56 @@ TEST(VCardReader, UnreadableCardsAreCountedAndTheRestIsRead) {
     Analysed a;
     Analyse(a, Fixture("broken-card"));
     ASSERT_EQ(a.result, 0);
-    // Seven entries: four cards read, a card without END, text between
-    // cards, a card with a line that is no property, a card cut off.
+    // Seven entries: four cards read (one with a line that is no property,
+    // which is skipped), a card without END, text between cards, a card
+    // cut off.
     EXPECT_EQ(a.parser.m_nLineCount, 7);
-    EXPECT_EQ(a.parser.GetMismatchedCount(), 4);
-    EXPECT_EQ(a.parser.GetMismatchedLines(), (std::vector<int>{6, 15, 16, 27}));
+    EXPECT_EQ(a.parser.GetMismatchedCount(), 3);
+    EXPECT_EQ(a.parser.GetMismatchedLines(), (std::vector<int>{6, 15, 27}));
     EXPECT_EQ(a.rows, (std::vector<std::string>{"Name=Erste Person | VERSION=3.0 | Phone=0711 1",
                                                 "Name=Zweite Person | VERSION=3.0 | Phone=0711 3",
+                                                "Name=Kaputt | VERSION=3.0 | Phone=0711 4",
                                                 "Name=Dritte Person | VERSION=3.0 | Phone=0711 5"}));
+    // Each row knows the line its card starts on.
+    std::vector<int> lines;
+    a.table.Rewind();
+    while (CDataRow* row = a.table.NextRow()) lines.push_back(row->GetLine());
+    EXPECT_EQ(lines, (std::vector<int>{1, 10, 16, 22}));
+    const std::vector<ReaderNotice> notices = a.parser.Reader()->GetNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].nCount, 1);
+    EXPECT_EQ(notices[0].lines, std::vector<int>{19});
+}
+
+TEST(VCardReader, PeerLinesCharsetsAndAgentCardsKeepTheirPeople) {
+    Analysed a;
+    Analyse(a, Fixture("peer-lines"));
+    ASSERT_EQ(a.result, 0);
+    EXPECT_EQ(a.parser.GetMismatchedCount(), 0);
+    // Written from the input: the bare FN and the name with "/" are
+    // skipped, the agent's card belongs to Paul Keller's, every value in a
+    // set glibc knows is decoded and the zero byte does not cut the number.
+    EXPECT_EQ(a.rows, (std::vector<std::string>{
+                          "Name=Anna Berger | VERSION=3.0 | Family name=Berger | Given name=Anna | "
+                          "Phone (mobile)=0171 1111111",
+                          "Name=Paul Keller | VERSION=2.1 | Family name=Keller | Given name=Paul | "
+                          "Phone (work)=0711 222222 | E-mail=paul@keller.example",
+                          "Name=Olga P. | VERSION=2.1 | Family name=Петрова | Given name=Ольга | Phone "
+                          "(home)=0711 444444 | "
+                          "Note=Grüße",
+                          "Name=Иван Смирнов | VERSION=3.0 | Company=Łódź Sp. z o.o. | Phone=0711 555555"}));
+    std::vector<int> lines;
+    a.table.Rewind();
+    while (CDataRow* row = a.table.NextRow()) lines.push_back(row->GetLine());
+    EXPECT_EQ(lines, (std::vector<int>{1, 8, 21, 28}));
+    // The skipped lines, and the zero byte and the unknown set as values
+    // not decoded, by their cards' lines.
+    const std::vector<ReaderNotice> notices = a.parser.Reader()->GetNotices();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[0].nCount, 2);
+    EXPECT_EQ(notices[0].lines, (std::vector<int>{3, 5}));
+    EXPECT_EQ(notices[1].nCount, 2);
+    EXPECT_EQ(notices[1].lines, std::vector<int>{21});
 }
 
 TEST(VCardReader, BuiltInMappingFitsEveryShape) {
@@ -263,4 +305,27 @@ TEST(VCardReader, ColumnsStopAtTheirLimit) {
     ASSERT_EQ(a.result, 0);
     EXPECT_EQ(a.headers.size(), 1024u);
     EXPECT_EQ(a.headers.back(), "X-P1022");
+    EXPECT_TRUE(a.parser.Reader()->GetNotices().empty());  // technical values are never imported
+
+    // Numbers past the limit go to shared columns; only what those cannot
+    // hold is counted, by the card's line.
+    text.clear();
+    for (int k = 0; k < 1100; ++k)
+        text += "BEGIN:VCARD\r\nFN:P" + std::to_string(k) + "\r\nTEL;TYPE=x-l" + std::to_string(k) +
+                ":0711 " + std::to_string(k) + "\r\nEND:VCARD\r\n";
+    text += "BEGIN:VCARD\r\nFN:Many\r\n";
+    for (int k = 0; k < 40; ++k) text += "TEL;TYPE=x-m" + std::to_string(k) + ":0711 9\r\n";
+    qvxtest::WriteFile(dir.File("c.vcf"), text + "END:VCARD\r\n");
+    Analysed b;
+    Analyse(b, dir.File("c.vcf"));
+    ASSERT_EQ(b.result, 0);
+    ASSERT_EQ(b.rows.size(), 1101u);
+    EXPECT_EQ(b.rows[1099], "Name=P1099 | Phone (more)=0711 1099");
+    EXPECT_NE(b.rows[1100].find("Phone (more) (32)=0711 9"), std::string::npos);
+    const std::vector<ReaderNotice> notices = b.parser.Reader()->GetNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].nCount, 8);
+    EXPECT_EQ(notices[0].lines, std::vector<int>{4401});
+    ASSERT_TRUE(b.parser.Reader()->ApplyBuiltInMapping(b.table));
+    EXPECT_EQ(Codes(b.table).back(), "PD");
 }

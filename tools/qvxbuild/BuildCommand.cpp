@@ -201,7 +201,25 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
     const CContactsFile& parser = session.Parser();
     SayCharacterSet(pszCommand, parser.GetEncoding());
     const int mismatched = parser.GetMismatchedCount();
-    if (mismatched > 0) {
+    // Formats with words of their own (a vCard file's cards and lines) say
+    // what they met in the user's language.
+    auto sayCounted = [&](const char* pszOne, const char* pszMany, int nCount,
+                          const std::vector<int>& lines) {
+        const std::string at = qvxwizard::MismatchedLinesText(nCount, lines, lines.size());
+        const std::string text =
+            nCount == 1 ? FormatTextWithString(GetText(pszOne, 1025), at)
+                        : FormatTextWithStrings(GetText(pszMany, 1025), std::to_string(nCount), at);
+        fprintf(stderr, "qvxbuild %s: warning: %s\n", pszCommand, text.c_str());
+    };
+    const CContactsReader* reader = parser.Reader();
+    if (reader != nullptr) {
+        for (const ReaderNotice& note : reader->GetNotices())
+            sayCounted(note.keyOne, note.keyMany, note.nCount, note.lines);
+    }
+    if (mismatched > 0 && reader != nullptr && reader->UnreadableKeyOne() != nullptr) {
+        sayCounted(reader->UnreadableKeyOne(), reader->UnreadableKeyMany(), mismatched,
+                   parser.GetMismatchedLines());
+    } else if (mismatched > 0) {
         const std::vector<int>& lines = parser.GetMismatchedLines();
         fprintf(stderr,
                 "qvxbuild %s: warning: %d row%s not fit the header (surplus fields are dropped, missing "
