@@ -33,17 +33,24 @@ void FillTable(CDataMap& map, const std::vector<std::string>& headers, const std
 // "skip N" or "name|company|part part ..." then "; key=value/type/position"
 // per detail row and "; not stored: column column ..." when any.
 std::string Describe(const CContactRow& row) {
-    if (row.skip != qvxrules::SkipReason::kNone) return "skip " + std::to_string(static_cast<int>(row.skip));
+    if (row.skip != qvxrules::SkipReason::kNone)
+        return std::string("skip ").append(std::to_string(static_cast<int>(row.skip)));
     std::string text = std::string(row.contact.name) + "|" + std::string(row.contact.company) + "|";
     for (const std::string_view part : row.contact.parts)
         if (!part.empty()) text += std::string(part) + " ";
     for (const ContactDetailRow& d : row.details.rows)
-        text += "; " + std::string(d.key) + "=" + std::string(d.value) + "/" + std::string(d.type) + "/" +
-                std::to_string(d.nPosition);
+        text.append("; ")
+            .append(d.key)
+            .append("=")
+            .append(d.value)
+            .append("/")
+            .append(d.type)
+            .append("/")
+            .append(std::to_string(d.nPosition));
     std::vector<NotStoredValue> notStored = row.contact.notStored;
     notStored.insert(notStored.end(), row.details.notStored.begin(), row.details.notStored.end());
     if (!notStored.empty()) text += "; not stored:";
-    for (const NotStoredValue& v : notStored) text += " " + std::to_string(v.nColumn);
+    for (const NotStoredValue& v : notStored) text.append(" ").append(std::to_string(v.nColumn));
     return text;
 }
 
