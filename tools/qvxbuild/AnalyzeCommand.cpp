@@ -299,7 +299,8 @@ int Analyze(int argc, char** argv) {
             AnalyzeFile(FileLabel("analyze", files, f).c_str(), files[f].pszFile, files[f].pszMap, report);
         if (status == EXIT_OK) status = fileStatus;
         if (json) {
-            out += (f ? "," : "") + ReportJson(report, bSeveral ? files[f].pszFile : nullptr);
+            if (f) out += ',';
+            out += ReportJson(report, bSeveral ? files[f].pszFile : nullptr);
         } else {
             if (bSeveral) printf("%sfile: %s\n", f ? "\n" : "", files[f].pszFile);
             PrintText(report);
