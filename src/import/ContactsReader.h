@@ -41,6 +41,8 @@ struct ReaderNotice {
     const char* keyMany;
     int nCount;
     std::vector<int> lines;
+    // The lines (cards) the counted things are on: one card may hold several.
+    int nPlaces;
 };
 
 class CContactsReader {

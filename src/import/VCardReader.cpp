@@ -98,6 +98,10 @@ void CVCardReader::AddUnreadable(uint32_t line) {
 
 void CVCardReader::Tally::Add(int nLine, int n) {
     if (n <= 0) return;
+    if (nPlaces == 0 || nLine > nLastLine) {
+        ++nPlaces;
+        nLastLine = nLine;
+    }
     nCount += n;
     if (lines.size() < static_cast<size_t>(kUnreadableLinesKept) && (lines.empty() || lines.back() < nLine))
         lines.push_back(nLine);
@@ -111,7 +115,8 @@ std::vector<ReaderNotice> CVCardReader::GetNotices() const {
         {&m_notKept, {qvxtext::kVCard_Info_ValueNotKept, qvxtext::kVCard_Info_ValuesNotKept}},
     };
     for (const auto& [tally, keys] : kinds)
-        if (tally->nCount > 0) notices.push_back({keys[0], keys[1], tally->nCount, tally->lines});
+        if (tally->nCount > 0)
+            notices.push_back({keys[0], keys[1], tally->nCount, tally->lines, tally->nPlaces});
     return notices;
 }
 

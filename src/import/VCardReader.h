@@ -123,6 +123,8 @@ private:
     // A count and the first lines, ascending and each once.
     struct Tally {
         int nCount = 0;
+        int nPlaces = 0;  // distinct lines
+        int nLastLine = 0;
         std::vector<int> lines;
         void Add(int nLine, int n = 1);
     };

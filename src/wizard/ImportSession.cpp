@@ -407,7 +407,8 @@ void CImportSession::Describe(qvxwizard::WizardState& state) const {
         }
         if (m_parser.Reader() != nullptr)
             for (ReaderNotice& note : m_parser.Reader()->GetNotices())
-                state.readerNotes.push_back({note.keyOne, note.keyMany, note.nCount, std::move(note.lines)});
+                state.readerNotes.push_back(
+                    {note.keyOne, note.keyMany, note.nCount, std::move(note.lines), note.nPlaces});
     }
     if (m_bTallied && state.nCSVState == CSV_STATE_ANALYZED &&
         state.nMappingState == MAPPING_STATE_COMPLETE) {

@@ -78,18 +78,20 @@ std::vector<InfoLine> ReadingLinesFor(const WizardState& state) {
     std::vector<InfoLine> lines;
     if (state.nCSVState != CSV_STATE_ANALYZED) return lines;
     if (!state.csvCharset.empty()) lines.push_back({qvxtext::kMainDlg_Info_ReadAs, state.csvCharset, {}, {}});
-    auto counted = [&](const char* pszOne, const char* pszMany, int nCount, const std::vector<int>& at) {
+    // nPlaces: how many lines hold the counted things; the "..." follows them.
+    auto counted = [&](const char* pszOne, const char* pszMany, int nCount, const std::vector<int>& at,
+                       int nPlaces) {
         if (nCount == 1)
-            lines.push_back({pszOne, MismatchedLinesText(nCount, at), {}, {}});
+            lines.push_back({pszOne, MismatchedLinesText(nPlaces, at), {}, {}});
         else if (nCount > 1)
-            lines.push_back({pszMany, std::to_string(nCount), {}, MismatchedLinesText(nCount, at)});
+            lines.push_back({pszMany, std::to_string(nCount), {}, MismatchedLinesText(nPlaces, at)});
     };
     // A vCard file has cards and lines, not rows that fit a header.
     counted(state.bVCard ? qvxtext::kVCard_Info_CardUnreadable : qvxtext::kMainDlg_Info_RowMismatched,
             state.bVCard ? qvxtext::kVCard_Info_CardsUnreadable : qvxtext::kMainDlg_Info_RowsMismatched,
-            state.nMismatchedRows, state.mismatchedLines);
+            state.nMismatchedRows, state.mismatchedLines, state.nMismatchedRows);
     for (const WizardState::ReaderNote& note : state.readerNotes)
-        counted(note.pszKeyOne, note.pszKeyMany, note.nCount, note.lines);
+        counted(note.pszKeyOne, note.pszKeyMany, note.nCount, note.lines, note.nPlaces);
     return lines;
 }
 

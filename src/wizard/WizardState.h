@@ -59,6 +59,7 @@ struct WizardState {
         const char* pszKeyMany;
         int nCount;
         std::vector<int> lines;
+        int nPlaces;  // lines the counted things are on
     };
     std::vector<ReaderNote> readerNotes;
     // With a complete mapping: the rows that give no contact and the values

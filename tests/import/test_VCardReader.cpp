@@ -218,6 +218,7 @@ TEST(VCardReader, PeerLinesCharsetsAndAgentCardsKeepTheirPeople) {
     EXPECT_EQ(notices[0].lines, (std::vector<int>{3, 5}));
     EXPECT_EQ(notices[1].nCount, 2);
     EXPECT_EQ(notices[1].lines, std::vector<int>{21});
+    EXPECT_EQ(notices[1].nPlaces, 1);  // both on one card
 }
 
 TEST(VCardReader, BuiltInMappingFitsEveryShape) {

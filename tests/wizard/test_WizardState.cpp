@@ -351,6 +351,7 @@ TEST(WizardState, VCardTextsAndValuesOfOneRow) {
         if (key == kVCard_Info_ReadAs) return "vCard %s";
         if (key == kMainDlg_Info_ValuesNotStored) return "%s values, lines %s";
         if (key == kMainDlg_Info_ValuesNotStoredInRow) return "%s values, line %s";
+        if (key == kVCard_Info_ValuesNotDecoded) return "%s not decoded, cards %s";
         return key;
     };
     WizardState state = State(0, 2, 2, false, false);
@@ -370,6 +371,13 @@ TEST(WizardState, VCardTextsAndValuesOfOneRow) {
     EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),
               std::string("vCard 2.1, 3.0\n") + kVCard_Info_MappingFileOK + "\n3 values, lines 5, 8\n" +
                   kMainDlg_Info_ReadyToComplete);
+    // Two values not decoded on one card: its line alone, without a "..."
+    // that would promise more cards.
+    state.readerNotes.push_back({kVCard_Info_ValueNotDecoded, kVCard_Info_ValuesNotDecoded, 2, {21}, 1});
+    EXPECT_NE(ComposeInfoText(DescribeWizard(state), texts).find("\n2 not decoded, cards 21\n"),
+              std::string::npos)
+        << ComposeInfoText(DescribeWizard(state), texts);
+    state.readerNotes.clear();
     // An incomplete mapping of a vCard file keeps its own line.
     state.nMappingState = 3;
     EXPECT_EQ(ComposeInfoText(DescribeWizard(state), texts),

@@ -203,9 +203,9 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
     const int mismatched = parser.GetMismatchedCount();
     // Formats with words of their own (a vCard file's cards and lines) say
     // what they met in the user's language.
-    auto sayCounted = [&](const char* pszOne, const char* pszMany, int nCount,
-                          const std::vector<int>& lines) {
-        const std::string at = qvxwizard::MismatchedLinesText(nCount, lines, lines.size());
+    auto sayCounted = [&](const char* pszOne, const char* pszMany, int nCount, const std::vector<int>& lines,
+                          int nPlaces) {
+        const std::string at = qvxwizard::MismatchedLinesText(nPlaces, lines, lines.size());
         const std::string text =
             nCount == 1 ? FormatTextWithString(GetText(pszOne, 1025), at)
                         : FormatTextWithStrings(GetText(pszMany, 1025), std::to_string(nCount), at);
@@ -214,11 +214,11 @@ int PrepareImport(const char* pszCommand, CImportSession& session, const char* c
     const CContactsReader* reader = parser.Reader();
     if (reader != nullptr) {
         for (const ReaderNotice& note : reader->GetNotices())
-            sayCounted(note.keyOne, note.keyMany, note.nCount, note.lines);
+            sayCounted(note.keyOne, note.keyMany, note.nCount, note.lines, note.nPlaces);
     }
     if (mismatched > 0 && reader != nullptr && reader->UnreadableKeyOne() != nullptr) {
         sayCounted(reader->UnreadableKeyOne(), reader->UnreadableKeyMany(), mismatched,
-                   parser.GetMismatchedLines());
+                   parser.GetMismatchedLines(), mismatched);
     } else if (mismatched > 0) {
         const std::vector<int>& lines = parser.GetMismatchedLines();
         fprintf(stderr,

@@ -255,7 +255,13 @@ CPreviewDlg::CPreviewDlg(std::unique_ptr<CImportPreview> pPreview, QWidget* pPar
     UpdateCounts();
 }
 
-CPreviewDlg::~CPreviewDlg() = default;
+// The base class hides the window after the preview it owns is gone; the
+// table must not ask the model about it then.
+CPreviewDlg::~CPreviewDlg() {
+    hide();
+    delete m_pModel;
+    m_pModel = nullptr;
+}
 
 void CPreviewDlg::ApplyFilter() {
     m_pFilterTimer->stop();
