@@ -86,7 +86,10 @@ if [ -d fuzz ] && ls fuzz/fuzz_*.cpp >/dev/null 2>&1; then
     mkdir -p "$corpus"
     seeds="fuzz/seeds/${name#fuzz_}"
     [ -d "$seeds" ] || seeds=""
-    if (cd build-fuzz && "../$bin" -max_total_time="$FUZZ_SECONDS" -max_len=65536 -rss_limit_mb=2048 \
+    # -entropic=0: with the vCard target's many features, libFuzzer's entropic
+    # scheduling spent three quarters of the time on its own bookkeeping
+    # (about 30 runs a second instead of 200).
+    if (cd build-fuzz && "../$bin" -max_total_time="$FUZZ_SECONDS" -max_len=65536 -rss_limit_mb=2048 -entropic=0 \
           -print_final_stats=0 "../$corpus" ${seeds:+"../$seeds"} >"../$corpus.log" 2>&1); then
       fuzz_pass=$((fuzz_pass + 1))
     else
