@@ -195,16 +195,9 @@ CContactRules::CContactRules(const CDataRow* pHeader, const CDataRow* pMapping, 
             m_detailColumns.push_back(i);
     }
     // The ordered name columns first, then the others as they stand.
-    std::vector<int> joined;
-    for (const NameOrderItem& item : nameOrder) {
-        const bool bName = item.nColumn >= 0 && item.nColumn < nColumns &&
-                           m_columns[static_cast<size_t>(item.nColumn)].kind == Kind::kName;
-        if (bName && std::find(joined.begin(), joined.end(), item.nColumn) == joined.end())
-            joined.push_back(item.nColumn);
-    }
-    for (int nColumn : m_nameColumns)
-        if (std::find(joined.begin(), joined.end(), nColumn) == joined.end()) joined.push_back(nColumn);
-    m_nameColumns = std::move(joined);
+    const NameOrder joined = JoinedNameOrder(nameOrder, m_nameColumns);
+    m_nameColumns.clear();
+    for (const NameOrderItem& item : joined) m_nameColumns.push_back(item.nColumn);
     FindGroups();
 }
 

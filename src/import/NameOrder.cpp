@@ -100,3 +100,19 @@ NameOrder OrderByParts(const std::vector<NameOrderItem>& parts) {
     });
     return order;
 }
+
+NameOrder JoinedNameOrder(const NameOrder& stored, const std::vector<int>& nameColumns) {
+    NameOrder order;
+    auto listed = [&order](int j) {
+        return std::any_of(order.begin(), order.end(),
+                           [j](const NameOrderItem& item) { return item.nColumn == j; });
+    };
+    auto isName = [&nameColumns](int j) {
+        return std::find(nameColumns.begin(), nameColumns.end(), j) != nameColumns.end();
+    };
+    for (const NameOrderItem& item : stored)
+        if (isName(item.nColumn) && !listed(item.nColumn)) order.push_back(item);
+    for (int j : nameColumns)
+        if (!listed(j)) order.push_back({j, NameKind::kNone});
+    return order;
+}

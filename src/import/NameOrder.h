@@ -44,3 +44,8 @@ NameOrder ParseNameOrderText(std::string_view text);
 // column without a part keeps its place after them. Empty when no column
 // has a part that orders it (prefix ... suffix): column order then.
 NameOrder OrderByParts(const std::vector<NameOrderItem>& parts);
+
+// The order a name is joined in: the stored items that name one of
+// `nameColumns` (each once, in stored order), then the other name columns
+// in column order without a part. The rules and the editor both use it.
+NameOrder JoinedNameOrder(const NameOrder& stored, const std::vector<int>& nameColumns);

@@ -381,25 +381,15 @@ NameKind ShownPart(NameKind part) {
 }  // namespace
 
 NameOrder CMappingDlg::CurrentNameOrder() const {
-    NameOrder order;
-    if (m_pDataMap == nullptr) return order;
+    if (m_pDataMap == nullptr) return {};
     CDataRow* pMapping = m_pDataMap->GetMappingRow();
-    const int nColumns = m_pDataMap->GetColumnCount();
-    if (pMapping == nullptr) return order;
-    auto isName = [&](int j) {
+    if (pMapping == nullptr) return {};
+    std::vector<int> nameColumns;
+    for (int j = 0; j < m_pDataMap->GetColumnCount(); ++j) {
         const std::optional<std::string_view> code = pMapping->PeekField(j);
-        return code && *code == qvxcode::kName;
-    };
-    auto listed = [&](int j) {
-        return std::any_of(order.begin(), order.end(),
-                           [j](const NameOrderItem& item) { return item.nColumn == j; });
-    };
-    for (const NameOrderItem& item : m_pDataMap->GetNameOrder())
-        if (item.nColumn >= 0 && item.nColumn < nColumns && isName(item.nColumn) && !listed(item.nColumn))
-            order.push_back(item);
-    for (int j = 0; j < nColumns; ++j)
-        if (isName(j) && !listed(j)) order.push_back({j, NameKind::kNone});
-    return order;
+        if (code && *code == qvxcode::kName) nameColumns.push_back(j);
+    }
+    return JoinedNameOrder(m_pDataMap->GetNameOrder(), nameColumns);
 }
 
 void CMappingDlg::SetNamePart(int nColumn, NameKind part) {
